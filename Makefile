@@ -1,0 +1,58 @@
+# Varnwick: the two everyday commands are `make run` and `make test`.
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+GENERATOR   := -G Ninja
+JOBS        ?= $(shell nproc)
+
+.PHONY: all deps configure build test sanitize run demo bench screenshots fuzz clean
+
+all: build
+
+deps:
+	@bash tools/setup-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The same tests once more with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVW_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@if [ -x tools/make-demo.sh ]; then bash tools/make-demo.sh $(BUILD); fi
+
+run: demo
+	@if [ -x $(BUILD)/varnwick ]; then \
+	  cd $(BUILD) && ./varnwick; \
+	else \
+	  echo "Built. The window is not part of this build yet; try $(BUILD)/varnwick-cli --help."; \
+	fi
+
+bench: build
+	@if [ -x tools/run-benchmarks.sh ]; then bash tools/run-benchmarks.sh $(BUILD); \
+	else echo "No benchmarks yet."; fi
+
+screenshots: build
+	@if [ -x tools/screenshots.sh ]; then bash tools/screenshots.sh $(BUILD); \
+	else echo "No window yet."; fi
+
+fuzz: deps
+	cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVW_FUZZ=ON -DVW_WITH_GUI=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
