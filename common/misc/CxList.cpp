@@ -1,0 +1,97 @@
+#include "common/misc/CxList.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <new>
+
+CxList::CxList()
+    : m_pHead(nullptr), m_pTail(nullptr), m_pCurr(nullptr), m_nCount(0), m_nFindIndex(0)
+{
+}
+
+CxList::~CxList()
+{
+    RemoveAll(false);
+}
+
+bool CxList::AddTail(void* pData)
+{
+    if (pData == nullptr)
+        return false;
+
+    CxListNode* pContainer = new (std::nothrow) CxListNode;
+    assert(pContainer);
+    if (pContainer == nullptr)
+        return false;   // only reachable with assertions off: the list stays as it was
+
+    pContainer->pData = pData;
+    pContainer->nIndex = m_nCount;
+    pContainer->pPrev = m_pTail;
+    pContainer->pNext = nullptr;
+
+    if (m_pHead == nullptr) {
+        m_pHead = pContainer;
+        m_pTail = pContainer;
+        m_pCurr = pContainer;
+        m_nFindIndex = 0;
+    } else {
+        m_pTail->pNext = pContainer;
+        m_pTail = pContainer;
+        m_pCurr = pContainer;
+        m_nFindIndex = pContainer->nIndex;
+    }
+    ++m_nCount;
+    return true;
+}
+
+void* CxList::GetFirst()
+{
+    m_nFindIndex = 0;
+    m_pCurr = m_pHead;
+    return m_pHead != nullptr ? m_pHead->pData : nullptr;
+}
+
+void* CxList::GetNext()
+{
+    // Unsigned arithmetic: on an empty list 0 + 1 is not below 0.
+    if (m_nFindIndex + 1 < m_nCount)
+        return GetByIndex(m_nFindIndex + 1);
+    return nullptr;
+}
+
+void* CxList::GetByIndex(uint32_t nIndex)
+{
+    if (nIndex >= m_nCount)
+        return nullptr;
+
+    assert(m_pCurr->nIndex==m_nFindIndex);
+
+    // The direction is fixed once, from where the cursor stands now.
+    const bool bForward = nIndex > m_nFindIndex;
+    CxListNode* pNode = m_pCurr;
+    while (pNode != nullptr && pNode->nIndex != nIndex)
+        pNode = bForward ? pNode->pNext : pNode->pPrev;
+    if (pNode == nullptr)
+        return nullptr;   // a broken cursor; only reachable with assertions off
+
+    m_pCurr = pNode;
+    m_nFindIndex = nIndex;
+    return pNode->pData;
+}
+
+void CxList::RemoveAll(bool bFreeData)
+{
+    CxListNode* pNode = m_pHead;
+    while (pNode != nullptr) {
+        CxListNode* pNext = pNode->pNext;
+        if (bFreeData && pNode->pData != nullptr)
+            std::free(pNode->pData);
+        delete pNode;
+        pNode = pNext;
+    }
+    m_pHead = nullptr;
+    m_pTail = nullptr;
+    m_pCurr = nullptr;
+    m_nCount = 0;
+    m_nFindIndex = 0;
+}

@@ -1,0 +1,160 @@
+// PmAddrInfo: the one object through which the program reaches Palm Desktop
+// contacts, whatever the database generation.
+//
+// It decides from the installed Palm Desktop version which generation to
+// expect, builds the path of a user's address file, loads the file with the
+// right reader (classic address.dat, extended "PalmSG Database" address.dat,
+// Desktop 6 address.mdb), turns every listed Palm record into a neutral
+// CommAddrRecord kept in its contact set, takes neutral records from the
+// other address book and adds them as new Palm records or merges them into
+// existing ones, and saves.
+//
+// The facade keeps one PalmEntry (its own copy of a Palm record) per listed
+// Palm record, in load order, followed by the records added since. The
+// entries and the contact set stay parallel: entry i belongs to set
+// position i. Reader lists may hold more records than the entries (records
+// marked deleted or archived are not listed but are written back unchanged).
+//
+// Only the window thread uses the facade. Failures are reported by results.
+#pragma once
+
+#include "platform/wintypes/WinTypes.h"
+
+class CommAddrMgr;
+class CxList;
+class PmAddrUtil;
+class PmAddrExUtil;
+class PmAddrEx2Util;
+struct CommAddrRecord;
+struct PalmEntry;
+
+class PmAddrInfo {
+public:
+    // Database generation codes (expected and loaded generation).
+    static constexpr int kGenUnknown = 0;    // nothing expected / nothing loaded
+    static constexpr int kGenClassic = 1;    // classic address.dat
+    static constexpr int kGenExtended = 2;   // extended "PalmSG Database" address.dat
+    static constexpr int kGenDesktop6 = 3;   // Desktop 6 address.mdb
+    static constexpr int kGenFailed = 255;   // loaded generation only: the last load failed
+
+    // Status bits of a Palm record.
+    static constexpr int kStatusAdded = 0x01;     // set on a record the facade adds
+    static constexpr int kStatusModified = 0x02;  // set on a record the facade changes
+    static constexpr int kStatusDeleted = 0x04;   // not listed
+    static constexpr int kStatusArchived = 0x80;  // not listed
+
+    // Asks the Palm Desktop installation for its version, logs it at level 2
+    // ("Palm Desktop Version: %d") and chooses the expected generation from
+    // it. Creates the three readers (each reads its SwapName default from
+    // corvane.ini), an empty entry list and an empty contact set.
+    PmAddrInfo();
+    // The same with a given version instead of the installed one (tests, and
+    // callers that already know the version).
+    explicit PmAddrInfo(DWORD dwDesktopVersion);
+    // Deletes the entries, the contact set and the three readers.
+    virtual ~PmAddrInfo();
+
+    PmAddrInfo(const PmAddrInfo&) = delete;
+    PmAddrInfo& operator=(const PmAddrInfo&) = delete;
+
+    // The expected generation for a Palm Desktop version number (major *
+    // 10000 + minor * 100 + build), compared as unsigned: 60000 or more gives
+    // 3, 40102 or more 2, 30500 or more 1, else 0. The unknown version
+    // 0xFFFFFFFF therefore gives 3.
+    static int GenerationFromVersion(DWORD dwDesktopVersion);
+
+    // The constant between neutral dates (OLE Automation days) and the Palm
+    // birthday/anniversary values: 1 January 1970 packed as
+    // year * 65536 + month * 256 + day, minus the OLE Automation day number
+    // of that date. Computed at run time; its value is 129080608.
+    static int DateConstant();
+
+    // Writes the path of the user's address file into pszBuf: the user's
+    // folder followed by "address/address.mdb" when the expected generation
+    // is 3, "address/address.dat" otherwise. At most nLen - 1 characters are
+    // copied and the buffer is terminated at nLen - 1. False for a null
+    // buffer or a length below 1, and when the user's folder cannot be found
+    // (the buffer is then left as it was).
+    bool GetUserFilePath(DWORD dwUserId, char* pszBuf, int nLen);
+
+    // Sets SwapName of all three readers. The main window calls it right
+    // before every LoadContacts with its SwapName setting.
+    void SetSwapName(bool bSwap);
+
+    // Forgets everything loaded (ClearAll), then loads the file by its
+    // extension, ignoring letter case: ".mdb" with the Desktop 6 reader;
+    // ".dat" first with the extended reader, then with the classic one; any
+    // other extension fails. On success builds the contact set and answers
+    // true. On failure the loaded generation is 255, the contact set is empty
+    // and the answer is false. A null or empty path answers false and changes
+    // nothing.
+    bool LoadContacts(const char* pszPath);
+
+    // The contact set: one neutral record per listed Palm contact in file
+    // order, followed by the records added since. Each carries Source Type 1,
+    // the Palm record's status in "Status" and a byte copy of its PalmEntry
+    // as attached block. Never null.
+    CommAddrMgr* GetContactSet();
+
+    // Classifies the record against the contact set: new -> AddRecord,
+    // modified -> UpdateRecord at the matched position, same or null -> false
+    // with nothing changed.
+    bool AddOrUpdate(const CommAddrRecord* pRecord);
+
+    // Appends a new Palm record made from the neutral record to the entries,
+    // the contact set and the loaded reader's list (Desktop 6: written to the
+    // database at once, with a fresh record id). False when nothing is
+    // loaded, the record is null, or memory runs out.
+    bool AddRecord(const CommAddrRecord* pRecord);
+
+    // Merges the neutral record into the entry at nPos and into the reader
+    // record it was loaded from (Desktop 6: written at once), and into the
+    // contact set at the same position. Empty incoming texts, an unset date
+    // (0.0) and a private flag of 0 leave the Palm values as they are; so
+    // does an incoming text that is only a cut copy of the stored one. False
+    // for a null record, a negative or unknown position, or nothing loaded.
+    bool UpdateRecord(const CommAddrRecord* pRecord, int nPos);
+
+    // Writes the loaded generation's data back: classic and extended rewrite
+    // the whole address.dat they were loaded from; Desktop 6 has written every
+    // change already and answers true. False without touching any file when
+    // nothing is loaded or the last load failed; otherwise the writer's answer.
+    bool SaveContacts();
+
+    // The loaded generation is 1, 2 or 3.
+    bool IsLoaded() const;
+
+    // Loaded generation 0, the three readers' record lists emptied, then
+    // ClearEntries.
+    void ClearAll();
+
+    // Frees every entry, empties the entry list and the contact set.
+    void ClearEntries();
+
+    int GetExpectedGeneration() const { return m_nExpectedGen; }
+    int GetLoadedGeneration() const { return m_nLoadedGen; }
+
+    // The entries, parallel to the contact set. GetEntry answers null for a
+    // position outside 0 .. GetEntryCount() - 1. Moves the entry list's cursor.
+    int GetEntryCount() const;
+    const PalmEntry* GetEntry(int nPos) const;
+
+    // The readers, for callers that need the file-level data (category
+    // lists, raw records) of the loaded generation. Never null.
+    PmAddrUtil* GetAddrUtil() { return m_pAddrUtil; }
+    PmAddrExUtil* GetAddrExUtil() { return m_pAddrExUtil; }
+    PmAddrEx2Util* GetAddrEx2Util() { return m_pAddrEx2Util; }
+
+protected:
+    void Init(DWORD dwDesktopVersion);
+    bool BuildContactSet();
+    void FreeEntry(PalmEntry* pEntry);
+
+    int m_nExpectedGen;              // from the desktop version, fixed for the lifetime
+    int m_nLoadedGen;                // 0, 1 to 3, or 255 after a failed load
+    CxList* m_pEntries;              // PalmEntry*, owned, parallel to the contact set
+    CommAddrMgr* m_pContacts;        // owned
+    PmAddrUtil* m_pAddrUtil;         // classic reader, owned
+    PmAddrExUtil* m_pAddrExUtil;     // extended reader, owned
+    PmAddrEx2Util* m_pAddrEx2Util;   // Desktop 6 reader, owned
+};

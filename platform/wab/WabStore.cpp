@@ -1,0 +1,495 @@
+#include "platform/wab/WabStore.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/misc/CxDebugUtil.h"
+
+namespace {
+
+// The first 16 bytes of every SQLite database file.
+constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
+                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+constexpr size_t kSqliteHeaderSize = 100;
+constexpr size_t kApplicationIdOffset = 68;   // big-endian 32 bits
+
+// Marks every identifier of this library, after 4 zero flag bytes.
+constexpr char kIdMark[3] = {'V', 'W', 'B'};
+
+constexpr int kBusyTimeoutMs = 5000;
+
+const char* const kSchema =
+    "CREATE TABLE wab_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE entries(id INTEGER PRIMARY KEY, objtype INTEGER NOT NULL,"
+    " entryid BLOB NOT NULL UNIQUE);"
+    "CREATE TABLE props(entry INTEGER NOT NULL REFERENCES entries(id), tag INTEGER NOT NULL,"
+    " value, PRIMARY KEY(entry, tag)) WITHOUT ROWID;";
+
+// Whether the value type keeps its value as bytes rather than an integer.
+bool IsByteType(ULONG ulTag)
+{
+    const ULONG ulType = PROP_TYPE(ulTag);
+    return ulType == PT_STRING8 || ulType == PT_BINARY;
+}
+
+// Reads column nCol of the current row as the value of ulTag; false when the
+// stored value does not fit the tag's type.
+bool ReadValue(sqlite3_stmt* pStmt, int nCol, ULONG ulTag, WabProp* pProp)
+{
+    pProp->ulTag = ulTag;
+    const int nType = sqlite3_column_type(pStmt, nCol);
+    if (IsByteType(ulTag)) {
+        if (nType != SQLITE_BLOB && nType != SQLITE_TEXT)
+            return false;
+        const void* pData = sqlite3_column_blob(pStmt, nCol);
+        const int nBytes = sqlite3_column_bytes(pStmt, nCol);
+        pProp->bytes.assign(static_cast<const char*>(pData != nullptr ? pData : ""), static_cast<size_t>(nBytes));
+        return true;
+    }
+    if (nType != SQLITE_INTEGER)
+        return false;
+    pProp->nValue = sqlite3_column_int64(pStmt, nCol);
+    return true;
+}
+
+// Whether the file starts with a SQLite header that carries our mark. Reads
+// only; the file is not opened for writing.
+bool HasBookHeader(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char header[kSqliteHeaderSize];
+    size_t nRead = 0;
+    while (nRead < sizeof header) {
+        const ssize_t n = read(fd, header + nRead, sizeof header - nRead);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        nRead += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (nRead < sizeof header || std::memcmp(header, kSqliteMagic, sizeof kSqliteMagic) != 0)
+        return false;
+    const unsigned char* p = header + kApplicationIdOffset;
+    const uint32_t ulId = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    return ulId == kWabApplicationId;
+}
+
+// Creates the folders of pszDir that are missing (mode 0700, as a data
+// folder of one user). True when the folder exists afterwards.
+bool MakeFolders(const std::string& dir)
+{
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const size_t nSlash = dir.find_last_of('/');
+    if (nSlash != std::string::npos && nSlash > 0 && !MakeFolders(dir.substr(0, nSlash)))
+        return false;
+    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// Resets a cached statement for its next use.
+struct StmtReset {
+    sqlite3_stmt* pStmt;
+    ~StmtReset()
+    {
+        sqlite3_reset(pStmt);
+        sqlite3_clear_bindings(pStmt);
+    }
+};
+
+}  // namespace
+
+std::string WabStore::DefaultBookPath()
+{
+    std::string base;
+    const char* pszData = std::getenv("XDG_DATA_HOME");
+    if (pszData != nullptr && pszData[0] == '/') {
+        base = pszData;
+    } else {
+        const char* pszHome = std::getenv("HOME");
+        if (pszHome == nullptr || pszHome[0] == '\0')
+            return std::string();
+        base = std::string(pszHome) + "/.local/share";
+    }
+    return base + "/varnwick/default.wab";
+}
+
+HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
+{
+    if (ppStore == nullptr)
+        return MAPI_E_INVALID_PARAMETER;
+    ppStore->reset();
+
+    const bool bDefault = pszFile == nullptr || pszFile[0] == '\0';
+    std::string path = bDefault ? DefaultBookPath() : std::string(pszFile);
+    if (path.empty()) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "No home folder is known for the default address book");
+        return MAPI_E_CALL_FAILED;
+    }
+
+    // Decide from the file itself, before SQLite touches it, whether this is
+    // a book of ours, a file to create, or a file to leave alone.
+    bool bCreate = false;       // the file does not exist yet
+    bool bInitialise = false;   // the file exists but is empty
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
+                            std::strerror(errno));
+            return MAPI_E_CALL_FAILED;
+        }
+        if (bDefault) {
+            const size_t nSlash = path.find_last_of('/');
+            if (!MakeFolders(path.substr(0, nSlash))) {
+                g_DebugUtil.Log(0, __FILE__, __LINE__, "Folder of the address book %s cannot be created: %s",
+                                path.c_str(), std::strerror(errno));
+                return MAPI_E_CALL_FAILED;
+            }
+        }
+        bCreate = true;
+    } else if (!S_ISREG(st.st_mode)) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s is not a file; left untouched", path.c_str());
+        return MAPI_E_NOT_A_BOOK;
+    } else if (st.st_size == 0) {
+        bInitialise = true;
+    } else if (!HasBookHeader(path)) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", path.c_str());
+        return MAPI_E_NOT_A_BOOK;
+    }
+
+    std::shared_ptr<WabStore> pStore(new WabStore());
+    pStore->m_path = path;
+    const int nFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (bCreate ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &pStore->m_db, nFlags, nullptr) != SQLITE_OK) {
+        pStore->LogSqlError("cannot be opened");
+        return MAPI_E_CALL_FAILED;
+    }
+    sqlite3_extended_result_codes(pStore->m_db, 1);
+    sqlite3_busy_timeout(pStore->m_db, kBusyTimeoutMs);
+
+    HRESULT hr = hrSuccess;
+    if (bCreate || bInitialise) {
+        bool bInitialised = false;
+        hr = pStore->Initialise(&bInitialised);
+        if (HR_FAILED(hr) && bCreate) {
+            // Leave no half-made file behind: the name was free before.
+            sqlite3_close(pStore->m_db);
+            pStore->m_db = nullptr;
+            unlink(path.c_str());
+            return hr;
+        }
+        if (HR_SUCCEEDED(hr) && !bInitialised && !HasBookHeader(path)) {
+            // Someone else filled the empty file meanwhile; treat it as any
+            // other existing file.
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched",
+                            path.c_str());
+            return MAPI_E_NOT_A_BOOK;
+        }
+    }
+    if (HR_SUCCEEDED(hr))
+        hr = pStore->Verify();
+    if (HR_SUCCEEDED(hr))
+        hr = pStore->Prepare();
+    if (HR_FAILED(hr))
+        return hr;
+    *ppStore = std::move(pStore);
+    return hrSuccess;
+}
+
+WabStore::~WabStore()
+{
+    for (sqlite3_stmt* pStmt : {m_stmtFindEntry, m_stmtLoadProps, m_stmtLoadProp, m_stmtNextEntries, m_stmtLastId,
+                                m_stmtInsertEntry, m_stmtPutProp}) {
+        sqlite3_finalize(pStmt);
+    }
+    if (m_db != nullptr)
+        sqlite3_close(m_db);
+}
+
+void WabStore::LogSqlError(const char* pszWhat)
+{
+    g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s %s: %s", m_path.c_str(), pszWhat,
+                    m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
+}
+
+bool WabStore::Exec(const char* pszSql)
+{
+    return sqlite3_exec(m_db, pszSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Writes the schema and the marks into an empty database. *pbInitialised is
+// false when the database turned out not to be empty (then nothing is
+// written). The journal switches to write-ahead logging only after the
+// schema is in the main file, so the mark is always readable there.
+HRESULT WabStore::Initialise(bool* pbInitialised)
+{
+    *pbInitialised = false;
+    if (!Exec("BEGIN IMMEDIATE")) {
+        LogSqlError("cannot be initialised");
+        return MAPI_E_CALL_FAILED;
+    }
+    sqlite3_stmt* pStmt = nullptr;
+    int nObjects = -1;
+    if (sqlite3_prepare_v2(m_db, "SELECT count(*) FROM sqlite_master", -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW) {
+        nObjects = sqlite3_column_int(pStmt, 0);
+    }
+    sqlite3_finalize(pStmt);
+    if (nObjects != 0) {
+        Exec("ROLLBACK");
+        if (nObjects < 0) {
+            LogSqlError("cannot be initialised");
+            return MAPI_E_CALL_FAILED;
+        }
+        return hrSuccess;
+    }
+
+    char szMeta[160];
+    std::snprintf(szMeta, sizeof szMeta,
+                  "PRAGMA application_id=%u;"
+                  "INSERT INTO wab_meta VALUES('format','%s'),('version','%d');",
+                  kWabApplicationId, kWabFormatName, kWabFormatVersion);
+    if (!Exec(kSchema) || !Exec(szMeta) || !Exec("COMMIT")) {
+        LogSqlError("cannot be initialised");
+        Exec("ROLLBACK");
+        return MAPI_E_CALL_FAILED;
+    }
+    Exec("PRAGMA journal_mode=WAL");
+    *pbInitialised = true;
+    return hrSuccess;
+}
+
+// Checks the format mark inside the database.
+HRESULT WabStore::Verify()
+{
+    sqlite3_stmt* pStmt = nullptr;
+    std::string format;
+    int nVersion = 0;
+    if (sqlite3_prepare_v2(m_db, "SELECT key, value FROM wab_meta WHERE key IN ('format','version')", -1, &pStmt,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(pStmt) == SQLITE_ROW) {
+            const char* pszKey = reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0));
+            const char* pszValue = reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 1));
+            if (pszKey == nullptr || pszValue == nullptr)
+                continue;
+            if (std::strcmp(pszKey, "format") == 0)
+                format = pszValue;
+            else
+                nVersion = std::atoi(pszValue);
+        }
+    }
+    sqlite3_finalize(pStmt);
+    if (format != kWabFormatName) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", m_path.c_str());
+        return MAPI_E_NOT_A_BOOK;
+    }
+    if (nVersion < 1 || nVersion > kWabFormatVersion) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s has format version %d, this program reads %d",
+                        m_path.c_str(), nVersion, kWabFormatVersion);
+        return MAPI_E_NOT_A_BOOK;
+    }
+    // Each save is a transaction of its own; with the write-ahead log a
+    // commit needs no sync of the main file, and the book stays consistent
+    // whatever happens to the process.
+    Exec("PRAGMA synchronous=NORMAL");
+    return hrSuccess;
+}
+
+HRESULT WabStore::Prepare()
+{
+    struct {
+        sqlite3_stmt** ppStmt;
+        const char* pszSql;
+    } const statements[] = {
+        {&m_stmtFindEntry, "SELECT id, objtype FROM entries WHERE entryid=?1"},
+        {&m_stmtLoadProps, "SELECT tag, value FROM props WHERE entry=?1 ORDER BY tag"},
+        {&m_stmtLoadProp, "SELECT value FROM props WHERE entry=?1 AND tag=?2"},
+        {&m_stmtNextEntries, "SELECT id, objtype, entryid FROM entries WHERE id>?1 ORDER BY id LIMIT ?2"},
+        {&m_stmtLastId, "SELECT COALESCE(MAX(id),0) FROM entries"},
+        {&m_stmtInsertEntry, "INSERT INTO entries(id, objtype, entryid) VALUES(?1,?2,?3)"},
+        {&m_stmtPutProp, "INSERT OR REPLACE INTO props(entry, tag, value) VALUES(?1,?2,?3)"},
+    };
+    for (const auto& statement : statements) {
+        if (sqlite3_prepare_v3(m_db, statement.pszSql, -1, SQLITE_PREPARE_PERSISTENT, statement.ppStmt, nullptr) !=
+            SQLITE_OK) {
+            LogSqlError("has an unexpected layout");
+            return MAPI_E_NOT_A_BOOK;
+        }
+    }
+    return hrSuccess;
+}
+
+std::string WabStore::MakeEntryId(IdKind kind, int64_t nNumber)
+{
+    std::string id(kEntryIdSize, '\0');
+    std::memcpy(&id[4], kIdMark, sizeof kIdMark);
+    id[7] = static_cast<char>(kind);
+    const uint64_t ulNumber = static_cast<uint64_t>(nNumber);
+    for (int i = 0; i < 8; ++i)
+        id[8 + i] = static_cast<char>((ulNumber >> (8 * i)) & 0xFF);
+    return id;
+}
+
+bool WabStore::ParseEntryId(const BYTE* lpEntryID, ULONG cbEntryID, IdKind* pKind, int64_t* pnNumber)
+{
+    if (lpEntryID == nullptr || cbEntryID != kEntryIdSize)
+        return false;
+    if (lpEntryID[0] != 0 || lpEntryID[1] != 0 || lpEntryID[2] != 0 || lpEntryID[3] != 0 ||
+        std::memcmp(lpEntryID + 4, kIdMark, sizeof kIdMark) != 0) {
+        return false;
+    }
+    const char chKind = static_cast<char>(lpEntryID[7]);
+    if (chKind != static_cast<char>(IdKind::Entry) && chKind != static_cast<char>(IdKind::Pab) &&
+        chKind != static_cast<char>(IdKind::Template)) {
+        return false;
+    }
+    uint64_t ulNumber = 0;
+    for (int i = 7; i >= 0; --i)
+        ulNumber = (ulNumber << 8) | lpEntryID[8 + i];
+    *pKind = static_cast<IdKind>(chKind);
+    *pnNumber = static_cast<int64_t>(ulNumber);
+    return true;
+}
+
+HRESULT WabStore::FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow* pRow)
+{
+    if (lpEntryID == nullptr || cbEntryID == 0)
+        return MAPI_E_INVALID_ENTRYID;
+    StmtReset reset{m_stmtFindEntry};
+    sqlite3_bind_blob(m_stmtFindEntry, 1, lpEntryID, static_cast<int>(cbEntryID), SQLITE_STATIC);
+    const int rc = sqlite3_step(m_stmtFindEntry);
+    if (rc == SQLITE_DONE)
+        return MAPI_E_INVALID_ENTRYID;
+    if (rc != SQLITE_ROW) {
+        LogSqlError("cannot be read");
+        return MAPI_E_CALL_FAILED;
+    }
+    pRow->nId = sqlite3_column_int64(m_stmtFindEntry, 0);
+    pRow->lObjType = static_cast<LONG>(sqlite3_column_int(m_stmtFindEntry, 1));
+    pRow->entryId.assign(reinterpret_cast<const char*>(lpEntryID), cbEntryID);
+    return hrSuccess;
+}
+
+HRESULT WabStore::LoadProps(int64_t nId, std::vector<WabProp>* pProps)
+{
+    pProps->clear();
+    StmtReset reset{m_stmtLoadProps};
+    sqlite3_bind_int64(m_stmtLoadProps, 1, nId);
+    int rc;
+    while ((rc = sqlite3_step(m_stmtLoadProps)) == SQLITE_ROW) {
+        WabProp prop;
+        const ULONG ulTag = static_cast<ULONG>(sqlite3_column_int64(m_stmtLoadProps, 0));
+        if (ReadValue(m_stmtLoadProps, 1, ulTag, &prop))
+            pProps->push_back(std::move(prop));
+    }
+    if (rc != SQLITE_DONE) {
+        LogSqlError("cannot be read");
+        pProps->clear();
+        return MAPI_E_CALL_FAILED;
+    }
+    return hrSuccess;
+}
+
+HRESULT WabStore::LoadProp(int64_t nId, ULONG ulTag, WabProp* pProp)
+{
+    StmtReset reset{m_stmtLoadProp};
+    sqlite3_bind_int64(m_stmtLoadProp, 1, nId);
+    sqlite3_bind_int64(m_stmtLoadProp, 2, ulTag);
+    const int rc = sqlite3_step(m_stmtLoadProp);
+    if (rc == SQLITE_DONE)
+        return MAPI_E_NOT_FOUND;
+    if (rc != SQLITE_ROW) {
+        LogSqlError("cannot be read");
+        return MAPI_E_CALL_FAILED;
+    }
+    return ReadValue(m_stmtLoadProp, 0, ulTag, pProp) ? hrSuccess : MAPI_E_NOT_FOUND;
+}
+
+HRESULT WabStore::NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRow>* pRows)
+{
+    pRows->clear();
+    StmtReset reset{m_stmtNextEntries};
+    sqlite3_bind_int64(m_stmtNextEntries, 1, nAfterId);
+    sqlite3_bind_int(m_stmtNextEntries, 2, nMax);
+    int rc;
+    while ((rc = sqlite3_step(m_stmtNextEntries)) == SQLITE_ROW) {
+        WabEntryRow row;
+        row.nId = sqlite3_column_int64(m_stmtNextEntries, 0);
+        row.lObjType = static_cast<LONG>(sqlite3_column_int(m_stmtNextEntries, 1));
+        const void* pId = sqlite3_column_blob(m_stmtNextEntries, 2);
+        row.entryId.assign(static_cast<const char*>(pId != nullptr ? pId : ""),
+                           static_cast<size_t>(sqlite3_column_bytes(m_stmtNextEntries, 2)));
+        pRows->push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        LogSqlError("cannot be read");
+        pRows->clear();
+        return MAPI_E_CALL_FAILED;
+    }
+    return hrSuccess;
+}
+
+HRESULT WabStore::LastEntryId(int64_t* pnId)
+{
+    StmtReset reset{m_stmtLastId};
+    if (sqlite3_step(m_stmtLastId) != SQLITE_ROW) {
+        LogSqlError("cannot be read");
+        return MAPI_E_CALL_FAILED;
+    }
+    *pnId = sqlite3_column_int64(m_stmtLastId, 0);
+    return hrSuccess;
+}
+
+HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props)
+{
+    if (!Exec("BEGIN IMMEDIATE")) {
+        LogSqlError("cannot be written");
+        return MAPI_E_CALL_FAILED;
+    }
+    WabEntryRow row = *pRow;
+    bool bOk = true;
+    if (row.nId == 0) {
+        int64_t nLast = 0;
+        bOk = HR_SUCCEEDED(LastEntryId(&nLast));
+        if (bOk) {
+            row.nId = nLast + 1;
+            row.entryId = MakeEntryId(IdKind::Entry, row.nId);
+            StmtReset reset{m_stmtInsertEntry};
+            sqlite3_bind_int64(m_stmtInsertEntry, 1, row.nId);
+            sqlite3_bind_int(m_stmtInsertEntry, 2, row.lObjType);
+            sqlite3_bind_blob(m_stmtInsertEntry, 3, row.entryId.data(), static_cast<int>(row.entryId.size()),
+                              SQLITE_STATIC);
+            bOk = sqlite3_step(m_stmtInsertEntry) == SQLITE_DONE;
+        }
+    }
+    for (size_t i = 0; bOk && i < props.size(); ++i) {
+        const WabProp& prop = props[i];
+        StmtReset reset{m_stmtPutProp};
+        sqlite3_bind_int64(m_stmtPutProp, 1, row.nId);
+        sqlite3_bind_int64(m_stmtPutProp, 2, prop.ulTag);
+        if (IsByteType(prop.ulTag))
+            sqlite3_bind_blob(m_stmtPutProp, 3, prop.bytes.data(), static_cast<int>(prop.bytes.size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_int64(m_stmtPutProp, 3, prop.nValue);
+        bOk = sqlite3_step(m_stmtPutProp) == SQLITE_DONE;
+    }
+    if (bOk)
+        bOk = Exec("COMMIT");
+    if (!bOk) {
+        LogSqlError("cannot be written");
+        Exec("ROLLBACK");
+        return MAPI_E_CALL_FAILED;
+    }
+    *pRow = row;
+    return hrSuccess;
+}

@@ -1,0 +1,106 @@
+// WabStore: one open address-book file, the SQLite database behind the
+// library's objects. Internal to the library; the program sees only the
+// interfaces of WabApi.h.
+//
+// The file holds three tables:
+//   wab_meta(key, value)             "format" = kWabFormatName, "version"
+//   entries(id, objtype, entryid)     one row per contact or list
+//   props(entry, tag, value)          one row per property of an entry
+// and carries kWabApplicationId in the SQLite header, so a file can be
+// recognised from its first 100 bytes before SQLite ever opens it. The
+// journal is a write-ahead log, so a commit per contact stays cheap.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wab/MapiDefs.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The header mark of an address book of this program ("VWAB").
+constexpr uint32_t kWabApplicationId = 0x56574142;
+constexpr const char* kWabFormatName = "Varnwick address book";
+constexpr int kWabFormatVersion = 1;
+
+// One stored property. Integers (PT_SHORT, PT_LONG, PT_SYSTIME as the 64
+// bits of the file time) live in nValue, byte strings (PT_STRING8 without its
+// terminator, PT_BINARY) in bytes.
+struct WabProp {
+    ULONG ulTag = 0;
+    int64_t nValue = 0;
+    std::string bytes;
+};
+
+// One row of the entries table.
+struct WabEntryRow {
+    int64_t nId = 0;
+    LONG lObjType = 0;
+    std::string entryId;
+};
+
+class WabStore {
+public:
+    // Opens (or creates, see WabApi.h) the book pszFile; null or "" is the
+    // default book. Returns hrSuccess with *ppStore set, or a failure code
+    // after writing one level-0 log line.
+    static HRESULT Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore);
+
+    // The default book: $XDG_DATA_HOME/varnwick/default.wab, where an unset,
+    // empty or relative XDG_DATA_HOME means $HOME/.local/share. "" when
+    // neither is known.
+    static std::string DefaultBookPath();
+
+    ~WabStore();
+    WabStore(const WabStore&) = delete;
+    WabStore& operator=(const WabStore&) = delete;
+
+    // Identifiers. Every identifier is kEntryIdSize bytes; the kinds are an
+    // entry (number = its row id), the personal address book (number 0) and
+    // a template (number = the object type it creates).
+    static constexpr ULONG kEntryIdSize = 16;
+    enum class IdKind : char { Entry = 'E', Pab = 'P', Template = 'T' };
+    static std::string MakeEntryId(IdKind kind, int64_t nNumber);
+    // Decodes an identifier; false when it is not one of ours.
+    static bool ParseEntryId(const BYTE* lpEntryID, ULONG cbEntryID, IdKind* pKind, int64_t* pnNumber);
+
+    // Finds an entry by its identifier: MAPI_E_INVALID_ENTRYID when none.
+    HRESULT FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow* pRow);
+    // Every property of an entry, in tag order.
+    HRESULT LoadProps(int64_t nId, std::vector<WabProp>* pProps);
+    // One property of an entry: MAPI_E_NOT_FOUND when the entry lacks it.
+    HRESULT LoadProp(int64_t nId, ULONG ulTag, WabProp* pProp);
+    // Up to nMax entries whose id is above nAfterId, in id order.
+    HRESULT NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRow>* pRows);
+    // The largest entry id, 0 when the book is empty.
+    HRESULT LastEntryId(int64_t* pnId);
+
+    // Writes properties of an entry in one transaction. *pRow with nId 0 is
+    // a new entry of pRow->lObjType: it is inserted first and *pRow receives
+    // its id and identifier. Nothing is written when the call fails.
+    HRESULT SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props);
+
+    const std::string& GetPath() const { return m_path; }
+
+private:
+    WabStore() = default;
+
+    HRESULT Initialise(bool* pbInitialised);
+    HRESULT Verify();
+    HRESULT Prepare();
+    bool Exec(const char* pszSql);
+    void LogSqlError(const char* pszWhat);
+
+    std::string m_path;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmtFindEntry = nullptr;
+    sqlite3_stmt* m_stmtLoadProps = nullptr;
+    sqlite3_stmt* m_stmtLoadProp = nullptr;
+    sqlite3_stmt* m_stmtNextEntries = nullptr;
+    sqlite3_stmt* m_stmtLastId = nullptr;
+    sqlite3_stmt* m_stmtInsertEntry = nullptr;
+    sqlite3_stmt* m_stmtPutProp = nullptr;
+};
