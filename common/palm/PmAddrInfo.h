@@ -147,7 +147,13 @@ public:
 
 protected:
     void Init(DWORD dwDesktopVersion);
+    // Makes one PalmEntry and neutral copy per listed record of the loaded
+    // reader. False when memory ran out for some record (it is left out).
     bool BuildContactSet();
+    // Writes a neutral record into an entry's record: a new one (bUpdate
+    // false) or an existing one (bUpdate true, keeping the Palm values the
+    // neutral record has nothing to say about).
+    bool NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, bool bUpdate);
     void FreeEntry(PalmEntry* pEntry);
 
     int m_nExpectedGen;              // from the desktop version, fixed for the lifetime

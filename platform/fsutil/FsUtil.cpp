@@ -141,6 +141,9 @@ bool AtomicFile::Open(const char* path)
             std::free(real);
         }
     }
+    // A file its owner made read-only is not replaced behind their back.
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0)
+        return false;
     std::string pattern = target + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

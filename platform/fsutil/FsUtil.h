@@ -39,8 +39,9 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Starts a replacement of `path`. False when a temporary file cannot be
-    // created in the target's folder (or one is already open).
+    // Starts a replacement of `path` (of the file a symbolic link names).
+    // False when the target exists but may not be written, when a temporary
+    // file cannot be created in its folder, or when one is already open.
     bool Open(const char* path);
 
     // Appends size bytes. False when nothing is open or the write failed;

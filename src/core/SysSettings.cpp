@@ -71,7 +71,7 @@ int ReadInt(const char* key, int defaultValue, const char* path)
     return static_cast<int>(GetPrivateProfileIntA(kSection, key, defaultValue, path));
 }
 
-void CustomKeyName(int index, char (&name)[16])
+void CustomKeyName(int index, char (&name)[24])
 {
     std::snprintf(name, sizeof(name), "Custom%d", index + 1);
 }
@@ -97,7 +97,7 @@ bool SysSettings::LoadSettings(const char* pszIniPath)
     for (const IntKey& key : kLeadingKeys)
         this->*key.member = ReadInt(key.name, key.defaultValue, pszIniPath);
     for (int i = 0; i < 9; ++i) {
-        char name[16];
+        char name[24];
         CustomKeyName(i, name);
         Custom[i] = ReadInt(name, 0, pszIniPath);
     }
@@ -129,7 +129,7 @@ bool SysSettings::SaveSettings(const char* pszIniPath) const
     for (const IntKey& key : kLeadingKeys)
         ok = ok && writer.SetInt(kSection, key.name, this->*key.member);
     for (int i = 0; i < 9; ++i) {
-        char name[16];
+        char name[24];
         CustomKeyName(i, name);
         ok = ok && writer.SetInt(kSection, name, Custom[i]);
     }

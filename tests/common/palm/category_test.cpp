@@ -143,6 +143,7 @@ TEST(PmCategoryMgr, ShortNameReplacesReservedCharacters)
     };
     for (const Case& c : cases) {
         PmCategoryMgr mgr;
+        Fill(mgr, {{0, 0, "Unfiled"}});
         PmCategory category;
         category.SetName(c.pszName);
         category.SetShortName("kept when the name is empty");
@@ -150,6 +151,7 @@ TEST(PmCategoryMgr, ShortNameReplacesReservedCharacters)
         EXPECT_STREQ(category.GetShortName(), c.pszShort) << c.pszName;
     }
     PmCategoryMgr mgr;
+    Fill(mgr, {{0, 0, "Unfiled"}});
     PmCategory unnamed;
     unnamed.SetShortName("Short");
     ASSERT_TRUE(mgr.Add(&unnamed));

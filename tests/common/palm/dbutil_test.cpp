@@ -68,7 +68,11 @@ public:
         char tmpl[] = "/tmp/vw-dbutil-XXXXXX";
         m_path = mkdtemp(tmpl);
     }
-    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    ~TempDir()
+    {
+        if (std::system(("rm -rf '" + m_path + "'").c_str()) != 0)
+            ADD_FAILURE() << "could not remove " << m_path;
+    }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
     const std::string& Path() const { return m_path; }
     std::vector<std::string> Entries() const
@@ -191,8 +195,9 @@ TEST(PmDBUtilFields, IntFieldAcceptsIntegerDateAndBooleanCodesOnly)
         OpenOver(util, B().i32(c.nType).i32(-123456).b);
         int32_t nValue = 0;
         EXPECT_EQ(util.ReadIntField(nValue), c.bAccepted) << "type " << c.nType;
-        if (c.bAccepted)
+        if (c.bAccepted) {
             EXPECT_EQ(nValue, -123456);
+        }
     }
 }
 

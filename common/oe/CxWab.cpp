@@ -1,0 +1,277 @@
+// CxWab: loading the library, opening and closing a book, reading entries.
+
+#include "common/oe/CxWab.h"
+
+#include <cassert>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/wab/MapiTags.h"
+#include "platform/wab/WabLoader.h"
+
+namespace {
+
+// The property of a row with the given tag, or null.
+const SPropValue* FindProp(const SRow& row, ULONG ulTag)
+{
+    if (row.lpProps == nullptr)
+        return nullptr;
+    for (ULONG i = 0; i < row.cValues; ++i) {
+        if (row.lpProps[i].ulPropTag == ulTag)
+            return &row.lpProps[i];
+    }
+    return nullptr;
+}
+
+// The columns OpenAddressBook reads from the contents table, in this order.
+constexpr ULONG kContentsColumns[] = {PR_DISPLAY_NAME, PR_ENTRYID, PR_OBJECT_TYPE};
+
+}  // namespace
+
+CxWab::CxWab(const char* pszWabFile)
+    : m_pAddrMgr(new CommAddrMgr()),
+      m_szWabFile{},
+      m_pRootFolder(nullptr),
+      m_bDllLoaded(0),
+      m_hWabDll(nullptr),
+      m_lpfnWABOpen(nullptr),
+      m_lpAdrBook(nullptr),
+      m_lpWABObject(nullptr),
+      m_lpMailUser(nullptr),
+      m_lpPropArray(nullptr),
+      m_cValues(0)
+{
+    // The library's location may be configured; by default it is found by
+    // its module name.
+    char szDllPath[MAX_PATH] = "";
+    WabQueryDllPath(szDllPath, sizeof szDllPath);
+    m_hWabDll = WabLoadLibrary(szDllPath[0] != '\0' ? szDllPath : WAB_DLL_NAME);
+    if (m_hWabDll != nullptr) {
+        m_lpfnWABOpen = reinterpret_cast<LPWABOPEN>(WabGetProcAddress(m_hWabDll, "WABOpen"));
+        m_bDllLoaded = 1;
+    }
+
+    for (DWORD& dwTag : dwCustomIDs)
+        dwTag = 0;
+
+    if (pszWabFile != nullptr)
+        OpenAddressBook(pszWabFile);
+}
+
+CxWab::~CxWab()
+{
+    CloseAddressBook();
+    delete m_pRootFolder;   // null after CloseAddressBook; kept for symmetry
+    m_pRootFolder = nullptr;
+    if (m_bDllLoaded && m_hWabDll != nullptr)
+        WabFreeLibrary(m_hWabDll);
+    delete m_pAddrMgr;
+}
+
+bool CxWab::OpenAddressBook(const char* pszWabFile)
+{
+    CloseAddressBook();
+    if (m_lpfnWABOpen == nullptr)
+        return false;
+
+    CopyTextField(m_szWabFile, pszWabFile);   // null gives "", a long path is cut to 259
+
+    WAB_PARAM wp;
+    std::memset(&wp, 0, sizeof wp);
+    wp.cbSize = sizeof wp;
+    wp.hwnd = nullptr;
+    wp.szFileName = m_szWabFile;
+    wp.ulFlags = 0;
+    HRESULT hr = m_lpfnWABOpen(&m_lpAdrBook, &m_lpWABObject, &wp, 0);
+    if (HR_FAILED(hr) || m_lpAdrBook == nullptr || m_lpWABObject == nullptr) {
+        CloseAddressBook();
+        return false;
+    }
+
+    ULONG cbPabId = 0;
+    LPENTRYID lpPabId = nullptr;
+    hr = m_lpAdrBook->GetPAB(&cbPabId, &lpPabId);
+    if (HR_FAILED(hr)) {
+        CloseAddressBook();
+        return false;
+    }
+
+    ULONG ulObjType = 0;
+    IMAPIUnknown* lpUnknown = nullptr;
+    hr = m_lpAdrBook->OpenEntry(cbPabId, lpPabId, nullptr, 0, &ulObjType, &lpUnknown);
+    m_lpWABObject->FreeBuffer(lpPabId);
+    if (HR_SUCCEEDED(hr) && lpUnknown != nullptr && ulObjType != static_cast<ULONG>(MAPI_ABCONT)) {
+        lpUnknown->Release();
+        lpUnknown = nullptr;
+    }
+    if (HR_FAILED(hr) || lpUnknown == nullptr) {
+        CloseAddressBook();
+        return false;
+    }
+    auto* lpContainer = static_cast<IABContainer*>(lpUnknown);
+    m_pRootFolder = new CxWabFolder(this, lpContainer);
+
+    IMAPITable* lpTable = nullptr;
+    hr = lpContainer->GetContentsTable(0, &lpTable);
+    if (HR_FAILED(hr) || lpTable == nullptr)
+        return true;   // an open book without entries
+
+    SizedSPropTagArray<3> columns = {3, {kContentsColumns[0], kContentsColumns[1], kContentsColumns[2]}};
+    hr = lpTable->SetColumns(columns.Get(), 0);
+    if (HR_SUCCEEDED(hr))
+        hr = lpTable->SeekRow(BOOKMARK_BEGINNING, 0, nullptr);
+    if (HR_FAILED(hr)) {
+        lpTable->Release();
+        CloseAddressBook();
+        return false;
+    }
+
+    for (;;) {
+        LPSRowSet lpRows = nullptr;
+        hr = lpTable->QueryRows(1, 0, &lpRows);
+        if (HR_FAILED(hr) || lpRows == nullptr)
+            break;
+        if (lpRows->cRows == 0) {
+            FreeRows(lpRows);
+            break;
+        }
+        const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
+        if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
+            auto* pRecord = new WabRecord();
+            std::memset(pRecord, 0, sizeof *pRecord);
+            if (ReadEntry(pRecord, lpRows, 0))
+                m_pRootFolder->AddEntry(pRecord);
+            else
+                delete pRecord;   // an entry that cannot be opened is left out
+        }
+        FreeRows(lpRows);
+    }
+    lpTable->Release();
+
+    if (HR_FAILED(hr)) {
+        CloseAddressBook();
+        return false;
+    }
+    return true;
+}
+
+bool CxWab::CloseAddressBook()
+{
+    m_pAddrMgr->ClearRecords();
+    if (m_lpPropArray != nullptr && m_lpWABObject != nullptr)
+        m_lpWABObject->FreeBuffer(m_lpPropArray);
+    m_lpPropArray = nullptr;
+    m_cValues = 0;
+    m_lpMailUser = nullptr;   // never owned between writes
+    if (m_lpAdrBook != nullptr)
+        m_lpAdrBook->Release();
+    m_lpAdrBook = nullptr;
+    if (m_lpWABObject != nullptr)
+        m_lpWABObject->Release();
+    m_lpWABObject = nullptr;
+    delete m_pRootFolder;
+    m_pRootFolder = nullptr;
+    return true;
+}
+
+WabRecord* CxWab::GetFirstEntry()
+{
+    return m_pRootFolder != nullptr ? m_pRootFolder->GetFirstRecord() : nullptr;
+}
+
+WabRecord* CxWab::GetNextEntry()
+{
+    return m_pRootFolder != nullptr ? m_pRootFolder->GetNextRecord() : nullptr;
+}
+
+bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
+{
+    assert(pRecord!=NULL);
+    assert(lpRowAB!=NULL);
+    if (pRecord == nullptr || lpRowAB == nullptr)
+        return false;
+    assert(index>=0&&index<(int)lpRowAB->cRows);
+    if (index < 0 || index >= static_cast<int>(lpRowAB->cRows) || m_lpAdrBook == nullptr || m_lpWABObject == nullptr)
+        return false;
+
+    const SRow& row = lpRowAB->aRow[index];
+    const SPropValue* pEntryId = FindProp(row, PR_ENTRYID);
+    const SPropValue* pType = FindProp(row, PR_OBJECT_TYPE);
+    if (pEntryId == nullptr || pType == nullptr || pType->Value.l != MAPI_MAILUSER)
+        return false;
+    const ULONG cbEntryID = pEntryId->Value.bin.cb;
+    const LPENTRYID lpEntryID = pEntryId->Value.bin.lpb;
+
+    ULONG ulObjType = 0;
+    IMAPIUnknown* lpUnknown = nullptr;
+    HRESULT hr = m_lpAdrBook->OpenEntry(cbEntryID, lpEntryID, nullptr, 0, &ulObjType, &lpUnknown);
+    if (HR_FAILED(hr) || lpUnknown == nullptr)
+        return false;
+    if (ulObjType != static_cast<ULONG>(MAPI_MAILUSER)) {
+        lpUnknown->Release();
+        return false;
+    }
+    auto* lpMailUser = static_cast<IMailUser*>(lpUnknown);
+
+    hr = lpMailUser->GetProps(nullptr, 0, &m_cValues, &m_lpPropArray);
+    if (HR_FAILED(hr)) {
+        lpMailUser->Release();
+        m_lpPropArray = nullptr;
+        m_cValues = 0;
+        return false;
+    }
+    LoadProperties(pRecord);
+
+    pRecord->lpEntryID = static_cast<LPENTRYID>(std::calloc(cbEntryID != 0 ? cbEntryID : 1, 1));
+    if (pRecord->lpEntryID != nullptr && cbEntryID != 0 && lpEntryID != nullptr) {
+        std::memcpy(pRecord->lpEntryID, lpEntryID, cbEntryID);
+        pRecord->cbEntryID = cbEntryID;
+    }
+    pRecord->lpMailUser = lpMailUser;
+
+    m_lpWABObject->FreeBuffer(m_lpPropArray);
+    m_lpPropArray = nullptr;
+    m_cValues = 0;
+    return true;
+}
+
+void CxWab::LoadProperties(WabRecord* pRecord)
+{
+    if (pRecord == nullptr)
+        return;
+    std::memset(pRecord, 0, sizeof *pRecord);
+    if (m_lpPropArray == nullptr)
+        return;
+    for (ULONG i = 0; i < m_cValues; ++i) {
+        const SPropValue& prop = m_lpPropArray[i];
+        int nWidth = 0;
+        char* pszField = FieldForTag(pRecord, prop.ulPropTag, &nWidth);
+        if (pszField != nullptr) {
+            if (prop.Value.lpszA != nullptr)
+                CopyTextField(pszField, static_cast<size_t>(nWidth), prop.Value.lpszA);
+        } else if (prop.ulPropTag == PR_BIRTHDAY) {
+            pRecord->PR_BIRTHDAY = prop.Value.ft;
+        } else if (prop.ulPropTag == PR_GENDER) {
+            pRecord->PR_GENDER = prop.Value.i;
+        } else if (prop.ulPropTag == PR_WEDDING_ANNIVERSARY) {
+            pRecord->PR_WEDDING_ANNIVERSARY = prop.Value.ft;
+        }
+    }
+}
+
+void CxWab::FreeRows(LPSRowSet lpRows)
+{
+    if (lpRows == nullptr || m_lpWABObject == nullptr)
+        return;
+    for (ULONG i = 0; i < lpRows->cRows; ++i)
+        m_lpWABObject->FreeBuffer(lpRows->aRow[i].lpProps);
+    m_lpWABObject->FreeBuffer(lpRows);
+}
+
+void CxWab::FreeBuffer(LPVOID lpBuffer)
+{
+    if (m_lpWABObject != nullptr && lpBuffer != nullptr)
+        m_lpWABObject->FreeBuffer(lpBuffer);
+}

@@ -1,0 +1,192 @@
+// CxWab: the connection to one address book through the address-book
+// library (platform/wab).
+//
+// The connection finds and loads the library once, when it is constructed.
+// OpenAddressBook opens a book file (or the default book), reads every
+// contact of the personal address book into a WabRecord kept in order in the
+// root folder, and registers a neutral copy of each (a CommAddrRecord with the
+// WabRecord attached, Source Type "Windows Address Book") in the connection's
+// own contact set. StoreContact carries a neutral record into the book: a new
+// entry, an update of its match, or nothing when the book already has it.
+//
+// The custom field mapping (which property each of the nine custom fields is
+// exchanged with) is one table for the whole process: every construction of
+// a CxWab clears it and SetCustomMapping replaces it. ConvertToComm and
+// ConvertFromComm read it.
+//
+// Typical use:
+//   CxWab wab(nullptr);
+//   wab.OpenAddressBook(path);               // "" or null: the default book
+//   for (WabRecord* p = wab.GetFirstEntry(); p; p = wab.GetNextEntry()) ...
+//   wab.StoreContact(&neutral);              // Palm -> address book
+//   wab.ClassifySet(pPalmSet); wab.ClassifyEntries(pPalmSet);
+#pragma once
+
+#include <cstdint>
+
+#include "common/misc/CommAddrMgr.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/oe/CxWabFolder.h"
+#include "common/oe/WabRecord.h"
+#include "platform/wab/WabApi.h"
+#include "platform/wintypes/WinTypes.h"
+
+class CxWab {
+public:
+    // Number of custom fields the mapping covers (Custom 1 to Custom 9).
+    static constexpr int kCustomCount = 9;
+
+    // Locates and loads the library, creates the neutral set, clears the
+    // custom mapping, and opens pszWabFile when it is not null. A library that
+    // is missing (or lacks WABOpen) is not reported: every OpenAddressBook
+    // then returns false.
+    explicit CxWab(const char* pszWabFile = nullptr);
+    // CloseAddressBook, then the library is freed (if this object loaded it)
+    // and the neutral set deleted.
+    virtual ~CxWab();
+
+    CxWab(const CxWab&) = delete;
+    CxWab& operator=(const CxWab&) = delete;
+
+    // ---- connection and reading ----
+
+    // Closes any open book, then opens pszWabFile (null or "": the default
+    // book; a longer path is cut to 259 characters) and reads every contact.
+    // True when the book is open afterwards. Fails, closed, when the library
+    // is missing, WABOpen refuses the file, the personal address book cannot
+    // be opened, or its table cannot be read; a book whose contents table
+    // cannot be had stays open with no entries (true). An entry that cannot
+    // be opened is left out.
+    bool OpenAddressBook(const char* pszWabFile);
+
+    // Frees the neutral copies, releases the book and deletes the root folder
+    // with its records. True.
+    bool CloseAddressBook();
+
+    // Walk the root folder's records in order; null at the end or while the
+    // book is closed. They move the root folder's cursor.
+    WabRecord* GetFirstEntry();
+    WabRecord* GetNextEntry();
+
+    // The connection's contact set: one neutral copy per entry read or
+    // created, in the same order as the root folder.
+    CommAddrMgr* GetNeutralSet() { return m_pAddrMgr; }
+
+    // Fills pRecord from the entry of row `index` of lpRowAB (a contents-
+    // table row with PR_ENTRYID and PR_OBJECT_TYPE): its properties, a copy
+    // of its identifier and its opened IMailUser. Returns false, leaving the
+    // record untouched, when the row is not a contact or the entry cannot be
+    // opened or read.
+    bool ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index);
+
+    // Zero-fills pRecord and fills it from the property array the connection
+    // holds while it reads an entry.
+    void LoadProperties(WabRecord* pRecord);
+
+    // Frees each row's property array, then the row set.
+    void FreeRows(LPSRowSet lpRows);
+
+    // ---- mapping (one table for the whole process, not per connection) ----
+
+    // The text field of pRecord that holds the PT_STRING8 property ulTag, or
+    // null when the tag has none (dates, gender, children's names, any other
+    // value). *pnWidth, when given, receives the field's width in bytes.
+    static char* FieldForTag(WabRecord* pRecord, ULONG ulTag, int* pnWidth = nullptr);
+    static const char* FieldForTag(const WabRecord* pRecord, ULONG ulTag, int* pnWidth = nullptr);
+
+    // Address book to neutral: fills the fields of pComm (zero-filled by the
+    // caller) that the mapping names; Display Name, Middle Name and the rest
+    // stay as they were. An entry without given name and surname gives its
+    // display name as First Name. A date that is not set (file time 0) stays
+    // 0.0. False only for a null argument.
+    static bool ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm);
+
+    // Neutral to address book: writes every field the mapping names (empty
+    // ones included) into pRecord, which a caller making a new record
+    // zero-fills first; the identifier, state and IMailUser stay. A neutral
+    // date of 0.0 gives file time 0 (no date). False only for a null argument.
+    static bool ConvertFromComm(const CommAddrRecord* pComm, WabRecord* pRecord);
+
+    // Replaces the first nCount (1 to 9) entries of the custom mapping with
+    // pdwTags; the rest keep theirs. Entry i is the tag Custom i+1 is
+    // exchanged with, 0 for none. False, changing nothing, for a null list or
+    // a count outside 1 to 9.
+    static bool SetCustomMapping(const DWORD* pdwTags, int nCount);
+    // The nine entries of the custom mapping.
+    static const DWORD* GetCustomMapping() { return dwCustomIDs; }
+
+    // ---- writing and classification ----
+
+    // Classifies pRecord against the neutral set: a CommAddrMgr::Classify
+    // code (1 same, 2 new, 3 modified), -1 for a null argument. *ppMatch
+    // receives the WabRecord attached to the matched copy (for same or
+    // modified), or null.
+    int MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch);
+
+    // Carries pRecord into the book: a new entry when the book has no match,
+    // an update of the matched entry when it differs, nothing (false) when the
+    // book has it already. True when an entry was created or updated and
+    // saved.
+    bool StoreContact(const CommAddrRecord* pRecord);
+
+    // Creates a new entry of the root folder from pRecord, adds its record to
+    // the folder and its neutral copy to the set, and writes it. The new
+    // record has no identifier until the book is opened again. False when the
+    // book is closed, the template or entry cannot be had (nothing changes
+    // then), or the entry could not be saved.
+    bool AddContact(const CommAddrRecord* pRecord);
+
+    // Writes the non-empty fields of pRecord into the entry of pMatch (the
+    // attached WabRecord of the matched copy, which takes the converted
+    // fields). False when either is null, pMatch has no identifier, the entry
+    // cannot be opened for writing, or saving fails. Properties whose neutral
+    // field is empty keep their value.
+    bool UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch);
+
+    // Sets every non-empty text field of pRecord, its set dates and its
+    // non-zero gender on lpMailUser (null: the entry being written) and saves
+    // it. Empty fields are never written, so no property is ever cleared.
+    // True when both setting and saving succeeded.
+    bool WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser = nullptr);
+
+    // The template identifier for new contacts of pFolder (null: the root
+    // folder), in a block the caller frees with FreeBuffer. False when the
+    // container does not answer both templates or memory runs out.
+    bool GetTemplateID(ULONG* pcbEntryID, LPENTRYID* ppEntryID, CxWabFolder* pFolder = nullptr);
+
+    // Returns a block GetTemplateID handed out.
+    void FreeBuffer(LPVOID lpBuffer);
+
+    // Sets field 79 "Status" of every record of pOtherSet to its state
+    // against this book (1 new, 2 modified, 0 same). False for a null set.
+    bool ClassifySet(CommAddrMgr* pOtherSet);
+
+    // Sets nState of every record of the root folder to its state against
+    // pOtherSet. Nothing happens while the book is closed. False for a null
+    // set.
+    bool ClassifyEntries(CommAddrMgr* pOtherSet);
+
+    // ---- state ----
+
+    bool IsOpen() const { return m_pRootFolder != nullptr; }
+    bool IsLibraryLoaded() const { return m_bDllLoaded != 0; }
+    // The file passed to the library, "" for the default book.
+    const char* GetWabFile() const { return m_szWabFile; }
+    CxWabFolder* GetRootFolder() { return m_pRootFolder; }
+
+protected:
+    CommAddrMgr* m_pAddrMgr;             // owned neutral set
+    char m_szWabFile[MAX_PATH];          // "" means the default book
+    CxWabFolder* m_pRootFolder;          // owned; null while closed
+    BYTE m_bDllLoaded;                   // the library was loaded by this object
+    HMODULE m_hWabDll;                   // the loaded library
+    LPWABOPEN m_lpfnWABOpen;             // its WABOpen, null if missing
+    IAddrBook* m_lpAdrBook;              // null while closed
+    IWABObject* m_lpWABObject;           // frees the library's memory
+    IMailUser* m_lpMailUser;             // the entry being written; null between writes
+    LPSPropValue m_lpPropArray;          // properties of the entry being read
+    ULONG m_cValues;                     // their count
+
+    // The custom field mapping of the process: entry i for Custom i+1.
+    static DWORD dwCustomIDs[kCustomCount];
+};

@@ -1,0 +1,77 @@
+#include "common/oe/CxWabFolder.h"
+
+#include <cassert>
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "common/misc/CommAddrRecord.h"
+#include "common/oe/CxWab.h"
+
+namespace {
+
+// szFolderName takes the folder's name cut to 30 characters.
+constexpr size_t kFolderNameCut = 30;
+
+}  // namespace
+
+CxWabFolder::CxWabFolder(CxWab* pWab, IABContainer* pContainer)
+    : m_pWab(pWab), m_pRecords(new CxList()), m_pContainer(pContainer), m_szName{}
+{
+    assert(pWab!=NULL);
+    assert(pContainer!=NULL);
+}
+
+CxWabFolder::~CxWabFolder()
+{
+    ClearFolder();
+    if (m_pContainer != nullptr)
+        m_pContainer->Release();
+    delete m_pRecords;
+}
+
+bool CxWabFolder::AddEntry(WabRecord* pRecord)
+{
+    if (pRecord == nullptr)
+        return false;
+    CopyTextField(pRecord->szFolderName, kFolderNameCut + 1, m_szName);
+    m_pRecords->AddTail(pRecord);
+
+    auto pComm = std::make_unique<CommAddrRecord>();
+    ZeroCommRecord(pComm.get());
+    CxWab::ConvertToComm(pRecord, pComm.get());
+    pComm->pAttached = pRecord;
+    pComm->nAttachedLen = sizeof(WabRecord);
+    pComm->nSourceType = CST_WAB;
+    if (m_pWab != nullptr && m_pWab->GetNeutralSet() != nullptr)
+        m_pWab->GetNeutralSet()->AddCopy(pComm.get());
+    return true;
+}
+
+void CxWabFolder::ClearFolder()
+{
+    for (void* pData = m_pRecords->GetFirst(); pData != nullptr; pData = m_pRecords->GetNext()) {
+        auto* pRecord = static_cast<WabRecord*>(pData);
+        std::free(pRecord->lpEntryID);
+        if (pRecord->lpMailUser != nullptr)
+            pRecord->lpMailUser->Release();
+        delete pRecord;
+    }
+    m_pRecords->RemoveAll(false);
+}
+
+WabRecord* CxWabFolder::GetFirstRecord()
+{
+    return static_cast<WabRecord*>(m_pRecords->GetFirst());
+}
+
+WabRecord* CxWabFolder::GetNextRecord()
+{
+    return static_cast<WabRecord*>(m_pRecords->GetNext());
+}
+
+uint32_t CxWabFolder::GetCount() const
+{
+    return m_pRecords->GetCount();
+}

@@ -1,0 +1,271 @@
+// CxWab: storing neutral records into the book and classifying both sides.
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/oe/CxWab.h"
+#include "platform/wab/MapiTags.h"
+
+namespace {
+
+// The text properties WriteProperties sets, in the order it sets them.
+constexpr ULONG kWriteOrder[] = {
+    PR_DISPLAY_NAME,
+    PR_EMAIL_ADDRESS,
+    PR_SURNAME,
+    PR_MIDDLE_NAME,
+    PR_GIVEN_NAME,
+    PR_COMPANY_NAME,
+    PR_TITLE,
+    PR_DEPARTMENT_NAME,
+    PR_COMMENT,
+    PR_CALLBACK_TELEPHONE_NUMBER,
+    PR_BUSINESS_TELEPHONE_NUMBER,
+    PR_HOME_TELEPHONE_NUMBER,
+    PR_PRIMARY_TELEPHONE_NUMBER,
+    PR_RADIO_TELEPHONE_NUMBER,
+    PR_MOBILE_TELEPHONE_NUMBER,
+    PR_CAR_TELEPHONE_NUMBER,
+    PR_OTHER_TELEPHONE_NUMBER,
+    PR_PAGER_TELEPHONE_NUMBER,
+    PR_PRIMARY_FAX_NUMBER,
+    PR_BUSINESS_FAX_NUMBER,
+    PR_HOME_FAX_NUMBER,
+    PR_PERSONAL_HOME_PAGE,
+    PR_BUSINESS_HOME_PAGE,
+    PR_COUNTRY,
+    PR_STATE_OR_PROVINCE,
+    PR_LOCALITY,
+    PR_STREET_ADDRESS,
+    PR_POSTAL_CODE,
+    PR_HOME_ADDRESS_COUNTRY,
+    PR_HOME_ADDRESS_STATE_OR_PROVINCE,
+    PR_HOME_ADDRESS_CITY,
+    PR_HOME_ADDRESS_STREET,
+    PR_HOME_ADDRESS_POSTAL_CODE,
+    PR_OTHER_ADDRESS_COUNTRY,
+    PR_OTHER_ADDRESS_STATE_OR_PROVINCE,
+    PR_OTHER_ADDRESS_CITY,
+    PR_OTHER_ADDRESS_STREET,
+    PR_OTHER_ADDRESS_POSTAL_CODE,
+    PR_ACCOUNT,
+    PR_GENERATION,
+    PR_GOVERNMENT_ID_NUMBER,
+    PR_INITIALS,
+    PR_KEYWORD,
+    PR_LANGUAGE,
+    PR_LOCATION,
+    PR_MHS_COMMON_NAME,
+    PR_ORGANIZATIONAL_ID_NUMBER,
+    PR_BUSINESS2_TELEPHONE_NUMBER,
+    PR_HOME2_TELEPHONE_NUMBER,
+    PR_ISDN_NUMBER,
+    PR_ASSISTANT_TELEPHONE_NUMBER,
+    PR_ASSISTANT,
+    PR_HOBBIES,
+    PR_PROFESSION,
+    PR_CUSTOMER_ID,
+    PR_FTP_SITE,
+    PR_MANAGER_NAME,
+    PR_NICKNAME,
+    PR_SPOUSE_NAME,
+    PR_COMPUTER_NETWORK_NAME,
+};
+static_assert(sizeof kWriteOrder / sizeof kWriteOrder[0] == 60);
+
+// Room for every text property, both dates and the gender.
+constexpr size_t kMaxWrittenProps = 65;
+
+bool IsFileTimeSet(const FILETIME& ft)
+{
+    return ft.dwLowDateTime != 0 || ft.dwHighDateTime != 0;
+}
+
+}  // namespace
+
+int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
+{
+    if (pRecord == nullptr || ppMatch == nullptr || m_pAddrMgr == nullptr)
+        return CLASSIFY_NONE;
+    *ppMatch = nullptr;
+    CommAddrRecord* pStored = nullptr;
+    int32_t nPos = 0;
+    const int nCode = m_pAddrMgr->Classify(pRecord, &pStored, &nPos);
+    if (nCode != CLASSIFY_NEW && pStored != nullptr && pStored->pAttached != nullptr &&
+        pStored->nAttachedLen == sizeof(WabRecord)) {
+        *ppMatch = static_cast<WabRecord*>(pStored->pAttached);
+    }
+    return nCode;
+}
+
+bool CxWab::StoreContact(const CommAddrRecord* pRecord)
+{
+    if (pRecord == nullptr)
+        return false;
+    WabRecord* pMatch = nullptr;
+    switch (MatchContact(pRecord, &pMatch)) {
+    case CLASSIFY_NEW:
+        return AddContact(pRecord);
+    case CLASSIFY_MODIFIED:
+        return UpdateContact(pRecord, pMatch);
+    default:
+        return false;
+    }
+}
+
+bool CxWab::AddContact(const CommAddrRecord* pRecord)
+{
+    if (pRecord == nullptr || m_pRootFolder == nullptr || m_lpWABObject == nullptr)
+        return false;
+    std::unique_ptr<WabRecord> pNew(new (std::nothrow) WabRecord());
+    if (pNew == nullptr)
+        return false;
+    std::memset(pNew.get(), 0, sizeof(WabRecord));
+    ConvertFromComm(pRecord, pNew.get());
+
+    CxWabFolder* pFolder = m_pRootFolder;
+    ULONG cbTemplate = 0;
+    LPENTRYID lpTemplate = nullptr;
+    if (!GetTemplateID(&cbTemplate, &lpTemplate, pFolder))
+        return false;
+    const HRESULT hr =
+        pFolder->GetContainer()->CreateEntry(cbTemplate, lpTemplate, CREATE_CHECK_DUP_LOOSE, &m_lpMailUser);
+    m_lpWABObject->FreeBuffer(lpTemplate);
+    if (HR_FAILED(hr) || m_lpMailUser == nullptr) {
+        m_lpMailUser = nullptr;
+        return false;
+    }
+
+    // The folder's record owns the new entry's reference from here on.
+    WabRecord* pAdded = pNew.release();
+    pAdded->lpMailUser = m_lpMailUser;
+    pFolder->AddEntry(pAdded);
+    const bool bSaved = WriteProperties(pAdded, m_lpMailUser);
+    m_lpMailUser = nullptr;
+    return bSaved;
+}
+
+bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
+{
+    if (pRecord == nullptr || pMatch == nullptr || pMatch->lpEntryID == nullptr || pMatch->cbEntryID == 0 ||
+        m_lpAdrBook == nullptr) {
+        return false;
+    }
+    ULONG ulObjType = 0;
+    IMAPIUnknown* lpUnknown = nullptr;
+    const HRESULT hr =
+        m_lpAdrBook->OpenEntry(pMatch->cbEntryID, pMatch->lpEntryID, nullptr, MAPI_MODIFY, &ulObjType, &lpUnknown);
+    if (HR_FAILED(hr) || lpUnknown == nullptr)
+        return false;
+    if (ulObjType != static_cast<ULONG>(MAPI_MAILUSER)) {
+        lpUnknown->Release();
+        return false;
+    }
+    m_lpMailUser = static_cast<IMailUser*>(lpUnknown);
+
+    ConvertFromComm(pRecord, pMatch);
+    const bool bSaved = WriteProperties(pMatch, m_lpMailUser);
+    // The entry was opened for this write only.
+    m_lpMailUser->Release();
+    m_lpMailUser = nullptr;
+    return bSaved;
+}
+
+bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
+{
+    if (lpMailUser == nullptr)
+        lpMailUser = m_lpMailUser;
+    if (pRecord == nullptr || lpMailUser == nullptr)
+        return false;
+
+    SPropValue props[kMaxWrittenProps];
+    std::memset(props, 0, sizeof props);
+    ULONG cValues = 0;
+    for (ULONG ulTag : kWriteOrder) {
+        char* pszText = FieldForTag(pRecord, ulTag);
+        if (pszText != nullptr && pszText[0] != '\0') {
+            props[cValues].ulPropTag = ulTag;
+            props[cValues].Value.lpszA = pszText;
+            ++cValues;
+        }
+    }
+    if (IsFileTimeSet(pRecord->PR_BIRTHDAY)) {
+        props[cValues].ulPropTag = PR_BIRTHDAY;
+        props[cValues].Value.ft = pRecord->PR_BIRTHDAY;
+        ++cValues;
+    }
+    if (IsFileTimeSet(pRecord->PR_WEDDING_ANNIVERSARY)) {
+        props[cValues].ulPropTag = PR_WEDDING_ANNIVERSARY;
+        props[cValues].Value.ft = pRecord->PR_WEDDING_ANNIVERSARY;
+        ++cValues;
+    }
+    if (pRecord->PR_GENDER != 0) {
+        props[cValues].ulPropTag = PR_GENDER;
+        props[cValues].Value.i = pRecord->PR_GENDER;
+        ++cValues;
+    }
+
+    const HRESULT hrSet = lpMailUser->SetProps(cValues, props, nullptr);
+    const HRESULT hrSave = lpMailUser->SaveChanges(0);
+    return HR_SUCCEEDED(hrSet) && HR_SUCCEEDED(hrSave);
+}
+
+bool CxWab::GetTemplateID(ULONG* pcbEntryID, LPENTRYID* ppEntryID, CxWabFolder* pFolder)
+{
+    if (pFolder == nullptr)
+        pFolder = m_pRootFolder;
+    if (pcbEntryID == nullptr || ppEntryID == nullptr || pFolder == nullptr || pFolder->GetContainer() == nullptr ||
+        m_lpWABObject == nullptr) {
+        return false;
+    }
+
+    SizedSPropTagArray<2> tags = {2, {PR_DEF_CREATE_MAILUSER, PR_DEF_CREATE_DL}};
+    ULONG cValues = 0;
+    LPSPropValue lpProps = nullptr;
+    const HRESULT hr = pFolder->GetContainer()->GetProps(tags.Get(), 0, &cValues, &lpProps);
+    bool bOk = HR_SUCCEEDED(hr) && lpProps != nullptr && cValues >= 2 &&
+               lpProps[0].ulPropTag == PR_DEF_CREATE_MAILUSER && lpProps[1].ulPropTag == PR_DEF_CREATE_DL;
+    if (bOk) {
+        const SBinary& templateId = lpProps[0].Value.bin;
+        LPVOID lpCopy = nullptr;
+        bOk = HR_SUCCEEDED(m_lpWABObject->AllocateBuffer(templateId.cb, &lpCopy)) && lpCopy != nullptr;
+        if (bOk) {
+            if (templateId.cb != 0 && templateId.lpb != nullptr)
+                std::memcpy(lpCopy, templateId.lpb, templateId.cb);
+            *pcbEntryID = templateId.cb;
+            *ppEntryID = static_cast<LPENTRYID>(lpCopy);
+        }
+    }
+    if (lpProps != nullptr)
+        m_lpWABObject->FreeBuffer(lpProps);
+    return bOk;
+}
+
+bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
+{
+    if (pOtherSet == nullptr || m_pAddrMgr == nullptr)
+        return false;
+    for (CommAddrRecord* pRecord = pOtherSet->GetFirstRecord(); pRecord != nullptr;
+         pRecord = pOtherSet->GetNextRecord()) {
+        WabRecord* pMatch = nullptr;
+        pRecord->nStatus = ClassifyToState(MatchContact(pRecord, &pMatch));
+    }
+    return true;
+}
+
+bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
+{
+    if (pOtherSet == nullptr)
+        return false;
+    if (m_pRootFolder == nullptr)
+        return true;
+    auto pComm = std::make_unique<CommAddrRecord>();
+    for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr;
+         pRecord = m_pRootFolder->GetNextRecord()) {
+        ZeroCommRecord(pComm.get());
+        ConvertToComm(pRecord, pComm.get());
+        pRecord->nState = ClassifyToState(pOtherSet->Classify(pComm.get(), nullptr, nullptr));
+    }
+    return true;
+}

@@ -1,0 +1,49 @@
+// PalmEntry: the address facade's copy of one Palm record, with its links to
+// the reader record it belongs to and to its neutral copy in the contact set.
+//
+// The entry is a plain block of pointers, so the byte copy that the contact
+// set keeps as a stored record's attached block stays meaningful: it points
+// at the same live records as the entry itself, for as long as the facade
+// holds its entries (they are freed together with the contact set).
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+struct CommAddrRecord;
+struct PmAddrRecord;
+struct PmAddrExRecord;
+struct PmAddrEx2Record;
+
+struct PalmEntry {
+    // Kinds: the generation of the record below.
+    static constexpr int32_t kClassic = 1;
+    static constexpr int32_t kExtended = 2;
+    static constexpr int32_t kDesktop6 = 3;
+
+    int32_t nKind;
+    // The facade's own copy, one of PmAddrRecord, PmAddrExRecord (owning its
+    // binary items' bytes) or PmAddrEx2Record by kind; owned by the facade.
+    void* pRecord;
+    // The record of the same type in the reader's list that this entry was
+    // loaded from, or that was appended for it; owned by the reader.
+    void* pReaderRecord;
+    // The stored copy in the contact set made for this entry; owned by the set.
+    CommAddrRecord* pSetRecord;
+
+    // Typed views; null when the entry is of another kind.
+    PmAddrRecord* Classic() const
+    {
+        return nKind == kClassic ? static_cast<PmAddrRecord*>(pRecord) : nullptr;
+    }
+    PmAddrExRecord* Extended() const
+    {
+        return nKind == kExtended ? static_cast<PmAddrExRecord*>(pRecord) : nullptr;
+    }
+    PmAddrEx2Record* Desktop6() const
+    {
+        return nKind == kDesktop6 ? static_cast<PmAddrEx2Record*>(pRecord) : nullptr;
+    }
+};
+
+static_assert(std::is_trivially_copyable_v<PalmEntry>, "the contact set keeps byte copies of entries");

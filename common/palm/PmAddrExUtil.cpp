@@ -1,0 +1,407 @@
+#include "common/palm/PmAddrExUtil.h"
+
+#include <cstddef>
+#include <cstring>
+#include <limits>
+
+#include "common/misc/CxDebugUtil.h"
+#include "common/palm/PmAddrUtil.h"
+
+namespace {
+
+// The banner's first five bytes, as a save writes them.
+constexpr BYTE kBannerLead[5] = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F};
+// The banner's bytes 5 to 23, checked on reading.
+constexpr char kBannerText[] = "PalmSG Database00RV";
+static_assert(sizeof(kBannerLead) + sizeof(kBannerText) - 1 == PmAddrExUtil::kBannerSize);
+
+// Header block bytes a save recomputes from the record count.
+constexpr int kCountLowByte = 12;
+constexpr int kCountHighByte = 13;
+constexpr int kCountBias = 4096;
+
+// How a record field is read and written.
+enum class FieldKind {
+    Int,        // read as an integer value, written with type 1
+    Bool,       // read as an integer value, written with type 6
+    Category,   // an Int whose category name is looked up on reading
+    Binary,     // a binary item, written back as read
+    Quad,       // a quad value, written with type 68
+    Text,       // a text value of the member's width
+};
+
+struct FieldSlot {
+    FieldKind kind;
+    size_t nOffset;   // of the member in PmAddrExRecord
+    int nWidth;       // text members only
+};
+
+constexpr FieldSlot Int(size_t nOffset) { return {FieldKind::Int, nOffset, 0}; }
+constexpr FieldSlot Text(size_t nOffset, int nWidth) { return {FieldKind::Text, nOffset, nWidth}; }
+constexpr FieldSlot Short(size_t nOffset) { return Text(nOffset, kPmAddrExShortTextWidth); }
+constexpr FieldSlot Long(size_t nOffset) { return Text(nOffset, kPmAddrExLongTextWidth); }
+constexpr FieldSlot Binary(int i)
+{
+    return {FieldKind::Binary, offsetof(PmAddrExRecord, items) + sizeof(PmBinaryItem) * i, 0};
+}
+constexpr FieldSlot Phone(int i)
+{
+    return Text(offsetof(PmAddrExRecord, szPhone) + kPmAddrExPhoneWidth * i, kPmAddrExPhoneWidth);
+}
+constexpr FieldSlot PhoneLabel(int i)
+{
+    return Int(offsetof(PmAddrExRecord, nPhoneLabel) + sizeof(int32_t) * i);
+}
+constexpr FieldSlot Custom(int i)
+{
+    return Long(offsetof(PmAddrExRecord, szCustom) + kPmAddrExLongTextWidth * i);
+}
+constexpr size_t Address(int i) { return offsetof(PmAddrExRecord, addresses) + sizeof(PmAddrExAddress) * i; }
+constexpr FieldSlot AddrKind(int i) { return Int(Address(i) + offsetof(PmAddrExAddress, nKind)); }
+constexpr FieldSlot Street(int i) { return Long(Address(i) + offsetof(PmAddrExAddress, szStreet)); }
+constexpr FieldSlot City(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCity)); }
+constexpr FieldSlot State(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szState)); }
+constexpr FieldSlot Zip(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szZip)); }
+constexpr FieldSlot Country(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCountry)); }
+constexpr FieldSlot Tail(int i)
+{
+    return Short(offsetof(PmAddrExRecord, szField69) + kPmAddrExShortTextWidth * i);
+}
+
+// The record on disk, field by field. Fields 13 and 14 trade places when
+// names are swapped.
+constexpr FieldSlot kFields[PmAddrExUtil::kRecordFields] = {
+    Int(offsetof(PmAddrExRecord, nId)),                                      // 0
+    Int(offsetof(PmAddrExRecord, nSequence)),                                // 1
+    Int(offsetof(PmAddrExRecord, nStatus)),                                  // 2
+    Int(offsetof(PmAddrExRecord, nField3)),                                  // 3
+    Int(offsetof(PmAddrExRecord, nPlacement)),                               // 4
+    {FieldKind::Category, offsetof(PmAddrExRecord, nCategoryId), 0},         // 5
+    Int(offsetof(PmAddrExRecord, nPrivate)),                                 // 6
+    Binary(0), Binary(1), Binary(2), Binary(3),                              // 7 to 10
+    Short(offsetof(PmAddrExRecord, szField11)),                              // 11
+    Short(offsetof(PmAddrExRecord, szField12)),                              // 12
+    Short(offsetof(PmAddrExRecord, szFirstName)),                            // 13
+    Short(offsetof(PmAddrExRecord, szLastName)),                             // 14
+    Short(offsetof(PmAddrExRecord, szTitle)),                                // 15
+    Long(offsetof(PmAddrExRecord, szCompany)),                               // 16
+    Int(offsetof(PmAddrExRecord, nField17)),                                 // 17
+    Text(offsetof(PmAddrExRecord, szNote), kPmAddrExNoteWidth),              // 18
+    Phone(0), Phone(1), Phone(2), Phone(3), Phone(4), Phone(5), Phone(6),    // 19 to 25
+    PhoneLabel(0), PhoneLabel(1), PhoneLabel(2), PhoneLabel(3),              // 26 to 29
+    PhoneLabel(4), PhoneLabel(5), PhoneLabel(6),                             // 30 to 32
+    Custom(0), Custom(1), Custom(2), Custom(3), Custom(4),                    // 33 to 37
+    Custom(5), Custom(6), Custom(7), Custom(8),                              // 38 to 41
+    AddrKind(0), Street(0), City(0), State(0), Zip(0), Country(0),           // 42 to 47
+    AddrKind(1), Street(1), City(1), State(1), Zip(1), Country(1),           // 48 to 53
+    AddrKind(2), Street(2), City(2), State(2), Zip(2), Country(2),           // 54 to 59
+    Short(offsetof(PmAddrExRecord, szMessaging1)),                           // 60
+    Short(offsetof(PmAddrExRecord, szMessaging2)),                           // 61
+    Int(offsetof(PmAddrExRecord, nField62)),                                 // 62
+    Int(offsetof(PmAddrExRecord, nField63)),                                 // 63
+    Long(offsetof(PmAddrExRecord, szField64)),                               // 64
+    {FieldKind::Quad, offsetof(PmAddrExRecord, qBirthday), 0},               // 65
+    {FieldKind::Bool, offsetof(PmAddrExRecord, nField66), 0},                // 66
+    Int(offsetof(PmAddrExRecord, nField67)),                                 // 67
+    Int(offsetof(PmAddrExRecord, nField68)),                                 // 68
+    Tail(0), Tail(1), Tail(2), Tail(3),                                      // 69 to 72
+};
+
+// Schema type codes of an extended file that carries none of its own, as
+// runs of equal codes: {first field, last field, code}.
+struct TypeRun {
+    int nFirst;
+    int nLast;
+    WORD wType;
+};
+constexpr TypeRun kDefaultTypes[] = {
+    {0, 5, 1},   {6, 6, 6},   {7, 7, 64},  {8, 8, 65},   {9, 9, 66},   {10, 10, 67},
+    {11, 16, 5}, {17, 17, 1}, {18, 25, 5}, {26, 32, 1},  {33, 41, 5},  {42, 42, 1},
+    {43, 47, 5}, {48, 48, 1}, {49, 53, 5}, {54, 54, 1},  {55, 61, 5},  {62, 63, 1},
+    {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1}, {69, 72, 5},
+};
+
+// Every typed value takes at least its type code and a 4-byte payload.
+constexpr size_t kMinValueBytes = 8;
+
+constexpr int kNameField1 = 13;
+constexpr int kNameField2 = 14;
+
+// The slot of kFields that file field nField is read into and written from.
+int SlotOf(int nField, bool bSwapName)
+{
+    if (bSwapName && (nField == kNameField1 || nField == kNameField2))
+        return kNameField1 + kNameField2 - nField;
+    return nField;
+}
+
+template <class T>
+T* Member(PmAddrExRecord& record, const FieldSlot& slot)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(&record) + slot.nOffset);
+}
+
+template <class T>
+const T* Member(const PmAddrExRecord& record, const FieldSlot& slot)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(&record) + slot.nOffset);
+}
+
+int AtMostRecordFields(int nCount)
+{
+    return nCount < PmAddrExUtil::kRecordFields ? nCount : PmAddrExUtil::kRecordFields;
+}
+
+}  // namespace
+
+PmAddrExUtil::PmAddrExUtil()
+    : SwapName(false),
+      m_pDataMgr(nullptr),
+      m_nSignature(kSignature),
+      m_byHeader{},
+      m_byNameBlock{},
+      m_byLabelBlock{}
+{
+    Reset();
+}
+
+PmAddrExUtil::~PmAddrExUtil()
+{
+    ReleaseRecords();
+    Close();
+}
+
+void PmAddrExUtil::Reset()
+{
+    m_nSignature = kSignature;
+    ReleaseRecords();
+    m_pDataMgr = new PmAddrExDataMgr;
+    m_pCatMgr.reset();
+    for (std::string& strLabel : m_strLabels)
+        strLabel.clear();
+    std::memset(m_byHeader, 0, sizeof(m_byHeader));
+    m_byHeader[kCountLowByte] = kCountBias & 0xFF;
+    m_byHeader[kCountHighByte] = kCountBias >> 8;
+    std::memset(m_byNameBlock, 0, sizeof(m_byNameBlock));
+    std::memset(m_byLabelBlock, 0, sizeof(m_byLabelBlock));
+
+    m_Schema = PmSchema();
+    m_Schema.nCapacity = kRecordFields;
+    m_Schema.nResourceId = 74;
+    m_Schema.nFieldsPerRow = kRecordFields;
+    m_Schema.nRecordIdPos = 0;
+    m_Schema.nStatusPos = 2;
+    m_Schema.nPlacementPos = 4;
+    m_Schema.wFieldCount = kRecordFields;
+    for (const TypeRun& run : kDefaultTypes) {
+        for (int nField = run.nFirst; nField <= run.nLast; ++nField)
+            m_Schema.wTypes[nField] = run.wType;
+    }
+    SwapName = PmAddrUtil::ReadSwapNameSetting();
+}
+
+void PmAddrExUtil::ReleaseRecords()
+{
+    delete m_pDataMgr;
+    m_pDataMgr = nullptr;
+}
+
+bool PmAddrExUtil::LoadFile(const char* pszPath)
+{
+    g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts: %s",
+                    pszPath != nullptr ? pszPath : "");
+    const bool bOk = BeginLoad(pszPath) && ReadBanner() && ReadSignature() && ReadFileName() &&
+                     ReadLabels() && ReadCategories() && ReadSchema() && ReadRecords();
+    return EndLoad(pszPath, bOk);
+}
+
+bool PmAddrExUtil::SaveFile(const char* pszPath)
+{
+    if (!BeginSave(pszPath))
+        return false;
+    // m_szFileName now holds the path being written (its letter case resolved).
+    const bool bOk = WriteBanner() && WriteSignature() && WriteFileName(m_szFileName) &&
+                     WriteLabels() && WriteCategories() && WriteSchema() && WriteRecords();
+    return EndSave(bOk);
+}
+
+bool PmAddrExUtil::Save()
+{
+    return SaveFile(m_szFileName);
+}
+
+bool PmAddrExUtil::ReadBanner()
+{
+    BYTE byBanner[kBannerSize];
+    if (!ReadBytes(byBanner, sizeof(byBanner)))
+        return false;
+    return std::memcmp(byBanner + sizeof(kBannerLead), kBannerText, sizeof(kBannerText) - 1) == 0;
+}
+
+bool PmAddrExUtil::ReadSignature()
+{
+    int32_t nSignature = 0;
+    if (!ReadInt32(nSignature) || nSignature != kSignature)
+        return false;
+    return ReadBytes(m_byHeader, sizeof(m_byHeader));
+}
+
+bool PmAddrExUtil::ReadFileName()
+{
+    // The path the file was last saved to; a save writes its own.
+    char szStoredName[kStoredNameCapacity + 1];
+    int nCapacity = kStoredNameCapacity;
+    return ReadCString(szStoredName, nCapacity) && ReadBytes(m_byNameBlock, sizeof(m_byNameBlock));
+}
+
+bool PmAddrExUtil::ReadLabels()
+{
+    for (std::string& strLabel : m_strLabels)
+        strLabel.clear();
+    for (std::string& strLabel : m_strLabels) {
+        int32_t nDropped = 0;
+        if (!ReadCString(strLabel) || strLabel.size() > static_cast<size_t>(kLabelMax) ||
+            !ReadInt32(nDropped))
+            return false;
+    }
+    return ReadBytes(m_byLabelBlock, sizeof(m_byLabelBlock));
+}
+
+bool PmAddrExUtil::ReadRecords()
+{
+    m_pDataMgr->Clear();
+    int32_t nValueCount = 0;
+    if (!ReadInt32(nValueCount) || nValueCount < 0)
+        return false;
+    const int32_t nRecords = nValueCount / m_Schema.nFieldsPerRow;
+    const int nValues = AtMostRecordFields(m_Schema.wFieldCount);
+    // A count the rest of the file cannot hold fails before anything is
+    // allocated for it; so do records that would hold no value at all.
+    if (nRecords > 0 && nValues == 0)
+        return false;
+    if (!CanHold(static_cast<uint64_t>(nRecords), kMinValueBytes * static_cast<size_t>(nValues)))
+        return false;
+
+    PmAddrExRecord record;
+    std::string strWhole[kRecordFields];
+    for (int32_t nRecord = 0; nRecord < nRecords; ++nRecord) {
+        record.Clear();
+        for (int nField = 0; nField < nValues; ++nField) {
+            const int nSlot = SlotOf(nField, SwapName);
+            const FieldSlot& slot = kFields[nSlot];
+            strWhole[nSlot].clear();
+            bool bOk = false;
+            switch (slot.kind) {
+            case FieldKind::Int:
+            case FieldKind::Bool:
+                bOk = ReadIntField(*Member<int32_t>(record, slot));
+                break;
+            case FieldKind::Category:
+                bOk = ReadIntField(*Member<int32_t>(record, slot));
+                // An unknown id leaves the name empty and keeps the id.
+                if (bOk)
+                    GetCategoryName(record.nCategoryId, record.szCategoryName);
+                break;
+            case FieldKind::Binary:
+                bOk = ReadBinaryItem(*Member<PmBinaryItem>(record, slot));
+                break;
+            case FieldKind::Quad:
+                bOk = ReadQuadField(*Member<uint64_t>(record, slot));
+                break;
+            case FieldKind::Text:
+                bOk = PmWholeTexts::ReadTextField(*this, Member<char>(record, slot), slot.nWidth,
+                                                  strWhole[nSlot]);
+                break;
+            }
+            if (!bOk)
+                return false;
+        }
+        if (!m_pDataMgr->Append(&record))
+            return false;
+        const PmAddrExRecord* pStored = m_pDataMgr->GetAt(m_pDataMgr->Count() - 1);
+        for (int nSlot = 0; nSlot < kRecordFields; ++nSlot) {
+            if (!strWhole[nSlot].empty())
+                m_pDataMgr->GetWholeTexts().Keep(pStored, nSlot, std::move(strWhole[nSlot]));
+            strWhole[nSlot].clear();
+        }
+    }
+    return true;
+}
+
+bool PmAddrExUtil::WriteBanner()
+{
+    return WriteBytes(kBannerLead, sizeof(kBannerLead)) &&
+           WriteBytes(kBannerText, sizeof(kBannerText) - 1);
+}
+
+bool PmAddrExUtil::WriteSignature()
+{
+    const uint32_t nCounted = static_cast<uint32_t>(m_pDataMgr->Count()) + kCountBias;
+    m_byHeader[kCountLowByte] = static_cast<BYTE>(nCounted & 0xFF);
+    m_byHeader[kCountHighByte] = static_cast<BYTE>((nCounted >> 8) & 0xFF);
+    return WriteInt32(m_nSignature) && WriteBytes(m_byHeader, sizeof(m_byHeader));
+}
+
+bool PmAddrExUtil::WriteFileName(const char* pszPath)
+{
+    return WriteCString(pszPath) && WriteBytes(m_byNameBlock, sizeof(m_byNameBlock));
+}
+
+bool PmAddrExUtil::WriteLabels()
+{
+    for (const std::string& strLabel : m_strLabels) {
+        if (!WriteCString(strLabel.data(), strLabel.size()) || !WriteInt32(0))
+            return false;
+    }
+    return WriteBytes(m_byLabelBlock, sizeof(m_byLabelBlock));
+}
+
+bool PmAddrExUtil::WriteRecords()
+{
+    const int64_t nValueCount =
+        static_cast<int64_t>(m_pDataMgr->Count()) * m_Schema.nFieldsPerRow;
+    if (m_Schema.nFieldsPerRow < 1 || nValueCount > std::numeric_limits<int32_t>::max())
+        return false;
+    if (!WriteInt32(static_cast<int32_t>(nValueCount)))
+        return false;
+    for (const PmAddrExRecord* pRecord = m_pDataMgr->First(); pRecord != nullptr;
+         pRecord = m_pDataMgr->Next()) {
+        if (!WriteRecord(pRecord))
+            return false;
+    }
+    return true;
+}
+
+bool PmAddrExUtil::WriteRecord(const PmAddrExRecord* pRecord)
+{
+    if (pRecord == nullptr)
+        return false;
+    const int nValues = AtMostRecordFields(m_Schema.nFieldsPerRow);
+    for (int nField = 0; nField < nValues; ++nField) {
+        const int nSlot = SlotOf(nField, SwapName);
+        const FieldSlot& slot = kFields[nSlot];
+        bool bOk = false;
+        switch (slot.kind) {
+        case FieldKind::Int:
+        case FieldKind::Category:
+            bOk = WriteIntField(*Member<int32_t>(*pRecord, slot));
+            break;
+        case FieldKind::Bool:
+            bOk = WriteBoolField(*Member<int32_t>(*pRecord, slot));
+            break;
+        case FieldKind::Binary:
+            bOk = WriteBinaryItem(*Member<PmBinaryItem>(*pRecord, slot));
+            break;
+        case FieldKind::Quad:
+            bOk = WriteQuadField(*Member<uint64_t>(*pRecord, slot));
+            break;
+        case FieldKind::Text:
+            bOk = PmWholeTexts::WriteTextField(*this, Member<char>(*pRecord, slot), slot.nWidth,
+                                               m_pDataMgr->GetWholeTexts().Find(pRecord, nSlot));
+            break;
+        }
+        if (!bOk)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,86 @@
+// PmAddrUtil: reader and writer of the classic Palm Desktop address.dat.
+//
+// Loading takes the whole file into memory; saving writes it back whole
+// (atomically, see PmDBUtil). The file, from its first byte:
+//   int32 signature 0x41420100;
+//   counted text: the path the file was last saved to (dropped on reading,
+//     the path being saved to on writing);
+//   counted text: the header text, kept up to and including its fourth line
+//     feed and at most 511 characters;
+//   the category block and the schema block (PmDBUtil);
+//   int32 E, the number of values that follow: records = E / fields per row;
+//   per record, fields 0 to 29 as typed values in the order of PmAddrRecord
+//     (fewer when the schema's fields per row is below 30; positions beyond
+//     29 are neither read nor written).
+// Texts that a record member holds cut are kept whole beside the record and
+// written back whole while the member is unchanged, so a load followed by a
+// save never shortens a text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/palm/PmAddrDataMgr.h"
+#include "common/palm/PmDBUtil.h"
+
+class PmAddrUtil : public PmDBUtil {
+public:
+    static constexpr int32_t kSignature = 0x41420100;
+    // Fields of a classic record on disk (0 to 29).
+    static constexpr int kRecordFields = 30;
+    // Type codes the classic schema block has room for.
+    static constexpr int kSchemaCapacity = 31;
+    // The header text keeps at most this many characters, and stops after
+    // this many line feeds.
+    static constexpr int kHeaderTextMax = 511;
+    static constexpr int kHeaderTextLines = 4;
+    // Capacity the stored file name is read with.
+    static constexpr int kStoredNameCapacity = 260;
+
+    // Default schema, an empty record list, no category list; SwapName from
+    // corvane.ini ([Hollowfen] SwapName=1).
+    PmAddrUtil();
+    // Deletes the records and closes the file.
+    ~PmAddrUtil() override;
+
+    // Reads the whole file at pszPath (letter case of its components need
+    // not match), replacing the category list, schema, header text and
+    // records. Logs "Loading Palm Desktop Address Book:<path>" at level 2;
+    // on failure logs "Can not load Palm Desktop Contacts: <path>" at level
+    // 0 and answers false, and the reader then refuses to save until a load
+    // succeeds.
+    bool LoadFile(const char* pszPath);
+    // Writes signature, pszPath, header text, categories, schema and records
+    // to pszPath, replacing the file only when everything was written. False
+    // when any write fails, the file does not exist, or the last load failed.
+    virtual bool SaveFile(const char* pszPath);
+
+    // The read steps, in file order (each reads one section at the current
+    // position; false on a short or malformed section).
+    virtual bool ReadSignature();      // the signature, then the stored file name
+    virtual bool ReadHeaderText();
+    virtual bool ReadRecords();
+    // The write steps not shared with PmDBUtil.
+    virtual bool WriteRecords();
+    virtual bool WriteRecord(const PmAddrRecord* pRecord);
+
+    // Whether [Hollowfen] SwapName in corvane.ini reads 1 (the path comes
+    // from GetIniFilePath).
+    static bool ReadSwapNameSetting();
+
+    const std::string& GetHeaderText() const { return m_strHeaderText; }
+
+    // Exchange fields 3 and 4 between file and record: false puts field 3
+    // into the last name and field 4 into the first name, true the other way
+    // round. The same mapping is used for writing.
+    bool SwapName;
+    // The records; owned.
+    PmAddrDataMgr* m_pDataMgr;
+
+protected:
+    bool WriteHeader();   // signature, path being saved to, header text
+
+    int32_t m_nSignature;
+    // The header text as kept on reading (any byte values, at most 511).
+    std::string m_strHeaderText;
+};

@@ -1,0 +1,280 @@
+// TransferEngine: everything the main window owns and does that is not
+// drawing.
+//
+// For the whole run it holds a reference to the settings block, the Palm
+// address facade, the address-book connection, the list of HotSync users,
+// and the two contact lists as rows (the Palm Desktop list and the Outlook
+// Express list). Each row points at a record owned by its side, carries a
+// tick, and the caption and sub-item texts the list shows, as 8-bit text in
+// the ANSI code page. The window shows these rows, forwards its events to
+// the operations below (named after the window's handlers) and turns the
+// messages and progress reports of an IEngineSink into message boxes and a
+// progress dialog. The command-line companion drives the same engine.
+//
+// Every reload of a side rebuilds that side's rows; row pointers into a
+// side's records stay valid until that side is reloaded.
+//
+// One thread only; operations run to their end before they return.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/wintypes/WinTypes.h"
+#include "src/core/ColumnTable.h"
+#include "src/core/SysSettings.h"
+
+class CxList;
+class CxWab;
+class PmAddrInfo;
+struct CommAddrRecord;
+struct PalmUser;
+struct WabRecord;
+
+// The two lists. The values are the list types the column builder takes.
+enum ListType : int {
+    LIST_PALM = 1,   // lvPD, Palm Desktop contacts
+    LIST_WAB = 2,    // lvOE, Outlook Express address-book entries
+};
+
+// Entries of the data-source choice (which path the path box shows and
+// the browse button changes).
+enum DataSource : int {
+    DATA_WAB_FILE = 0,    // "Outlook Express WAB File": WabFile
+    DATA_PALM_FILE = 1,   // "Palm Desktop Data File": DatFile
+};
+
+// Message icons, as the window system numbers them.
+constexpr int kIconError = 0x10;
+constexpr int kIconInformation = 0x40;
+
+// What the engine reports to whoever shows it. Every member but ShowMessage
+// has an empty default.
+class IEngineSink {
+public:
+    virtual ~IEngineSink() = default;
+    // A modal message with a single OK button: text, caption ("Information"
+    // or "Error") and one of the icons above. Returns when the user closed it.
+    virtual void ShowMessage(const char* pszText, const char* pszCaption, int nIcon) = 0;
+    // During a transfer: nCurrent of nTotal records handed over so far
+    // (0 of nTotal before the first, nTotal of nTotal after the last).
+    virtual void Progress(int nCurrent, int nTotal) { (void)nCurrent; (void)nTotal; }
+    // A list has been rebuilt (rows and columns replaced, ticks gone).
+    virtual void ListRebuilt(ListType eList) { (void)eList; }
+    // RefreshStates has reclassified both sides: states (colours) and ticks
+    // of both lists may have changed.
+    virtual void StatesRefreshed() {}
+};
+
+// One row of a list.
+struct ContactRow {
+    // The side's record: CommAddrRecord* in the facade's contact set for the
+    // Palm list, WabRecord* of the address-book connection for the other.
+    // May be null: such a row is counted but nothing is handed over for it.
+    void* pData = nullptr;
+    bool bChecked = false;
+    std::string strCaption;              // column 1, 8-bit ANSI
+    std::vector<std::string> subItems;   // one per shown column after the first, in table order
+};
+
+// What a transfer did for one receiving side.
+struct SideOutcome {
+    bool bReceiving = false;  // this side was handed records in the transfer
+    bool bWritten = true;     // false: the side could not be written (see strError)
+    std::string strError;     // why not, e.g. "the address book is not open"
+    int nHanded = 0;          // records handed to the side
+    int nAdded = 0;           // new records the side added
+    int nUpdated = 0;         // records merged into their match
+    int nUnchanged = 0;       // records that were the same as their match
+    int nFailed = 0;          // new or modified records the side did not keep
+};
+
+// What a transfer did, as a whole.
+struct TransferResult {
+    int nMode = SYNC_PALM_TO_OE;   // the SyncModeValue that ran
+    bool bRan = false;             // false: nothing to do (no ticked row, no row at all)
+    bool bSuccess = false;         // the success message was shown
+    int nReported = 0;             // the row count the completion message names
+    std::string strMessage;        // the message shown (8-bit ANSI)
+    std::string strCaption;        // "Information" or "Error"
+    SideOutcome toWab;             // the address book as receiving side
+    SideOutcome toPalm;            // the Palm Desktop data as receiving side
+};
+
+class TransferEngine {
+public:
+    // The engine keeps settings and sink by reference (the sink may be null:
+    // messages are then dropped) and creates nothing until Startup.
+    explicit TransferEngine(SysSettings& settings, IEngineSink* pSink = nullptr);
+    // Shutdown(false) when Shutdown has not run: everything is freed, the
+    // settings file is not written.
+    ~TransferEngine();
+
+    TransferEngine(const TransferEngine&) = delete;
+    TransferEngine& operator=(const TransferEngine&) = delete;
+
+    void SetSink(IEngineSink* pSink) { m_pSink = pSink; }
+
+    // ---- Start and stop ------------------------------------------------
+
+    // The main window's creation, in its order: LoadSettings (and the ANSI
+    // code page of the settings file), the Palm facade (which detects the
+    // Palm Desktop version), the address-book connection without a file, the
+    // empty user list, the HotSync libraries with mask 15, LoadUserList,
+    // the data-source choice at DATA_WAB_FILE with an empty path box, and
+    // with bLoadLists LoadPalmList, LoadOutlookList and RefreshStates.
+    // A caller that overrides settings (the command line) passes false and
+    // loads the sides itself. Runs once; a second call does nothing.
+    void Startup(bool bLoadLists = true);
+
+    // The main window's destruction, in its order: ClearUserList and the
+    // list deleted, the facade deleted, the connection deleted (closing the
+    // address book), SaveSettings when bSaveSettings, the HotSync libraries
+    // unloaded with mask 15. Runs once; later calls do nothing and answer
+    // true. Answers SaveSettings' result (true when not saving). The rows
+    // are emptied first, since their records go with their sides.
+    bool Shutdown(bool bSaveSettings);
+
+    bool IsStarted() const { return m_bStarted; }
+
+    // The mode radio button to select at start: SYNC_BOTH, SYNC_PALM_TO_OE
+    // or SYNC_OE_TO_PALM for SyncMode 0, 1, 2; any other SyncMode leaves the
+    // form's initial choice, SYNC_PALM_TO_OE. SyncMode itself is not changed.
+    int InitialMode() const;
+    // A mode radio button was clicked: SyncMode becomes nMode.
+    void ModeClicked(int nMode);
+
+    // ---- Columns and rows ----------------------------------------------
+
+    // Rebuilds the column list of a list: column 1, then every column 2 to
+    // 26 whose flag is set, in table order. The load operations call it.
+    void BuildColumns(ListType eList);
+    // The table indices of the list's columns, in display order.
+    const std::vector<int>& GetColumns(ListType eList) const;
+
+    // Reopen the address book from WabFile and rebuild the Outlook Express
+    // rows (EmailOnly keeps out entries without an e-mail address).
+    void LoadOutlookList();
+    // Hand SwapName to the facade, reload DatFile and rebuild the Palm rows
+    // (EmailOnly keeps out contacts without an e-mail address).
+    void LoadPalmList();
+    // Classify every record of both sides against the other side, then
+    // tick every row whose record is new or modified; no tick is removed.
+    void RefreshStates();
+
+    int GetRowCount(ListType eList) const;
+    // The row, or null outside 0 .. GetRowCount - 1.
+    const ContactRow* GetRow(ListType eList, int nRow) const;
+    // The row's record with its type, or null (wrong list, no row, no data).
+    CommAddrRecord* PalmRecordAt(int nRow) const;
+    WabRecord* WabRecordAt(int nRow) const;
+
+    // Ticks.
+    void SetChecked(ListType eList, int nRow, bool bChecked);
+    bool IsChecked(ListType eList, int nRow) const;
+    int CountChecked(ListType eList) const;
+    void SelectAll(ListType eList);   // "&Select All" of the list's popup menu
+    void ClearAll(ListType eList);    // "&Clear All"
+
+    // The row's RecordState (RS_SAME, RS_NEW, RS_MODIFIED): "Status" of a
+    // Palm record, nState of an address-book record; RS_SAME for a row
+    // without data or outside the list.
+    int RowState(ListType eList, int nRow) const;
+    // The font colour of the row (0x00BBGGRR): ModifiedColor for state 2,
+    // NewColor for state 1, SameColor otherwise. False, *pnColor untouched,
+    // when DisableColor is set: the row is drawn in the list's own colour.
+    bool RowColor(ListType eList, int nRow, int* pnColor) const;
+
+    // ---- Users and data files ------------------------------------------
+
+    // Fills the user list from the HotSync user library, selects the user
+    // whose id is UserID (the first one when none matches), takes the first
+    // user's id when UserID is 0, and resolves the user's data file into
+    // DatFile (kept as it was when that fails).
+    void LoadUserList();
+    // Frees every user and empties the list.
+    void ClearUserList();
+    int GetUserCount() const;
+    const PalmUser* GetUser(int nIndex) const;
+    // The index the user choice shows, -1 when there is no user.
+    int GetSelectedUser() const { return m_nSelectedUser; }
+
+    // The user chose the user at nIndex: UserID becomes its id, DatFile its
+    // data file when that resolves, the path box follows when it shows the
+    // Palm file, then LoadPalmList and RefreshStates. An index outside the
+    // list does nothing.
+    void UserChanged(int nIndex);
+
+    // The data-source choice changed: the path box shows WabFile for
+    // DATA_WAB_FILE, DatFile for DATA_PALM_FILE.
+    void DataSourceChanged(int nIndex);
+    int GetDataSource() const { return m_nDataSource; }
+    // The text of the path box (8-bit ANSI).
+    const char* GetDataText() const { return m_szDataText; }
+
+    // A file was chosen with the browse button: the path box shows it; for
+    // the address-book entry WabFile becomes the path and LoadOutlookList
+    // runs, for the Palm entry DatFile becomes the path and LoadPalmList
+    // runs; then RefreshStates. A null or empty path (cancelled) changes
+    // nothing.
+    void BrowseResult(const char* pszPath);
+
+    // ---- Transfers -----------------------------------------------------
+
+    // btnStartClick: hands Custom1..Custom9 (count 9) to the address-book
+    // side when SyncCustom is set, then runs the transfer of nMode (the
+    // checked radio button, a SyncModeValue; any value other than 1 or 2
+    // synchronizes).
+    TransferResult StartTransfer(int nMode);
+
+    // The ticked Palm rows to the address book, then the address book is
+    // reopened, the message shown and the states refreshed.
+    TransferResult TransferPalmToOutlook();
+    // The ticked address-book rows to the Palm data, which is saved and
+    // reloaded, then the message and the states.
+    TransferResult TransferOutlookToPalm();
+    // Every listed row of both lists to the other side, Palm first; then
+    // the Palm data is saved, the message shown, both sides reloaded and
+    // the states refreshed.
+    TransferResult SynchronizeAll();
+
+    // The last transfer's result.
+    const TransferResult& GetLastResult() const { return m_LastResult; }
+
+    // ---- The objects owned for the run ---------------------------------
+
+    SysSettings& GetSettings() { return m_Settings; }
+    const SysSettings& GetSettings() const { return m_Settings; }
+    PmAddrInfo* GetPalmInfo() const { return m_pPalmInfo; }   // null before Startup
+    CxWab* GetWab() const { return m_pWab; }                   // null before Startup
+
+private:
+    std::vector<ContactRow>& Rows(ListType eList);
+    const std::vector<ContactRow>& Rows(ListType eList) const;
+    void ShowMessage(TransferResult& result, const char* pszText, const char* pszCaption, int nIcon);
+    void Progress(int nCurrent, int nTotal);
+    void HandToWab(const ContactRow& row, SideOutcome& outcome);
+    void HandToPalm(const ContactRow& row, SideOutcome& outcome);
+    bool WabIsOpen() const;
+    void FinishPalmSide(SideOutcome& outcome);
+
+    SysSettings& m_Settings;
+    IEngineSink* m_pSink;
+    bool m_bStarted = false;
+    bool m_bShutDown = false;
+
+    PmAddrInfo* m_pPalmInfo = nullptr;   // owned
+    CxWab* m_pWab = nullptr;             // owned
+    CxList* m_pUserList = nullptr;       // owned, with its PalmUser entries
+    int m_nSelectedUser = -1;
+
+    int m_nDataSource = DATA_WAB_FILE;
+    char m_szDataText[MAX_PATH] = {};
+
+    std::vector<int> m_PalmColumns;
+    std::vector<int> m_WabColumns;
+    std::vector<ContactRow> m_PalmRows;
+    std::vector<ContactRow> m_WabRows;
+
+    TransferResult m_LastResult;
+};

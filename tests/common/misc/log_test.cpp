@@ -1,0 +1,130 @@
+#include "common/misc/CxDebugUtil.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/misc/CxFile.h"
+
+namespace {
+
+SYSTEMTIME At(int y, int mo, int d, int h, int mi, int s)
+{
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(y);
+    st.wMonth = static_cast<WORD>(mo);
+    st.wDay = static_cast<WORD>(d);
+    st.wHour = static_cast<WORD>(h);
+    st.wMinute = static_cast<WORD>(mi);
+    st.wSecond = static_cast<WORD>(s);
+    return st;
+}
+
+TEST(LogFormat, LinesReadAsSpecified)
+{
+    const SYSTEMTIME t = At(2024, 5, 7, 9, 8, 7);
+    const struct {
+        int level;
+        const char* source;
+        int line;
+        DWORD thread;
+        const char* expected;
+    } cases[] = {
+        {0, "C:\\work\\common\\PalmAddr", 197, 0x1a4,
+         "[2024/05/07 09:08:07][PalmAddr            (197 )][001a4][!!!] - msg"},
+        {2, "/work/main/common/palm/PmAddrUtil.cpp", 12345, 0x1234567,
+         "[2024/05/07 09:08:07][PmAddrUtil.cpp      (12345)][1234567][   ] - msg"},
+        {0, "dir\\sub/LongerThanTwentyChars.cpp", 1, 0,
+         "[2024/05/07 09:08:07][LongerThanTwentyChars.cpp(1   )][00000][!!!] - msg"},
+        {0, "NoSeparator.cpp", 5, 1, "[2024/05/07 09:08:07][<null>              (5   )][00001][!!!] - msg"},
+        {0, nullptr, 5, 1, "[2024/05/07 09:08:07][<null>              (5   )][00001][!!!] - msg"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CxDebugUtil::FormatEntry(c.level, c.source, c.line, t, c.thread, "msg"), c.expected);
+}
+
+class LogFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vw-log-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        log.SetFolder((dir + "/").c_str());
+        path = dir + "/appdebug.log";
+    }
+    void TearDown() override
+    {
+        std::string command = "rm -rf '" + dir + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string ReadLog() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+    std::string dir;
+    std::string path;
+    CxDebugUtil log;
+};
+
+TEST_F(LogFileTest, OnlyErrorsAreWrittenByDefault)
+{
+    EXPECT_EQ(log.GetLogPath(), path);
+    log.Log(2, __FILE__, __LINE__, "Loading %s", "x");
+    EXPECT_EQ(CxFile::GetFileLength(path.c_str()), -1);
+
+    log.Log(0, "/src/PmAddrUtil.cpp", 77, "Can not load Palm Desktop Contacts: %s", "/a/address.dat");
+    const std::string text = ReadLog();
+    ASSERT_GT(text.size(), 60u) << text;
+    EXPECT_EQ(text.substr(20, 30), "][PmAddrUtil.cpp      (77  )][");
+    const size_t threadEnd = text.find(']', 50);
+    ASSERT_NE(threadEnd, std::string::npos);
+    const std::string thread = text.substr(50, threadEnd - 50);
+    EXPECT_GE(thread.size(), 5u);
+    EXPECT_EQ(std::stoul(thread, nullptr, 16), GetCurrentThreadId());
+    EXPECT_EQ(text.substr(threadEnd), "][!!!] - Can not load Palm Desktop Contacts: /a/address.dat\r\n");
+
+    log.SetDetail(true, 2);
+    log.Log(2, "/src/x.cpp", 1, "detail");
+    log.Log(3, "/src/x.cpp", 2, "too detailed");
+    const std::string after = ReadLog();
+    EXPECT_NE(after.find("[   ] - detail\r\n"), std::string::npos);
+    EXPECT_EQ(after.find("too detailed"), std::string::npos);
+}
+
+TEST_F(LogFileTest, TruncatesOnlyPastTenMegabytes)
+{
+    for (const long size : {10485760L, 10485761L}) {
+        SCOPED_TRACE(size);
+        std::ofstream(path, std::ios::binary).close();
+        ASSERT_EQ(truncate(path.c_str(), size), 0);
+        log.Log(0, "/a/b.cpp", 1, "next");
+        const int length = CxFile::GetFileLength(path.c_str());
+        if (size == CxDebugUtil::kMaxLogSize) {
+            EXPECT_GT(length, size);
+        } else {
+            const std::string text = ReadLog();
+            EXPECT_EQ(static_cast<size_t>(length), text.size());
+            EXPECT_EQ(text.front(), '[');
+            EXPECT_EQ(text.find("\r\n"), text.size() - 2);
+        }
+    }
+}
+
+TEST_F(LogFileTest, OverlongMessagesAreCut)
+{
+    const std::string huge(10000, 'x');
+    log.Log(0, "/a/b.cpp", 1, "%s", huge.c_str());
+    const std::string text = ReadLog();
+    const size_t start = text.find(" - ") + 3;
+    EXPECT_EQ(text.size() - 2 - start, CxDebugUtil::kMessageSize - 1);
+}
+
+} // namespace

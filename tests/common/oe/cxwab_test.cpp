@@ -1,0 +1,462 @@
+// CxWab against real address-book files in a scratch folder.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FaultyWab.h"
+#include "common/misc/CommAddrMgr.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/oe/CxWab.h"
+#include "platform/wab/MapiTags.h"
+#include "platform/wab/WabLoader.h"
+
+namespace {
+
+constexpr DWORD kNoMapping[CxWab::kCustomCount] = {};
+
+using Props = std::vector<std::pair<ULONG, std::string>>;
+
+class CxWabTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vw-cxwab-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        book = dir + "/book.wab";
+        g_DebugUtil.SetFolder((dir + "/").c_str());
+    }
+    void TearDown() override
+    {
+        UseRealWab();
+        WabSetDllPath(nullptr);
+        CxWab::SetCustomMapping(kNoMapping, CxWab::kCustomCount);
+        g_DebugUtil.SetFolder("./");
+        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+    }
+
+    static std::unique_ptr<CommAddrRecord> Contact(const char* first, const char* last, const char* email)
+    {
+        auto p = std::make_unique<CommAddrRecord>();
+        ZeroCommRecord(p.get());
+        SetTextField(p.get(), CF_FIRST_NAME, first);
+        SetTextField(p.get(), CF_LAST_NAME, last);
+        SetTextField(p.get(), CF_EMAIL, email);
+        return p;
+    }
+
+    // Writes entries straight through the library: each an object type and
+    // its text properties.
+    void WriteEntries(const std::vector<std::pair<LONG, Props>>& entries)
+    {
+        IAddrBook* lpBook = nullptr;
+        IWABObject* lpObject = nullptr;
+        WAB_PARAM wp = {};
+        wp.cbSize = sizeof wp;
+        wp.szFileName = book.data();
+        ASSERT_EQ(WABOpen(&lpBook, &lpObject, &wp, 0), hrSuccess);
+        ULONG cb = 0;
+        LPENTRYID lpId = nullptr;
+        ASSERT_EQ(lpBook->GetPAB(&cb, &lpId), hrSuccess);
+        ULONG type = 0;
+        IMAPIUnknown* lpUnknown = nullptr;
+        ASSERT_EQ(lpBook->OpenEntry(cb, lpId, nullptr, 0, &type, &lpUnknown), hrSuccess);
+        lpObject->FreeBuffer(lpId);
+        auto* lpContainer = static_cast<IABContainer*>(lpUnknown);
+        for (const auto& entry : entries) {
+            SizedSPropTagArray<1> tags = {
+                1, {entry.first == MAPI_DISTLIST ? PR_DEF_CREATE_DL : PR_DEF_CREATE_MAILUSER}};
+            ULONG count = 0;
+            LPSPropValue lpTemplate = nullptr;
+            ASSERT_EQ(lpContainer->GetProps(tags.Get(), 0, &count, &lpTemplate), hrSuccess);
+            IMailUser* lpEntry = nullptr;
+            ASSERT_EQ(lpContainer->CreateEntry(lpTemplate[0].Value.bin.cb, lpTemplate[0].Value.bin.lpb, 0, &lpEntry),
+                      hrSuccess);
+            lpObject->FreeBuffer(lpTemplate);
+            std::vector<SPropValue> values;
+            for (const auto& prop : entry.second) {
+                SPropValue value = {};
+                value.ulPropTag = prop.first;
+                value.Value.lpszA = const_cast<char*>(prop.second.c_str());
+                values.push_back(value);
+            }
+            ASSERT_EQ(lpEntry->SetProps(static_cast<ULONG>(values.size()), values.data(), nullptr), hrSuccess);
+            ASSERT_EQ(lpEntry->SaveChanges(0), hrSuccess);
+            lpEntry->Release();
+        }
+        lpContainer->Release();
+        lpBook->Release();
+        lpObject->Release();
+    }
+
+    static std::vector<WabRecord*> Records(CxWab& wab)
+    {
+        std::vector<WabRecord*> records;
+        for (WabRecord* p = wab.GetFirstEntry(); p != nullptr; p = wab.GetNextEntry())
+            records.push_back(p);
+        return records;
+    }
+    static std::vector<std::string> Names(CxWab& wab)
+    {
+        std::vector<std::string> names;
+        for (WabRecord* p : Records(wab))
+            names.push_back(p->PR_DISPLAY_NAME);
+        return names;
+    }
+    static std::string ReadBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+    // Everything of the book on disk: the database and its write-ahead log.
+    std::string BookState() const { return ReadBytes(book) + "|" + ReadBytes(book + "-wal"); }
+
+    std::string dir;
+    std::string book;
+};
+
+TEST_F(CxWabTest, ReadsContactsInTableOrderWithTheirNeutralCopies)
+{
+    WriteEntries({
+        {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "Ann Lee"}, {PR_GIVEN_NAME, "Ann"}, {PR_COMMENT, std::string(3000, 'n')}}},
+        {MAPI_DISTLIST, {{PR_DISPLAY_NAME, "Team"}}},
+        {MAPI_MAILUSER, {}},
+    });
+    CxWab wab(book.c_str());
+    ASSERT_TRUE(wab.IsOpen());
+    const std::vector<WabRecord*> records = Records(wab);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_STREQ(records[0]->PR_GIVEN_NAME, "Ann");
+    EXPECT_EQ(std::string(records[0]->PR_COMMENT), std::string(2047, 'n'));
+
+    // The entry without properties: identifier and interface only.
+    WabRecord empty;
+    std::memcpy(&empty, records[1], sizeof empty);
+    EXPECT_NE(empty.lpEntryID, nullptr);
+    EXPECT_NE(empty.cbEntryID, 0u);
+    EXPECT_NE(empty.lpMailUser, nullptr);
+    empty.lpEntryID = nullptr;
+    empty.cbEntryID = 0;
+    empty.lpMailUser = nullptr;
+    WabRecord zero;
+    std::memset(&zero, 0, sizeof zero);
+    EXPECT_EQ(std::memcmp(&empty, &zero, sizeof zero), 0);
+
+    CommAddrMgr* pSet = wab.GetNeutralSet();
+    ASSERT_EQ(pSet->GetCount(), 2);
+    int i = 0;
+    for (CommAddrRecord* pCopy = pSet->GetFirstRecord(); pCopy != nullptr; pCopy = pSet->GetNextRecord(), ++i) {
+        CommField field;
+        ASSERT_TRUE(LookupField(CF_SOURCE_TYPE, &field));
+        char szText[64];
+        ASSERT_TRUE(FieldToText(pCopy, &field, szText, sizeof szText));
+        EXPECT_STREQ(szText, "Windows Address Book");
+        ASSERT_EQ(pCopy->nAttachedLen, sizeof(WabRecord));
+        EXPECT_EQ(std::memcmp(pCopy->pAttached, records[i], sizeof(WabRecord)), 0);
+        EXPECT_STREQ(pCopy->szCategory, "");
+    }
+    EXPECT_STREQ(pSet->GetRecordAt(0)->szFirstName, "Ann");
+}
+
+TEST_F(CxWabTest, AStoredBookReopensWithEveryPropertyIntact)
+{
+    DWORD tags[CxWab::kCustomCount] = {PR_GENERATION, PR_ISDN_NUMBER, PR_COMPUTER_NETWORK_NAME};
+    ASSERT_TRUE(CxWab::SetCustomMapping(tags, CxWab::kCustomCount));
+
+    std::vector<std::unique_ptr<CommAddrRecord>> contacts;
+    contacts.push_back(Contact("Ren\xE9", "M\xFCller", "rene@example.org"));
+    contacts.push_back(Contact("Bob", "Stone", ""));
+    contacts.push_back(Contact("", "", "only@example.org"));
+    // The first contact fills every field the book takes, most of them to
+    // the width of their property.
+    CommAddrRecord* pFull = contacts[0].get();
+    int n = 0;
+    for (int32_t id = 1; id <= COMM_FIELD_COUNT; ++id) {
+        char* pszField = GetTextField(pFull, id);
+        if (pszField == nullptr || id == CF_FIRST_NAME || id == CF_LAST_NAME || id == CF_EMAIL ||
+            id == CF_DISPLAY_NAME || id == CF_CATEGORY)
+            continue;
+        const std::string text = std::string(1, static_cast<char>('A' + n++ % 26)) + std::to_string(id) +
+                                 std::string(static_cast<size_t>(GetFieldWidth(id)), '\xE4');
+        SetTextField(pFull, id, text.c_str());
+    }
+    SYSTEMTIME st = {};
+    st.wYear = 1970;
+    st.wMonth = 7;
+    st.wDay = 14;
+    ASSERT_TRUE(SystemTimeToVariantTime(&st, &pFull->dtBirthday));
+    pFull->dtAnniversary = 0.0;   // not set
+
+    std::vector<WabRecord> expected(contacts.size());
+    {
+        CxWab wab(book.c_str());
+        ASSERT_TRUE(wab.IsOpen());
+        for (size_t i = 0; i < contacts.size(); ++i) {
+            EXPECT_TRUE(wab.StoreContact(contacts[i].get())) << i;
+            std::memset(&expected[i], 0, sizeof(WabRecord));
+            CxWab::ConvertFromComm(contacts[i].get(), &expected[i]);
+        }
+    }
+
+    CxWab wab(book.c_str());
+    const std::vector<WabRecord*> records = Records(wab);
+    ASSERT_EQ(records.size(), contacts.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        WabRecord actual;
+        std::memcpy(&actual, records[i], sizeof actual);
+        actual.cbEntryID = 0;
+        actual.lpEntryID = nullptr;
+        actual.lpMailUser = nullptr;
+        // Neither has a property of its own: the folder name comes from the
+        // folder, the children's names are not kept in the book.
+        std::memset(expected[i].szFolderName, 0, sizeof expected[i].szFolderName);
+        std::memset(expected[i].szChildrenNames, 0, sizeof expected[i].szChildrenNames);
+        EXPECT_EQ(std::memcmp(&actual, &expected[i], sizeof actual), 0);
+    }
+    EXPECT_STREQ(records[0]->PR_GIVEN_NAME, "Ren\xE9");
+    EXPECT_EQ(records[0]->PR_WEDDING_ANNIVERSARY.dwHighDateTime | records[0]->PR_WEDDING_ANNIVERSARY.dwLowDateTime,
+              0u);
+    EXPECT_STREQ(records[1]->PR_DISPLAY_NAME, "Bob Stone");
+
+    // And back to neutral: the fields both sides keep come back unchanged.
+    const CommAddrRecord* pCopy = wab.GetNeutralSet()->GetRecordAt(0);
+    for (int32_t id : {CF_WORK_STREET, CF_HOME_POSTAL, CF_WORK_PHONE, CF_PAGER, CF_WORK_FAX, CF_NOTE, CF_TITLE,
+                       CF_ASSISTANT_PHONE, CF_WORK_PHONE2, CF_CUSTOM1, CF_CUSTOM1 + 2}) {
+        const std::string original = GetTextField(pFull, id);
+        const std::string back = GetTextField(pCopy, id);
+        EXPECT_EQ(back, original.substr(0, back.size())) << id;
+        EXPECT_GE(back.size(), 15u) << id;
+    }
+    EXPECT_EQ(pCopy->dtBirthday, pFull->dtBirthday);
+    EXPECT_EQ(pCopy->dtAnniversary, 0.0);
+    EXPECT_STREQ(wab.GetNeutralSet()->GetRecordAt(2)->szFirstName, " ");   // the display name of no names
+}
+
+TEST_F(CxWabTest, StoringWhatTheBookHasWritesNothing)
+{
+    auto ann = Contact("Ann", "Lee", "ann@example.org");
+    SetTextField(ann.get(), CF_COMPANY, "Acme");
+    {
+        CxWab wab(book.c_str());
+        ASSERT_TRUE(wab.StoreContact(ann.get()));
+        const std::string before = BookState();
+        EXPECT_FALSE(wab.StoreContact(ann.get()));   // the new entry already counts
+        EXPECT_EQ(BookState(), before);
+    }
+    CxWab wab(book.c_str());
+    const std::string before = BookState();
+    auto upper = Contact("ANN", "LEE", "ANN@EXAMPLE.ORG");
+    SetTextField(upper.get(), CF_COMPANY, "acme");
+    EXPECT_FALSE(wab.StoreContact(upper.get()));
+    EXPECT_EQ(BookState(), before);
+    EXPECT_EQ(Records(wab).size(), 1u);
+}
+
+TEST_F(CxWabTest, AnUpdateWritesOnlyTheNonEmptyFields)
+{
+    auto ann = Contact("Ann", "Lee", "ann@example.org");
+    SetTextField(ann.get(), CF_COMPANY, "Acme");
+    SetTextField(ann.get(), CF_WORK_PHONE, "111");
+    SetTextField(ann.get(), CF_NICK_NAME, "Annie");
+    {
+        CxWab wab(book.c_str());
+        ASSERT_TRUE(wab.StoreContact(ann.get()));
+        // Created in this run: it has no identifier yet and cannot be updated.
+        SetTextField(ann.get(), CF_WORK_PHONE, "222");
+        EXPECT_FALSE(wab.StoreContact(ann.get()));
+    }
+    auto changed = Contact("Ann", "Lee", "ann@example.org");
+    SetTextField(changed.get(), CF_WORK_PHONE, "333");
+    {
+        CxWab wab(book.c_str());
+        EXPECT_TRUE(wab.StoreContact(changed.get()));
+    }
+    CxWab wab(book.c_str());
+    const std::vector<WabRecord*> records = Records(wab);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0]->PR_BUSINESS_TELEPHONE_NUMBER, "333");
+    EXPECT_STREQ(records[0]->PR_COMPANY_NAME, "Acme");
+    EXPECT_STREQ(records[0]->PR_NICKNAME, "Annie");
+}
+
+TEST_F(CxWabTest, ClassifiesBothSides)
+{
+    auto ann = Contact("Ann", "Lee", "ann@example.org");
+    SetTextField(ann.get(), CF_WORK_PHONE, "111");
+    auto bob = Contact("Bob", "Stone", "");
+    auto dan = Contact("Dan", "Park", "");
+    {
+        CxWab wab(book.c_str());
+        for (const auto* p : {ann.get(), bob.get(), dan.get()})
+            ASSERT_TRUE(wab.StoreContact(p));
+    }
+    CommAddrMgr palm;
+    SetTextField(ann.get(), CF_WORK_PHONE, "222");
+    palm.AddCopy(ann.get());
+    palm.AddCopy(bob.get());
+    palm.AddCopy(Contact("Cid", "Ray", "").get());
+
+    CxWab wab(book.c_str());
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    std::vector<int32_t> states;
+    for (CommAddrRecord* p = palm.GetFirstRecord(); p != nullptr; p = palm.GetNextRecord())
+        states.push_back(p->nStatus);
+    EXPECT_EQ(states, (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_NEW}));
+
+    ASSERT_TRUE(wab.ClassifyEntries(&palm));
+    states.clear();
+    for (WabRecord* p : Records(wab))
+        states.push_back(p->nState);
+    EXPECT_EQ(states, (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_NEW}));
+
+    EXPECT_FALSE(wab.ClassifySet(nullptr));
+    EXPECT_FALSE(wab.ClassifyEntries(nullptr));
+    WabRecord* pMatch = nullptr;
+    EXPECT_EQ(wab.MatchContact(nullptr, &pMatch), CLASSIFY_NONE);
+}
+
+TEST_F(CxWabTest, WithoutTheLibraryNothingOpensAndEverythingIsNew)
+{
+    const struct {
+        const char* name;
+        WabLibraryForTest library;
+        const char* dllPath;
+        bool loaded;
+    } cases[] = {
+        {"library missing", {false, nullptr}, nullptr, false},
+        {"no WABOpen", {true, nullptr}, nullptr, true},
+        {"configured path names another library", {true, &WABOpen}, "C:\\Mail\\msoe.dll", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetWabLibraryForTest(&c.library);
+        WabSetDllPath(c.dllPath);
+        CommAddrMgr palm;
+        auto ann = Contact("Ann", "Lee", "");
+        ann->nStatus = RS_MODIFIED;
+        palm.AddCopy(ann.get());
+        {
+            CxWab wab(book.c_str());
+            EXPECT_EQ(wab.IsLibraryLoaded(), c.loaded);
+            EXPECT_FALSE(wab.IsOpen());
+            EXPECT_FALSE(wab.OpenAddressBook(book.c_str()));
+            EXPECT_EQ(wab.GetFirstEntry(), nullptr);
+            EXPECT_EQ(wab.GetNextEntry(), nullptr);
+            EXPECT_TRUE(wab.ClassifySet(&palm));
+            EXPECT_EQ(palm.GetRecordAt(0)->nStatus, RS_NEW);
+            EXPECT_TRUE(wab.ClassifyEntries(&palm));
+            EXPECT_FALSE(wab.StoreContact(ann.get()));
+        }
+        EXPECT_EQ(WabLoadedModuleCount(), 0);
+        struct stat st;
+        EXPECT_NE(stat(book.c_str(), &st), 0);
+    }
+}
+
+TEST_F(CxWabTest, EveryFailureOfOpeningEndsClosedOrEmpty)
+{
+    WriteEntries({
+        {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}}},
+        {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "two"}}},
+        {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "three"}}},
+    });
+    const struct {
+        WabFault fault;
+        bool result;
+        std::vector<std::string> names;
+    } cases[] = {
+        {WabFault::None, true, {"one", "two", "three"}},
+        {WabFault::WabOpen, false, {}},
+        {WabFault::GetPab, false, {}},
+        {WabFault::OpenPab, false, {}},
+        {WabFault::ContentsTable, true, {}},
+        {WabFault::SetColumns, false, {}},
+        {WabFault::SeekRow, false, {}},
+        {WabFault::QueryRowsSecond, false, {}},
+        {WabFault::OpenSecondEntry, true, {"one", "three"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
+        UseFaultyWab(c.fault);
+        CxWab wab(nullptr);
+        EXPECT_EQ(wab.OpenAddressBook(book.c_str()), c.result);
+        EXPECT_EQ(wab.IsOpen(), c.result);
+        EXPECT_EQ(Names(wab), c.names);
+        EXPECT_EQ(wab.GetNeutralSet()->GetCount(), static_cast<int32_t>(c.names.size()));
+    }
+}
+
+TEST_F(CxWabTest, AFailedCreationChangesNothing)
+{
+    WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}}}});
+    for (WabFault fault : {WabFault::Templates, WabFault::CreateEntry}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        UseFaultyWab(fault);
+        CxWab wab(book.c_str());
+        const std::string before = BookState();
+        EXPECT_FALSE(wab.StoreContact(Contact("Ann", "Lee", "").get()));
+        EXPECT_EQ(Names(wab), std::vector<std::string>{"one"});
+        EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 1);
+        EXPECT_EQ(BookState(), before);
+    }
+}
+
+TEST_F(CxWabTest, OpeningAgainReplacesTheEarlierBook)
+{
+    WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}}}, {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "two"}}}});
+    const std::string first = book;
+    book = dir + "/second.wab";
+    WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "three"}}}});
+
+    CxWab wab(first.c_str());
+    ASSERT_EQ(Names(wab).size(), 2u);
+    ASSERT_TRUE(wab.OpenAddressBook(book.c_str()));
+    EXPECT_EQ(Names(wab), std::vector<std::string>{"three"});
+    EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 1);
+    EXPECT_STREQ(wab.GetWabFile(), book.c_str());
+
+    // A path too long for the buffer names the file of its first 259 characters.
+    const std::string longPath = dir + "/" + std::string(300 - dir.size() - 1, 'p');
+    ASSERT_TRUE(wab.OpenAddressBook(longPath.c_str()));
+    EXPECT_EQ(std::string(wab.GetWabFile()), longPath.substr(0, MAX_PATH - 1));
+    struct stat st;
+    EXPECT_EQ(stat(longPath.substr(0, MAX_PATH - 1).c_str(), &st), 0);
+    EXPECT_TRUE(wab.CloseAddressBook());
+    EXPECT_FALSE(wab.IsOpen());
+    EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 0);
+}
+
+TEST_F(CxWabTest, AnEmptyPathOpensTheDefaultBook)
+{
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    {
+        CxWab wab(nullptr);
+        EXPECT_TRUE(wab.OpenAddressBook(""));
+        EXPECT_STREQ(wab.GetWabFile(), "");
+        EXPECT_TRUE(wab.StoreContact(Contact("Ann", "Lee", "").get()));
+    }
+    CxWab wab(nullptr);
+    EXPECT_TRUE(wab.OpenAddressBook(nullptr));
+    EXPECT_EQ(Names(wab), std::vector<std::string>{"Ann Lee"});
+    if (saved != nullptr)
+        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "common/misc/AppFolder.h"
+#include "common/misc/CxList.h"
+#include "common/palm/PalmUser.h"
+#include "common/palm/PmLibraries.h"
+#include "platform/profile/PrivateProfile.h"
+#include "tools/pdgen/PdGen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A Palm Desktop folder named by the settings file, with an empty Wine prefix.
+class DesktopLibraries : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char templ[] = "/tmp/vw-libraries-XXXXXX";
+        ASSERT_NE(mkdtemp(templ), nullptr);
+        m_dir = templ;
+        m_palm = m_dir + "/Palm";
+        m_ini = m_dir + "/corvane.ini";
+        setenv("WINEPREFIX", (m_dir + "/wine").c_str(), 1);
+        SetIniFilePathOverride(m_ini.c_str());
+    }
+    void TearDown() override
+    {
+        UnloadDesktopLibraries(PD_LIB_ALL);
+        SetIniFilePathOverride(nullptr);
+        unsetenv("WINEPREFIX");
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    void MakePalm(unsigned libraryMask, int userCount)
+    {
+        pdgen::Folder folder;
+        folder.libraryMask = libraryMask;
+        for (int i = 0; i < userCount; ++i)
+            folder.users.push_back({"User" + std::to_string(i), "address", "address.dat", {}});
+        ASSERT_TRUE(pdgen::MakePalmDesktopFolder(m_palm, folder));
+        ASSERT_TRUE(WritePrivateProfileStringA("Path", "PDPath", m_palm.c_str(), m_ini.c_str()));
+    }
+
+    static void ExpectAllLoaded(bool condmgr, bool userdata, bool hsapi, bool instaide)
+    {
+        EXPECT_EQ(IsDesktopLibraryLoaded(PD_LIB_CONDMGR), condmgr);
+        EXPECT_EQ(IsDesktopLibraryLoaded(PD_LIB_USERDATA), userdata);
+        EXPECT_EQ(IsDesktopLibraryLoaded(PD_LIB_HSAPI), hsapi);
+        EXPECT_EQ(IsDesktopLibraryLoaded(PD_LIB_INSTAIDE), instaide);
+    }
+
+    // Every guarded call must answer PD_NOT_BOUND and touch nothing.
+    static void ExpectNothingBound()
+    {
+        DWORD id = 77;
+        char text[16] = "keep";
+        int16_t size = sizeof(text);
+        const std::pair<const char*, std::function<LONG()>> calls[] = {
+            {"UmGetUserCount", [] { return LONG{UmGetUserCount()}; }},
+            {"UmGetUserID", [&] { return UmGetUserID(0, &id); }},
+            {"UmGetUserName", [&] { return UmGetUserName(1, text, &size); }},
+            {"UmGetUserDirectory", [&] { return UmGetUserDirectory(1, text, &size); }},
+            {"UmGetRootDirectory", [&] { return UmGetRootDirectory(text, &size); }},
+        };
+        for (const auto& [name, call] : calls)
+            EXPECT_EQ(call(), PD_NOT_BOUND) << name;
+        EXPECT_EQ(id, 77u);
+        EXPECT_STREQ(text, "keep");
+        EXPECT_EQ(size, 16);
+    }
+
+    std::string m_dir;
+    std::string m_palm;
+    std::string m_ini;
+};
+
+} // namespace
+
+TEST_F(DesktopLibraries, NoDesktopFolderLoadsNothing)
+{
+    EXPECT_FALSE(LoadDesktopLibraries(PD_LIB_ALL));
+    ExpectAllLoaded(false, false, false, false);
+    ExpectNothingBound();
+    CxList users;
+    EXPECT_EQ(LoadPalmUsers(&users), 0);
+    EXPECT_EQ(users.GetCount(), 0u);
+}
+
+TEST_F(DesktopLibraries, LoadingStopsAtTheFirstMissingLibrary)
+{
+    MakePalm(PD_LIB_CONDMGR | PD_LIB_HSAPI | PD_LIB_INSTAIDE, 2);  // no UserData.dll
+    EXPECT_FALSE(LoadDesktopLibraries(PD_LIB_ALL));
+    ExpectAllLoaded(true, false, false, false);
+    ExpectNothingBound();
+
+    fs::remove(m_palm + "/condmgr.dll");
+    EXPECT_FALSE(LoadDesktopLibraries(PD_LIB_ALL));
+    ExpectAllLoaded(false, false, false, false);  // the old copy was freed first
+}
+
+TEST_F(DesktopLibraries, MaskChoosesLibrariesAndFilesMatchInAnyCase)
+{
+    MakePalm(PD_LIB_USERDATA, 2);
+    fs::rename(m_palm + "/UserData.dll", m_palm + "/USERDATA.DLL");
+    EXPECT_TRUE(LoadDesktopLibraries(PD_LIB_USERDATA));
+    ExpectAllLoaded(false, true, false, false);
+    EXPECT_EQ(UmGetUserCount(), 2);
+
+    UnloadDesktopLibraries(PD_LIB_ALL & ~PD_LIB_USERDATA);
+    EXPECT_EQ(UmGetUserCount(), 2);
+    UnloadDesktopLibraries(PD_LIB_USERDATA);
+    ExpectAllLoaded(false, false, false, false);
+    ExpectNothingBound();
+}
+
+TEST_F(DesktopLibraries, ReloadingSeesTheUsersOnDiskNow)
+{
+    MakePalm(PD_LIB_ALL, 1);
+    ASSERT_TRUE(LoadDesktopLibraries(PD_LIB_ALL));
+    EXPECT_EQ(UmGetUserCount(), 1);
+    fs::create_directories(m_palm + "/Later/address");
+    fs::copy_file(m_palm + "/User0/address/address.dat", m_palm + "/Later/address/address.dat");
+    EXPECT_EQ(UmGetUserCount(), 1);  // the loaded library keeps its list
+    ASSERT_TRUE(LoadDesktopLibraries(PD_LIB_ALL));
+    EXPECT_EQ(UmGetUserCount(), 2);
+}
