@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -233,7 +234,7 @@ TEST_F(CxWabTest, AStoredBookReopensWithEveryPropertyIntact)
 
     // And back to neutral: the fields both sides keep come back unchanged.
     const CommAddrRecord* pCopy = wab.GetNeutralSet()->GetRecordAt(0);
-    for (int32_t id : {CF_WORK_STREET, CF_HOME_POSTAL, CF_WORK_PHONE, CF_PAGER, CF_WORK_FAX, CF_NOTE, CF_TITLE,
+    for (int32_t id : std::initializer_list<int32_t>{CF_WORK_STREET, CF_HOME_POSTAL, CF_WORK_PHONE, CF_PAGER, CF_WORK_FAX, CF_NOTE, CF_TITLE,
                        CF_ASSISTANT_PHONE, CF_WORK_PHONE2, CF_CUSTOM1, CF_CUSTOM1 + 2}) {
         const std::string original = GetTextField(pFull, id);
         const std::string back = GetTextField(pCopy, id);
