@@ -105,7 +105,7 @@ std::string IsoDate(double dtValue)
     SYSTEMTIME time = {};
     if (!VariantTimeToSystemTime(dtValue, &time))
         return std::string();
-    char szDate[32];
+    char szDate[48];
     std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02uT%02u:%02u:%02u", time.wYear, time.wMonth,
                   time.wDay, time.wHour, time.wMinute, time.wSecond);
     return szDate;

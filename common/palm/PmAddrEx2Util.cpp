@@ -156,8 +156,11 @@ bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
         return false;
     // A row that could not be read is not a missing row: inserting then
     // could duplicate the contact.
-    if (!bFound && m_bLookupFailed)
+    if (!bFound && m_bLookupFailed) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Contact not written, its row cannot be looked up: %.63s %.63s",
+                        pRecord->FirstName, pRecord->LastName);
         return false;
+    }
 
     int ids[kColumnCount];
     int nCount = 0;

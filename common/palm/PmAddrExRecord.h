@@ -29,6 +29,14 @@ constexpr int kPmAddrExAddressCount = 3;
 constexpr int kPmAddrExBinaryCount = 4;
 constexpr int kPmAddrExTailTextCount = 4;      // fields 69 to 72
 
+// An item with no content: count 0, no buffer, the given type code.
+inline PmBinaryItem PmEmptyBinaryItem(int32_t nType)
+{
+    PmBinaryItem item;
+    item.nType = nType;
+    return item;
+}
+
 // One of the three addresses: kind, then street, city, state, zip, country
 // (fields 42-47, 48-53, 54-59).
 struct PmAddrExAddress {
@@ -48,7 +56,11 @@ struct PmAddrExRecord {
     int32_t nPlacement = 0;                                        // 4
     int32_t nCategoryId = 0;                                       // 5
     int32_t nPrivate = 0;                                          // 6
-    PmBinaryItem items[kPmAddrExBinaryCount];                      // 7 to 10
+    // Empty items carry the type codes of their fields (64 to 67), as Palm
+    // Desktop writes them, so a new record is written as Palm Desktop would.
+    PmBinaryItem items[kPmAddrExBinaryCount] = {
+        PmEmptyBinaryItem(kPmTypeBinary1), PmEmptyBinaryItem(kPmTypeBinary1 + 1),
+        PmEmptyBinaryItem(kPmTypeBinary1 + 2), PmEmptyBinaryItem(kPmTypeBinary1 + 3)};   // 7 to 10
     char szField11[kPmAddrExShortTextWidth] = {};                  // 11
     char szField12[kPmAddrExShortTextWidth] = {};                  // 12
     char szLastName[kPmAddrExShortTextWidth] = {};                 // 14 (13 when names are swapped)
@@ -77,6 +89,6 @@ struct PmAddrExRecord {
     char szCategoryName[kPmAddrExCategoryNameWidth] = {};
 
     // Back to the cleared state: every value zero, every text empty, every
-    // binary item empty without a buffer.
+    // binary item empty without a buffer (its type code kept as above).
     void Clear();
 };

@@ -275,10 +275,13 @@ bool PmAddrExUtil::ReadRecords()
         return false;
     const int32_t nRecords = nValueCount / m_Schema.nFieldsPerRow;
     const int nValues = AtMostRecordFields(m_Schema.wFieldCount);
-    // A count the rest of the file cannot hold fails before anything is
-    // allocated for it; so do records that would hold no value at all.
-    if (nRecords > 0 && nValues == 0)
+    // Rows are read with the field count and written with the fields per
+    // row: when the two differ, a save would write rows that no later load
+    // reads back, so such a file is not taken.
+    if (nValues != AtMostRecordFields(m_Schema.nFieldsPerRow))
         return false;
+    // A count the rest of the file cannot hold fails before anything is
+    // allocated for it.
     if (!CanHold(static_cast<uint64_t>(nRecords), kMinValueBytes * static_cast<size_t>(nValues)))
         return false;
 

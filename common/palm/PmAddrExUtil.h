@@ -19,7 +19,8 @@
 //   int32 E: records = E / fields per row;
 //   per record, the schema's field count of typed values (at most 73) in the
 //     order of PmAddrExRecord; a save writes fields per row values (at most
-//     73) per record.
+//     73) per record. A file whose two numbers give rows of different
+//     lengths is not loaded: what a save wrote could not be read back.
 // Texts that a record member holds cut are kept whole beside the record and
 // written back whole while the member is unchanged, so a load followed by a
 // save never shortens a text.

@@ -419,11 +419,22 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         const bool bHasSource = pszSource != nullptr && pszSource[0] != '\0';
         const size_t nSourceWidth = nSourceField != 0 ? static_cast<size_t>(GetFieldWidth(nSourceField)) : 0;
 
+        // The slot with this label: the one whose text the neutral record
+        // shows (when several slots of the label hold text, the last, as
+        // PalmToNeutral reads them), so that a change lands where it is read
+        // back from; when none holds text, the first slot with the label.
         int nFound = -1;
-        for (int nSlot = 0; nSlot < phones.nCount && nFound < 0; ++nSlot) {
-            if (IntAt(pRecord, slotLabel(nSlot)) == nLabel)
+        int nShown = -1;
+        for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
+            if (IntAt(pRecord, slotLabel(nSlot)) != nLabel)
+                continue;
+            if (nFound < 0)
                 nFound = nSlot;
+            if (slotText(nSlot)[0] != '\0')
+                nShown = nSlot;
         }
+        if (nShown >= 0)
+            nFound = nShown;
         if (nFound >= 0 && (bHasSource || label.nToPalm == 0)) {
             if (bHasSource &&
                 !(bUpdate && IsCutCopy(pszSource, nSourceWidth, slotText(nFound),
@@ -705,6 +716,10 @@ bool PmAddrInfo::BuildContactSet()
             bAll = false;
             continue;
         }
+        // The stored copy's block was copied before the entry knew its set
+        // link: bring the copy up to date.
+        if (pEntry->pSetRecord->pAttached != nullptr)
+            std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
         m_pEntries->AddTail(pEntry);
     }
     return bAll;

@@ -1,6 +1,7 @@
 #include "common/palm/PmDBUtil.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -92,12 +93,17 @@ bool PmDBUtil::Open(const char* pszPath, int nMode)
     if (!bExists && nMode != kModeCreate)
         return false;
 
+    // The replacement is renamed over the file, which a folder permission
+    // alone would allow: a file the user cannot write stays unwritten.
+    const bool bWrite = nMode != kModeRead;
+    if (bWrite && bExists && access(path.c_str(), W_OK) != 0)
+        return false;
+
     auto pLock = std::make_unique<FileLock>();
     if (bExists && !pLock->Lock(path.c_str()))
         return false;
 
     const bool bRead = nMode != kModeWrite;
-    const bool bWrite = nMode != kModeRead;
     m_inBuf.clear();
     if (bRead && nMode != kModeCreate && !ReadWholeFile(path, m_inBuf)) {
         m_inBuf.clear();

@@ -115,7 +115,8 @@ public:
     // memory; the write modes start an empty replacement beside it that
     // Commit() installs. False for a null or empty path, a path of 256
     // characters or more (it could not be kept whole), another mode, a file
-    // locked elsewhere, or a failed system call. On success the path is
+    // locked elsewhere, a write mode on a file the user may not write, or a
+    // failed system call. On success the path is
     // copied to m_szFileName.
     bool Open(const char* pszPath, int nMode);
     // Reading from a copy of nSize bytes in memory instead of a file (tests,

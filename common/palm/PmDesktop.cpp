@@ -1,6 +1,7 @@
 #include "common/palm/PmDesktop.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -50,7 +51,8 @@ bool ReadString(HKEY hKey, const char* pszName, std::string& value)
     std::vector<BYTE> data(size);
     if (RegQueryValueExA(hKey, pszName, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
         return false;
-    value.assign(reinterpret_cast<const char*>(data.data()), strnlen(reinterpret_cast<const char*>(data.data()), size));
+    const char* text = reinterpret_cast<const char*>(data.data());
+    value.assign(text, strnlen(text, size));
     return !value.empty();
 }
 
@@ -66,6 +68,13 @@ std::string FolderOfProgram(const std::string& program)
     return std::string();
 }
 
+// "C:\..." or "c:/...": a Windows path, never a Linux one.
+bool IsDrivePath(const std::string& path)
+{
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
+           path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 // The folder the settings file names, "" when it names none.
 bool ReadOverride(std::string& folder)
 {
@@ -76,6 +85,10 @@ bool ReadOverride(std::string& folder)
     const DWORD length = GetPrivateProfileStringA("Path", "PDPath", "", value.data(),
                                                   static_cast<DWORD>(value.size()), iniPath);
     folder.assign(value.data(), length);
+    // A settings file carried over from Windows names the folder by drive
+    // letter; the same folder under Wine is reached through the prefix.
+    if (IsDrivePath(folder))
+        folder = MapWindowsPath(folder);
     return !folder.empty();
 }
 

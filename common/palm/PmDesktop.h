@@ -21,13 +21,16 @@ constexpr DWORD PD_VERSION_UNKNOWN = 0xFFFFFFFF;
 // Writes the Palm Desktop folder into pszFolder (nSize bytes), from the
 // first of these that gives one:
 //   1. key PDPath of section [Path] of corvane.ini, when not empty: taken
-//      as it stands, whether or not the folder exists;
+//      as it stands, whether or not the folder exists (only a Windows path
+//      with a drive letter, from a settings file carried over from
+//      Windows, is mapped into the Wine prefix);
 //   2. the registry key "Software\U.S. Robotics\Pilot Desktop\Core" of
 //      HKEY_CURRENT_USER, else "Software\PalmSource\Desktop\Core" of
-//      HKEY_LOCAL_MACHINE (the first that can be opened): its string "DesktopPath" as
-//      stored, else the folder of its "HotSyncPath" program, ending with a
-//      separator. Registry paths are Windows paths of the Wine prefix and
-//      come back mapped to Linux (MapWindowsPath).
+//      HKEY_LOCAL_MACHINE, whichever opens first (the other is then not
+//      looked at): its string "DesktopPath" as stored, else the folder of
+//      its "HotSyncPath" program, ending with a separator. Registry paths
+//      are Windows paths of the Wine prefix and come back mapped to Linux
+//      (MapWindowsPath).
 // On PD_FOLDER_OK the buffer holds the zero-terminated folder; on every
 // other result it holds "" and must not be used.
 LONG GetDesktopFolder(char* pszFolder, UINT nSize);

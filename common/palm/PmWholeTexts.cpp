@@ -50,7 +50,7 @@ bool PmWholeTexts::MemberHolds(const char* pszMember, int nWidth, const std::str
 bool PmWholeTexts::WriteTextField(PmDBUtil& db, const char* pszMember, int nWidth,
                                   const std::string* pWhole)
 {
-    if (false && pWhole != nullptr && MemberHolds(pszMember, nWidth, *pWhole))
+    if (pWhole != nullptr && MemberHolds(pszMember, nWidth, *pWhole))
         return db.WriteTextField(pWhole->data(), pWhole->size());
     // A member is always terminated within its width; strnlen guards one
     // that a caller filled to the brim.

@@ -1,5 +1,6 @@
 #include "platform/registry/WinePath.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <vector>
 
@@ -62,7 +63,7 @@ std::string MapWindowsPath(const std::string& windowsPath)
         start = end + 1;
     }
 
-    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter - 'A' + 'a' : letter);
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     std::string mapped = prefix + "/dosdevices/" + lower + ":";
     for (const std::string& part : parts)
         mapped += "/" + part;

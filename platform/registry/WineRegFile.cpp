@@ -2,8 +2,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -314,14 +312,44 @@ bool ParseValueLine(const std::string& line, LineReader& reader, std::string& na
 
 bool ReadWholeFile(const std::string& path, std::string& text)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
+    const std::streamoff size = in.tellg();
+    if (size < 0)
         return false;
-    text = buffer.str();
+    text.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(text.data(), size);
+    text.resize(static_cast<size_t>(in.gcount()));
+    return !in.bad();
+}
+
+// Registry files are large (a prefix's system.reg holds many megabytes of
+// class registrations) and read again on every key opened, so headers are
+// first compared undecoded. False only when the header at line[1...] can be
+// neither the wanted key nor below it; any escape other than a doubled
+// backslash, or any non-ASCII byte, leaves the decision to the full decode.
+bool HeaderMayMatch(const std::string& line, const std::string& wanted)
+{
+    size_t pos = 1;
+    for (size_t j = 0; j < wanted.size(); ++j) {
+        if (pos >= line.size())
+            return true;
+        char c = line[pos];
+        if (c == '\\') {
+            if (pos + 1 >= line.size() || line[pos + 1] != '\\')
+                return true;
+            ++pos;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        } else if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != wanted[j])
+            return false;
+        ++pos;
+    }
     return true;
 }
 
@@ -389,6 +417,11 @@ std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath,
             continue;
         if (line[0] == '[') {
             current.clear();
+            bool bMayMatch = false;
+            for (const std::string& wanted : keyPaths)
+                bMayMatch = bMayMatch || HeaderMayMatch(line, wanted);
+            if (!bMayMatch)
+                continue;
             size_t pos = 1;
             std::u16string rawPath;
             if (!ParseEscaped(line, pos, ']', rawPath))

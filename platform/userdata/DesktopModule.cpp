@@ -1,5 +1,6 @@
 #include "platform/userdata/DesktopModule.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstring>

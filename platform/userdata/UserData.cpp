@@ -1,5 +1,7 @@
 #include "platform/userdata/UserData.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {

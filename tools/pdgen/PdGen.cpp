@@ -35,7 +35,8 @@ bool Write(const fs::path& path, const std::vector<uint8_t>& bytes, std::string*
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!bytes.empty())
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out)
         return Fail(error, "cannot write " + path.string());
@@ -121,7 +122,10 @@ bool MakePalmDesktopFolder(const std::string& path, const Folder& folder, std::s
 
 bool WriteWineRegistry(const std::string& path, const std::vector<RegValue>& values)
 {
-    std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n";
+    const bool bMachine = fs::path(path).filename() == "system.reg";
+    std::string text = "WINE REGISTRY Version 2\n;; All keys relative to ";
+    text += bMachine ? "\\\\Machine" : "\\\\User\\\\S-1-5-21-0-0-0-1000";
+    text += "\n\n#arch=win32\n";
     std::string currentKey;
     bool bAnyKey = false;
     for (const RegValue& value : values) {

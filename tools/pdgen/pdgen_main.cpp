@@ -41,15 +41,15 @@ bool ParseVersion(const char* text, uint16_t version[4])
     return true;
 }
 
-bool ParseUser(const std::string& spec, pdgen::User& user)
+bool ParseUser(const std::string& argument, pdgen::User& user)
 {
-    const size_t equals = spec.find('=');
-    user.folder = spec.substr(0, equals);
+    const size_t equals = argument.find('=');
+    user.folder = argument.substr(0, equals);
     if (user.folder.empty() || user.folder.find('/') != std::string::npos)
         return false;
     if (equals == std::string::npos)
         return true;
-    const std::string source = spec.substr(equals + 1);
+    const std::string source = argument.substr(equals + 1);
     std::ifstream in(source, std::ios::binary);
     if (!in)
         return false;

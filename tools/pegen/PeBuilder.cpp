@@ -131,7 +131,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     std::FILE* fp = std::fopen(path.c_str(), "wb");
     if (fp == nullptr)
         return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    // An empty file is still a file: nothing to write, nothing to hand fwrite.
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
     return std::fclose(fp) == 0 && ok;
 }
 

@@ -140,7 +140,7 @@ TEST(D6StatementTest, ValuesAndWhereClausesFormatAsSql)
     char quotes[12] = "it's 'x'";
     EXPECT_TRUE(PmDataAccessor::ReplaceQuotes(quotes, sizeof(quotes)));
     EXPECT_STREQ(quotes, "it''s ''x''");
-    char full[8] = "a'b'c";
+    char full[7] = "a'b'c";
     EXPECT_FALSE(PmDataAccessor::ReplaceQuotes(full, sizeof(full)));
     EXPECT_STREQ(full, "a'b'c");
 }

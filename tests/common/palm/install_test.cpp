@@ -81,6 +81,8 @@ TEST_F(PalmInstall, DesktopFolderComesFromSettingsThenUserThenMachineKey)
     const Case cases[] = {
         {"settings win, even for a missing folder", "/no/such/Palm",
          {{kUserKey, "DesktopPath", "C:\\User\\Palm"}}, {}, PD_FOLDER_OK, "/no/such/Palm"},
+        {"settings from Windows reach the Wine drive", "c:\\Palm\\",
+         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}}, {}, PD_FOLDER_OK, "$P/dosdevices/c:/Palm/"},
         {"user key before machine key", "", {{kUserKey, "DesktopPath", "C:\\User\\Palm"}},
          {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm"}}, PD_FOLDER_OK,
          "$P/dosdevices/c:/User/Palm"},
@@ -251,4 +253,24 @@ TEST_F(PalmInstall, UserFolderFailsWithoutTouchingTheBuffer)
     EXPECT_STREQ(buffer, "untouched");
     EXPECT_TRUE(GetUserFolder(id, buffer, static_cast<int16_t>(expected.size() + 1)));
     EXPECT_EQ(std::string(buffer), expected);
+}
+
+// Palm Desktop installed under Wine: the registry alone leads to it.
+TEST_F(PalmInstall, WineRegistryAloneLeadsToTheUsers)
+{
+    const std::string palm = m_dir + "/drive/Palm";
+    pdgen::Folder folder;
+    folder.users = {{"Kim", "Address", "address.DAT", {9}}};
+    ASSERT_TRUE(pdgen::MakePalmDesktopFolder(palm, folder));
+    ASSERT_TRUE(pdgen::MakeWinePrefix(m_prefix, palm));
+
+    EXPECT_EQ(GetDesktopVersion(), 40102u);
+    ASSERT_TRUE(LoadDesktopLibraries(PD_LIB_ALL));
+    ASSERT_EQ(UmGetUserCount(), 1);
+    DWORD id = 0;
+    ASSERT_EQ(UmGetUserID(0, &id), 0);
+    char userFolder[MAX_PATH] = "";
+    ASSERT_TRUE(GetUserFolder(id, userFolder, sizeof(userFolder)));
+    EXPECT_TRUE(fs::is_regular_file(ResolvePathCase(std::string(userFolder) + "address/address.dat")))
+        << userFolder;
 }

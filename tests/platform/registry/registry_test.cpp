@@ -155,7 +155,8 @@ TEST_F(WinePrefixTest, KeysOpenByParentAndRelativePath)
     RegCloseKey(hParent);
 
     HKEY hKey = reinterpret_cast<HKEY>(1);
-    for (const char* missing : {"Software\\U.S. Robot", "Software\\U.S. Robotics\\Pilot Desktop\\Core\\X",
+    for (const char* missing : {"Software\\U.S. Robot",
+                                "Software\\U.S. Robotics\\Pilot Desktop\\Core\\X",
                                 "Software\\Nothing"}) {
         EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, missing, 0, KEY_READ, &hKey),
                   ERROR_FILE_NOT_FOUND)
@@ -212,20 +213,19 @@ TEST_F(WinePrefixTest, DamagedFilesReadAsFarAsTheyAreSound)
         bool bKeyOpens;
         const char* value;  // expected "Good" value, null when it must be missing
     };
+    const std::string head = "WINE REGISTRY Version 2\n[Software\\\\K] 1\n";
     const Damaged damaged[] = {
         {"", false, nullptr},
         {"REGEDIT4\n[Software\\\\K] 1\n\"Good\"=\"x\"\n", false, nullptr},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Bad\"=\"no end\n\"Good\"=\"x\"\n", true, "x"},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Bad\"=hex:01,\\\n\"Good\"=\"x\"\n", true, "x"},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Bad\"=dword:12\n\"Good\"=\"x\"\n", true, "x"},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Bad\"=weird:1\n\"Good\"=\"x\"\n", true, "x"},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Good\"=\"x\"\n[Software\\\\K\\\\Sub\n"
-         "\"Good\"=\"stray\"\n", true, "x"},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Good\"=\"x\\\"\n", true, nullptr},
-        {"WINE REGISTRY Version 2\n[Software\\\\K] 1\n\"Good\"=\"\\xd800\\x\\777\xff\xc3\"\n", true,
+        {head + "\"Bad\"=\"no end\n\"Good\"=\"x\"\n", true, "x"},
+        {head + "\"Bad\"=hex:01,\\\n\"Good\"=\"x\"\n", true, "x"},
+        {head + "\"Bad\"=dword:12\n\"Good\"=\"x\"\n", true, "x"},
+        {head + "\"Bad\"=weird:1\n\"Good\"=\"x\"\n", true, "x"},
+        {head + "\"Good\"=\"x\"\n[Software\\\\K\\\\Sub\n\"Good\"=\"stray\"\n", true, "x"},
+        {head + "\"Good\"=\"x\\\"\n", true, nullptr},
+        {head + "\"Good\"=\"\\xd800\\x\\777\xff\xc3\"\n", true,
          "\xef\xbf\xbdx\xc7\xbf\xc3\xbf\xc3\x83"},
-        {"WINE REGISTRY Version 2\n\0\0\0\n[Software\\\\K] 1\n\"Good\"=\"x\""s, true,
-         "x"},
+        {"WINE REGISTRY Version 2\n\0\0\0\n[Software\\\\K] 1\n\"Good\"=\"x\""s, true, "x"},
     };
     for (const Damaged& d : damaged) {
         SCOPED_TRACE(d.text);

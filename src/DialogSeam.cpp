@@ -1,0 +1,124 @@
+#include "src/DialogSeam.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "platform/codepage/CodePage.h"
+#include "platform/wintypes/WinTypes.h"
+#include "src/core/TransferEngine.h"
+
+namespace {
+
+IDialogSeam* g_pSeam = nullptr;
+
+// One Qt name filter from a description and a pattern. "*.*" means every
+// file, as it does on Windows; on Linux that is "*" (a name needs no dot).
+// The description keeps its own words, the pattern part is rebuilt.
+QString NameFilter(const FileFilter& filter)
+{
+    const QString strPattern = filter.second == QLatin1String("*.*") ? QStringLiteral("*") : filter.second;
+    QString strText = filter.first;
+    const qsizetype nParen = strText.indexOf(QLatin1Char('('));
+    if (nParen >= 0)
+        strText.truncate(nParen);
+    return strText.trimmed() + QStringLiteral(" (") + strPattern + QLatin1Char(')');
+}
+
+} // namespace
+
+void QtDialogSeam::ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon)
+{
+    QMessageBox box(nIcon == kIconError ? QMessageBox::Critical : QMessageBox::Information, strCaption,
+                    strText, QMessageBox::Ok, pOwner);
+    box.exec();
+}
+
+bool QtDialogSeam::GetOpenFileName(QWidget* pOwner, const QString& strTitle,
+                                   const std::vector<FileFilter>& filters, QString* pstrPath)
+{
+    QStringList nameFilters;
+    for (const FileFilter& filter : filters)
+        nameFilters << NameFilter(filter);
+    QFileDialog dialog(pOwner, strTitle);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(nameFilters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    *pstrPath = dialog.selectedFiles().front();
+    return true;
+}
+
+bool QtDialogSeam::ChooseColor(QWidget* pOwner, int* pnColor)
+{
+    const QColor color = QColorDialog::getColor(ColorRefToQColor(*pnColor), pOwner);
+    if (!color.isValid())
+        return false;
+    *pnColor = QColorToColorRef(color);
+    return true;
+}
+
+int QtDialogSeam::RunModal(QDialog* pDialog)
+{
+    return pDialog->exec();
+}
+
+bool QtDialogSeam::OpenUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+IDialogSeam& DialogSeam()
+{
+    static QtDialogSeam s_RealSeam;
+    return g_pSeam != nullptr ? *g_pSeam : s_RealSeam;
+}
+
+void SetDialogSeam(IDialogSeam* pSeam)
+{
+    g_pSeam = pSeam;
+}
+
+QString AnsiToQString(const char* pszAnsi)
+{
+    if (pszAnsi == nullptr)
+        return QString();
+    return QString::fromStdString(AnsiToUtf8(pszAnsi));
+}
+
+QString AnsiToQString(const std::string& strAnsi)
+{
+    return QString::fromStdString(AnsiToUtf8(strAnsi));
+}
+
+std::string QStringToAnsi(const QString& str)
+{
+    return Utf8ToAnsi(str.toStdString());
+}
+
+bool PathToAnsi(const QString& strPath, std::string* pstrAnsi)
+{
+    const std::string strUtf8 = strPath.toStdString();
+    std::string strAnsi = Utf8ToAnsi(strUtf8);
+    if (strAnsi.size() > MAX_PATH - 1 || AnsiToUtf8(strAnsi) != strUtf8)
+        return false;
+    *pstrAnsi = std::move(strAnsi);
+    return true;
+}
+
+QColor ColorRefToQColor(int nColorRef)
+{
+    const auto nValue = static_cast<unsigned>(nColorRef);
+    return QColor(static_cast<int>(nValue & 0xFF), static_cast<int>((nValue >> 8) & 0xFF),
+                  static_cast<int>((nValue >> 16) & 0xFF));
+}
+
+int QColorToColorRef(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return rgb.red() | (rgb.green() << 8) | (rgb.blue() << 16);
+}

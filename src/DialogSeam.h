@@ -1,0 +1,95 @@
+// The one place where the window code meets the user's modal answers:
+// message boxes, the open-file dialog, the colour dialog, running one of our
+// own dialogs modally, and opening a page in the user's browser.
+//
+// The window code never calls QMessageBox, QFileDialog, QColorDialog,
+// QDialog::exec or QDesktopServices itself; it asks the seam installed with
+// SetDialogSeam (the real one, QtDialogSeam, when none is installed). Tests
+// install a scripted seam, so no test ever waits on a modal window.
+//
+// Also here: the conversions at the window's edge, between the program's
+// 8-bit ANSI text and Qt's strings, and between 0x00BBGGRR colours and
+// QColor.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QColor>
+#include <QString>
+#include <QUrl>
+
+class QDialog;
+class QWidget;
+
+// Modal results of the program's dialogs.
+constexpr int kModalOk = 1;
+constexpr int kModalCancel = 2;   // Cancel, Close or the window's close box
+
+// One entry of an open-file dialog's filter: description and pattern, as
+// "Windows Address Book File (*.wab)" and "*.wab".
+using FileFilter = std::pair<QString, QString>;
+
+class IDialogSeam {
+public:
+    virtual ~IDialogSeam() = default;
+
+    // A modal message box owned by pOwner with a single OK button; nIcon is
+    // kIconError or kIconInformation (src/core/TransferEngine.h). Returns
+    // when the user closed it.
+    virtual void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption,
+                             int nIcon) = 0;
+
+    // The open-file dialog: only an existing file in an existing folder can
+    // be confirmed. True with *pstrPath set when a file was chosen; false,
+    // *pstrPath untouched, when the user cancelled.
+    virtual bool GetOpenFileName(QWidget* pOwner, const QString& strTitle,
+                                 const std::vector<FileFilter>& filters, QString* pstrPath) = 0;
+
+    // The colour dialog, preset to *pnColor (0x00BBGGRR). True with *pnColor
+    // set to the confirmed colour; false, *pnColor untouched, on cancel.
+    virtual bool ChooseColor(QWidget* pOwner, int* pnColor) = 0;
+
+    // Shows one of the program's dialogs modally and answers its modal
+    // result (kModalOk, kModalCancel).
+    virtual int RunModal(QDialog* pDialog) = 0;
+
+    // Opens the page in the user's web browser. False when that failed.
+    virtual bool OpenUrl(const QUrl& url) = 0;
+};
+
+// The real seam: QMessageBox, QFileDialog, QColorDialog, QDialog::exec and
+// QDesktopServices.
+class QtDialogSeam : public IDialogSeam {
+public:
+    void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption,
+                     int nIcon) override;
+    bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
+                         QString* pstrPath) override;
+    bool ChooseColor(QWidget* pOwner, int* pnColor) override;
+    int RunModal(QDialog* pDialog) override;
+    bool OpenUrl(const QUrl& url) override;
+};
+
+// The seam in force: the one installed last, else a QtDialogSeam.
+IDialogSeam& DialogSeam();
+// Installs pSeam (not owned; null restores the real one).
+void SetDialogSeam(IDialogSeam* pSeam);
+
+// ---- Conversions at the window's edge -----------------------------------
+
+// 8-bit text in the ANSI code page to a QString, and back.
+QString AnsiToQString(const char* pszAnsi);
+QString AnsiToQString(const std::string& strAnsi);
+std::string QStringToAnsi(const QString& str);
+
+// A path chosen or typed in the window, as the program keeps it: 8-bit
+// ANSI text that fits a MAX_PATH buffer (at most 259 characters) and reads
+// back as the same path. False when it does not: cutting or replacing
+// characters would name another file.
+bool PathToAnsi(const QString& strPath, std::string* pstrAnsi);
+
+// 0x00BBGGRR to QColor and back.
+QColor ColorRefToQColor(int nColorRef);
+int QColorToColorRef(const QColor& color);
