@@ -3,8 +3,10 @@
 // and 50 000 records written by datgen.
 //
 // Each case runs in a fresh process (this program started again with
-// --case), so its peak resident size (getrusage ru_maxrss) belongs to that
-// case alone: one load and the saves of one reader, plus the program itself.
+// --case), and each file is written by another (--generate), while the
+// parent stays small: a process's peak resident size (getrusage ru_maxrss)
+// survives exec, so the figure then belongs to that case alone: the loads
+// and saves of one reader, plus the program itself.
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -82,6 +84,18 @@ int RunCase(const char* pszFormat, const std::string& path, int nRecords)
     return 0;
 }
 
+// Writes the file of one case (in a process of its own, so the memory the
+// generator takes is not counted in any case's peak).
+int Generate(const char* pszFormat, const std::string& path, int nRecords)
+{
+    datgen::DatDescription desc;
+    desc.format = std::strcmp(pszFormat, "classic") == 0 ? datgen::DatFormat::Classic
+                                                          : datgen::DatFormat::Extended;
+    datgen::AddRandomRecords(desc, nRecords, 2024);
+    desc.strStoredFileName = path;
+    return datgen::WriteBytesToFile(path, datgen::BuildFile(desc)) ? 0 : 1;
+}
+
 int Spawn(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
@@ -101,6 +115,8 @@ int Spawn(const std::vector<std::string>& args)
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "--generate") == 0)
+        return Generate(argv[2], argv[3], std::atoi(argv[4]));
     if (argc == 5 && std::strcmp(argv[1], "--case") == 0) {
         const int nRecords = std::atoi(argv[4]);
         if (std::strcmp(argv[2], "classic") == 0)
@@ -131,18 +147,13 @@ int main(int argc, char** argv)
     int nFailures = 0;
     for (const char* pszFormat : {"classic", "extended"}) {
         for (int nRecords : sizes) {
-            datgen::DatDescription desc;
-            desc.format = std::strcmp(pszFormat, "classic") == 0 ? datgen::DatFormat::Classic
-                                                                  : datgen::DatFormat::Extended;
-            datgen::AddRandomRecords(desc, nRecords, 2024);
             const std::string path = dir + "/" + pszFormat + "-" + std::to_string(nRecords) + ".dat";
-            desc.strStoredFileName = path;
-            if (!datgen::WriteBytesToFile(path, datgen::BuildFile(desc))) {
+            std::fflush(stdout);
+            if (Spawn({argv[0], "--generate", pszFormat, path, std::to_string(nRecords)}) != 0) {
                 std::fprintf(stderr, "vw-datbench: cannot write %s\n", path.c_str());
                 ++nFailures;
                 continue;
             }
-            std::fflush(stdout);
             if (Spawn({argv[0], "--case", pszFormat, path, std::to_string(nRecords)}) != 0)
                 ++nFailures;
             unlink(path.c_str());

@@ -1,0 +1,440 @@
+// varnwick-cli, run as a user runs it: the built program on small files in a
+// scratch folder, judged by its exit status, its output and the files it
+// leaves behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "common/misc/AppFolder.h"
+#include "common/misc/CommAddrMgr.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/oe/CxWab.h"
+#include "common/palm/PmAddrInfo.h"
+#include "tools/d6gen/D6Gen.h"
+#include "tools/datgen/DatGen.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The integer after "key": inside the object that follows "object": in a
+// JSON text, or -1.
+int JsonInt(const std::string& json, const std::string& object, const std::string& key)
+{
+    const size_t nObject = json.find("\"" + object + "\": {");
+    if (nObject == std::string::npos)
+        return -1;
+    const size_t nKey = json.find("\"" + key + "\": ", nObject);
+    const size_t nEnd = json.find('}', nObject);
+    if (nKey == std::string::npos || nKey > nEnd)
+        return -1;
+    return std::atoi(json.c_str() + nKey + key.size() + 4);
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+        ++n;
+    return n;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char templ[] = "/tmp/vw-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(templ), nullptr);
+        m_dir = templ;
+        m_ini = File("corvane.ini");
+        // Hermetic: no Wine registry and no default address book of the
+        // machine running the tests, for this process and the program.
+        setenv("WINEPREFIX", File("wine").c_str(), 1);
+        setenv("XDG_DATA_HOME", File("xdg").c_str(), 1);
+        std::ofstream(m_ini) << "[iSysVal]\nShowFax=1\n";
+        SetIniFilePathOverride(m_ini.c_str());
+    }
+    void TearDown() override
+    {
+        SetIniFilePathOverride(nullptr);
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    std::string File(const std::string& name) const { return m_dir + "/" + name; }
+
+    // Runs the program in the scratch folder with --ini and the arguments.
+    RunResult Run(const std::vector<std::string>& args, bool bWithIni = true)
+    {
+        const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
+        std::vector<std::string> all = {program};
+        if (bWithIni) {
+            all.push_back("--ini");
+            all.push_back(m_ini);
+        }
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        const std::string outPath = File("stdout.txt");
+        const std::string errPath = File("stderr.txt");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
+        RunResult result;
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+            int wstatus = 0;
+            waitpid(pid, &wstatus, 0);
+            result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        result.out = ReadAll(outPath);
+        result.err = ReadAll(errPath);
+        return result;
+    }
+
+    static void WriteWab(const std::string& path, const std::vector<CommAddrRecord>& records)
+    {
+        CxWab wab(nullptr);
+        ASSERT_TRUE(wab.OpenAddressBook(path.c_str()));
+        for (const CommAddrRecord& rec : records)
+            ASSERT_TRUE(wab.StoreContact(&rec));
+    }
+
+    std::string m_dir;
+    std::string m_ini;
+};
+
+CommAddrRecord Contact(const std::string& first, const std::string& last, const std::string& email,
+                       const std::string& phone = "", const std::string& company = "")
+{
+    CommAddrRecord rec;
+    ZeroCommRecord(&rec);
+    SetTextField(&rec, CF_FIRST_NAME, first.c_str());
+    SetTextField(&rec, CF_LAST_NAME, last.c_str());
+    SetTextField(&rec, CF_EMAIL, email.c_str());
+    SetTextField(&rec, CF_WORK_PHONE, phone.c_str());
+    SetTextField(&rec, CF_COMPANY, company.c_str());
+    return rec;
+}
+
+// An e-mail address of exactly nLength characters.
+std::string Mail(const std::string& user, size_t nLength)
+{
+    std::string mail = user + "." + std::string(64, 'x');
+    mail.resize(nLength - std::strlen("@example.org"));
+    return mail + "@example.org";
+}
+
+TEST_F(CliTest, UsageErrorsAndHelp)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool bWithIni;
+        int status;
+    };
+    const Case cases[] = {
+        {{}, false, 2},
+        {{"bogus"}, true, 2},
+        {{"list"}, true, 2},
+        {{"list", "palm", "a.dat", "b.dat"}, true, 2},
+        {{"transfer"}, true, 2},
+        {{"transfer", "both"}, true, 2},
+        {{"transfer", "p2o", "--custom", "10=5"}, true, 2},
+        {{"transfer", "p2o", "--custom", "1=abc"}, true, 2},
+        {{"compare", "--email-only"}, true, 2},
+        {{"--ini", "missing.ini", "users"}, false, 2},
+        {{"--help"}, false, 0},
+        {{"users", "--help"}, true, 0},
+        {{"list", "--help"}, true, 0},
+        {{"compare", "--help"}, true, 0},
+        {{"transfer", "--help"}, true, 0},
+    };
+    for (const Case& c : cases) {
+        std::string strArgs;
+        for (const std::string& arg : c.args)
+            strArgs += arg + " ";
+        SCOPED_TRACE(strArgs);
+        const RunResult result = Run(c.args, c.bWithIni);
+        EXPECT_EQ(result.status, c.status);
+        if (c.status == 0) {
+            EXPECT_EQ(result.out.rfind("usage: varnwick-cli", 0), 0u);
+        } else {
+            EXPECT_EQ(result.err.rfind("varnwick-cli: ", 0), 0u);
+            EXPECT_EQ(Count(result.err, "\n"), 1u);   // one line of reason
+        }
+    }
+}
+
+TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
+{
+    const std::string text = File("notes.txt");
+    std::ofstream(text) << "not contacts\n";
+    datgen::DatDescription desc;
+    ASSERT_TRUE(datgen::WriteBytesToFile(File("address.dat"), datgen::BuildFile(desc)));
+    struct Case {
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {{"list", "palm", "missing.dat"}},
+        {{"list", "palm", text}},
+        {{"list", "wab", "missing.wab"}},      // a read never creates a book
+        {{"list", "wab", text}},
+        {{"compare", "--palm", File("address.dat"), "--wab", text}},
+        {{"transfer", "p2o", "--palm", File("address.dat"), "--wab", text}},
+        {{"users"}},                           // no Palm Desktop folder
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        const RunResult result = Run(c.args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(File("missing.wab")));
+    EXPECT_EQ(ReadAll(text), "not contacts\n");
+}
+
+TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
+{
+    namespace c = datgen::classic;
+    datgen::DatDescription desc;
+    desc.records.push_back(datgen::DatRecord()
+                               .Text(c::kFirstName, "Zo\xEB")   // Windows-1252
+                               .Text(c::kLastName, "O\"Brien")
+                               .Text(c::kNote, "a\\b\nc\x01")
+                               .Text(c::Phone(1), "zoe@example.org")
+                               .Int(c::PhoneLabel(1), 4));
+    const std::string palm = File("address.dat");
+    ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(desc)));
+    CommAddrRecord withBirthday = Contact("Ann", "Archer", "ann@example.org");
+    withBirthday.dtBirthday = 25598.0;   // 30 January 1970
+    const std::string wab = File("book.wab");
+    WriteWab(wab, {withBirthday});
+
+    RunResult result = Run({"list", "palm", palm, "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("[{\"First Name\": \"Zo\xC3\xAB\", \"Last Name\": \"O\\\"Brien\", ", 0), 0u)
+        << result.out;
+    EXPECT_NE(result.out.find("\"Note\": \"a\\\\b\\nc\\u0001\""), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"Email\": \"zoe@example.org\""), std::string::npos);
+    EXPECT_EQ(result.out.find("\"Middle Name\""), std::string::npos);   // empty fields are left out
+    EXPECT_EQ(result.out.find("\"Status\""), std::string::npos);
+
+    result = Run({"list", "wab", wab, "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "[{\"First Name\": \"Ann\", \"Last Name\": \"Archer\", \"Email\": \"ann@example.org\", "
+                          "\"Birthday\": \"1970-01-30T00:00:00\"}]\n");
+
+    result = Run({"compare", "--palm", palm, "--wab", wab, "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Count(result.out, "{\"state\": \"new\", \"listed\": true"), 2u) << result.out;
+}
+
+TEST_F(CliTest, TransferPrintsTheMessageAndWhatEachSideDid)
+{
+    namespace c = datgen::classic;
+    datgen::DatDescription desc;
+    for (const char* pszFirst : {"Ann", "Bob", "Cid"})
+        desc.records.push_back(datgen::DatRecord().Text(c::kFirstName, pszFirst).Text(c::kLastName, "Palm"));
+    const std::string palm = File("address.dat");
+    ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(desc)));
+    const std::string wab = File("book.wab");
+    WriteWab(wab, {Contact("Ann", "Palm", ""), Contact("Dee", "Book", "dee@example.org")});
+    const std::string iniBefore = ReadAll(m_ini);
+
+    RunResult result = Run({"transfer", "p2o", "--palm", palm, "--wab", wab});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Information: Palm Desktop to Outlook Express completed successfully, 2 records transfered.\n"
+              "Outlook Express address book: 2 added, 0 updated, 0 unchanged, 0 failed\n");
+
+    // --email-only lists (and so hands over) only Dee.
+    result = Run({"transfer", "sync", "--palm", palm, "--wab", wab, "--email-only", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\"message\": \"Outlook Express and Palm Desktop synchronized successfully, 1 "
+                              "records transfered.\""),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(JsonInt(result.out, "palm", "added"), 1);
+    EXPECT_NE(result.out.find("\"wab\": null"), std::string::npos);
+
+    // Nothing differs any more: a one-way transfer only asks for a selection.
+    result = Run({"transfer", "o2p", "--palm", palm, "--wab", wab});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "Information: Please select Outlook Express contacts which you want to transfer to Palm Desktop.\n");
+    EXPECT_EQ(ReadAll(m_ini), iniBefore);   // the settings file is never written
+}
+
+// ---- Round trips on every Palm generation ----------------------------------
+
+enum class Gen { Classic, Extended, Desktop6 };
+
+// Extra Palm contacts beside generated ones: long e-mail addresses (32 to 63
+// characters) and a company longer than the address book keeps.
+const std::string kLongCompany = "Consolidated Interplanetary Widgets Ltd";   // 39 characters
+const std::string kMail45 = Mail("lou.long", 45);
+
+std::string MakePalmFile(const std::string& dir, Gen gen)
+{
+    if (gen == Gen::Desktop6) {
+        const std::string path = dir + "/address.mdb";
+        std::string error;
+        const std::string description =
+            "generate 25 7\n"
+            "contact Record ID=900|Placement=900|First Name=Lou|Last Name=Long|Company=" +
+            kLongCompany + "|Work Phone=555-1000|Work Mobile=" + kMail45 +
+            "|Phone Label1=0|Phone Label2=1|Phone Label3=4|Phone Label4=7|Phone Label5=2|Phone Label6=3|"
+            "Phone Label7=5\n"
+            "contact Record ID=901|Placement=901|First Name=Max|Last Name=Mail|Work Mobile=" +
+            Mail("max", 63) + "|Phone Label1=0|Phone Label2=1|Phone Label3=4\n";
+        EXPECT_TRUE(D6CreateDatabase(path, description, &error)) << error;
+        return path;
+    }
+    const bool bExt = gen == Gen::Extended;
+    datgen::DatDescription desc;
+    desc.format = bExt ? datgen::DatFormat::Extended : datgen::DatFormat::Classic;
+    datgen::AddRandomRecords(desc, 25, 7);
+    const int kFirst = bExt ? datgen::extended::kFirstName : datgen::classic::kFirstName;
+    const int kLast = bExt ? datgen::extended::kLastName : datgen::classic::kLastName;
+    const int kCompany = bExt ? datgen::extended::kCompany : datgen::classic::kCompany;
+    auto phone = [bExt](int n) { return bExt ? datgen::extended::Phone(n) : datgen::classic::Phone(n); };
+    auto label = [bExt](int n) { return bExt ? datgen::extended::PhoneLabel(n) : datgen::classic::PhoneLabel(n); };
+    desc.records.push_back(datgen::DatRecord()
+                               .Text(kFirst, "Lou")
+                               .Text(kLast, "Long")
+                               .Text(kCompany, kLongCompany)
+                               .Text(phone(1), "555-1000")
+                               .Int(label(1), 0)
+                               .Text(phone(2), kMail45)
+                               .Int(label(2), 4));
+    desc.records.push_back(
+        datgen::DatRecord().Text(kFirst, "Max").Text(kLast, "Mail").Text(phone(1), Mail("max", 63)).Int(label(1), 4));
+    const std::string path = dir + "/address.dat";
+    EXPECT_TRUE(datgen::WriteBytesToFile(path, datgen::BuildFile(desc)));
+    return path;
+}
+
+// The neutral records of a Palm file, as the program reads them.
+std::vector<CommAddrRecord> PalmRecords(const std::string& path)
+{
+    PmAddrInfo info(40102);
+    EXPECT_TRUE(info.LoadContacts(path.c_str()));
+    std::vector<CommAddrRecord> records;
+    CommAddrMgr* pSet = info.GetContactSet();
+    for (CommAddrRecord* p = pSet->GetFirstRecord(); p != nullptr; p = pSet->GetNextRecord()) {
+        records.push_back(*p);
+        records.back().pAttached = nullptr;
+    }
+    return records;
+}
+
+// True when any text of a record in `before` came back as a cut-off start of
+// itself in the record at the same position of `after`.
+std::string FindShortenedText(const std::vector<CommAddrRecord>& before, const std::vector<CommAddrRecord>& after)
+{
+    for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        for (const CommField& field : g_CommFieldCatalog) {
+            if (field.type != CFT_TEXT)
+                continue;
+            const std::string was = GetTextField(&before[i], field.id);
+            const std::string now = GetTextField(&after[i], field.id);
+            if (now.size() < was.size() && was.compare(0, now.size(), now) == 0)
+                return "record " + std::to_string(i) + " " + field.name + ": \"" + was + "\" became \"" + now + "\"";
+        }
+    }
+    return std::string();
+}
+
+class CliRoundTrip : public CliTest, public ::testing::WithParamInterface<Gen> {};
+
+TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
+{
+    const std::string palm = MakePalmFile(m_dir, GetParam());
+    const std::string wab = File("book.wab");
+    WriteWab(wab, {Contact("Lou", "Long", kMail45, "555-7777"), Contact("Ned", "North", Mail("ned", 32)),
+                   Contact("Ola", "Olsen", Mail("ola", 63), "555-0101", "Short Co")});
+    const std::vector<CommAddrRecord> original = PalmRecords(palm);
+    ASSERT_GE(original.size(), 20u);
+
+    auto transfer = [&](const char* pszMode) {
+        const RunResult result = Run({"transfer", pszMode, "--palm", palm, "--wab", wab, "--json"});
+        EXPECT_EQ(result.status, 0) << pszMode << ": " << result.out << result.err;
+        return result.out;
+    };
+    std::string out = transfer("p2o");
+    EXPECT_GT(JsonInt(out, "wab", "added"), 20);
+    out = transfer("o2p");
+    EXPECT_EQ(JsonInt(out, "palm", "added"), 2);   // Ned and Ola; Lou is merged
+    const std::vector<CommAddrRecord> settled = PalmRecords(palm);
+    EXPECT_EQ(settled.size(), original.size() + 2);
+    EXPECT_EQ(FindShortenedText(original, settled), "");
+
+    // The same transfers again find every contact on the other side.
+    for (const char* pszMode : {"p2o", "o2p", "sync", "sync"}) {
+        SCOPED_TRACE(pszMode);
+        out = transfer(pszMode);
+        if (std::strcmp(pszMode, "o2p") != 0) {
+            EXPECT_EQ(JsonInt(out, "wab", "added"), 0) << out;
+        }
+        if (std::strcmp(pszMode, "p2o") != 0) {
+            EXPECT_EQ(JsonInt(out, "palm", "added"), 0) << out;
+        }
+    }
+    const std::vector<CommAddrRecord> after = PalmRecords(palm);
+    EXPECT_EQ(after.size(), settled.size());
+    EXPECT_EQ(FindShortenedText(settled, after), "");
+    EXPECT_EQ(FindShortenedText(original, after), "");
+
+    // Lou kept the whole company name and e-mail address on the Palm side.
+    bool bFoundLou = false;
+    for (const CommAddrRecord& rec : after) {
+        if (std::strcmp(rec.szFirstName, "Lou") == 0) {
+            bFoundLou = true;
+            EXPECT_EQ(std::string(rec.szCompany), kLongCompany);
+            EXPECT_EQ(std::string(rec.szEmail), kMail45);
+        }
+    }
+    EXPECT_TRUE(bFoundLou);
+    const RunResult compare = Run({"compare", "--palm", palm, "--wab", wab, "--json"});
+    EXPECT_EQ(Count(compare.out, "\"state\": \"new\""), 0u) << compare.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, CliRoundTrip, ::testing::Values(Gen::Classic, Gen::Extended, Gen::Desktop6),
+                         [](const ::testing::TestParamInfo<Gen>& info) {
+                             return info.param == Gen::Classic ? "Classic"
+                                    : info.param == Gen::Extended ? "Extended"
+                                                                  : "Desktop6";
+                         });
+
+} // namespace
