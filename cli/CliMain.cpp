@@ -575,8 +575,10 @@ int main(int argc, char** argv)
             pCommand = &command;
     }
     if (strCommand.empty()) {
-        std::fputs(kMainHelp, bHelp ? stdout : stderr);
-        return bHelp ? kExitOk : kExitUsage;
+        if (!bHelp)
+            return Fail(kExitUsage, "no command given; see --help");
+        std::fputs(kMainHelp, stdout);
+        return kExitOk;
     }
     if (pCommand == nullptr)
         return Fail(kExitUsage, "unknown command '" + strCommand + "'; see --help");

@@ -1,9 +1,12 @@
 #include "common/misc/CommAddrMgr.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -75,6 +78,112 @@ double ReadDate(const CommAddrRecord* pRecord, int32_t nId)
     return dDate;
 }
 
+// How MatchFieldList compares the field of an id.
+enum class MatchKind { Text, Date, Skipped };
+
+MatchKind MatchKindOf(int32_t nId)
+{
+    if (InRanges(kMatchedTextIds, nId))
+        return MatchKind::Text;
+    if (nId == CF_ANNIVERSARY || nId == CF_BIRTHDAY)
+        return MatchKind::Date;
+    return MatchKind::Skipped;
+}
+
+// --- Hashing for the match index ---------------------------------------------
+//
+// HashFieldList(a) == HashFieldList(b) whenever MatchFieldList(a, b) holds for
+// the same list, so two records that match always land in one bucket. Texts
+// are hashed as TextsDiffer compares them: the bytes up to the terminator or
+// the field's width, whichever comes first, with a-z folded to A-Z. Dates are
+// hashed by value with 0.0 and -0.0 as one; a date that is not a number never
+// equals anything, so its bits serve. Skipped ids add nothing. Unequal
+// records may share a hash: Classify confirms every candidate with the real
+// comparison.
+
+constexpr uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+
+// Ends a field in the hash; outside the byte range, so no text byte mimics it.
+constexpr uint64_t kFieldEnd = 0x100;
+
+uint64_t MixBits(uint64_t nValue)
+{
+    nValue ^= nValue >> 30;
+    nValue *= 0xbf58476d1ce4e5b9ull;
+    nValue ^= nValue >> 27;
+    nValue *= 0x94d049bb133111ebull;
+    nValue ^= nValue >> 31;
+    return nValue;
+}
+
+uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32_t nCount)
+{
+    uint64_t nHash = kFnvOffset;
+    for (int32_t i = 0; i < nCount; ++i) {
+        const int32_t nId = pIds[i];
+        switch (MatchKindOf(nId)) {
+        case MatchKind::Text: {
+            const char* pszText = GetTextField(pRecord, nId);
+            const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
+            const size_t nLen = pszText != nullptr ? strnlen(pszText, nWidth) : 0;
+            const unsigned char* pText = reinterpret_cast<const unsigned char*>(pszText);
+            for (size_t n = 0; n < nLen; ++n) {
+                unsigned char c = pText[n];
+                if (c >= 'a' && c <= 'z')
+                    c = static_cast<unsigned char>(c - 'a' + 'A');
+                nHash = (nHash ^ c) * kFnvPrime;
+            }
+            nHash = (nHash ^ kFieldEnd) * kFnvPrime;
+            break;
+        }
+        case MatchKind::Date: {
+            const double dDate = ReadDate(pRecord, nId);
+            uint64_t nBits = 0;
+            if (dDate != 0.0)
+                std::memcpy(&nBits, &dDate, sizeof nBits);
+            nHash = MixBits(nHash ^ nBits) * kFnvPrime;
+            break;
+        }
+        case MatchKind::Skipped:
+            break;
+        }
+    }
+    return MixBits(nHash);
+}
+
+// Positions of the stored copies that share one hash, ascending.
+using Bucket = std::vector<int32_t>;
+using BucketMap = std::unordered_map<uint64_t, Bucket>;
+
+void InsertPosition(BucketMap* pMap, uint64_t nHash, int32_t nPos)
+{
+    Bucket& bucket = (*pMap)[nHash];
+    if (bucket.empty() || bucket.back() < nPos)
+        bucket.push_back(nPos);   // the usual case: positions arrive in order
+    else
+        bucket.insert(std::lower_bound(bucket.begin(), bucket.end(), nPos), nPos);
+}
+
+void RemovePosition(BucketMap* pMap, uint64_t nHash, int32_t nPos)
+{
+    auto it = pMap->find(nHash);
+    if (it == pMap->end())
+        return;
+    Bucket& bucket = it->second;
+    auto itPos = std::lower_bound(bucket.begin(), bucket.end(), nPos);
+    if (itPos != bucket.end() && *itPos == nPos)
+        bucket.erase(itPos);
+    if (bucket.empty())
+        pMap->erase(it);
+}
+
+const Bucket* FindBucket(const BucketMap& map, uint64_t nHash)
+{
+    auto it = map.find(nHash);
+    return it != map.end() ? &it->second : nullptr;
+}
+
 // Whether an incoming text is the stored text cut short by a narrower field:
 // its length is one of the cut lengths and the stored text starts with it and
 // goes on.
@@ -121,9 +230,29 @@ RecordState ClassifyToState(int nClassify)
     }
 }
 
+// The match index. For every indexed position it keeps the hash of the copy's
+// key fields and the hash of its key and compare fields together, and for
+// every hash the ascending positions that have it. Positions 0 to
+// nIndexed - 1 are indexed; later ones are added by the next Classify.
+struct CommAddrMgr::MatchIndex {
+    std::vector<uint64_t> keyHashes;    // per position
+    std::vector<uint64_t> fullHashes;   // per position
+    BucketMap byKeys;                   // key hash -> positions
+    BucketMap byAll;                    // key + compare hash -> positions
+    int32_t nIndexed = 0;
+};
+
+namespace {
+
+uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
+{
+    return MixBits(nKeyHash * kFnvPrime ^ nCompareHash);
+}
+
+} // namespace
+
 CommAddrMgr::CommAddrMgr()
-    : m_pRecords(new CxList), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{},
-      m_nCompareFieldCount(0)
+    : m_nCursor(0), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{}, m_nCompareFieldCount(0)
 {
     SetKeyFields(nullptr, 0);
     SetCompareFields(nullptr, 0);
@@ -132,21 +261,23 @@ CommAddrMgr::CommAddrMgr()
 CommAddrMgr::~CommAddrMgr()
 {
     ClearRecords();
-    delete m_pRecords;
 }
 
 void CommAddrMgr::ClearRecords()
 {
-    for (void* pData = m_pRecords->GetFirst(); pData != nullptr; pData = m_pRecords->GetNext())
-        FreeStoredCopy(static_cast<CommAddrRecord*>(pData));
-    m_pRecords->RemoveAll(false);
+    for (CommAddrRecord* pCopy : m_Records)
+        FreeStoredCopy(pCopy);
+    m_Records.clear();
+    m_nCursor = 0;
+    DropIndex();
 }
 
 CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
 {
-    if (pRecord == nullptr)
+    if (pRecord == nullptr || m_Records.size() >= static_cast<size_t>(INT32_MAX))
         return nullptr;
 
+    // Default-initialised, so the record is written once, by the copy.
     CommAddrRecord* pCopy = new (std::nothrow) CommAddrRecord;
     if (pCopy == nullptr)
         return nullptr;
@@ -161,10 +292,13 @@ CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
             std::memcpy(pCopy->pAttached, pRecord->pAttached, pRecord->nAttachedLen);
     }
 
-    if (!m_pRecords->AddTail(pCopy)) {
+    try {
+        m_Records.push_back(pCopy);
+    } catch (const std::bad_alloc&) {
         FreeStoredCopy(pCopy);
         return nullptr;
     }
+    m_nCursor = static_cast<uint32_t>(m_Records.size() - 1);
     return pCopy;
 }
 
@@ -201,24 +335,135 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
         pStored->dtBirthday = pRecord->dtBirthday;
     if (pRecord->nPrivate != 0)
         pStored->nPrivate = pRecord->nPrivate;
+
+    // The merged copy moves to the buckets of its new hashes.
+    if (m_pIndex != nullptr && nPos < m_pIndex->nIndexed) {
+        MatchIndex& index = *m_pIndex;
+        const size_t nAt = static_cast<size_t>(nPos);
+        const uint64_t nKeyHash = HashFieldList(pStored, m_nKeyFields, m_nKeyFieldCount);
+        const uint64_t nFullHash =
+            CombineHashes(nKeyHash, HashFieldList(pStored, m_nCompareFields, m_nCompareFieldCount));
+        try {
+            if (nKeyHash != index.keyHashes[nAt]) {
+                RemovePosition(&index.byKeys, index.keyHashes[nAt], nPos);
+                index.keyHashes[nAt] = nKeyHash;
+                InsertPosition(&index.byKeys, nKeyHash, nPos);
+            }
+            if (nFullHash != index.fullHashes[nAt]) {
+                RemovePosition(&index.byAll, index.fullHashes[nAt], nPos);
+                index.fullHashes[nAt] = nFullHash;
+                InsertPosition(&index.byAll, nFullHash, nPos);
+            }
+        } catch (const std::bad_alloc&) {
+            DropIndex();   // rebuilt whole by the next Classify
+        }
+    }
     return true;
 }
 
-// The whole matching walk. It runs over the stored copies in load order and
-// stops at the first one that is the incoming record or equal to it in every
-// key and compare field; otherwise the last copy that shares the keys is the
-// modified match.
+void CommAddrMgr::DropIndex()
+{
+    m_pIndex.reset();
+}
+
+bool CommAddrMgr::UpdateIndex()
+{
+    try {
+        if (m_pIndex == nullptr)
+            m_pIndex = std::make_unique<MatchIndex>();
+        MatchIndex& index = *m_pIndex;
+        const int32_t nCount = GetCount();
+        if (index.nIndexed < nCount) {
+            index.keyHashes.reserve(static_cast<size_t>(nCount));
+            index.fullHashes.reserve(static_cast<size_t>(nCount));
+            if (index.nIndexed == 0) {
+                index.byKeys.reserve(static_cast<size_t>(nCount));
+                index.byAll.reserve(static_cast<size_t>(nCount));
+            }
+        }
+        for (; index.nIndexed < nCount; ++index.nIndexed) {
+            const int32_t nPos = index.nIndexed;
+            const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
+            const uint64_t nKeyHash = HashFieldList(pCopy, m_nKeyFields, m_nKeyFieldCount);
+            const uint64_t nFullHash =
+                CombineHashes(nKeyHash, HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount));
+            index.keyHashes.push_back(nKeyHash);
+            index.fullHashes.push_back(nFullHash);
+            InsertPosition(&index.byKeys, nKeyHash, nPos);
+            InsertPosition(&index.byAll, nFullHash, nPos);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        DropIndex();
+        return false;
+    }
+}
+
+// The answers are those of ClassifyByWalk. A copy that is the same as the
+// record (the record itself, or equal in every key and compare field) has the
+// record's key + compare hash, so the first of them is the first confirmed
+// candidate of that bucket. When there is none, every copy that shares the
+// keys has the record's key hash, and the modified match is the last
+// confirmed candidate of that bucket.
 int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos)
 {
     if (pRecord == nullptr)
         return CLASSIFY_NONE;
+    if (pnPos != nullptr)
+        *pnPos = 0;
+    if (!UpdateIndex())
+        return ClassifyByWalk(pRecord, ppMatch, pnPos);
 
+    const int32_t nCount = GetCount();
+    const uint64_t nKeyHash = HashFieldList(pRecord, m_nKeyFields, m_nKeyFieldCount);
+    const uint64_t nFullHash =
+        CombineHashes(nKeyHash, HashFieldList(pRecord, m_nCompareFields, m_nCompareFieldCount));
+
+    if (const Bucket* pSame = FindBucket(m_pIndex->byAll, nFullHash)) {
+        for (const int32_t nPos : *pSame) {
+            CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
+            if (pStored == pRecord || (KeysMatch(pRecord, pStored) && FieldsMatch(pRecord, pStored))) {
+                if (ppMatch != nullptr)
+                    *ppMatch = pStored;
+                if (pnPos != nullptr)
+                    *pnPos = nPos;
+                m_nCursor = static_cast<uint32_t>(nPos);
+                return CLASSIFY_SAME;
+            }
+        }
+    }
+
+    // Where a walk over the whole set would have stopped.
+    m_nCursor = nCount > 0 ? static_cast<uint32_t>(nCount - 1) : 0;
+
+    if (const Bucket* pKeys = FindBucket(m_pIndex->byKeys, nKeyHash)) {
+        for (auto it = pKeys->rbegin(); it != pKeys->rend(); ++it) {
+            CommAddrRecord* pStored = m_Records[static_cast<size_t>(*it)];
+            if (KeysMatch(pRecord, pStored)) {
+                if (ppMatch != nullptr)
+                    *ppMatch = pStored;
+                if (pnPos != nullptr)
+                    *pnPos = *it;
+                return CLASSIFY_MODIFIED;
+            }
+        }
+    }
+
+    if (pnPos != nullptr)
+        *pnPos = nCount;
+    return CLASSIFY_NEW;
+}
+
+// The matching walk itself, used when the index cannot be had. It runs over
+// the stored copies in load order and stops at the first one that is the
+// incoming record or equal to it in every key and compare field; otherwise
+// the last copy that shares the keys is the modified match.
+int CommAddrMgr::ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos)
+{
     int nResult = CLASSIFY_NEW;
     int32_t nPos = 0;
     int32_t nModifiedPos = -1;
     CommAddrRecord* pModified = nullptr;
-    if (pnPos != nullptr)
-        *pnPos = 0;
 
     for (CommAddrRecord* pStored = GetFirstRecord(); pStored != nullptr; pStored = GetNextRecord(), ++nPos) {
         bool bSame = pStored == pRecord;
@@ -251,36 +496,43 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
 
 CommAddrRecord* CommAddrMgr::GetFirstRecord()
 {
-    return static_cast<CommAddrRecord*>(m_pRecords->GetFirst());
+    m_nCursor = 0;
+    return m_Records.empty() ? nullptr : m_Records.front();
 }
 
 CommAddrRecord* CommAddrMgr::GetNextRecord()
 {
-    return static_cast<CommAddrRecord*>(m_pRecords->GetNext());
+    if (static_cast<size_t>(m_nCursor) + 1 >= m_Records.size())
+        return nullptr;
+    ++m_nCursor;
+    return m_Records[m_nCursor];
 }
 
 CommAddrRecord* CommAddrMgr::GetRecordAt(int32_t nPos)
 {
-    if (nPos < 0)
+    if (nPos < 0 || static_cast<size_t>(nPos) >= m_Records.size())
         return nullptr;
-    return static_cast<CommAddrRecord*>(m_pRecords->GetByIndex(static_cast<uint32_t>(nPos)));
+    m_nCursor = static_cast<uint32_t>(nPos);
+    return m_Records[m_nCursor];
 }
 
 int32_t CommAddrMgr::GetCount() const
 {
-    return static_cast<int32_t>(m_pRecords->GetCount());
+    return static_cast<int32_t>(m_Records.size());
 }
 
 void CommAddrMgr::SetKeyFields(const int32_t* pIds, int32_t nCount)
 {
     SetFieldList(m_nKeyFields, &m_nKeyFieldCount, pIds, nCount, kDefaultKeyFields,
                  static_cast<int32_t>(std::size(kDefaultKeyFields)));
+    DropIndex();
 }
 
 void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
 {
     SetFieldList(m_nCompareFields, &m_nCompareFieldCount, pIds, nCount, kDefaultCompareFields,
                  static_cast<int32_t>(std::size(kDefaultCompareFields)));
+    DropIndex();
 }
 
 bool CommAddrMgr::KeysMatch(const CommAddrRecord* pA, const CommAddrRecord* pB) const
@@ -300,15 +552,19 @@ bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord*
         return false;
     for (int32_t i = 0; i < nCount; ++i) {
         const int32_t nId = pIds[i];
-        if (InRanges(kMatchedTextIds, nId)) {
+        switch (MatchKindOf(nId)) {
+        case MatchKind::Text:
             if (TextsDiffer(GetTextField(pA, nId), GetTextField(pB, nId),
                             static_cast<size_t>(GetFieldWidth(nId))))
                 return false;
-        } else if (nId == CF_ANNIVERSARY || nId == CF_BIRTHDAY) {
+            break;
+        case MatchKind::Date:
             if (ReadDate(pA, nId) != ReadDate(pB, nId))
                 return false;
+            break;
+        case MatchKind::Skipped:   // counts as equal
+            break;
         }
-        // Every other id counts as equal.
     }
     return true;
 }

@@ -9,13 +9,33 @@
 //
 // Stored copies are owned by the set, and so are their attached blocks: the
 // set duplicates the block (malloc) when it stores a record and frees it with
-// the copy. Never free a stored copy's block yourself.
+// the copy. Never free a stored copy's block yourself. A stored copy keeps its
+// address until ClearRecords.
+//
+// Classify answers from an index over the key and compare fields of the
+// stored copies instead of comparing the record with every copy, with the
+// same answers as that walk. The set keeps the index up to date itself
+// through AddCopy, MergeAt, SetKeyFields, SetCompareFields and ClearRecords,
+// and reads a copy's fields for the index no earlier than the first Classify
+// after the copy was stored (so a caller may still fill in a copy AddCopy
+// returned before it classifies). Contract: after that, change the key and
+// compare fields of a stored copy only through MergeAt; a field written
+// directly through a returned pointer is not seen by Classify. Fields that
+// take no part in matching (Status, ID, the attached block...) may be written
+// freely.
+//
+// The cursor: the set has one cursor, as a list walk has. GetFirstRecord,
+// GetNextRecord and GetRecordAt move it as described there; AddCopy moves it
+// to the new copy, MergeAt to the merged copy, ClearRecords to position 0, and
+// Classify leaves it where a walk over the set in load order would stop: on
+// the copy it reports as the same, otherwise on the last stored copy.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "common/misc/CommAddrRecord.h"
-#include "common/misc/CxList.h"
 
 // How a record compares with the other side; stored in field 79 "Status".
 enum RecordState : int32_t {
@@ -44,7 +64,7 @@ public:
     // An empty set with the default key fields (First Name, Last Name, Email)
     // and the default 24 compare fields.
     CommAddrMgr();
-    // ClearRecords, then the list itself is deleted.
+    // ClearRecords; every stored copy is freed.
     ~CommAddrMgr();
 
     CommAddrMgr(const CommAddrMgr&) = delete;
@@ -82,15 +102,20 @@ public:
     //    last of them in load order;
     //  - otherwise CLASSIFY_NEW, *ppMatch left as it was, *pnPos = GetCount().
     // A null record gives CLASSIFY_NONE and touches nothing. Either out
-    // argument may be null. Moves the cursor.
+    // argument may be null. Moves the cursor to the copy reported as the
+    // same, otherwise to the last stored copy (position 0 in an empty set).
     int Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
 
-    // Walk the stored copies in load order with the list's cursor; null at
-    // the end. Any other call that moves the cursor disturbs the walk.
+    // Walk the stored copies in load order with the set's cursor. First
+    // moves the cursor to position 0 and returns that copy (null when the set
+    // is empty); Next moves it one step on and returns that copy, or returns
+    // null and leaves it on the last copy. Any other call that moves the
+    // cursor disturbs the walk.
     CommAddrRecord* GetFirstRecord();
     CommAddrRecord* GetNextRecord();
 
-    // The stored copy at nPos (moves the cursor), or null outside the set.
+    // The stored copy at nPos (moves the cursor to it), or null outside the
+    // set (the cursor stays).
     CommAddrRecord* GetRecordAt(int32_t nPos);
     // Number of stored copies.
     int32_t GetCount() const;
@@ -117,7 +142,19 @@ public:
     static int TextDiffers(const char* pszA, const char* pszB);
 
 private:
-    CxList* m_pRecords;                              // owned stored copies
+    struct MatchIndex;   // buckets of positions by key and by key + compare fields
+
+    // The index brought up to date with every stored copy; false when memory
+    // ran out (the index is then dropped and Classify walks the set).
+    bool UpdateIndex();
+    // Drops the index; the next Classify builds it anew.
+    void DropIndex();
+    // Classify by comparing the record with every stored copy in load order.
+    int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
+
+    std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
+    uint32_t m_nCursor;                              // position of the cursor
+    std::unique_ptr<MatchIndex> m_pIndex;            // null until the first Classify
     int32_t m_nKeyFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nKeyFieldCount;
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];

@@ -180,11 +180,6 @@ constexpr double kMaxOleDate = 2958466.0;
 
 // ---- Byte-level access ----------------------------------------------------------
 
-inline char* TextAt(void* pRecord, int32_t nOffset)
-{
-    return static_cast<char*>(pRecord) + nOffset;
-}
-
 inline int32_t IntAt(const void* pRecord, int32_t nOffset)
 {
     int32_t nValue;
@@ -197,8 +192,9 @@ inline void SetIntAt(void* pRecord, int32_t nOffset, int32_t nValue)
     std::memcpy(static_cast<char*>(pRecord) + nOffset, &nValue, sizeof nValue);
 }
 
-// Copies at most nSrcWidth - 1 bytes of pszSrc (up to its terminator) into
-// the nDestWidth-byte member, cut to nDestWidth - 1 and zero-filled behind.
+// Copies the text of pszSrc (up to its terminator, at most nSrcWidth bytes)
+// into the nDestWidth-byte member, cut to nDestWidth - 1 characters and
+// zero-filled behind.
 void CopyMember(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSrcWidth)
 {
     if (nDestWidth == 0)
@@ -225,21 +221,14 @@ bool IsCutCopy(const char* pszIncoming, size_t nIncomingWidth, const char* pszSt
     return nStored > nLen && std::memcmp(pszStored, pszIncoming, nLen) == 0;
 }
 
-// The neutral date for a Palm date value already shifted by the date
-// constant; a value outside the dates the neutral record can hold (a Palm
-// record without a date stores 0) reads as "not set".
+// A date as the neutral record may hold it: a value outside the dates an
+// OLE Automation date can name (a Palm record without a date stores 0, which
+// is far before them) or not a number reads as "not set" (0.0).
 double CheckedNeutralDate(double dDate)
 {
     if (!std::isfinite(dDate) || dDate < kMinOleDate || dDate >= kMaxOleDate)
         return 0.0;
     return dDate;
-}
-
-// A neutral date as it may be written to Palm: out-of-range and non-numbers
-// count as "not set" (0.0).
-double UsableNeutralDate(double dDate)
-{
-    return CheckedNeutralDate(dDate);
 }
 
 // ---- Per-generation helpers -------------------------------------------------------
@@ -495,7 +484,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
             break;
         }
         case kMapDate: {
-            const double dNeutral = UsableNeutralDate(*static_cast<const double*>(GetFieldAddress(pComm, row.nFieldId)));
+            const double dNeutral = CheckedNeutralDate(*static_cast<const double*>(GetFieldAddress(pComm, row.nFieldId)));
             if (bUpdate && dNeutral == 0.0)
                 break;
             if (member.nWidth == 8) {
@@ -806,13 +795,21 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         return false;
     }
 
-    pEntry->pSetRecord = m_pContacts->AddCopy(pRecord);
+    // The stored copy keeps the incoming fields as they are, and carries the
+    // entry as its attached block like every other record of this set (an
+    // incoming record may carry the other side's block).
+    CommAddrRecord stored = *pRecord;
+    stored.pAttached = pEntry;
+    stored.nAttachedLen = sizeof(PalmEntry);
+    pEntry->pSetRecord = m_pContacts->AddCopy(&stored);
     if (pEntry->pSetRecord == nullptr) {
         // The reader keeps the record (it is saved and listed after the next
         // load); the entries must stay parallel to the contact set.
         FreeEntry(pEntry);
         return false;
     }
+    if (pEntry->pSetRecord->pAttached != nullptr)
+        std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
     m_pEntries->AddTail(pEntry);
     return true;
 }

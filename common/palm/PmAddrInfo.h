@@ -91,9 +91,11 @@ public:
     bool LoadContacts(const char* pszPath);
 
     // The contact set: one neutral record per listed Palm contact in file
-    // order, followed by the records added since. Each carries Source Type 1,
-    // the Palm record's status in "Status" and a byte copy of its PalmEntry
-    // as attached block. Never null.
+    // order, followed by the records added since. Position i belongs to entry
+    // i, and every record carries a byte copy of its PalmEntry as attached
+    // block (links to the Palm record and back to the stored record). A
+    // loaded record has Source Type 1 and the Palm record's status in
+    // "Status"; an added one keeps the fields it came with. Never null.
     CommAddrMgr* GetContactSet();
 
     // Classifies the record against the contact set: new -> AddRecord,

@@ -116,8 +116,8 @@ public:
     // Commit() installs. False for a null or empty path, a path of 256
     // characters or more (it could not be kept whole), another mode, a file
     // locked elsewhere, a write mode on a file the user may not write, or a
-    // failed system call. On success the path is
-    // copied to m_szFileName.
+    // failed system call. On success the path (with the letter case found on
+    // disk, see ResolvePathCase) is copied to m_szFileName.
     bool Open(const char* pszPath, int nMode);
     // Reading from a copy of nSize bytes in memory instead of a file (tests,
     // fuzzing). m_szFileName is left as it was. False for null data with a
@@ -136,9 +136,8 @@ public:
     // committed are discarded and the temporary file is removed.
     void Close();
     bool IsOpen() const { return m_nMode >= 0; }
-    // Bytes written since OpenMemory() (also usable in the file modes until
-    // Close, for the part not yet handed to the temporary file: do not rely
-    // on it there).
+    // The bytes written since OpenMemory(); kept after Close until the next
+    // open. (In the file modes the bytes go to the temporary file instead.)
     const std::vector<BYTE>& GetWrittenBytes() const { return m_outBuf; }
 
     // ---- Reading primitives ----------------------------------------------

@@ -1,12 +1,15 @@
 #include "common/palm/PmMDBAccessor.h"
 
 #include <cstring>
-#include <new>
+#include <string>
+#include <string_view>
 
 #include <sys/stat.h>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/TdmMain.h"
+#include "platform/jetdb/JetConnection.h"
+#include "platform/jetdb/JetQuery.h"
 
 namespace {
 

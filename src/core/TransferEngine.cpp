@@ -512,34 +512,36 @@ void TransferEngine::FinishPalmSide(SideOutcome& outcome)
 
 namespace {
 
-// The reason a receiving side failed, or "" when it took everything.
-std::string SideError(const SideOutcome& outcome, const char* pszSide)
-{
-    if (!outcome.bReceiving)
-        return std::string();
-    if (!outcome.bWritten)
-        return outcome.strError;
-    if (outcome.nFailed > 0)
-        return std::to_string(outcome.nFailed) + " of " + std::to_string(outcome.nHanded) +
-               " records could not be written to " + pszSide;
-    return std::string();
-}
-
 constexpr const char kWabSide[] = "the Outlook Express address book";
 constexpr const char kPalmSide[] = "the Palm Desktop data";
 
-// The reasons of every receiving side that did not take all its records,
-// joined; "" when the transfer succeeded.
-std::string JoinErrors(const TransferResult& result)
+// A receiving side that took none of the records it had to add or update
+// counts as not written. A single record it could not take (two contacts
+// of one side sharing their key fields, say) is only counted: the walk
+// skips it and goes on.
+void MarkUnwritten(SideOutcome& outcome, const char* pszSide)
 {
+    if (outcome.bReceiving && outcome.bWritten && outcome.nFailed > 0 && outcome.nAdded == 0 &&
+        outcome.nUpdated == 0) {
+        outcome.bWritten = false;
+        outcome.strError = "none of the " + std::to_string(outcome.nFailed) +
+                           " new or changed records could be written to " + pszSide;
+    }
+}
+
+// Settles whether each receiving side was written, and answers the reasons
+// of those that were not, joined; "" when the transfer succeeded.
+std::string CollectErrors(TransferResult& result)
+{
+    MarkUnwritten(result.toWab, kWabSide);
+    MarkUnwritten(result.toPalm, kPalmSide);
     std::string strErrors;
-    for (const std::string& strError :
-         {SideError(result.toWab, kWabSide), SideError(result.toPalm, kPalmSide)}) {
-        if (strError.empty())
+    for (const SideOutcome* pSide : {&result.toWab, &result.toPalm}) {
+        if (!pSide->bReceiving || pSide->bWritten)
             continue;
         if (!strErrors.empty())
             strErrors += "; ";
-        strErrors += strError;
+        strErrors += pSide->strError;
     }
     return strErrors;
 }
@@ -593,7 +595,7 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     }
 
     LoadOutlookList();
-    const std::string strErrors = JoinErrors(result);
+    const std::string strErrors = CollectErrors(result);
     if (strErrors.empty()) {
         char szText[256];
         std::snprintf(szText, sizeof szText, kDonePalmToOutlook, nTicked);
@@ -641,7 +643,7 @@ TransferResult TransferEngine::TransferOutlookToPalm()
     }
 
     LoadPalmList();
-    const std::string strErrors = JoinErrors(result);
+    const std::string strErrors = CollectErrors(result);
     if (strErrors.empty()) {
         char szText[256];
         std::snprintf(szText, sizeof szText, kDoneOutlookToPalm, nTicked);
@@ -710,7 +712,7 @@ TransferResult TransferEngine::SynchronizeAll()
     if (m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded())
         FinishPalmSide(toPalm);
 
-    const std::string strErrors = JoinErrors(result);
+    const std::string strErrors = CollectErrors(result);
     if (strErrors.empty()) {
         char szText[256];
         std::snprintf(szText, sizeof szText, kDoneSync, nTotal);

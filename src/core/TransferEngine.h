@@ -77,11 +77,20 @@ struct ContactRow {
     std::vector<std::string> subItems;   // one per shown column after the first, in table order
 };
 
-// What a transfer did for one receiving side.
+// What a transfer did for one receiving side. The counts come from each
+// record's classification against the side just before it was handed over
+// and from the side's answer: a new record it stored is added, a modified
+// one it merged is updated, a same one unchanged, a new or modified one it
+// did not take failed. A failed save turns the additions and updates into
+// failures.
 struct SideOutcome {
-    bool bReceiving = false;  // this side was handed records in the transfer
-    bool bWritten = true;     // false: the side could not be written (see strError)
-    std::string strError;     // why not, e.g. "the address book is not open"
+    bool bReceiving = false;  // this side had rows to receive in the transfer
+    // False when the side could not be written: the address book is not
+    // open, the Palm data is not loaded or could not be saved, or the side
+    // took none of the records it had to add or update. strError says which
+    // side and why; the transfer then shows it as an error.
+    bool bWritten = true;
+    std::string strError;
     int nHanded = 0;          // records handed to the side
     int nAdded = 0;           // new records the side added
     int nUpdated = 0;         // records merged into their match
@@ -93,7 +102,7 @@ struct SideOutcome {
 struct TransferResult {
     int nMode = SYNC_PALM_TO_OE;   // the SyncModeValue that ran
     bool bRan = false;             // false: nothing to do (no ticked row, no row at all)
-    bool bSuccess = false;         // the success message was shown
+    bool bSuccess = false;         // the success message was shown (every receiving side written)
     int nReported = 0;             // the row count the completion message names
     std::string strMessage;        // the message shown (8-bit ANSI)
     std::string strCaption;        // "Information" or "Error"

@@ -22,6 +22,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
+#include "tools/pdgen/PdGen.h"
 
 extern char** environ;
 
@@ -53,6 +54,15 @@ int JsonInt(const std::string& json, const std::string& object, const std::strin
     if (nKey == std::string::npos || nKey > nEnd)
         return -1;
     return std::atoi(json.c_str() + nKey + key.size() + 4);
+}
+
+// How many records a transfer's JSON says the side added: 0 when the side
+// received nothing ("side": null), -1 when the output says neither.
+int Added(const std::string& json, const std::string& side)
+{
+    if (json.find("\"" + side + "\": null") != std::string::npos)
+        return 0;
+    return JsonInt(json, side, "added");
 }
 
 size_t Count(const std::string& text, const std::string& what)
@@ -224,6 +234,31 @@ TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
     EXPECT_EQ(ReadAll(text), "not contacts\n");
 }
 
+TEST_F(CliTest, UsersShowsTheInstallationAndTheChosenUser)
+{
+    const std::string root = File("Palm");
+    pdgen::Folder folder;   // palm.exe 4.1.2
+    folder.users = {{"Ann", "address", "address.dat", {}}, {"Bob", "Address", "Address.dat", {}}};
+    ASSERT_TRUE(pdgen::MakePalmDesktopFolder(root, folder));
+    std::ofstream(m_ini, std::ios::app) << "[Path]\nPDPath=" << root << "\n";
+
+    RunResult result = Run({"users"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Palm Desktop folder: " + root), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Palm Desktop version: 4.1.2\n"), std::string::npos);
+    EXPECT_NE(result.out.find("Expected database: extended address.dat"), std::string::npos);
+    EXPECT_NE(result.out.find("HotSync users: 2\n* "), std::string::npos);   // UserID 0: the first
+    EXPECT_NE(result.out.find("address file: " + root + "/Bob/Address/Address.dat"), std::string::npos)
+        << result.out;
+
+    result = Run({"users", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\"version\": \"4.1.2\", \"generation\": \"extended\""), std::string::npos)
+        << result.out;
+    EXPECT_EQ(Count(result.out, "\"chosen\": true"), 1u);
+    EXPECT_EQ(Count(result.out, "\"addressFile\": "), 2u);
+}
+
 TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
 {
     namespace c = datgen::classic;
@@ -393,9 +428,9 @@ TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
         return result.out;
     };
     std::string out = transfer("p2o");
-    EXPECT_GT(JsonInt(out, "wab", "added"), 20);
+    EXPECT_GT(Added(out, "wab"), 20);
     out = transfer("o2p");
-    EXPECT_EQ(JsonInt(out, "palm", "added"), 2);   // Ned and Ola; Lou is merged
+    EXPECT_EQ(Added(out, "palm"), 2);   // Ned and Ola; Lou is merged
     const std::vector<CommAddrRecord> settled = PalmRecords(palm);
     EXPECT_EQ(settled.size(), original.size() + 2);
     EXPECT_EQ(FindShortenedText(original, settled), "");
@@ -404,12 +439,8 @@ TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
     for (const char* pszMode : {"p2o", "o2p", "sync", "sync"}) {
         SCOPED_TRACE(pszMode);
         out = transfer(pszMode);
-        if (std::strcmp(pszMode, "o2p") != 0) {
-            EXPECT_EQ(JsonInt(out, "wab", "added"), 0) << out;
-        }
-        if (std::strcmp(pszMode, "p2o") != 0) {
-            EXPECT_EQ(JsonInt(out, "palm", "added"), 0) << out;
-        }
+        EXPECT_EQ(Added(out, "wab"), 0) << out;
+        EXPECT_EQ(Added(out, "palm"), 0) << out;
     }
     const std::vector<CommAddrRecord> after = PalmRecords(palm);
     EXPECT_EQ(after.size(), settled.size());

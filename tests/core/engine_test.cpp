@@ -31,6 +31,9 @@
 #include "tools/datgen/DatGen.h"
 #include "tools/pdgen/PdGen.h"
 
+// The forwarding address-book library that fails one chosen call.
+#include "tests/common/oe/FaultyWab_helpers.cpp"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -358,6 +361,22 @@ TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
     EXPECT_EQ(ReadAll(m_palm), palmBefore);
 }
 
+// Two Palm contacts sharing their key fields meet one new entry: the second
+// cannot update an entry made in the same run, is counted as failed, and the
+// walk and the message go on as usual.
+TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
+{
+    const Person bobAgain{"Bob", "Baker", "bob@example.org", "555-2999"};
+    Fixture({kBob, bobAgain, kCid}, {});
+    TransferEngine& engine = Start();
+    const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
+    EXPECT_TRUE(result.bSuccess);
+    EXPECT_EQ(result.strMessage, "Palm Desktop to Outlook Express completed successfully, 3 records transfered.");
+    EXPECT_EQ(result.toWab.nAdded, 2);
+    EXPECT_EQ(result.toWab.nFailed, 1);
+    EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Cid Carter"}));
+}
+
 TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
 {
     Fixture({kAnn}, {kBob, kCid});
@@ -450,14 +469,16 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         bool bBadBook;        // WabFile is not an address book
         bool bNoPalmFile;     // DatFile does not exist
         bool bSaveFails;      // the Palm file cannot be replaced after loading
+        bool bRefuseEntries;  // the book creates no new entry
         const char* pszSaid;  // part of the message
     };
     const Case cases[] = {
-        {"book not open", SYNC_PALM_TO_OE, true, false, false, "Outlook Express address book"},
-        {"palm not loaded", SYNC_OE_TO_PALM, false, true, false, "is not loaded"},
-        {"palm save fails", SYNC_OE_TO_PALM, false, false, true, "could not be saved"},
-        {"sync, book not open", SYNC_BOTH, true, false, false, "is not open"},
-        {"sync, palm save fails", SYNC_BOTH, false, false, true, "could not be saved"},
+        {"book not open", SYNC_PALM_TO_OE, true, false, false, false, "Outlook Express address book"},
+        {"book takes nothing", SYNC_PALM_TO_OE, false, false, false, true, "none of the 1 new"},
+        {"palm not loaded", SYNC_OE_TO_PALM, false, true, false, false, "is not loaded"},
+        {"palm save fails", SYNC_OE_TO_PALM, false, false, true, false, "could not be saved"},
+        {"sync, book not open", SYNC_BOTH, true, false, false, false, "is not open"},
+        {"sync, palm save fails", SYNC_BOTH, false, false, true, false, "could not be saved"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -469,6 +490,7 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         }
         if (c.bNoPalmFile)
             fs::remove(m_palm);
+        UseFaultyWab(c.bRefuseEntries ? WabFault::CreateEntry : WabFault::None);
         TransferEngine& engine = Start();
         engine.SelectAll(LIST_PALM);
         engine.SelectAll(LIST_WAB);
@@ -486,6 +508,7 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         EXPECT_NE(m_sink.messages[0].text.find(c.pszSaid), std::string::npos) << m_sink.messages[0].text;
         EXPECT_EQ(m_sink.messages[0].text.find("successfully"), std::string::npos);
         m_engine.reset();
+        UseRealWab();
         if (c.bBadBook) {
             EXPECT_EQ(ReadAll(m_wab), "not an address book\n");
         }

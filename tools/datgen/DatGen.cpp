@@ -175,16 +175,11 @@ void WriteRecords(ByteWriter& w, const DatDescription& desc, const DatSchema& sc
                 nSource = nLastName;
             else if (desc.bSwapNames && nField == nLastName)
                 nSource = nFirstName;
-            const uint16_t wLayout = LayoutType(desc.format, nField);
-            const auto it = rec.fields.find(nSource);
-            if (it != rec.fields.end()) {
-                WriteValue(w, it->second, wLayout);
-                continue;
-            }
-            DatValue empty = EmptyValue(wLayout);
+            uint16_t wLayout = LayoutType(desc.format, nField);
             if (desc.bProgramTypes && desc.format == DatFormat::Extended && nField == extended::kPrivate)
-                empty.nType = 1;
-            WriteValue(w, empty, wLayout);
+                wLayout = 1;
+            const auto it = rec.fields.find(nSource);
+            WriteValue(w, it != rec.fields.end() ? it->second : EmptyValue(wLayout), wLayout);
         }
     }
 }

@@ -230,7 +230,8 @@ TEST_F(D6ContactsTest, DerivedFieldsComeFromPhoneLabelsAndCategory)
            "|Phone Label7=-1\n"
            "contact Record ID=2|First Name=Bo|Category=9\n");
     PmAddrEx2Util util;
-    ASSERT_TRUE(util.LoadFile(m_path.c_str()));
+    // Files copied from Windows come in any letter case.
+    ASSERT_TRUE(util.LoadFile(m_folder.File("Address.MDB").c_str()));
     ASSERT_EQ(util.GetDataMgr()->Count(), 2);
     const PmAddrEx2Record* pAnn = util.GetDataMgr()->GetAt(0);
     EXPECT_STREQ(pAnn->labelText[10], "555-0101");

@@ -313,8 +313,13 @@ TEST_F(FacadeTest, ClassicEndToEnd)
     added.nPrivate = 1;
     ASSERT_TRUE(info.AddOrUpdate(&added));
     EXPECT_FALSE(info.AddOrUpdate(&added));   // now the same: nothing added twice
-    const auto* pAddedRec = static_cast<const PmAddrRecord*>(info.GetAddrUtil()->m_pDataMgr->GetAt(4));
+    const PmAddrRecord* pAddedRec = info.GetAddrUtil()->m_pDataMgr->GetAt(4);
     ASSERT_NE(pAddedRec, nullptr);
+    const CommAddrRecord* pAddedSet = pSet->GetRecordAt(2);
+    ASSERT_EQ(pAddedSet->nAttachedLen, sizeof(PalmEntry));
+    EXPECT_EQ(EntryOf(pAddedSet)->pReaderRecord, pAddedRec);
+    EXPECT_EQ(EntryOf(pAddedSet)->pSetRecord, pAddedSet);
+    EXPECT_EQ(info.GetEntry(2)->pReaderRecord, pAddedRec);
     EXPECT_EQ(pAddedRec->nStatus, 0x01);
     EXPECT_EQ(pAddedRec->nPosition, 0x7FFFFFFF);
     EXPECT_EQ(pAddedRec->nId, 0);

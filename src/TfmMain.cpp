@@ -1,0 +1,720 @@
+#include "src/TfmMain.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "common/misc/AppFolder.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/oe/CxWab.h"
+#include "common/palm/PalmUser.h"
+#include "common/palm/PmAddrInfo.h"
+#include "src/ContactListModel.h"
+#include "src/DialogSeam.h"
+#include "src/Logo.h"
+#include "src/TfmDetail.h"
+#include "src/TfmOption.h"
+#include "src/core/ColumnTable.h"
+
+const char kApplicationTitle[] = "Varnwick - Sync Outlook Express and Palm Desktop";
+const char kMainWindowCaption[] = "Varnwick - Synchronize Outlook Express Address Book and Palm Desktop Contact";
+
+// Shows the wait cursor while it lives (nested scopes show it once). A
+// message box shown meanwhile gets the normal cursor back while it is up.
+class BusyCursor {
+public:
+    explicit BusyCursor(TfmMain& window) : m_Window(window)
+    {
+        if (m_Window.m_nBusy++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyCursor()
+    {
+        if (--m_Window.m_nBusy == 0)
+            QApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    TfmMain& m_Window;
+};
+
+namespace {
+
+// The form's fixed sizes, in pixels.
+constexpr int kClientWidth = 811;
+constexpr int kClientHeight = 594;
+constexpr int kTopHeight = 81;
+constexpr int kUserHeight = 65;
+constexpr int kStatusHeight = 19;
+constexpr int kPalmPanelWidth = 394;   // pnlPD before the user moves the splitter
+constexpr int kSplitterWidth = 5;
+constexpr int kNarrowSide = 150;       // what a panel-caption click leaves the other side
+constexpr int kTopButtonWidth = 80;
+constexpr int kTopButtonHeight = 27;
+
+// The open-file dialog of btnBrowse for each data-source entry.
+struct BrowseChoice {
+    const char* pszTitle;
+    const char* pszDescription;
+    const char* pszPattern;
+};
+constexpr BrowseChoice kBrowseChoices[] = {
+    {"Open Windows Address Book File", "Windows Address Book File (*.wab)", "*.wab"},
+    {"Open Palm Desktop Contacts File", "Palm Desktop Contacts Data File (*.dat)", "*.dat"},
+};
+constexpr const char kAllFilesDescription[] = "All Files(*.*)";
+constexpr const char kAllFilesPattern[] = "*.*";
+
+// ---- Why a side did not load ----------------------------------------------
+// The sides answer only whether they loaded; until they tell why, the
+// window looks at the file itself to name the likely reason. Kept in this
+// one place so that it goes when the sides report their reasons.
+
+QString FileProblem(const QString& strPath)
+{
+    const QFileInfo info(strPath);
+    if (!info.exists()) {
+        if (!QFileInfo(info.absolutePath()).isDir())
+            return QStringLiteral("its folder does not exist");
+        return QStringLiteral("the file does not exist");
+    }
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file");
+    if (::access(QFile::encodeName(strPath).constData(), R_OK) != 0)
+        return QStringLiteral("the file cannot be read");
+    return QString();
+}
+
+QString PalmLoadProblem(const TransferEngine& engine)
+{
+    const PmAddrInfo* pInfo = engine.GetPalmInfo();
+    if (pInfo == nullptr || pInfo->IsLoaded())
+        return QString();
+    const char* pszPath = engine.GetSettings().DatFile;
+    if (pszPath[0] == '\0')
+        return QStringLiteral("Palm Desktop data: no data file is chosen.");
+    const QString strPath = AnsiToQString(pszPath);
+    QString strReason = FileProblem(strPath);
+    if (strReason.isEmpty()) {
+        const QString strSuffix = QFileInfo(strPath).suffix().toLower();
+        if (strSuffix != QLatin1String("dat") && strSuffix != QLatin1String("mdb"))
+            strReason = QStringLiteral("only .dat and .mdb files hold Palm Desktop contacts");
+        else
+            strReason = QStringLiteral("it is not a Palm Desktop contacts file, or it is damaged or in use "
+                                       "(see appdebug.log)");
+    }
+    return QStringLiteral("Palm Desktop data could not be loaded from \"%1\": %2.").arg(strPath, strReason);
+}
+
+QString OutlookOpenProblem(TransferEngine& engine)
+{
+    CxWab* pWab = engine.GetWab();
+    if (pWab == nullptr || pWab->IsOpen())
+        return QString();
+    if (!pWab->IsLibraryLoaded())
+        return QStringLiteral("Outlook Express address book: the address-book library is not available.");
+    const char* pszPath = engine.GetSettings().WabFile;
+    if (pszPath[0] == '\0')
+        return QStringLiteral("The default Outlook Express address book could not be opened (see appdebug.log).");
+    const QString strPath = AnsiToQString(pszPath);
+    QString strReason = FileProblem(strPath);
+    if (strReason.isEmpty() || strReason == QLatin1String("the file does not exist"))
+        strReason = QStringLiteral("it is not an address book this program can read, or it is in use "
+                                   "(see appdebug.log)");
+    return QStringLiteral("Outlook Express address book could not be opened from \"%1\": %2.").arg(strPath, strReason);
+}
+
+} // namespace
+
+QUrl HelpPageUrl()
+{
+    char szFolder[MAX_PATH] = {};
+    GetAppFolder(nullptr, szFolder);
+    return QUrl::fromLocalFile(QString::fromLocal8Bit(szFolder) + QStringLiteral("help/varnwick-help.html"));
+}
+
+TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent), m_Engine(m_Settings, this)
+{
+    setObjectName(QStringLiteral("fmMain"));
+    setWindowTitle(QString::fromLatin1(kMainWindowCaption));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    auto* pCentral = new QWidget(this);
+    pCentral->setObjectName(QStringLiteral("pnlMain"));
+    auto* pLayout = new QVBoxLayout(pCentral);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    BuildTopPanel(pCentral);
+    BuildUserPanel(pCentral);
+    BuildClientPanel(pCentral);
+    pLayout->addWidget(pnlTop);
+    pLayout->addWidget(pnlUser);
+    pLayout->addWidget(pClient, 1);
+    setCentralWidget(pCentral);
+
+    sbMain = new QStatusBar(this);
+    sbMain->setObjectName(QStringLiteral("sbMain"));
+    sbMain->setFixedHeight(kStatusHeight);
+    sbMain->setSizeGripEnabled(false);
+    setStatusBar(sbMain);
+
+    // Lay the form out now, so that the panels have their designed widths
+    // before anything is shown.
+    layout()->activate();
+    pCentral->layout()->activate();
+    Splitter1->setSizes({kPalmPanelWidth, pClient->width() - kPalmPanelWidth - kSplitterWidth});
+    pnlTopResize();
+
+    FormCreate();
+}
+
+TfmMain::~TfmMain()
+{
+    FormDestroy();
+}
+
+ContactListModel* TfmMain::Model(ListType eList) const
+{
+    return eList == LIST_PALM ? m_pPalmModel : m_pOutlookModel;
+}
+
+QTreeView* TfmMain::View(ListType eList) const
+{
+    return eList == LIST_PALM ? lvPD : lvOE;
+}
+
+// ---- The form ---------------------------------------------------------------
+
+void TfmMain::BuildTopPanel(QWidget* pParent)
+{
+    pnlTop = new QFrame(pParent);
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    pnlTop->setFixedHeight(kTopHeight);
+    pnlTop->setStyleSheet(QStringLiteral(
+        "QFrame#pnlTop { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #ffffff, stop:1 #dbe6f3);"
+        " border-bottom: 1px solid #9fb3cc; }"));
+
+    imgTop = new QLabel(pnlTop);
+    imgTop->setObjectName(QStringLiteral("imgTop"));
+    imgTop->setPixmap(MakeLogoPixmap());
+    imgTop->setGeometry(12, (kTopHeight - kLogoHeight) / 2, kLogoWidth, kLogoHeight);
+
+    btnOption = new QPushButton(QStringLiteral("&Options"), pnlTop);
+    btnOption->setObjectName(QStringLiteral("btnOption"));
+    btnHelp = new QPushButton(QStringLiteral("&Help"), pnlTop);
+    btnHelp->setObjectName(QStringLiteral("btnHelp"));
+    btnExit = new QPushButton(QStringLiteral("E&xit"), pnlTop);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    for (QPushButton* pButton : {btnOption, btnHelp, btnExit})
+        pButton->resize(kTopButtonWidth, kTopButtonHeight);
+    pnlTop->installEventFilter(this);
+
+    connect(btnOption, &QPushButton::clicked, this, [this] { btnOptionClick(); });
+    connect(btnHelp, &QPushButton::clicked, this, [this] { btnHelpClick(); });
+    connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
+}
+
+void TfmMain::BuildUserPanel(QWidget* pParent)
+{
+    pnlUser = new QFrame(pParent);
+    pnlUser->setObjectName(QStringLiteral("pnlUser"));
+    pnlUser->setFixedHeight(kUserHeight);
+    pnlUser->setFrameShape(QFrame::NoFrame);
+
+    auto* pLayout = new QVBoxLayout(pnlUser);
+    pLayout->setContentsMargins(10, 5, 10, 5);
+    pLayout->setSpacing(4);
+
+    auto* pModeLine = new QHBoxLayout;
+    pModeLine->setSpacing(10);
+    auto* pModeLabel = new QLabel(QStringLiteral("Set Synchronization Mode:"), pnlUser);
+    rbtnP2O = new QRadioButton(QStringLiteral("Palm Desktop to Outlook Express"), pnlUser);
+    rbtnP2O->setObjectName(QStringLiteral("rbtnP2O"));
+    rbtnO2P = new QRadioButton(QStringLiteral("Outlook Express to Palm Desktop"), pnlUser);
+    rbtnO2P->setObjectName(QStringLiteral("rbtnO2P"));
+    rbtnSync = new QRadioButton(QStringLiteral("Synchronize"), pnlUser);
+    rbtnSync->setObjectName(QStringLiteral("rbtnSync"));
+    auto* pModes = new QButtonGroup(pnlUser);
+    for (QRadioButton* pButton : {rbtnP2O, rbtnO2P, rbtnSync})
+        pModes->addButton(pButton);
+    rbtnP2O->setChecked(true);   // the form's designed choice
+    btnStart = new QPushButton(QStringLiteral("Start Now!"), pnlUser);
+    btnStart->setObjectName(QStringLiteral("btnStart"));
+    btnStart->setFixedSize(90, 25);
+    QFont startFont = btnStart->font();
+    startFont.setBold(true);
+    btnStart->setFont(startFont);
+    pModeLine->addWidget(pModeLabel);
+    pModeLine->addWidget(rbtnP2O);
+    pModeLine->addWidget(rbtnO2P);
+    pModeLine->addWidget(rbtnSync);
+    pModeLine->addStretch(1);
+    pModeLine->addWidget(btnStart);
+    pLayout->addLayout(pModeLine);
+
+    auto* pDataLine = new QHBoxLayout;
+    pDataLine->setSpacing(6);
+    auto* pUserLabel = new QLabel(QStringLiteral("Change Palm User:"), pnlUser);
+    cmbUser = new QComboBox(pnlUser);
+    cmbUser->setObjectName(QStringLiteral("cmbUser"));
+    cmbUser->setFixedWidth(140);
+    auto* pDataLabel = new QLabel(QStringLiteral("Change"), pnlUser);
+    cmbData = new QComboBox(pnlUser);
+    cmbData->setObjectName(QStringLiteral("cmbData"));
+    cmbData->setFixedWidth(180);
+    edtData = new QLineEdit(pnlUser);
+    edtData->setObjectName(QStringLiteral("edtData"));
+    edtData->setReadOnly(true);
+    btnBrowse = new QPushButton(QStringLiteral("..."), pnlUser);
+    btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
+    btnBrowse->setFixedWidth(32);
+    pUserLabel->setBuddy(cmbUser);
+    pDataLabel->setBuddy(cmbData);
+    pDataLine->addWidget(pUserLabel);
+    pDataLine->addWidget(cmbUser);
+    pDataLine->addSpacing(8);
+    pDataLine->addWidget(pDataLabel);
+    pDataLine->addWidget(cmbData);
+    pDataLine->addWidget(edtData, 1);
+    pDataLine->addWidget(btnBrowse);
+    pLayout->addLayout(pDataLine);
+
+    connect(rbtnP2O, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_PALM_TO_OE); });
+    connect(rbtnO2P, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_OE_TO_PALM); });
+    connect(rbtnSync, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_BOTH); });
+    connect(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
+    // Only the user's choices count as changes, not choices made by code.
+    connect(cmbUser, &QComboBox::activated, this, [this](int nIndex) { cmbUserChange(nIndex); });
+    connect(cmbData, &QComboBox::activated, this, [this](int nIndex) { cmbDataChange(nIndex); });
+    connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowseClick(); });
+}
+
+QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const char* pszCaption,
+                                const char* pszList, const char* pszMenu, const char* pszItemPrefix,
+                                ListType eList)
+{
+    auto* pPanel = new QFrame(pParent);
+    pPanel->setObjectName(QString::fromLatin1(pszPanel));
+    auto* pLayout = new QVBoxLayout(pPanel);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+
+    // The panel's caption: clicking it gives this side most of the room.
+    auto* pCaption = new QLabel(QString::fromLatin1(pszCaption), pPanel);
+    pCaption->setObjectName(QString::fromLatin1(pszPanel) + QStringLiteral("Caption"));
+    pCaption->setAlignment(Qt::AlignCenter);
+    pCaption->setFixedHeight(22);
+    pCaption->setCursor(Qt::PointingHandCursor);
+    pCaption->setToolTip(QStringLiteral("Click to widen this side"));
+    pCaption->setStyleSheet(QStringLiteral(
+        "QLabel { background: #dbe6f3; color: #19376e; font-weight: bold; border: 1px solid #9fb3cc; }"));
+    pCaption->installEventFilter(this);
+    pPanel->installEventFilter(this);
+
+    auto* pModel = new ContactListModel(m_Engine, eList, this);
+    auto* pView = new QTreeView(pPanel);
+    pView->setObjectName(QString::fromLatin1(pszList));
+    pView->setModel(pModel);
+    pView->setRootIsDecorated(false);
+    pView->setItemsExpandable(false);
+    pView->setUniformRowHeights(true);
+    pView->setSortingEnabled(false);
+    pView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    pView->setSelectionMode(QAbstractItemView::SingleSelection);
+    pView->setAllColumnsShowFocus(true);
+    pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    pView->setContextMenuPolicy(Qt::CustomContextMenu);
+    pView->header()->setStretchLastSection(false);
+    pView->header()->setSectionsMovable(false);
+    pLayout->addWidget(pCaption);
+    pLayout->addWidget(pView, 1);
+
+    auto* pMenu = new QMenu(pView);
+    pMenu->setObjectName(QString::fromLatin1(pszMenu));
+    const QString strPrefix = QString::fromLatin1(pszItemPrefix);
+    QAction* pSelectAll = pMenu->addAction(QStringLiteral("&Select All"));
+    pSelectAll->setObjectName(strPrefix + QStringLiteral("SelAll"));
+    QAction* pClearAll = pMenu->addAction(QStringLiteral("&Clear All"));
+    pClearAll->setObjectName(strPrefix + QStringLiteral("Clear"));
+    pMenu->addSeparator();
+    QAction* pDetails = pMenu->addAction(QStringLiteral("&Details"));
+    pDetails->setObjectName(strPrefix + QStringLiteral("Details"));
+    pMenu->addSeparator();
+    QAction* pCancel = pMenu->addAction(QStringLiteral("Cancel"));   // only closes the menu
+    pCancel->setObjectName(strPrefix + QStringLiteral("Cancel"));
+
+    connect(pSelectAll, &QAction::triggered, this, [this, eList] {
+        m_Engine.SelectAll(eList);
+        Model(eList)->StatesChanged();
+    });
+    connect(pClearAll, &QAction::triggered, this, [this, eList] {
+        m_Engine.ClearAll(eList);
+        Model(eList)->StatesChanged();
+    });
+    connect(pDetails, &QAction::triggered, this, [this, eList] { lvDblClick(eList); });
+    connect(pView, &QTreeView::doubleClicked, this, [this, eList] { lvDblClick(eList); });
+    connect(pView, &QWidget::customContextMenuRequested, this, [pView, pMenu](const QPoint& pos) {
+        pMenu->exec(pView->viewport()->mapToGlobal(pos));
+    });
+
+    if (eList == LIST_PALM) {
+        m_pPalmModel = pModel;
+        lvPD = pView;
+        pmPD = pMenu;
+        m_pPDCaption = pCaption;
+    } else {
+        m_pOutlookModel = pModel;
+        lvOE = pView;
+        pmOE = pMenu;
+        m_pOECaption = pCaption;
+    }
+    return pPanel;
+}
+
+void TfmMain::BuildClientPanel(QWidget* pParent)
+{
+    pClient = new QWidget(pParent);
+    pClient->setObjectName(QStringLiteral("pClient"));
+    auto* pLayout = new QHBoxLayout(pClient);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    Splitter1 = new QSplitter(Qt::Horizontal, pClient);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setChildrenCollapsible(false);
+    pnlPD = BuildListPanel(Splitter1, "pnlPD", "Palm Desktop Data", "lvPD", "pmPD", "pmiPD", LIST_PALM);
+    pnlOE = BuildListPanel(Splitter1, "pnlOE", "Outlook Express Data", "lvOE", "pmOE", "pmiOE", LIST_WAB);
+    Splitter1->addWidget(pnlPD);
+    Splitter1->addWidget(pnlOE);
+    // The Outlook Express side takes whatever the window gains or loses.
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    pLayout->addWidget(Splitter1);
+}
+
+// ---- Start and stop ---------------------------------------------------------
+
+void TfmMain::FormCreate()
+{
+    // Settings, facade, address book, user list, libraries, users, both
+    // lists and their states: the engine's start, whose list reports the
+    // models follow as they come.
+    m_Engine.Startup(true);
+
+    cmbUser->clear();
+    for (int nIndex = 0; nIndex < m_Engine.GetUserCount(); ++nIndex)
+        cmbUser->addItem(AnsiToQString(m_Engine.GetUser(nIndex)->szName));
+    if (m_Engine.GetSelectedUser() >= 0)
+        cmbUser->setCurrentIndex(m_Engine.GetSelectedUser());
+
+    cmbData->clear();
+    cmbData->addItem(QStringLiteral("Outlook Express WAB File"));
+    cmbData->addItem(QStringLiteral("Palm Desktop Data File"));
+    cmbData->setCurrentIndex(DATA_WAB_FILE);   // the path box stays empty until the user chooses
+
+    // SyncMode 0, 1, 2 pick their button; any other value leaves the
+    // designed choice alone (and is written back unchanged).
+    switch (m_Settings.SyncMode) {
+    case SYNC_BOTH:
+        rbtnSync->setChecked(true);
+        break;
+    case SYNC_PALM_TO_OE:
+        rbtnP2O->setChecked(true);
+        break;
+    case SYNC_OE_TO_PALM:
+        rbtnO2P->setChecked(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TfmMain::FormDestroy()
+{
+    if (m_bDestroyed)
+        return;
+    m_bDestroyed = true;
+    EndProgress();
+    m_Engine.Shutdown(true);
+    // The rows went with their sides; the views must not ask for them.
+    lvPD->setModel(nullptr);
+    lvOE->setModel(nullptr);
+    delete m_pPalmModel;
+    m_pPalmModel = nullptr;
+    delete m_pOutlookModel;
+    m_pOutlookModel = nullptr;
+}
+
+// ---- What the engine reports ------------------------------------------------
+
+void TfmMain::ShowMessage(const char* pszText, const char* pszCaption, int nIcon)
+{
+    EndProgress();
+    // The message box gets the normal cursor while it is up.
+    if (m_nBusy > 0)
+        QApplication::restoreOverrideCursor();
+    DialogSeam().ShowMessage(this, AnsiToQString(pszText), AnsiToQString(pszCaption), nIcon);
+    if (m_nBusy > 0)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TfmMain::Progress(int nCurrent, int nTotal)
+{
+    if (nTotal <= 0)
+        return;
+    if (m_pProgress == nullptr) {
+        // Shown by itself once the transfer has taken about half a second.
+        m_pProgress = new QProgressDialog(QStringLiteral("Transferring contact records..."), QString(), 0, nTotal, this);
+        m_pProgress->setObjectName(QStringLiteral("dlgProgress"));
+        m_pProgress->setWindowTitle(QString::fromLatin1(kApplicationTitle));
+        m_pProgress->setMinimumDuration(500);
+        m_pProgress->setAutoClose(false);
+        m_pProgress->setAutoReset(false);
+        m_ProgressPump.start();
+    }
+    m_pProgress->setMaximum(nTotal);
+    m_pProgress->setValue(nCurrent);
+    // Let the dialog appear and paint; the user's input waits until the
+    // transfer is over.
+    if (m_ProgressPump.elapsed() >= 50) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_ProgressPump.restart();
+    }
+}
+
+void TfmMain::EndProgress()
+{
+    delete m_pProgress;
+    m_pProgress = nullptr;
+}
+
+void TfmMain::ListRebuilt(ListType eList)
+{
+    ContactListModel* pModel = Model(eList);
+    if (pModel == nullptr)
+        return;
+    pModel->Rebuild();
+    ApplyColumnWidths(eList);
+    if (eList == LIST_PALM)
+        m_strPalmProblem = PalmLoadProblem(m_Engine);
+    else
+        m_strOutlookProblem = OutlookOpenProblem(m_Engine);
+    UpdateStatus();
+}
+
+void TfmMain::StatesRefreshed()
+{
+    for (ListType eList : {LIST_PALM, LIST_WAB}) {
+        if (Model(eList) != nullptr)
+            Model(eList)->StatesChanged();
+    }
+}
+
+void TfmMain::ApplyColumnWidths(ListType eList)
+{
+    QHeaderView* pHeader = View(eList)->header();
+    const ContactListModel* pModel = Model(eList);
+    for (int nSection = 0; nSection < pModel->columnCount(); ++nSection)
+        pHeader->resizeSection(nSection, g_ColumnDef[pModel->TableIndex(nSection)].nWidth);
+}
+
+void TfmMain::UpdateStatus()
+{
+    QStringList problems;
+    for (const QString& strProblem : {m_strPalmProblem, m_strOutlookProblem}) {
+        if (!strProblem.isEmpty())
+            problems << strProblem;
+    }
+    if (problems.isEmpty()) {
+        sbMain->clearMessage();
+        sbMain->setToolTip(QString());
+        return;
+    }
+    const QString strText = problems.join(QStringLiteral("  "));
+    sbMain->showMessage(strText);
+    sbMain->setToolTip(problems.join(QLatin1Char('\n')));
+}
+
+// ---- Event handlers -----------------------------------------------------------
+
+void TfmMain::ShowDataText()
+{
+    edtData->setText(AnsiToQString(m_Engine.GetDataText()));
+}
+
+void TfmMain::cmbUserChange(int nIndex)
+{
+    BusyCursor busy(*this);
+    m_Engine.UserChanged(nIndex);
+    ShowDataText();
+}
+
+void TfmMain::cmbDataChange(int nIndex)
+{
+    m_Engine.DataSourceChanged(nIndex);
+    ShowDataText();
+}
+
+void TfmMain::btnBrowseClick()
+{
+    const int nIndex = cmbData->currentIndex() == DATA_PALM_FILE ? DATA_PALM_FILE : DATA_WAB_FILE;
+    const BrowseChoice& choice = kBrowseChoices[nIndex];
+    QString strPath;
+    if (!DialogSeam().GetOpenFileName(this, QString::fromLatin1(choice.pszTitle),
+                                      {{QString::fromLatin1(choice.pszDescription), QString::fromLatin1(choice.pszPattern)},
+                                       {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}},
+                                      &strPath))
+        return;
+    std::string strAnsi;
+    if (!PathToAnsi(strPath, &strAnsi)) {
+        DialogSeam().ShowMessage(this,
+                                 QStringLiteral("The path \"%1\" is too long or holds characters that cannot be "
+                                                "kept; please move the file or choose another one.").arg(strPath),
+                                 QStringLiteral("Error"), kIconError);
+        return;
+    }
+    BusyCursor busy(*this);
+    m_Engine.BrowseResult(strAnsi.c_str());
+    ShowDataText();
+}
+
+void TfmMain::btnOptionClick()
+{
+    TfmOption dialog(m_Settings, this);
+    if (DialogSeam().RunModal(&dialog) != kModalOk)
+        return;
+    BusyCursor busy(*this);
+    m_Engine.LoadPalmList();
+    m_Engine.LoadOutlookList();
+    m_Engine.RefreshStates();
+    // A path box that shows a file follows a change of that file.
+    if (!edtData->text().isEmpty()) {
+        m_Engine.DataSourceChanged(cmbData->currentIndex());
+        ShowDataText();
+    }
+}
+
+void TfmMain::btnHelpClick()
+{
+    const QUrl url = HelpPageUrl();
+    if (!QFileInfo::exists(url.toLocalFile())) {
+        DialogSeam().ShowMessage(this, QStringLiteral("The help page %1 is missing.").arg(url.toLocalFile()),
+                                 QStringLiteral("Error"), kIconError);
+        return;
+    }
+    if (!DialogSeam().OpenUrl(url))
+        DialogSeam().ShowMessage(this,
+                                 QStringLiteral("The help page %1 could not be opened in your web browser.")
+                                     .arg(url.toLocalFile()),
+                                 QStringLiteral("Error"), kIconError);
+}
+
+void TfmMain::btnExitClick()
+{
+    close();
+}
+
+void TfmMain::btnStartClick()
+{
+    // The checked button decides the mode, not the SyncMode setting.
+    int nMode = SYNC_BOTH;
+    if (rbtnP2O->isChecked())
+        nMode = SYNC_PALM_TO_OE;
+    else if (rbtnO2P->isChecked())
+        nMode = SYNC_OE_TO_PALM;
+    BusyCursor busy(*this);
+    m_Engine.StartTransfer(nMode);
+    EndProgress();
+}
+
+int TfmMain::SelectedRow(ListType eList) const
+{
+    const QModelIndexList rows = View(eList)->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void TfmMain::lvDblClick(ListType eList)
+{
+    const int nRow = SelectedRow(eList);
+    if (nRow < 0)
+        return;
+    if (eList == LIST_PALM) {
+        const CommAddrRecord* pRecord = m_Engine.PalmRecordAt(nRow);
+        if (pRecord == nullptr)
+            return;
+        TfmDetail dialog(this);
+        dialog.SetRecord(pRecord);
+        dialog.FillControls();
+        DialogSeam().RunModal(&dialog);
+        return;
+    }
+    const WabRecord* pEntry = m_Engine.WabRecordAt(nRow);
+    if (pEntry == nullptr)
+        return;
+    // The entry as it would be carried to the Palm side.
+    CommAddrRecord record;
+    ZeroCommRecord(&record);
+    CxWab::ConvertToComm(pEntry, &record);
+    TfmDetail dialog(this);
+    dialog.SetRecord(&record);
+    dialog.FillControls();
+    DialogSeam().RunModal(&dialog);
+}
+
+void TfmMain::pnlPDClick()
+{
+    Splitter1->setSizes({pClient->width() - kNarrowSide, kNarrowSide - kSplitterWidth});
+}
+
+void TfmMain::pnlOEClick()
+{
+    Splitter1->setSizes({kNarrowSide, pClient->width() - kNarrowSide - kSplitterWidth});
+}
+
+void TfmMain::pnlTopResize()
+{
+    const int nTop = (pnlTop->height() - kTopButtonHeight) / 2;
+    btnExit->move(pnlTop->width() - 110, nTop);
+    btnHelp->move(btnExit->x() - 105, nTop);
+    btnOption->move(btnHelp->x() - 105, nTop);
+}
+
+bool TfmMain::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == pnlTop && pEvent->type() == QEvent::Resize) {
+        pnlTopResize();
+    } else if (pEvent->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(pEvent)->button() == Qt::LeftButton) {
+        if (pWatched == pnlPD || pWatched == m_pPDCaption) {
+            pnlPDClick();
+            return true;
+        }
+        if (pWatched == pnlOE || pWatched == m_pOECaption) {
+            pnlOEClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}

@@ -1,0 +1,157 @@
+// vw-classifybench: how long the contact set takes to load n records and to
+// classify n incoming records against them, for n = 1 000, 10 000 and 50 000
+// (or the sizes given on the command line).
+//
+// The stored set holds n generated contacts, every tenth sharing the keys of
+// the one before it. The incoming records overlap the set so that all three
+// answers occur: a third are stored contacts with their keys in upper case
+// (same), a third share a contact's keys but carry another work phone
+// (modified), a third have keys nobody stored (new). Each line prints the
+// load time, the time of a first classification pass (which includes any
+// work the set does on its first Classify), the time of a second pass, the
+// count of each answer and a checksum over every (answer, position) pair, so
+// runs of two builds can be compared for identical results.
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/misc/CommAddrMgr.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+const char* const kFirstNames[] = {"Ann", "Bob", "Carla", "Dmitri", "Erin", "Femi", "Gustav", "Hana"};
+const char* const kStreets[] = {"High Street", "Mill Lane", "Rue de la Paix", "Bahnhofstrasse"};
+
+// One generated contact: its keys come from nKeyId, its other fields from
+// nBodyId, so two records can share keys and differ elsewhere.
+void MakeContact(CommAddrRecord* pRecord, int nKeyId, int nBodyId)
+{
+    ZeroCommRecord(pRecord);
+    char szText[256];
+    SetTextField(pRecord, CF_FIRST_NAME, kFirstNames[nKeyId % 8]);
+    std::snprintf(szText, sizeof szText, "Lastname%07d", nKeyId);
+    SetTextField(pRecord, CF_LAST_NAME, szText);
+    std::snprintf(szText, sizeof szText, "person%d@example.org", nKeyId);
+    SetTextField(pRecord, CF_EMAIL, szText);
+    std::snprintf(szText, sizeof szText, "+44 20 7946 %04d", nBodyId % 10000);
+    SetTextField(pRecord, CF_WORK_PHONE, szText);
+    SetTextField(pRecord, CF_HOME_PHONE, szText);
+    std::snprintf(szText, sizeof szText, "Company %d Ltd", nBodyId % 997);
+    SetTextField(pRecord, CF_COMPANY, szText);
+    std::snprintf(szText, sizeof szText, "%d %s", nBodyId % 200 + 1, kStreets[nBodyId % 4]);
+    SetTextField(pRecord, CF_WORK_STREET, szText);
+    SetTextField(pRecord, CF_WORK_CITY, "London");
+    std::snprintf(szText, sizeof szText, "Met at the %d fair; prefers e-mail, never calls before ten.", nBodyId);
+    SetTextField(pRecord, CF_NOTE, szText);
+}
+
+void Upcase(char* psz)
+{
+    for (; *psz != '\0'; ++psz)
+        *psz = static_cast<char>(std::toupper(static_cast<unsigned char>(*psz)));
+}
+
+struct PassResult {
+    double dSeconds = 0;
+    int nCount[4] = {0, 0, 0, 0};   // same, new, modified, other
+    uint64_t nChecksum = 1469598103934665603ull;
+};
+
+PassResult ClassifyAll(CommAddrMgr* pSet, const std::vector<CommAddrRecord>& incoming)
+{
+    PassResult result;
+    const auto start = Clock::now();
+    for (const CommAddrRecord& record : incoming) {
+        CommAddrRecord* pMatch = nullptr;
+        int32_t nPos = -1;
+        const int nClass = pSet->Classify(&record, &pMatch, &nPos);
+        ++result.nCount[nClass >= 1 && nClass <= 3 ? nClass - 1 : 3];
+        result.nChecksum = (result.nChecksum ^ static_cast<uint64_t>(nClass)) * 1099511628211ull;
+        result.nChecksum = (result.nChecksum ^ static_cast<uint32_t>(nPos)) * 1099511628211ull;
+    }
+    result.dSeconds = Seconds(start);
+    return result;
+}
+
+int RunSize(int nRecords)
+{
+    // Incoming records first, so the set's copies are not timed with them.
+    std::vector<CommAddrRecord> incoming(static_cast<size_t>(nRecords));
+    for (int i = 0; i < nRecords; ++i) {
+        CommAddrRecord* pRecord = &incoming[static_cast<size_t>(i)];
+        // The keys of stored contact i (shared with the one before it for
+        // every tenth).
+        const int nKeyId = i % 10 == 9 ? i - 1 : i;
+        switch (i % 3) {
+        case 0:   // a stored contact, keys in upper case: same
+            MakeContact(pRecord, nKeyId, nKeyId);
+            Upcase(pRecord->szFirstName);
+            Upcase(pRecord->szLastName);
+            Upcase(pRecord->szEmail);
+            break;
+        case 1:   // a stored contact's keys, another work phone: modified
+            MakeContact(pRecord, nKeyId, i);
+            SetTextField(pRecord, CF_WORK_PHONE, "+1 555 0100");
+            break;
+        default:  // keys nobody stored: new
+            MakeContact(pRecord, nRecords + i, i);
+            break;
+        }
+    }
+
+    auto pSet = std::make_unique<CommAddrMgr>();
+    auto pScratch = std::make_unique<CommAddrRecord>();
+    const auto loadStart = Clock::now();
+    for (int i = 0; i < nRecords; ++i) {
+        // Every tenth contact shares the keys of the one before it.
+        MakeContact(pScratch.get(), i % 10 == 9 ? i - 1 : i, i);
+        if (pSet->AddCopy(pScratch.get()) == nullptr) {
+            std::fprintf(stderr, "vw-classifybench: AddCopy failed at %d\n", i);
+            return 1;
+        }
+    }
+    const double dLoad = Seconds(loadStart);
+
+    const PassResult first = ClassifyAll(pSet.get(), incoming);
+    const PassResult second = ClassifyAll(pSet.get(), incoming);
+    if (first.nChecksum != second.nChecksum) {
+        std::fprintf(stderr, "vw-classifybench: two passes disagree at %d records\n", nRecords);
+        return 1;
+    }
+    std::printf("%8d %10.4f %12.4f %12.4f %12.2f %7d %7d %7d  %016llx\n", nRecords, dLoad, first.dSeconds,
+                second.dSeconds, 1e6 * second.dSeconds / nRecords, first.nCount[0], first.nCount[2],
+                first.nCount[1], static_cast<unsigned long long>(first.nChecksum));
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes = {1000, 10000, 50000};
+    if (argc > 1) {
+        sizes.clear();
+        for (int i = 1; i < argc; ++i)
+            sizes.push_back(std::atoi(argv[i]));
+    }
+    std::printf("%8s %10s %12s %12s %12s %7s %7s %7s  %s\n", "records", "load s", "classify1 s",
+                "classify2 s", "us/record", "same", "modif", "new", "checksum");
+    for (int nRecords : sizes) {
+        if (nRecords <= 0 || RunSize(nRecords) != 0)
+            return 1;
+    }
+    return 0;
+}
