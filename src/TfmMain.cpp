@@ -71,7 +71,8 @@ constexpr int kUserHeight = 65;
 constexpr int kStatusHeight = 19;
 constexpr int kPalmPanelWidth = 394;   // pnlPD before the user moves the splitter
 constexpr int kSplitterWidth = 5;
-constexpr int kNarrowSide = 150;       // what a panel-caption click leaves the other side
+constexpr int kNarrowSide = 150;
+constexpr int kMinPanelWidth = 30;     // the narrowest the splitter makes a side       // what a panel-caption click leaves the other side
 constexpr int kTopButtonWidth = 80;
 constexpr int kTopButtonHeight = 27;
 
@@ -318,6 +319,7 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
 {
     auto* pPanel = new QFrame(pParent);
     pPanel->setObjectName(QString::fromLatin1(pszPanel));
+    pPanel->setMinimumWidth(kMinPanelWidth);
     auto* pLayout = new QVBoxLayout(pPanel);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->setSpacing(0);
@@ -327,6 +329,7 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     pCaption->setObjectName(QString::fromLatin1(pszPanel) + QStringLiteral("Caption"));
     pCaption->setAlignment(Qt::AlignCenter);
     pCaption->setFixedHeight(22);
+    pCaption->setMinimumWidth(1);   // the caption never keeps the splitter from narrowing the panel
     pCaption->setCursor(Qt::PointingHandCursor);
     pCaption->setToolTip(QStringLiteral("Click to widen this side"));
     pCaption->setStyleSheet(QStringLiteral(

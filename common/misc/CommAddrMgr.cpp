@@ -124,11 +124,9 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text: {
-            const char* pszText = GetTextField(pRecord, nId);
-            const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
-            const size_t nLen = pszText != nullptr ? strnlen(pszText, nWidth) : 0;
-            const unsigned char* pText = reinterpret_cast<const unsigned char*>(pszText);
-            for (size_t n = 0; n < nLen; ++n) {
+            const unsigned char* pText = reinterpret_cast<const unsigned char*>(GetTextField(pRecord, nId));
+            const size_t nWidth = pText != nullptr ? static_cast<size_t>(GetFieldWidth(nId)) : 0;
+            for (size_t n = 0; n < nWidth && pText[n] != '\0'; ++n) {
                 unsigned char c = pText[n];
                 if (c >= 'a' && c <= 'z')
                     c = static_cast<unsigned char>(c - 'a' + 'A');
@@ -152,37 +150,164 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
     return MixBits(nHash);
 }
 
-// Positions of the stored copies that share one hash, ascending.
-using Bucket = std::vector<int32_t>;
-using BucketMap = std::unordered_map<uint64_t, Bucket>;
+constexpr int32_t kNoPosition = -1;
 
-void InsertPosition(BucketMap* pMap, uint64_t nHash, int32_t nPos)
-{
-    Bucket& bucket = (*pMap)[nHash];
-    if (bucket.empty() || bucket.back() < nPos)
-        bucket.push_back(nPos);   // the usual case: positions arrive in order
-    else
-        bucket.insert(std::lower_bound(bucket.begin(), bucket.end(), nPos), nPos);
-}
+// Positions of the stored copies grouped by a hash: an open-addressing table
+// from hash to a chain of positions, each chain doubly linked in ascending
+// order, so a chain is walked from its first or its last position. Positions
+// are added in ascending order (Append) and moved between chains when a copy
+// changes (Move). Allocation failures throw std::bad_alloc; the caller drops
+// the index then.
+class PositionIndex {
+public:
+    // Room for nPositions without growing.
+    void Reserve(size_t nPositions)
+    {
+        m_Hashes.reserve(nPositions);
+        m_Next.reserve(nPositions);
+        m_Prev.reserve(nPositions);
+        if (m_Slots.size() < 2 * nPositions)
+            Rehash(2 * nPositions);
+    }
 
-void RemovePosition(BucketMap* pMap, uint64_t nHash, int32_t nPos)
-{
-    auto it = pMap->find(nHash);
-    if (it == pMap->end())
-        return;
-    Bucket& bucket = it->second;
-    auto itPos = std::lower_bound(bucket.begin(), bucket.end(), nPos);
-    if (itPos != bucket.end() && *itPos == nPos)
-        bucket.erase(itPos);
-    if (bucket.empty())
-        pMap->erase(it);
-}
+    // Adds the next position (the number of positions added so far) under
+    // nHash, at the end of its chain.
+    void Append(uint64_t nHash)
+    {
+        const int32_t nPos = static_cast<int32_t>(m_Hashes.size());
+        Slot* pSlot = FindOrAddSlot(nHash);
+        m_Hashes.push_back(nHash);
+        m_Next.push_back(kNoPosition);
+        m_Prev.push_back(pSlot->nLast);
+        if (pSlot->nLast != kNoPosition)
+            m_Next[static_cast<size_t>(pSlot->nLast)] = nPos;
+        else
+            pSlot->nFirst = nPos;
+        pSlot->nLast = nPos;
+    }
 
-const Bucket* FindBucket(const BucketMap& map, uint64_t nHash)
-{
-    auto it = map.find(nHash);
-    return it != map.end() ? &it->second : nullptr;
-}
+    // Moves nPos to the chain of nHash, keeping that chain ascending.
+    void Move(int32_t nPos, uint64_t nHash)
+    {
+        const size_t nAt = static_cast<size_t>(nPos);
+        if (m_Hashes[nAt] == nHash)
+            return;
+        Slot* pNew = FindOrAddSlot(nHash);   // may grow the table: before any unlinking
+        Slot* pOld = FindSlot(m_Hashes[nAt]);
+        const int32_t nPrev = m_Prev[nAt];
+        const int32_t nNext = m_Next[nAt];
+        if (nPrev != kNoPosition)
+            m_Next[static_cast<size_t>(nPrev)] = nNext;
+        else
+            pOld->nFirst = nNext;
+        if (nNext != kNoPosition)
+            m_Prev[static_cast<size_t>(nNext)] = nPrev;
+        else
+            pOld->nLast = nPrev;
+
+        int32_t nAfter = kNoPosition;
+        while (nAfter != kNoPosition && nAfter > nPos)
+            nAfter = m_Prev[static_cast<size_t>(nAfter)];
+        const int32_t nBefore = nAfter != kNoPosition ? m_Next[static_cast<size_t>(nAfter)] : pNew->nFirst;
+        m_Prev[nAt] = nAfter;
+        m_Next[nAt] = nBefore;
+        if (nAfter != kNoPosition)
+            m_Next[static_cast<size_t>(nAfter)] = nPos;
+        else
+            pNew->nFirst = nPos;
+        if (nBefore != kNoPosition)
+            m_Prev[static_cast<size_t>(nBefore)] = nPos;
+        else
+            pNew->nLast = nPos;
+        m_Hashes[nAt] = nHash;
+    }
+
+    int32_t First(uint64_t nHash) const
+    {
+        const Slot* pSlot = FindSlot(nHash);
+        return pSlot != nullptr ? pSlot->nFirst : kNoPosition;
+    }
+    int32_t Last(uint64_t nHash) const
+    {
+        const Slot* pSlot = FindSlot(nHash);
+        return pSlot != nullptr ? pSlot->nLast : kNoPosition;
+    }
+    uint64_t HashOf(int32_t nPos) const { return m_Hashes[static_cast<size_t>(nPos)]; }
+    int32_t Next(int32_t nPos) const { return m_Next[static_cast<size_t>(nPos)]; }
+    int32_t Prev(int32_t nPos) const { return m_Prev[static_cast<size_t>(nPos)]; }
+    int32_t Count() const { return static_cast<int32_t>(m_Hashes.size()); }
+
+private:
+    // A slot holds one hash for good once taken; its chain may become empty
+    // when its positions move away.
+    struct Slot {
+        uint64_t nHash = 0;
+        int32_t nFirst = kNoPosition;
+        int32_t nLast = kNoPosition;
+        bool bTaken = false;
+    };
+
+    const Slot* FindSlot(uint64_t nHash) const
+    {
+        if (m_Slots.empty())
+            return nullptr;
+        const size_t nMask = m_Slots.size() - 1;
+        for (size_t i = static_cast<size_t>(nHash) & nMask; m_Slots[i].bTaken; i = (i + 1) & nMask) {
+            if (m_Slots[i].nHash == nHash)
+                return &m_Slots[i];
+        }
+        return nullptr;
+    }
+    Slot* FindSlot(uint64_t nHash)
+    {
+        return const_cast<Slot*>(static_cast<const PositionIndex*>(this)->FindSlot(nHash));
+    }
+
+    Slot* FindOrAddSlot(uint64_t nHash)
+    {
+        if (Slot* pSlot = FindSlot(nHash))
+            return pSlot;
+        // At most half the slots taken, so probes stay short.
+        if (2 * (m_nTaken + 1) > m_Slots.size())
+            Rehash(2 * (m_nTaken + 1));
+        const size_t nMask = m_Slots.size() - 1;
+        size_t i = static_cast<size_t>(nHash) & nMask;
+        while (m_Slots[i].bTaken)
+            i = (i + 1) & nMask;
+        m_Slots[i].nHash = nHash;
+        m_Slots[i].bTaken = true;
+        ++m_nTaken;
+        return &m_Slots[i];
+    }
+
+    // A table of at least nMinSlots slots (a power of two) holding the
+    // chains that still have positions.
+    void Rehash(size_t nMinSlots)
+    {
+        size_t nSlots = 16;
+        while (nSlots < nMinSlots)
+            nSlots *= 2;
+        std::vector<Slot> slots(nSlots);
+        size_t nTaken = 0;
+        for (const Slot& slot : m_Slots) {
+            if (!slot.bTaken || slot.nFirst == kNoPosition)
+                continue;
+            size_t i = static_cast<size_t>(slot.nHash) & (nSlots - 1);
+            while (slots[i].bTaken)
+                i = (i + 1) & (nSlots - 1);
+            slots[i] = slot;
+            ++nTaken;
+        }
+        m_Slots.swap(slots);
+        m_nTaken = nTaken;
+    }
+
+    std::vector<Slot> m_Slots;        // size 0 or a power of two
+    size_t m_nTaken = 0;              // slots taken
+    std::vector<uint64_t> m_Hashes;   // per position
+    std::vector<int32_t> m_Next;      // per position: next in its chain
+    std::vector<int32_t> m_Prev;      // per position: previous in its chain
+};
 
 // Whether an incoming text is the stored text cut short by a narrower field:
 // its length is one of the cut lengths and the stored text starts with it and
@@ -230,19 +355,22 @@ RecordState ClassifyToState(int nClassify)
     }
 }
 
-// The match index. For every indexed position it keeps the hash of the copy's
-// key fields and the hash of its key and compare fields together, and for
-// every hash the ascending positions that have it. Positions 0 to
-// nIndexed - 1 are indexed; later ones are added by the next Classify.
+// The match index: the positions of the stored copies by the hash of their
+// key fields, and, once a chain of copies sharing a key hash has grown long,
+// also by the hash of their key and compare fields together. Positions 0 to
+// byKeys.Count() - 1 are indexed; later ones are added by the next Classify.
 struct CommAddrMgr::MatchIndex {
-    std::vector<uint64_t> keyHashes;    // per position
-    std::vector<uint64_t> fullHashes;   // per position
-    BucketMap byKeys;                   // key hash -> positions
-    BucketMap byAll;                    // key + compare hash -> positions
-    int32_t nIndexed = 0;
+    PositionIndex byKeys;
+    PositionIndex byAll;     // empty until bAllBuilt
+    bool bAllBuilt = false;  // byAll indexes the same positions as byKeys
 };
 
 namespace {
+
+// A key chain up to this long is walked copy by copy; a longer one is
+// answered through the key + compare index, so many copies sharing one key
+// (contacts without names or e-mail) do not make Classify linear again.
+constexpr int32_t kShortChain = 8;
 
 uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
 {
@@ -336,24 +464,15 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
     if (pRecord->nPrivate != 0)
         pStored->nPrivate = pRecord->nPrivate;
 
-    // The merged copy moves to the buckets of its new hashes.
-    if (m_pIndex != nullptr && nPos < m_pIndex->nIndexed) {
+    // The merged copy moves to the chains of its new hashes.
+    if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
-        const size_t nAt = static_cast<size_t>(nPos);
         const uint64_t nKeyHash = HashFieldList(pStored, m_nKeyFields, m_nKeyFieldCount);
-        const uint64_t nFullHash =
-            CombineHashes(nKeyHash, HashFieldList(pStored, m_nCompareFields, m_nCompareFieldCount));
         try {
-            if (nKeyHash != index.keyHashes[nAt]) {
-                RemovePosition(&index.byKeys, index.keyHashes[nAt], nPos);
-                index.keyHashes[nAt] = nKeyHash;
-                InsertPosition(&index.byKeys, nKeyHash, nPos);
-            }
-            if (nFullHash != index.fullHashes[nAt]) {
-                RemovePosition(&index.byAll, index.fullHashes[nAt], nPos);
-                index.fullHashes[nAt] = nFullHash;
-                InsertPosition(&index.byAll, nFullHash, nPos);
-            }
+            index.byKeys.Move(nPos, nKeyHash);
+            if (index.bAllBuilt)
+                index.byAll.Move(nPos, CombineHashes(nKeyHash, HashFieldList(pStored, m_nCompareFields,
+                                                                             m_nCompareFieldCount)));
         } catch (const std::bad_alloc&) {
             DropIndex();   // rebuilt whole by the next Classify
         }
@@ -373,24 +492,18 @@ bool CommAddrMgr::UpdateIndex()
             m_pIndex = std::make_unique<MatchIndex>();
         MatchIndex& index = *m_pIndex;
         const int32_t nCount = GetCount();
-        if (index.nIndexed < nCount) {
-            index.keyHashes.reserve(static_cast<size_t>(nCount));
-            index.fullHashes.reserve(static_cast<size_t>(nCount));
-            if (index.nIndexed == 0) {
-                index.byKeys.reserve(static_cast<size_t>(nCount));
-                index.byAll.reserve(static_cast<size_t>(nCount));
-            }
+        if (index.byKeys.Count() < nCount) {
+            index.byKeys.Reserve(static_cast<size_t>(nCount));
+            if (index.bAllBuilt)
+                index.byAll.Reserve(static_cast<size_t>(nCount));
         }
-        for (; index.nIndexed < nCount; ++index.nIndexed) {
-            const int32_t nPos = index.nIndexed;
+        for (int32_t nPos = index.byKeys.Count(); nPos < nCount; ++nPos) {
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
             const uint64_t nKeyHash = HashFieldList(pCopy, m_nKeyFields, m_nKeyFieldCount);
-            const uint64_t nFullHash =
-                CombineHashes(nKeyHash, HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount));
-            index.keyHashes.push_back(nKeyHash);
-            index.fullHashes.push_back(nFullHash);
-            InsertPosition(&index.byKeys, nKeyHash, nPos);
-            InsertPosition(&index.byAll, nFullHash, nPos);
+            index.byKeys.Append(nKeyHash);
+            if (index.bAllBuilt)
+                index.byAll.Append(
+                    CombineHashes(nKeyHash, HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount)));
         }
         return true;
     } catch (const std::bad_alloc&) {
@@ -399,12 +512,34 @@ bool CommAddrMgr::UpdateIndex()
     }
 }
 
-// The answers are those of ClassifyByWalk. A copy that is the same as the
-// record (the record itself, or equal in every key and compare field) has the
-// record's key + compare hash, so the first of them is the first confirmed
-// candidate of that bucket. When there is none, every copy that shares the
-// keys has the record's key hash, and the modified match is the last
-// confirmed candidate of that bucket.
+bool CommAddrMgr::BuildFullIndex()
+{
+    MatchIndex& index = *m_pIndex;
+    if (index.bAllBuilt)
+        return true;
+    try {
+        const int32_t nCount = index.byKeys.Count();
+        index.byAll.Reserve(static_cast<size_t>(nCount));
+        for (int32_t nPos = 0; nPos < nCount; ++nPos) {
+            const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
+            index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos),
+                                             HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount)));
+        }
+        index.bAllBuilt = true;
+        return true;
+    } catch (const std::bad_alloc&) {
+        DropIndex();
+        return false;
+    }
+}
+
+// The answers are those of ClassifyByWalk. Every copy that shares the
+// record's keys, and the record itself when it is a stored copy, is on the
+// chain of the record's key hash; the other copies cannot change the answer.
+// A short chain is walked like the set. On a long one, a copy that is the
+// same as the record has the record's key + compare hash too, so the first
+// confirmed copy of that chain is the answer; when there is none, the last
+// confirmed copy of the key chain is the modified match.
 int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos)
 {
     if (pRecord == nullptr)
@@ -416,39 +551,63 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
 
     const int32_t nCount = GetCount();
     const uint64_t nKeyHash = HashFieldList(pRecord, m_nKeyFields, m_nKeyFieldCount);
-    const uint64_t nFullHash =
-        CombineHashes(nKeyHash, HashFieldList(pRecord, m_nCompareFields, m_nCompareFieldCount));
+    int32_t nSamePos = kNoPosition;
+    int32_t nModifiedPos = kNoPosition;
 
-    if (const Bucket* pSame = FindBucket(m_pIndex->byAll, nFullHash)) {
-        for (const int32_t nPos : *pSame) {
-            CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-            if (pStored == pRecord || (KeysMatch(pRecord, pStored) && FieldsMatch(pRecord, pStored))) {
-                if (ppMatch != nullptr)
-                    *ppMatch = pStored;
-                if (pnPos != nullptr)
-                    *pnPos = nPos;
-                m_nCursor = static_cast<uint32_t>(nPos);
-                return CLASSIFY_SAME;
+    int32_t nWalked = 0;
+    int32_t nPos = m_pIndex->byKeys.First(nKeyHash);
+    for (; nPos != kNoPosition && nWalked < kShortChain; nPos = m_pIndex->byKeys.Next(nPos), ++nWalked) {
+        const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
+        if (pStored == pRecord) {
+            nSamePos = nPos;
+            break;
+        }
+        if (KeysMatch(pRecord, pStored)) {
+            if (FieldsMatch(pRecord, pStored)) {
+                nSamePos = nPos;
+                break;
             }
+            nModifiedPos = nPos;
         }
     }
 
+    if (nSamePos == kNoPosition && nPos != kNoPosition) {
+        // A long chain: the walk above proved nothing yet.
+        if (!BuildFullIndex())
+            return ClassifyByWalk(pRecord, ppMatch, pnPos);
+        const PositionIndex& byAll = m_pIndex->byAll;
+        const uint64_t nFullHash =
+            CombineHashes(nKeyHash, HashFieldList(pRecord, m_nCompareFields, m_nCompareFieldCount));
+        for (nPos = byAll.First(nFullHash); nPos != kNoPosition && nSamePos == kNoPosition; nPos = byAll.Next(nPos)) {
+            const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
+            if (pStored == pRecord || (KeysMatch(pRecord, pStored) && FieldsMatch(pRecord, pStored)))
+                nSamePos = nPos;
+        }
+        const PositionIndex& byKeys = m_pIndex->byKeys;
+        nModifiedPos = kNoPosition;
+        for (nPos = byKeys.Last(nKeyHash); nPos != kNoPosition && nModifiedPos == kNoPosition; nPos = byKeys.Prev(nPos)) {
+            if (KeysMatch(pRecord, m_Records[static_cast<size_t>(nPos)]))
+                nModifiedPos = nPos;
+        }
+    }
+
+    if (nSamePos != kNoPosition) {
+        if (ppMatch != nullptr)
+            *ppMatch = m_Records[static_cast<size_t>(nSamePos)];
+        if (pnPos != nullptr)
+            *pnPos = nSamePos;
+        m_nCursor = static_cast<uint32_t>(nSamePos);
+        return CLASSIFY_SAME;
+    }
     // Where a walk over the whole set would have stopped.
     m_nCursor = nCount > 0 ? static_cast<uint32_t>(nCount - 1) : 0;
-
-    if (const Bucket* pKeys = FindBucket(m_pIndex->byKeys, nKeyHash)) {
-        for (auto it = pKeys->rbegin(); it != pKeys->rend(); ++it) {
-            CommAddrRecord* pStored = m_Records[static_cast<size_t>(*it)];
-            if (KeysMatch(pRecord, pStored)) {
-                if (ppMatch != nullptr)
-                    *ppMatch = pStored;
-                if (pnPos != nullptr)
-                    *pnPos = *it;
-                return CLASSIFY_MODIFIED;
-            }
-        }
+    if (nModifiedPos != kNoPosition) {
+        if (ppMatch != nullptr)
+            *ppMatch = m_Records[static_cast<size_t>(nModifiedPos)];
+        if (pnPos != nullptr)
+            *pnPos = nModifiedPos;
+        return CLASSIFY_MODIFIED;
     }
-
     if (pnPos != nullptr)
         *pnPos = nCount;
     return CLASSIFY_NEW;

@@ -142,11 +142,14 @@ public:
     static int TextDiffers(const char* pszA, const char* pszB);
 
 private:
-    struct MatchIndex;   // buckets of positions by key and by key + compare fields
+    struct MatchIndex;   // positions of the stored copies by hashes of their fields
 
     // The index brought up to date with every stored copy; false when memory
     // ran out (the index is then dropped and Classify walks the set).
     bool UpdateIndex();
+    // Adds the key + compare index to an up-to-date index; false when memory
+    // ran out (the index is then dropped).
+    bool BuildFullIndex();
     // Drops the index; the next Classify builds it anew.
     void DropIndex();
     // Classify by comparing the record with every stored copy in load order.

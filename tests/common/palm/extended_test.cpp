@@ -59,18 +59,6 @@ std::string Repeat(const std::string& unit, size_t nLength)
     return s;
 }
 
-// Varied records in the form this program writes them: the private flag
-// (field 6) with type 1.
-void AddRecords(DatDescription& desc, int nCount, uint32_t nSeed)
-{
-    AddRandomRecords(desc, nCount, nSeed);
-    for (DatRecord& r : desc.records) {
-        auto it = r.fields.find(extended::kPrivate);
-        if (it != r.fields.end())
-            it->second.nType = 1;
-    }
-}
-
 DatBinary Item(int32_t nType, uint32_t nCount, int32_t nA, int32_t nB, uint32_t nSize, std::string bytes)
 {
     DatBinary b;
@@ -116,8 +104,8 @@ TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
     const Case cases[] = {
         {"no records, no categories", [](DatDescription&) {}},
         {"varied records with binary items, long notes, deleted and archived",
-         [](DatDescription& d) { AddRecords(d, 80, 21); }},
-        {"300 records", [](DatDescription& d) { AddRecords(d, 300, 22); }},
+         [](DatDescription& d) { AddRandomRecords(d, 80, 21); }},
+        {"300 records", [](DatDescription& d) { AddRandomRecords(d, 300, 22); }},
         {"every field set", [](DatDescription& d) {
              d.categories.push_back({1, 1, 0, "Business", "Business"});
              d.records.push_back(EveryField());
@@ -131,7 +119,7 @@ TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
                  d.labelBlock[i] = static_cast<uint8_t>(0xFF - i);
              d.labels = {"Last name", "First name", Repeat("L", 32), "", "Phone 1",
                          std::string("a\0b", 3), "Custom 1", "", "Z"};
-             AddRecords(d, 3, 23);
+             AddRandomRecords(d, 3, 23);
          }},
         {"texts longer than their members and texts holding a zero byte",
          [](DatDescription& d) {
@@ -150,7 +138,7 @@ TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
              schema.nFieldsPerRow = 60;
              schema.types.resize(60);
              d.schema = schema;
-             AddRecords(d, 4, 24);
+             AddRandomRecords(d, 4, 24);
          }},
     };
     for (const Case& c : cases) {
@@ -181,7 +169,7 @@ TEST_F(ExtendedFileTest, HeaderBytesTwelveAndThirteenCountTheRecords)
         desc.bComputeHeaderCount = false;   // the file says 1 record
         desc.headerBlock[12] = 0x01;
         desc.headerBlock[13] = 0x10;
-        AddRecords(desc, c.nRecords, 31);
+        AddRandomRecords(desc, c.nRecords, 31);
         WriteFile(desc);
         PmAddrExUtil util;
         ASSERT_TRUE(util.LoadFile(m_path.c_str()));
@@ -243,7 +231,7 @@ TEST_F(ExtendedFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DatDescription found = Normal();
-        AddRecords(found, 2, 41);
+        AddRandomRecords(found, 2, 41);
         DatDescription expected = found;
         c.bend(found);
         c.bend(expected);
@@ -520,7 +508,7 @@ TEST_F(ExtendedFileTest, MalformedOrLyingFileFailsCleanly)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DatDescription desc = Normal();
-        AddRecords(desc, 2, 43);
+        AddRandomRecords(desc, 2, 43);
         c.describe(desc);
         Bytes bytes = BuildExtendedFile(desc);
         c.patch(bytes);
@@ -536,7 +524,7 @@ TEST_F(ExtendedFileTest, MalformedOrLyingFileFailsCleanly)
 TEST_F(ExtendedFileTest, SaveFailingHalfWayLeavesTheFileAsItWas)
 {
     DatDescription desc = Normal();
-    AddRecords(desc, 20, 47);
+    AddRandomRecords(desc, 20, 47);
     WriteFile(desc);
     const Bytes original = ReadFileBytes(m_path);
 

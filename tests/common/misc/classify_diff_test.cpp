@@ -1,0 +1,405 @@
+// CommAddrMgr::Classify against the plain matching walk.
+//
+// Classify answers from an index; its answers must be exactly those of
+// comparing the record with every stored copy in load order. The walk is
+// written out below as the reference, from the matching rules alone (it uses
+// nothing of CommAddrMgr but the stored copies' addresses), and many random
+// sets are run through both: duplicate keys, case variants (a-z against A-Z,
+// and bytes above 0x7F that do not fold), empty keys, texts that fill their
+// field without a terminator, dates that are -0.0 or not a number, key and
+// compare lists that change, copies merged or added between two
+// classifications, and stored copies classified themselves.
+#include "common/misc/CommAddrMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- The reference: the matching walk --------------------------------------
+
+const std::vector<int32_t> kRefDefaultKeys = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL};
+const std::vector<int32_t> kRefDefaultCompares = {
+    24, 25, 26, 37, 34, 35, 53, 55, 13, 11, 12, 10, 9, 18, 16, 17, 15, 14, 23, 21, 22, 20, 19, 43};
+
+bool RefIsComparedText(int32_t nId)
+{
+    return (nId >= 1 && nId <= 7) || (nId >= 9 && nId <= 61) || nId == 65 || (nId >= 68 && nId <= 70) ||
+           (nId >= 82 && nId <= 90);
+}
+
+unsigned char RefUpper(unsigned char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+}
+
+// Equal when the texts agree, a-z folded, up to and including the terminator;
+// a field is never read past its width.
+bool RefTextsEqual(const char* pszA, const char* pszB, size_t nWidth)
+{
+    for (size_t i = 0; i < nWidth; ++i) {
+        const unsigned char cA = RefUpper(static_cast<unsigned char>(pszA[i]));
+        const unsigned char cB = RefUpper(static_cast<unsigned char>(pszB[i]));
+        if (cA != cB)
+            return false;
+        if (cA == 0)
+            return true;
+    }
+    return true;
+}
+
+double RefDate(const CommAddrRecord* pRecord, int32_t nId)
+{
+    return nId == CF_BIRTHDAY ? pRecord->dtBirthday : pRecord->dtAnniversary;
+}
+
+bool RefListEqual(const CommAddrRecord* pA, const CommAddrRecord* pB, const std::vector<int32_t>& ids)
+{
+    for (int32_t nId : ids) {
+        if (RefIsComparedText(nId)) {
+            if (!RefTextsEqual(GetTextField(pA, nId), GetTextField(pB, nId),
+                               static_cast<size_t>(GetFieldWidth(nId))))
+                return false;
+        } else if (nId == CF_BIRTHDAY || nId == CF_ANNIVERSARY) {
+            if (RefDate(pA, nId) != RefDate(pB, nId))
+                return false;
+        }
+    }
+    return true;
+}
+
+struct RefAnswer {
+    int nResult;
+    int32_t nPos;        // the match, or the number of copies for a new record
+    uint32_t nCursor;    // where the walk leaves the cursor
+    int nKeyMatches;     // copies sharing the keys (to see what the run covered)
+};
+
+RefAnswer RefClassify(const std::vector<CommAddrRecord*>& copies, const std::vector<int32_t>& keys,
+                      const std::vector<int32_t>& compares, const CommAddrRecord* pRecord)
+{
+    RefAnswer answer {CLASSIFY_NEW, static_cast<int32_t>(copies.size()), 0, 0};
+    for (const CommAddrRecord* pCopy : copies)
+        answer.nKeyMatches += RefListEqual(pRecord, pCopy, keys) ? 1 : 0;
+    int32_t nModified = -1;
+    for (size_t nPos = 0; nPos < copies.size(); ++nPos) {
+        const CommAddrRecord* pCopy = copies[nPos];
+        const bool bKeys = pCopy != pRecord && RefListEqual(pRecord, pCopy, keys);
+        if (pCopy == pRecord || (bKeys && RefListEqual(pRecord, pCopy, compares))) {
+            answer.nResult = CLASSIFY_SAME;
+            answer.nPos = static_cast<int32_t>(nPos);
+            answer.nCursor = static_cast<uint32_t>(nPos);
+            return answer;
+        }
+        if (bKeys)
+            nModified = static_cast<int32_t>(nPos);
+    }
+    if (nModified >= 0) {
+        answer.nResult = CLASSIFY_MODIFIED;
+        answer.nPos = nModified;
+    }
+    answer.nCursor = copies.empty() ? 0 : static_cast<uint32_t>(copies.size() - 1);
+    return answer;
+}
+
+// ---- Random contacts ---------------------------------------------------------
+
+// Fields the random records fill and the random lists pick from: texts of
+// several widths (Note is 8192 bytes, postal codes 16), texts that never take
+// part in matching, both dates, and ids that are no compared field at all.
+const int32_t kTextIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL, CF_WORK_POSTAL, CF_COMPANY,
+                            CF_WORK_STREET, CF_NOTE, CF_MIDDLE_NAME, CF_CHILDREN_NAMES, CF_ID};
+const int32_t kListIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL, CF_WORK_POSTAL, CF_COMPANY,
+                            CF_WORK_STREET, CF_NOTE, CF_MIDDLE_NAME, CF_CHILDREN_NAMES, CF_ID,
+                            CF_BIRTHDAY, CF_ANNIVERSARY, CF_GENDER, CF_STATUS, CF_PRIVATE, 0, 91};
+const int32_t kSkippedIds[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_ID, CF_STATUS, 0, 91};
+
+// Texts chosen to collide: case variants (a and z, the ends of the folded
+// range), blanks, the neighbours of the
+// letters that must not fold ('[' and '{', '@' and '`'), and e acute in both
+// cases (0xE9, 0xC9), which must not fold either.
+const char* const kTexts[] = {"",    "ann", "ZED", "ANN", "zed", "Ann",      "an",       "ann ",
+                              "[x",  "{x",  "@",   "`",   "Zed", "\xE9mile", "\xC9mile", "\xE9MILE"};
+// Pseudo-texts past the end of kTexts: the field filled to its last byte
+// without a terminator.
+constexpr int kFullWidthTexts = 3;
+
+const double kDates[] = {0.0, -0.0, 1.5, 36526.0, std::numeric_limits<double>::quiet_NaN()};
+
+class RandomContacts {
+public:
+    explicit RandomContacts(uint32_t nSeed) : m_rng(nSeed) {}
+
+    uint32_t Below(uint32_t n) { return static_cast<uint32_t>(m_rng() % n); }
+    bool Chance(uint32_t nPercent) { return Below(100) < nPercent; }
+
+    // How many distinct texts this set draws from: few make many duplicates.
+    void SetVariety(uint32_t nTexts) { m_nVariety = nTexts; }
+
+    void SetText(CommAddrRecord* pRecord, int32_t nId)
+    {
+        char* pszField = GetTextField(pRecord, nId);
+        const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
+        const uint32_t nPick = Below(m_nVariety + kFullWidthTexts);
+        if (nPick < m_nVariety) {
+            SetTextField(pRecord, nId, kTexts[nPick % std::size(kTexts)]);
+            return;
+        }
+        // Every byte used: 'q' or 'Q' (equal once folded), and sometimes an
+        // 'r' in the last byte, the only place where two of them differ.
+        std::memset(pszField, Chance(50) ? 'q' : 'Q', nWidth);
+        if (nPick == m_nVariety + 2)
+            pszField[nWidth - 1] = 'r';
+    }
+
+    void SetDate(CommAddrRecord* pRecord, int32_t nId)
+    {
+        const double dDate = kDates[Below(static_cast<uint32_t>(std::size(kDates)))];
+        (nId == CF_BIRTHDAY ? pRecord->dtBirthday : pRecord->dtAnniversary) = dDate;
+    }
+
+    void Fill(CommAddrRecord* pRecord)
+    {
+        ZeroCommRecord(pRecord);
+        for (int32_t nId : kTextIds)
+            SetText(pRecord, nId);
+        SetDate(pRecord, CF_BIRTHDAY);
+        SetDate(pRecord, CF_ANNIVERSARY);
+        pRecord->nGender = static_cast<int32_t>(Below(3));
+    }
+
+    // A stored copy with a few fields changed: another text, another date, or
+    // the letters of a text flipped between cases (for bytes above 0x7F the
+    // flip changes the letter).
+    void Vary(CommAddrRecord* pRecord, const CommAddrRecord* pFrom)
+    {
+        std::memcpy(static_cast<void*>(pRecord), pFrom, sizeof *pRecord);
+        pRecord->pAttached = nullptr;
+        pRecord->nAttachedLen = 0;
+        const uint32_t nChanges = Below(3);
+        for (uint32_t n = 0; n < nChanges; ++n) {
+            const int32_t nId = kListIds[Below(static_cast<uint32_t>(std::size(kListIds)))];
+            if (nId == CF_BIRTHDAY || nId == CF_ANNIVERSARY) {
+                SetDate(pRecord, nId);
+            } else if (RefIsComparedText(nId) || nId == CF_CHILDREN_NAMES || nId == CF_ID) {
+                if (Chance(50)) {
+                    SetText(pRecord, nId);
+                } else {
+                    char* pszField = GetTextField(pRecord, nId);
+                    const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
+                    for (size_t i = 0; i < nWidth && pszField[i] != '\0'; ++i) {
+                        const unsigned char c = static_cast<unsigned char>(pszField[i]);
+                        if (((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c >= 0xC0)
+                            pszField[i] = static_cast<char>(c ^ (Chance(50) ? 0x20 : 0));
+                    }
+                }
+            } else {
+                pRecord->nGender ^= 1;
+            }
+        }
+    }
+
+    // A key or compare list: the defaults (empty vector), a few ids of the
+    // pool, or only ids that never differ (every copy then shares the keys).
+    std::vector<int32_t> List()
+    {
+        std::vector<int32_t> ids;
+        const uint32_t nKind = Below(10);
+        if (nKind < 3)
+            return ids;
+        if (nKind == 3) {
+            ids.push_back(kSkippedIds[Below(static_cast<uint32_t>(std::size(kSkippedIds)))]);
+            return ids;
+        }
+        const uint32_t nCount = 1 + Below(4);
+        for (uint32_t n = 0; n < nCount; ++n)
+            ids.push_back(kListIds[Below(static_cast<uint32_t>(std::size(kListIds)))]);
+        return ids;
+    }
+
+private:
+    std::mt19937 m_rng;
+    uint32_t m_nVariety = 4;
+};
+
+// What one run covered, so a change that stops reaching a case shows.
+struct Coverage {
+    int nSame = 0;
+    int nModified = 0;
+    int nNew = 0;
+    int nIdentity = 0;
+    int nLongChains = 0;   // classifications with more than 8 copies sharing the keys
+    int nMerges = 0;
+};
+
+// One random set: a sequence of additions, merges, list changes, clears and
+// classifications, every classification checked against the reference.
+void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
+{
+    RandomContacts random(nSeed);
+    random.SetVariety(2 + random.Below(14));
+    CommAddrMgr set;
+    std::vector<CommAddrRecord*> copies;
+    std::vector<int32_t> keys = kRefDefaultKeys;
+    std::vector<int32_t> compares = kRefDefaultCompares;
+    auto pRecord = std::make_unique<CommAddrRecord>();
+
+    auto applyList = [&](bool bKeys) {
+        const std::vector<int32_t> ids = random.List();
+        if (bKeys) {
+            set.SetKeyFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
+            keys = ids.empty() ? kRefDefaultKeys : ids;
+        } else {
+            set.SetCompareFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
+            compares = ids.empty() ? kRefDefaultCompares : ids;
+        }
+    };
+    if (random.Chance(50))
+        applyList(true);
+    if (random.Chance(50))
+        applyList(false);
+
+    const int nSteps = 150 + static_cast<int>(random.Below(150));
+    for (int nStep = 0; nStep < nSteps; ++nStep) {
+        const std::string where = "seed " + std::to_string(nSeed) + ", step " + std::to_string(nStep);
+        const uint32_t nOp = random.Below(100);
+        if (nOp < 35) {
+            // A new copy: random, or a variant of a stored one (duplicate keys).
+            if (!copies.empty() && random.Chance(60))
+                random.Vary(pRecord.get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
+            else
+                random.Fill(pRecord.get());
+            CommAddrRecord* pCopy = set.AddCopy(pRecord.get());
+            ASSERT_NE(pCopy, nullptr) << where;
+            copies.push_back(pCopy);
+        } else if (nOp < 45) {
+            // Merge into a stored copy; its keys or compare fields may change.
+            if (copies.empty())
+                continue;
+            const uint32_t nPos = random.Below(static_cast<uint32_t>(copies.size()));
+            if (random.Chance(50))
+                random.Vary(pRecord.get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
+            else
+                random.Fill(pRecord.get());
+            ASSERT_TRUE(set.MergeAt(pRecord.get(), static_cast<int32_t>(nPos))) << where;
+            ++pCoverage->nMerges;
+        } else if (nOp < 48) {
+            applyList(random.Chance(50));
+        } else if (nOp < 49) {
+            set.ClearRecords();
+            copies.clear();
+        } else {
+            // Classify: a stored copy itself, a variant of one, or a random record.
+            const CommAddrRecord* pIncoming = pRecord.get();
+            const uint32_t nKind = random.Below(10);
+            if (!copies.empty() && nKind < 2) {
+                pIncoming = copies[random.Below(static_cast<uint32_t>(copies.size()))];
+                ++pCoverage->nIdentity;
+            } else if (!copies.empty() && nKind < 7) {
+                random.Vary(pRecord.get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
+            } else {
+                random.Fill(pRecord.get());
+            }
+
+            const RefAnswer expected = RefClassify(copies, keys, compares, pIncoming);
+            CommAddrRecord sentinel;
+            CommAddrRecord* pMatch = &sentinel;
+            int32_t nPos = -7;
+            ASSERT_EQ(set.Classify(pIncoming, &pMatch, &nPos), expected.nResult) << where;
+            ASSERT_EQ(nPos, expected.nPos) << where;
+            if (expected.nResult == CLASSIFY_NEW)
+                ASSERT_EQ(pMatch, &sentinel) << where;
+            else
+                ASSERT_EQ(pMatch, copies[static_cast<size_t>(expected.nPos)]) << where;
+            // The cursor stands where the walk left it.
+            const size_t nNext = static_cast<size_t>(expected.nCursor) + 1;
+            ASSERT_EQ(set.GetNextRecord(), nNext < copies.size() ? copies[nNext] : nullptr) << where;
+
+            pCoverage->nSame += expected.nResult == CLASSIFY_SAME ? 1 : 0;
+            pCoverage->nModified += expected.nResult == CLASSIFY_MODIFIED ? 1 : 0;
+            pCoverage->nNew += expected.nResult == CLASSIFY_NEW ? 1 : 0;
+            pCoverage->nLongChains += expected.nKeyMatches > 8 ? 1 : 0;
+        }
+    }
+}
+
+TEST(ClassifyDiffTest, RandomSetsAnswerAsTheWalk)
+{
+    Coverage coverage;
+    for (uint32_t nSeed = 1; nSeed <= 200; ++nSeed) {
+        RunRandomSet(nSeed, &coverage);
+        if (HasFatalFailure())
+            return;
+    }
+    // The run reached every kind of answer and the long chains of copies
+    // sharing one key, often.
+    EXPECT_GT(coverage.nSame, 1000);
+    EXPECT_GT(coverage.nModified, 1000);
+    EXPECT_GT(coverage.nNew, 1000);
+    EXPECT_GT(coverage.nIdentity, 500);
+    EXPECT_GT(coverage.nLongChains, 1000);
+    EXPECT_GT(coverage.nMerges, 1000);
+}
+
+// Many copies share the keys (no names, no e-mail): the first same copy and
+// the last modified one are found in a long run of them, also after merges
+// move copies into and out of that run.
+TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
+{
+    CommAddrMgr set;
+    std::vector<CommAddrRecord*> copies;
+    auto pRecord = std::make_unique<CommAddrRecord>();
+    for (int i = 0; i < 40; ++i) {
+        ZeroCommRecord(pRecord.get());
+        SetTextField(pRecord.get(), CF_WORK_PHONE, std::to_string(i % 20).c_str());
+        copies.push_back(set.AddCopy(pRecord.get()));
+    }
+    auto classify = [&](const CommAddrRecord* pIncoming) {
+        int32_t nPos = -1;
+        const int nResult = set.Classify(pIncoming, nullptr, &nPos);
+        return std::to_string(nResult) + "@" + std::to_string(nPos);
+    };
+
+    ZeroCommRecord(pRecord.get());
+    SetTextField(pRecord.get(), CF_WORK_PHONE, "13");
+    EXPECT_EQ(classify(pRecord.get()), "1@13");     // the first of 13 and 33
+    EXPECT_EQ(classify(copies[33]), "1@13");        // an equal copy before it wins over identity
+    SetTextField(pRecord.get(), CF_WORK_PHONE, "99");
+    EXPECT_EQ(classify(pRecord.get()), "3@39");     // modified: the last copy
+
+    // The last copy gets a name: the run now ends at 38. A merge gives copy 2
+    // phone 99: it becomes the same.
+    CommAddrRecord* pMerge = pRecord.get();
+    ZeroCommRecord(pMerge);
+    SetTextField(pMerge, CF_FIRST_NAME, "Ann");
+    ASSERT_TRUE(set.MergeAt(pMerge, 39));
+    ZeroCommRecord(pMerge);
+    SetTextField(pMerge, CF_WORK_PHONE, "99");
+    ASSERT_TRUE(set.MergeAt(pMerge, 2));
+    SetTextField(pMerge, CF_WORK_PHONE, "98");
+    EXPECT_EQ(classify(pMerge), "3@38");
+    SetTextField(pMerge, CF_WORK_PHONE, "99");
+    EXPECT_EQ(classify(pMerge), "1@2");
+    SetTextField(pMerge, CF_FIRST_NAME, "ANN");
+    SetTextField(pMerge, CF_WORK_PHONE, "19");
+    EXPECT_EQ(classify(pMerge), "1@39");
+
+    // Copies added after the index was built join it.
+    ZeroCommRecord(pRecord.get());
+    SetTextField(pRecord.get(), CF_WORK_PHONE, "77");
+    copies.push_back(set.AddCopy(pRecord.get()));
+    SetTextField(pRecord.get(), CF_WORK_PHONE, "76");
+    EXPECT_EQ(classify(pRecord.get()), "3@40");
+    SetTextField(pRecord.get(), CF_WORK_PHONE, "77");
+    EXPECT_EQ(classify(pRecord.get()), "1@40");
+}
+
+} // namespace

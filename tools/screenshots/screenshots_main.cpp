@@ -1,0 +1,103 @@
+// vw-screenshots <output folder>
+//
+// Opens the main window as `varnwick` does (same settings file, same data)
+// and saves a PNG picture of it and of each dialog into the output folder:
+// main.png, options-general.png, options-columns.png,
+// custom.png, detail.png, message.png. Meant to run with
+// QT_QPA_PLATFORM=offscreen. The settings file is read from a copy, so the
+// pictures leave it as it was.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTreeView>
+
+#include "common/misc/AppFolder.h"
+#include "common/palm/TdmMain.h"
+#include "src/TfmCustom.h"
+#include "src/TfmDetail.h"
+#include "src/TfmMain.h"
+#include "src/TfmOption.h"
+
+namespace {
+
+bool Save(QWidget& widget, const QString& strFolder, const char* pszName)
+{
+    widget.show();
+    QApplication::processEvents();
+    const QString strPath = strFolder + QLatin1Char('/') + QString::fromLatin1(pszName);
+    if (!widget.grab().save(strPath)) {
+        std::fprintf(stderr, "vw-screenshots: cannot write %s\n", strPath.toLocal8Bit().constData());
+        return false;
+    }
+    std::printf("%s\n", strPath.toLocal8Bit().constData());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vw-screenshots <output folder>\n");
+        return 2;
+    }
+    const QString strFolder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(strFolder)) {
+        std::fprintf(stderr, "vw-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    // Read the settings from a copy, which is what the window writes at exit.
+    char szIni[MAX_PATH] = {};
+    GetIniFilePath(szIni);
+    const std::string strCopy = (std::filesystem::temp_directory_path() / "vw-screenshots-corvane.ini").string();
+    std::error_code error;
+    std::filesystem::remove(strCopy, error);
+    if (std::filesystem::exists(szIni))
+        std::filesystem::copy_file(szIni, strCopy, error);
+    SetIniFilePathOverride(strCopy.c_str());
+
+    bool bOk = true;
+    TdmMain::Instance();
+    {
+        TfmMain window;
+        bOk &= Save(window, strFolder, "main.png");
+
+        TfmOption options(window.Settings(), &window);
+        bOk &= Save(options, strFolder, "options-general.png");
+        options.findChild<QTabWidget*>(QStringLiteral("spMain"))->setCurrentIndex(1);
+        bOk &= Save(options, strFolder, "options-columns.png");
+        options.hide();
+
+        int ids[9] = {};
+        for (int i = 0; i < 9; ++i)
+            ids[i] = window.Settings().Custom[i];
+        TfmCustom custom(&window);
+        custom.SetCustomIDs(ids);
+        bOk &= Save(custom, strFolder, "custom.png");
+        custom.hide();
+
+        TfmDetail detail(&window);
+        detail.SetRecord(window.Engine().PalmRecordAt(0));
+        detail.FillControls();
+        bOk &= Save(detail, strFolder, "detail.png");
+        detail.hide();
+
+        QMessageBox message(QMessageBox::Information, QStringLiteral("Information"),
+                            QStringLiteral("Palm Desktop to Outlook Express completed successfully, 3 records "
+                                           "transfered."),
+                            QMessageBox::Ok, &window);
+        bOk &= Save(message, strFolder, "message.png");
+    }
+    SetIniFilePathOverride(nullptr);
+    std::filesystem::remove(strCopy, error);
+    return bOk ? 0 : 1;
+}
