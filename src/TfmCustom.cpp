@@ -9,6 +9,7 @@
 
 #include "common/palm/PmDesktop.h"
 #include "src/DialogSeam.h"
+#include "src/FormStyle.h"
 #include "src/core/CustomPropTable.h"
 
 namespace {
@@ -29,6 +30,7 @@ TfmCustom::TfmCustom(QWidget* pParent, LONG nDesktopVersion) : QDialog(pParent)
     setObjectName(QStringLiteral("fmCustom"));
     setWindowTitle(QStringLiteral("Set Palm Desktop Custom Fields Mapping"));
     setFixedSize(kWidth, kHeight);
+    ApplyFormFont(this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(16, 16, 16, 12);

@@ -11,6 +11,7 @@
 
 #include "common/misc/CommAddrRecord.h"
 #include "src/DialogSeam.h"
+#include "src/FormStyle.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ TfmDetail::TfmDetail(QWidget* pParent) : QDialog(pParent)
     setObjectName(QStringLiteral("fmDetail"));
     setWindowTitle(QStringLiteral("Contacts Detail Information"));
     setFixedSize(kWidth, kHeight);
+    ApplyFormFont(this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(12, 12, 12, 10);
@@ -120,8 +122,10 @@ void TfmDetail::FillControls()
     if (m_pRecord == nullptr)
         return;
     auto show = [this](const QString& strName, int32_t nFieldId) {
-        if (auto* pEdit = findChild<QLineEdit*>(strName))
+        if (auto* pEdit = findChild<QLineEdit*>(strName)) {
             pEdit->setText(AnsiToQString(GetTextField(m_pRecord, nFieldId)));
+            pEdit->setCursorPosition(0);   // a long text shows its beginning
+        }
     };
     for (const DetailBox& box : kMainBoxes)
         show(QString::fromLatin1(box.pszName), box.nFieldId);

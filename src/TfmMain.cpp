@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -32,6 +34,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "src/ContactListModel.h"
 #include "src/DialogSeam.h"
+#include "src/FormStyle.h"
 #include "src/Logo.h"
 #include "src/TfmDetail.h"
 #include "src/TfmOption.h"
@@ -162,6 +165,7 @@ TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent), m_Engine(m_Settings, 
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QString::fromLatin1(kMainWindowCaption));
     setFixedSize(kClientWidth, kClientHeight);
+    ApplyFormFont(this);
 
     auto* pCentral = new QWidget(this);
     pCentral->setObjectName(QStringLiteral("pnlMain"));
@@ -537,10 +541,13 @@ void TfmMain::StatesRefreshed()
 
 void TfmMain::ApplyColumnWidths(ListType eList)
 {
+    // The table's width, or what the caption needs when the font is wider
+    // than the table was made for: a caption is never cut.
     QHeaderView* pHeader = View(eList)->header();
     const ContactListModel* pModel = Model(eList);
     for (int nSection = 0; nSection < pModel->columnCount(); ++nSection)
-        pHeader->resizeSection(nSection, g_ColumnDef[pModel->TableIndex(nSection)].nWidth);
+        pHeader->resizeSection(nSection, std::max<int>(g_ColumnDef[pModel->TableIndex(nSection)].nWidth,
+                                                       pHeader->sectionSizeHint(nSection)));
 }
 
 void TfmMain::UpdateStatus()

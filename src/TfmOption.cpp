@@ -16,6 +16,7 @@
 
 #include "common/misc/CommAddrRecord.h"
 #include "src/DialogSeam.h"
+#include "src/FormStyle.h"
 #include "src/TfmCustom.h"
 #include "src/core/TransferEngine.h"
 
@@ -91,6 +92,7 @@ TfmOption::TfmOption(SysSettings& settings, QWidget* pParent) : QDialog(pParent)
     setObjectName(QStringLiteral("fmOption"));
     setWindowTitle(QStringLiteral("Set Varnwick Options"));
     setFixedSize(kWidth, kHeight);
+    ApplyFormFont(this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(8, 8, 8, 8);

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "common/palm/TdmMain.h"
+#include "src/FormStyle.h"
 #include "src/TfmMain.h"
 
 // The one main window, while it exists.
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
     // shows this title; the window keeps its own caption.
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("varnwick"));
+    ApplyApplicationFont();
 
     try {
         TdmMain::Instance();

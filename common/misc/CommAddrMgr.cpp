@@ -205,7 +205,7 @@ public:
         else
             pOld->nLast = nPrev;
 
-        int32_t nAfter = kNoPosition;
+        int32_t nAfter = pNew->nLast;
         while (nAfter != kNoPosition && nAfter > nPos)
             nAfter = m_Prev[static_cast<size_t>(nAfter)];
         const int32_t nBefore = nAfter != kNoPosition ? m_Next[static_cast<size_t>(nAfter)] : pNew->nFirst;

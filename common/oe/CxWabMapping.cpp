@@ -180,6 +180,15 @@ constexpr FieldPair kPairsAfterCustom[] = {
 // name as.
 constexpr size_t kDisplayNameAsFirstWidth = 32;
 
+bool IsBlankText(const char* pszText)
+{
+    for (; *pszText != '\0'; ++pszText) {
+        if (*pszText != ' ')
+            return false;
+    }
+    return true;
+}
+
 char* FieldAt(WabRecord* pRecord, const WabField& field)
 {
     return reinterpret_cast<char*>(pRecord) + field.nOffset;
@@ -285,7 +294,10 @@ bool CxWab::ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm)
         if (pair.bToComm)
             PairToComm(pRecord, pair, pComm);
     }
-    if (pComm->szFirstName[0] == '\0' && pComm->szLastName[0] == '\0')
+    // A display name of blanks only is what a nameless contact is written
+    // with; taking it as a first name would make that contact differ from its
+    // own source on every later comparison and be added again each time.
+    if (pComm->szFirstName[0] == '\0' && pComm->szLastName[0] == '\0' && !IsBlankText(pRecord->PR_DISPLAY_NAME))
         CopyText(pComm->szFirstName, kDisplayNameAsFirstWidth, pRecord->PR_DISPLAY_NAME, sizeof pRecord->PR_DISPLAY_NAME);
     for (int i = 0; i < kCustomCount; ++i) {
         int nWidth = 0;

@@ -74,7 +74,6 @@ TEST_F(MainWindowTest, ColumnsFollowTheShowFlagsOnBothLists)
     struct Case {
         std::vector<std::string> flags;
         QStringList headers;
-        std::vector<int> widths;
     };
     const std::vector<std::string> allClear = {
         "ShowFirstName=0", "ShowLastName=0", "ShowCompany=0", "ShowTitle=0", "ShowEmail=0",
@@ -82,8 +81,8 @@ TEST_F(MainWindowTest, ColumnsFollowTheShowFlagsOnBothLists)
     std::vector<std::string> emailAndFax = allClear;
     emailAndFax.insert(emailAndFax.end(), {"ShowEmail=1", "ShowFax=1"});
     const Case cases[] = {
-        {allClear, {"Display Name"}, {80}},
-        {emailAndFax, {"Display Name", "Email", "Fax"}, {80, 80, 80}},
+        {allClear, {"Display Name"}},
+        {emailAndFax, {"Display Name", "Email", "Fax"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headers.join(",").toStdString());
@@ -93,8 +92,6 @@ TEST_F(MainWindowTest, ColumnsFollowTheShowFlagsOnBothLists)
         for (const char* pszList : {"lvPD", "lvOE"}) {
             auto* pView = Find<QTreeView>(pWindow.get(), pszList);
             EXPECT_EQ(Headers(pView), c.headers) << pszList;
-            for (size_t i = 0; i < c.widths.size(); ++i)
-                EXPECT_EQ(pView->header()->sectionSize(static_cast<int>(i)), c.widths[i]) << pszList;
             ASSERT_EQ(pView->model()->rowCount(), 1) << pszList;
             if (c.headers.size() == 3) {
                 EXPECT_EQ(Cell(pView, 0, 1), "eve@example.org") << pszList;

@@ -20,6 +20,7 @@
 
 #include "common/misc/AppFolder.h"
 #include "common/palm/TdmMain.h"
+#include "src/FormStyle.h"
 #include "src/TfmCustom.h"
 #include "src/TfmDetail.h"
 #include "src/TfmMain.h"
@@ -45,6 +46,7 @@ bool Save(QWidget& widget, const QString& strFolder, const char* pszName)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    ApplyApplicationFont();
     if (argc != 2) {
         std::fprintf(stderr, "usage: vw-screenshots <output folder>\n");
         return 2;

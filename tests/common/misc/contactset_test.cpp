@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -212,6 +213,70 @@ TEST(ClassifyTest, KeyAndCompareListsCanBeReplacedAndRestored)
         nId = CF_COMPANY;
     set.SetKeyFields(many, 200);
     EXPECT_EQ(set.Classify(&incoming, nullptr, nullptr), CLASSIFY_SAME);
+}
+
+// The set's one cursor: where each call leaves it, seen through the copy that
+// GetNextRecord returns next.
+TEST(CursorTest, EveryCallLeavesTheCursorWhereAWalkWould)
+{
+    CommAddrMgr set;
+    CommAddrRecord ann = Contact("Ann", "Lee", "a@x", "1");
+    CommAddrRecord* pNothing = nullptr;
+    EXPECT_EQ(set.Classify(&ann, nullptr, nullptr), CLASSIFY_NEW);   // empty set
+    EXPECT_EQ(set.GetNextRecord(), pNothing);
+
+    CommAddrRecord bob = Contact("Bob", "Roe", "b@x", "1");
+    CommAddrRecord cyd = Contact("Cyd", "Day", "c@x", "1");
+    CommAddrRecord* pAnn = set.AddCopy(&ann);
+    CommAddrRecord* pBob = set.AddCopy(&bob);
+    CommAddrRecord* pCyd = set.AddCopy(&cyd);
+    EXPECT_EQ(set.GetNextRecord(), pNothing);   // AddCopy: on the new copy, the last
+
+    CommAddrRecord bobChanged = Contact("Bob", "Roe", "b@x", "2");
+    CommAddrRecord dan = Contact("Dan", "Fox", "d@x");
+    struct Step {
+        const char* pszWhat;
+        std::function<void()> call;
+        CommAddrRecord* pNext;   // what GetNextRecord returns after the call
+    };
+    const Step steps[] = {
+        {"GetFirstRecord", [&] { set.GetFirstRecord(); }, pBob},
+        {"GetRecordAt 1", [&] { set.GetRecordAt(1); }, pCyd},
+        {"GetRecordAt outside", [&] { set.GetRecordAt(0); set.GetRecordAt(3); set.GetRecordAt(-1); }, pBob},
+        {"same", [&] { set.Classify(&ann, nullptr, nullptr); }, pBob},
+        {"modified", [&] { set.GetFirstRecord(); set.Classify(&bobChanged, nullptr, nullptr); }, pNothing},
+        {"new", [&] { set.GetFirstRecord(); set.Classify(&dan, nullptr, nullptr); }, pNothing},
+        {"null record", [&] { set.GetFirstRecord(); set.Classify(nullptr, nullptr, nullptr); }, pBob},
+        {"MergeAt", [&] { set.MergeAt(&bobChanged, 1); }, pCyd},
+        {"MergeAt outside", [&] { set.GetFirstRecord(); set.MergeAt(&bobChanged, 3); }, pBob},
+        {"past the end", [&] { set.GetRecordAt(2); set.GetNextRecord(); }, pNothing},
+    };
+    for (const Step& step : steps) {
+        step.call();
+        EXPECT_EQ(set.GetNextRecord(), step.pNext) << step.pszWhat;
+    }
+    EXPECT_EQ(set.GetFirstRecord(), pAnn);
+
+    set.ClearRecords();
+    EXPECT_EQ(set.GetNextRecord(), pNothing);
+    CommAddrRecord* pAgain = set.AddCopy(&dan);
+    EXPECT_EQ(set.GetNextRecord(), pNothing);
+    EXPECT_EQ(set.GetFirstRecord(), pAgain);
+}
+
+TEST(ClassifyTest, SeesCopiesAsTheyStandAtTheFirstClassifyAfterAddCopy)
+{
+    CommAddrMgr set;
+    CommAddrRecord ann = Contact("Ann", "Lee", "a@x");
+    EXPECT_EQ(set.Classify(&ann, nullptr, nullptr), CLASSIFY_NEW);
+    // The caller fills in the copy AddCopy returned before classifying again.
+    CommAddrRecord* pCopy = set.AddCopy(&ann);
+    SetTextField(pCopy, CF_LAST_NAME, "Ng");
+    int32_t nPos = -1;
+    EXPECT_EQ(set.Classify(&ann, nullptr, &nPos), CLASSIFY_NEW);
+    CommAddrRecord annNg = Contact("ann", "NG", "A@X");
+    EXPECT_EQ(set.Classify(&annNg, nullptr, &nPos), CLASSIFY_SAME);
+    EXPECT_EQ(nPos, 0);
 }
 
 TEST(AddCopyTest, StoresIndependentCopiesWithTheirOwnBlock)

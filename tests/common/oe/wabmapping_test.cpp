@@ -163,6 +163,16 @@ TEST_F(WabMappingTest, BookToNeutralFallsBackOnTheDisplayName)
     EXPECT_STREQ(named->szFirstName, "");
     EXPECT_STREQ(named->szLastName, "Lee");
 
+    // A nameless contact is written with a single blank as display name; it
+    // must read back nameless, or it would never match its source again.
+    auto blank = Wab();
+    CopyTextField(blank->PR_DISPLAY_NAME, " ");
+    CopyTextField(blank->PR_COMPANY_NAME, "Acme");
+    auto nameless = Comm();
+    ASSERT_TRUE(CxWab::ConvertToComm(blank.get(), nameless.get()));
+    EXPECT_STREQ(nameless->szFirstName, "");
+    EXPECT_STREQ(nameless->szCompany, "Acme");
+
     EXPECT_FALSE(CxWab::ConvertToComm(nullptr, comm.get()));
     EXPECT_FALSE(CxWab::ConvertToComm(wab.get(), nullptr));
 }
