@@ -93,7 +93,7 @@ MatchKind MatchKindOf(int32_t nId)
 // --- Hashing for the match index ---------------------------------------------
 //
 // HashFieldList(a) == HashFieldList(b) whenever MatchFieldList(a, b) holds for
-// the same list, so two records that match always land in one bucket. Texts
+// the same list, so two records that match always land on one chain. Texts
 // are hashed as TextsDiffer compares them: the bytes up to the terminator or
 // the field's width, whichever comes first, with a-z folded to A-Z. Dates are
 // hashed by value with 0.0 and -0.0 as one; a date that is not a number never
