@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -95,19 +96,18 @@ QString AnsiToQString(const std::string& strAnsi)
     return QString::fromStdString(AnsiToUtf8(strAnsi));
 }
 
-std::string QStringToAnsi(const QString& str)
+bool PathToNative(const QString& strPath, std::string* pstrNative)
 {
-    return Utf8ToAnsi(str.toStdString());
+    const QByteArray native = QFile::encodeName(strPath);
+    if (native.size() > MAX_PATH - 1 || native.contains('\0'))
+        return false;
+    *pstrNative = native.toStdString();
+    return true;
 }
 
-bool PathToAnsi(const QString& strPath, std::string* pstrAnsi)
+QString NativeToPath(const char* pszNative)
 {
-    const std::string strUtf8 = strPath.toStdString();
-    std::string strAnsi = Utf8ToAnsi(strUtf8);
-    if (strAnsi.size() > MAX_PATH - 1 || AnsiToUtf8(strAnsi) != strUtf8)
-        return false;
-    *pstrAnsi = std::move(strAnsi);
-    return true;
+    return pszNative != nullptr ? QFile::decodeName(pszNative) : QString();
 }
 
 QColor ColorRefToQColor(int nColorRef)

@@ -79,16 +79,19 @@ void SetDialogSeam(IDialogSeam* pSeam);
 
 // ---- Conversions at the window's edge -----------------------------------
 
-// 8-bit text in the ANSI code page to a QString, and back.
+// Contact text (8-bit, in the ANSI code page) for showing. The window
+// never writes contact text back: the details dialog only displays.
 QString AnsiToQString(const char* pszAnsi);
 QString AnsiToQString(const std::string& strAnsi);
-std::string QStringToAnsi(const QString& str);
 
-// A path chosen or typed in the window, as the program keeps it: 8-bit
-// ANSI text that fits a MAX_PATH buffer (at most 259 characters) and reads
-// back as the same path. False when it does not: cutting or replacing
-// characters would name another file.
-bool PathToAnsi(const QString& strPath, std::string* pstrAnsi);
+// File paths are not contact text: the program keeps them as the bytes the
+// file system uses (UTF-8 names on Linux) and hands them to the file
+// functions as they stand. A path chosen or typed in the window, as the
+// program keeps it; false when it does not fit a MAX_PATH buffer (at most
+// 259 bytes), since a cut path would name another file.
+bool PathToNative(const QString& strPath, std::string* pstrNative);
+// A kept path, for showing.
+QString NativeToPath(const char* pszNative);
 
 // 0x00BBGGRR to QColor and back.
 QColor ColorRefToQColor(int nColorRef);

@@ -1,5 +1,6 @@
 #include "src/TfmCustom.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,11 +33,13 @@ TfmCustom::TfmCustom(QWidget* pParent, LONG nDesktopVersion) : QDialog(pParent)
     setFixedSize(kWidth, kHeight);
     ApplyFormFont(this);
 
+    // Each label stands above its box, so that the boxes are wide enough
+    // for the longest property names.
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->setContentsMargins(16, 16, 16, 12);
+    pLayout->setContentsMargins(12, 10, 12, 10);
     auto* pGrid = new QGridLayout;
-    pGrid->setHorizontalSpacing(10);
-    pGrid->setVerticalSpacing(12);
+    pGrid->setHorizontalSpacing(16);
+    pGrid->setVerticalSpacing(4);
     for (int i = 0; i < kBoxCount; ++i) {
         auto* pBox = new QComboBox(this);
         pBox->setObjectName(QStringLiteral("cbCustom%1").arg(i + 1));
@@ -45,14 +48,13 @@ TfmCustom::TfmCustom(QWidget* pParent, LONG nDesktopVersion) : QDialog(pParent)
         auto* pLabel = new QLabel(QStringLiteral("Custom %1:").arg(i + 1), this);
         pLabel->setBuddy(pBox);
         const int nLine = i < kLeftColumnBoxes ? i : i - kLeftColumnBoxes;
-        const int nColumn = i < kLeftColumnBoxes ? 0 : 3;
-        pGrid->addWidget(pLabel, nLine, nColumn);
-        pGrid->addWidget(pBox, nLine, nColumn + 1);
+        const int nColumn = i < kLeftColumnBoxes ? 0 : 1;
+        pGrid->addWidget(pLabel, 2 * nLine, nColumn);
+        pGrid->addWidget(pBox, 2 * nLine + 1, nColumn);
         m_pBoxes[i] = pBox;
     }
+    pGrid->setColumnStretch(0, 1);
     pGrid->setColumnStretch(1, 1);
-    pGrid->setColumnStretch(4, 1);
-    pGrid->setColumnMinimumWidth(2, 14);
     pLayout->addLayout(pGrid);
     pLayout->addStretch(1);
 
@@ -100,6 +102,9 @@ void TfmCustom::FillFieldCombo(QComboBox* pBox, DWORD ulTag)
     for (const WabPropertyChoice& choice : g_WabPropertyChoices)
         pBox->addItem(QString::fromLatin1(choice.pszName), QVariant::fromValue<uint>(choice.ulTag));
     pBox->setCurrentIndex(WabPropertyChoiceIndex(ulTag));
+    // The list that drops down shows every name whole, even where the box
+    // itself is too narrow for the longest.
+    pBox->view()->setMinimumWidth(pBox->view()->sizeHintForColumn(0) + 24);
 }
 
 DWORD TfmCustom::GetSelectedTag(const QComboBox* pBox)

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -74,8 +77,8 @@ constexpr int kUserHeight = 65;
 constexpr int kStatusHeight = 19;
 constexpr int kPalmPanelWidth = 394;   // pnlPD before the user moves the splitter
 constexpr int kSplitterWidth = 5;
-constexpr int kNarrowSide = 150;
-constexpr int kMinPanelWidth = 30;     // the narrowest the splitter makes a side       // what a panel-caption click leaves the other side
+constexpr int kNarrowSide = 150;       // what a panel-caption click leaves the other side
+constexpr int kMinPanelWidth = 30;     // the narrowest the splitter makes a side
 constexpr int kTopButtonWidth = 80;
 constexpr int kTopButtonHeight = 27;
 
@@ -93,9 +96,9 @@ constexpr const char kAllFilesDescription[] = "All Files(*.*)";
 constexpr const char kAllFilesPattern[] = "*.*";
 
 // ---- Why a side did not load ----------------------------------------------
-// The sides answer only whether they loaded; until they tell why, the
-// window looks at the file itself to name the likely reason. Kept in this
-// one place so that it goes when the sides report their reasons.
+// A thin adapter: the sides answer only whether they loaded, not why. Until
+// the engine reports their reasons, the window looks at the file itself to
+// name the likely one. Kept in this one place so that it can go then.
 
 QString FileProblem(const QString& strPath)
 {
@@ -112,43 +115,53 @@ QString FileProblem(const QString& strPath)
     return QString();
 }
 
-QString PalmLoadProblem(const TransferEngine& engine)
+SideProblem PalmLoadProblem(const TransferEngine& engine)
 {
     const PmAddrInfo* pInfo = engine.GetPalmInfo();
     if (pInfo == nullptr || pInfo->IsLoaded())
-        return QString();
+        return SideProblem();
     const char* pszPath = engine.GetSettings().DatFile;
     if (pszPath[0] == '\0')
-        return QStringLiteral("Palm Desktop data: no data file is chosen.");
-    const QString strPath = AnsiToQString(pszPath);
+        return {QStringLiteral("Palm Desktop data not loaded"), QString(), QStringLiteral("no data file is chosen")};
+    const QString strPath = NativeToPath(pszPath);
     QString strReason = FileProblem(strPath);
     if (strReason.isEmpty()) {
         const QString strSuffix = QFileInfo(strPath).suffix().toLower();
         if (strSuffix != QLatin1String("dat") && strSuffix != QLatin1String("mdb"))
             strReason = QStringLiteral("only .dat and .mdb files hold Palm Desktop contacts");
         else
-            strReason = QStringLiteral("it is not a Palm Desktop contacts file, or it is damaged or in use "
-                                       "(see appdebug.log)");
+            strReason = QStringLiteral("not a Palm Desktop contacts file, or damaged or in use (see appdebug.log)");
     }
-    return QStringLiteral("Palm Desktop data could not be loaded from \"%1\": %2.").arg(strPath, strReason);
+    return {QStringLiteral("Palm Desktop data not loaded"), strPath, strReason};
 }
 
-QString OutlookOpenProblem(TransferEngine& engine)
+SideProblem OutlookOpenProblem(TransferEngine& engine)
 {
     CxWab* pWab = engine.GetWab();
     if (pWab == nullptr || pWab->IsOpen())
-        return QString();
+        return SideProblem();
+    const QString strSide = QStringLiteral("Outlook Express address book not opened");
     if (!pWab->IsLibraryLoaded())
-        return QStringLiteral("Outlook Express address book: the address-book library is not available.");
+        return {strSide, QString(), QStringLiteral("the address-book library is not available")};
     const char* pszPath = engine.GetSettings().WabFile;
     if (pszPath[0] == '\0')
-        return QStringLiteral("The default Outlook Express address book could not be opened (see appdebug.log).");
-    const QString strPath = AnsiToQString(pszPath);
+        return {QStringLiteral("Default Outlook Express address book not opened"), QString(),
+                QStringLiteral("see appdebug.log")};
+    const QString strPath = NativeToPath(pszPath);
     QString strReason = FileProblem(strPath);
     if (strReason.isEmpty() || strReason == QLatin1String("the file does not exist"))
-        strReason = QStringLiteral("it is not an address book this program can read, or it is in use "
-                                   "(see appdebug.log)");
-    return QStringLiteral("Outlook Express address book could not be opened from \"%1\": %2.").arg(strPath, strReason);
+        strReason = QStringLiteral("not an address book this program can read, or in use (see appdebug.log)");
+    return {strSide, strPath, strReason};
+}
+
+// A HotSync user's name. The user library names users after their folders,
+// whose names the file system spells in UTF-8; a name that is no UTF-8 is
+// taken as ANSI text, as Palm Desktop itself writes names.
+QString UserNameText(const char* pszName)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString strName = decoder(QByteArrayView(pszName));
+    return decoder.hasError() ? AnsiToQString(pszName) : strName;
 }
 
 } // namespace
@@ -432,7 +445,7 @@ void TfmMain::FormCreate()
 
     cmbUser->clear();
     for (int nIndex = 0; nIndex < m_Engine.GetUserCount(); ++nIndex)
-        cmbUser->addItem(AnsiToQString(m_Engine.GetUser(nIndex)->szName));
+        cmbUser->addItem(UserNameText(m_Engine.GetUser(nIndex)->szName));
     if (m_Engine.GetSelectedUser() >= 0)
         cmbUser->setCurrentIndex(m_Engine.GetSelectedUser());
 
@@ -525,9 +538,9 @@ void TfmMain::ListRebuilt(ListType eList)
     pModel->Rebuild();
     ApplyColumnWidths(eList);
     if (eList == LIST_PALM)
-        m_strPalmProblem = PalmLoadProblem(m_Engine);
+        m_PalmProblem = PalmLoadProblem(m_Engine);
     else
-        m_strOutlookProblem = OutlookOpenProblem(m_Engine);
+        m_OutlookProblem = OutlookOpenProblem(m_Engine);
     UpdateStatus();
 }
 
@@ -552,26 +565,36 @@ void TfmMain::ApplyColumnWidths(ListType eList)
 
 void TfmMain::UpdateStatus()
 {
-    QStringList problems;
-    for (const QString& strProblem : {m_strPalmProblem, m_strOutlookProblem}) {
-        if (!strProblem.isEmpty())
-            problems << strProblem;
+    std::vector<const SideProblem*> problems;
+    for (const SideProblem* pProblem : {&m_PalmProblem, &m_OutlookProblem}) {
+        if (!pProblem->strSide.isEmpty())
+            problems.push_back(pProblem);
     }
-    if (problems.isEmpty()) {
+    if (problems.empty()) {
         sbMain->clearMessage();
         sbMain->setToolTip(QString());
         return;
     }
-    const QString strText = problems.join(QStringLiteral("  "));
-    sbMain->showMessage(strText);
-    sbMain->setToolTip(problems.join(QLatin1Char('\n')));
+    // Each problem gets its share of the bar; a path too long for it is
+    // shortened in the middle. The tooltip has everything whole.
+    const QFontMetrics metrics(sbMain->font());
+    const int nShare = (sbMain->width() - 16) / static_cast<int>(problems.size());
+    QStringList shown;
+    QStringList whole;
+    for (const SideProblem* pProblem : problems) {
+        whole << pProblem->Text(pProblem->strPath);
+        const int nFixed = metrics.horizontalAdvance(pProblem->Text(QString()));
+        shown << pProblem->Text(metrics.elidedText(pProblem->strPath, Qt::ElideMiddle, std::max(60, nShare - nFixed)));
+    }
+    sbMain->showMessage(shown.join(QStringLiteral("   ")));
+    sbMain->setToolTip(whole.join(QLatin1Char('\n')));
 }
 
 // ---- Event handlers -----------------------------------------------------------
 
 void TfmMain::ShowDataText()
 {
-    edtData->setText(AnsiToQString(m_Engine.GetDataText()));
+    edtData->setText(NativeToPath(m_Engine.GetDataText()));
 }
 
 void TfmMain::cmbUserChange(int nIndex)
@@ -597,16 +620,16 @@ void TfmMain::btnBrowseClick()
                                        {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}},
                                       &strPath))
         return;
-    std::string strAnsi;
-    if (!PathToAnsi(strPath, &strAnsi)) {
+    std::string strNative;
+    if (!PathToNative(strPath, &strNative)) {
         DialogSeam().ShowMessage(this,
-                                 QStringLiteral("The path \"%1\" is too long or holds characters that cannot be "
-                                                "kept; please move the file or choose another one.").arg(strPath),
+                                 QStringLiteral("The path \"%1\" is too long (at most 259 bytes); please move the "
+                                                "file or choose another one.").arg(strPath),
                                  QStringLiteral("Error"), kIconError);
         return;
     }
     BusyCursor busy(*this);
-    m_Engine.BrowseResult(strAnsi.c_str());
+    m_Engine.BrowseResult(strNative.c_str());
     ShowDataText();
 }
 

@@ -16,6 +16,8 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QString>
+#include <QUrl>
 
 #include "src/core/SysSettings.h"
 #include "src/core/TransferEngine.h"
@@ -36,6 +38,22 @@ class QTreeView;
 // The task-bar title of the application and the main window's caption.
 extern const char kApplicationTitle[];
 extern const char kMainWindowCaption[];
+
+// Why one side could not be loaded, for the status bar; empty strSide
+// when it loaded.
+struct SideProblem {
+    QString strSide;     // "Palm Desktop data not loaded"...
+    QString strPath;     // the file, "" when there is none to name
+    QString strReason;
+    // The sentence, with strShownPath standing for the path.
+    QString Text(const QString& strShownPath) const
+    {
+        QString strText = strSide;
+        if (!strPath.isEmpty())
+            strText += QStringLiteral(" from \"") + strShownPath + QLatin1Char('"');
+        return strText + QStringLiteral(": ") + strReason + QLatin1Char('.');
+    }
+};
 
 class TfmMain : public QMainWindow, public IEngineSink {
     Q_OBJECT
@@ -103,8 +121,8 @@ private:
 
     ContactListModel* m_pPalmModel = nullptr;
     ContactListModel* m_pOutlookModel = nullptr;
-    QString m_strPalmProblem;
-    QString m_strOutlookProblem;
+    SideProblem m_PalmProblem;
+    SideProblem m_OutlookProblem;
 
     // Controls, named as in the form.
     QFrame* pnlTop = nullptr;

@@ -76,7 +76,7 @@ constexpr const char kErrorCaption[] = "Error";
 constexpr const char kNoWabChosen[] = "Please choose a Windows address book (*.wab) !";
 constexpr const char kWabMissing[] = "WAB File doesn't exist, please choose another one!";
 constexpr const char kWabPathUnusable[] =
-    "The path of the WAB file is too long or holds characters that cannot be kept, please choose another one!";
+    "The path of the WAB file is too long (at most 259 bytes), please choose another one!";
 
 QCheckBox* NewCheckBox(QWidget* pParent, const char* pszName, const char* pszCaption)
 {
@@ -233,7 +233,7 @@ bool TfmOption::ExchangeSettings(bool bSave)
         const bool bOther = m_Settings.WabFile[0] != '\0';
         if (bOther) {
             rbtnOther->setChecked(true);
-            edtWabName->setText(AnsiToQString(m_Settings.WabFile));
+            edtWabName->setText(NativeToPath(m_Settings.WabFile));
         } else {
             rbtnDefault->setChecked(true);
         }
@@ -264,7 +264,7 @@ bool TfmOption::ExchangeSettings(bool bSave)
                                      kIconError);
             return false;
         }
-        if (!PathToAnsi(strName, &strWabFile)) {
+        if (!PathToNative(strName, &strWabFile)) {
             DialogSeam().ShowMessage(this, QString::fromLatin1(kWabPathUnusable),
                                      QString::fromLatin1(kErrorCaption), kIconError);
             return false;

@@ -236,9 +236,11 @@ TEST_F(MainWindowTest, SideThatCannotBeLoadedIsNamedAndNotReportedAsWritten)
     const std::string missing = File("gone/address.dat");
     WriteIni({"DatFile=" + missing, "WabFile=" + WabPath()});
     auto pWindow = OpenMain();
-    const QString status = Find<QStatusBar>(pWindow.get(), "sbMain")->currentMessage();
-    EXPECT_TRUE(status.contains(QString::fromStdString(missing))) << status.toStdString();
-    EXPECT_TRUE(status.contains("does not exist")) << status.toStdString();
+    auto* sbMain = Find<QStatusBar>(pWindow.get(), "sbMain");
+    EXPECT_TRUE(sbMain->currentMessage().startsWith("Palm Desktop data not loaded from"))
+        << sbMain->currentMessage().toStdString();
+    EXPECT_TRUE(sbMain->currentMessage().endsWith("its folder does not exist."));
+    EXPECT_TRUE(sbMain->toolTip().contains(QString::fromStdString(missing))) << sbMain->toolTip().toStdString();
 
     Find<QAction>(pWindow.get(), "pmiOESelAll")->trigger();
     Start(*pWindow, "rbtnO2P");
@@ -281,7 +283,10 @@ TEST_F(MainWindowTest, PopupMenuTicksAndShowsDetails)
 TEST_F(MainWindowTest, BrowsingChoosesADataFileOrChangesNothing)
 {
     MakeSides({{"Old", "Palm", "old@example.org"}}, {});
-    const std::string other = File("other.dat");
+    // A folder name beyond ASCII: the path reaches the file functions as the
+    // file system spells it.
+    std::filesystem::create_directories(File("J\xC3\xBCrgen"));
+    const std::string other = File("J\xC3\xBCrgen/other.dat");
     ASSERT_TRUE(WritePalmFile(other, {{"New", "Palm", "new@example.org"}, {"Two", "Palm", "two@example.org"}}));
     auto pWindow = OpenMain();
     auto* cmbData = Find<QComboBox>(pWindow.get(), "cmbData");
@@ -294,14 +299,14 @@ TEST_F(MainWindowTest, BrowsingChoosesADataFileOrChangesNothing)
     emit cmbData->activated(1);
     EXPECT_EQ(edtData->text().toStdString(), PalmPath());
 
-    seam.openAnswers = {"", QString::fromStdString(other)};
+    seam.openAnswers = {"", QString::fromUtf8(other.c_str())};
     Find<QPushButton>(pWindow.get(), "btnBrowse")->click();   // cancelled
     EXPECT_EQ(edtData->text().toStdString(), PalmPath());
     EXPECT_EQ(Captions(lvPD), QStringList{"Old Palm"});
     EXPECT_EQ(pWindow->Settings().DatFile, PalmPath());
 
     Find<QPushButton>(pWindow.get(), "btnBrowse")->click();
-    EXPECT_EQ(edtData->text().toStdString(), other);
+    EXPECT_EQ(edtData->text(), QString::fromUtf8(other.c_str()));
     EXPECT_EQ(pWindow->Settings().DatFile, other);
     EXPECT_EQ(Captions(lvPD), (QStringList{"New Palm", "Two Palm"}));
 
@@ -398,7 +403,7 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
     ASSERT_TRUE(WritePalmFile(bob, {{"Ben", "Beta", "ben@example.org"}, kit}));
     std::filesystem::create_directories(File("data/varnwick"));
     ASSERT_TRUE(WriteWabFile(File("data/varnwick/default.wab"), {kit}));
-    folder.users = {{"Alice", "address", "address.dat", {}}, {"Bob", "address", "address.dat", {}}};
+    folder.users = {{"Alice", "address", "address.dat", {}}, {"Bj\xC3\xB6rn", "address", "address.dat", {}}};
     for (size_t i = 0; i < 2; ++i) {
         const std::string bytes = ReadFile(i == 0 ? alice : bob);
         folder.users[i].addressData.assign(bytes.begin(), bytes.end());
@@ -415,6 +420,7 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
         auto* cmbUser = Find<QComboBox>(pWindow.get(), "cmbUser");
         ASSERT_EQ(cmbUser->count(), 2);
         EXPECT_EQ(cmbUser->currentText(), "Alice");
+        EXPECT_EQ(cmbUser->itemText(1), QString::fromUtf8("Bj\u00f6rn"));
         dwAliceId = pWindow->Engine().GetUser(0)->dwUserID;
         EXPECT_EQ(static_cast<DWORD>(pWindow->Settings().UserID), dwAliceId);
         EXPECT_TRUE(Find<QRadioButton>(pWindow.get(), "rbtnSync")->isChecked());

@@ -3,7 +3,8 @@
 // Opens the main window as `varnwick` does (same settings file, same data)
 // and saves a PNG picture of it and of each dialog into the output folder:
 // main.png, options-general.png, options-columns.png,
-// custom.png, detail.png, message.png. Meant to run with
+// custom.png, detail.png, message.png and main-status.png (a data file that
+// cannot be loaded, named in the status bar). Meant to run with
 // QT_QPA_PLATFORM=offscreen. The settings file is read from a copy, so the
 // pictures leave it as it was.
 #include <cstdio>
@@ -79,9 +80,15 @@ int main(int argc, char* argv[])
         bOk &= Save(options, strFolder, "options-columns.png");
         options.hide();
 
-        int ids[9] = {};
-        for (int i = 0; i < 9; ++i)
-            ids[i] = window.Settings().Custom[i];
+        // The mapping of the settings, or a sample with long names when none is set.
+        int ids[9] = {0x3A18001E, 0x3A28001E, 0x3A420040, 0x3A58101E, 0, 0, 0, 0, 0};
+        bool bMapped = false;
+        for (int nId : window.Settings().Custom)
+            bMapped |= nId != 0;
+        if (bMapped) {
+            for (int i = 0; i < 9; ++i)
+                ids[i] = window.Settings().Custom[i];
+        }
         TfmCustom custom(&window);
         custom.SetCustomIDs(ids);
         bOk &= Save(custom, strFolder, "custom.png");
@@ -98,6 +105,12 @@ int main(int argc, char* argv[])
                                            "transfered."),
                             QMessageBox::Ok, &window);
         bOk &= Save(message, strFolder, "message.png");
+        message.hide();
+
+        // The status bar naming a Palm data file that could not be loaded.
+        window.Engine().DataSourceChanged(DATA_PALM_FILE);
+        window.Engine().BrowseResult("/home/someone/Palm Desktop/SomeUser/address/address.dat");
+        bOk &= Save(window, strFolder, "main-status.png");
     }
     SetIniFilePathOverride(nullptr);
     std::filesystem::remove(strCopy, error);
