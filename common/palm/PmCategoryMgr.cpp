@@ -1,5 +1,7 @@
 #include "common/palm/PmCategoryMgr.h"
 
+#include <cstdint>
+
 #include <cstring>
 #include <string>
 
@@ -87,12 +89,14 @@ PmCategory* PmCategoryMgr::Next()
 
 int32_t PmCategoryMgr::ProposeId() const
 {
-    int32_t nProposal = -1;
+    // Worked out in 64 bits: a file may hold the largest 32-bit id, and one
+    // more than that is no id at all, so nothing can be proposed then.
+    int64_t nProposal = -1;
     for (const auto& pSlot : m_pSlots) {
         if (!pSlot)
-            return nProposal;
+            return nProposal > INT32_MAX ? -1 : static_cast<int32_t>(nProposal);
         if (pSlot->GetId() >= nProposal)
-            nProposal = pSlot->GetId() + 1;
+            nProposal = static_cast<int64_t>(pSlot->GetId()) + 1;
     }
     return -1;
 }

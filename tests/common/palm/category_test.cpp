@@ -1,6 +1,7 @@
 // Category lists: slots, id proposal, short names and lookups.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ TEST(PmCategoryMgr, IdProposalFollowsTheUnbrokenRunFromSlotZero)
         // Slot 2 is a gap: the category in slot 3 is not looked at, and the
         // proposal collides with its id.
         {{{0, 0, "Unfiled"}, {1, 2, "A"}, {3, 3, "B"}}, 3, false},
+        // A file may carry the largest id there is: nothing comes after it.
+        {{{0, 0, "Unfiled"}, {1, INT32_MAX, "A"}}, -1, false},
     };
     for (const Case& c : cases) {
         PmCategoryMgr mgr;
