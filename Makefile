@@ -3,6 +3,9 @@ BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
+# One libFuzzer program per tools/fuzz/fuzz_*.cpp; only they are built with the
+# fuzzing instrumentation.
+FUZZ_TARGETS := $(basename $(notdir $(wildcard tools/fuzz/fuzz_*.cpp)))
 
 .PHONY: all deps configure build test sanitize run demo bench screenshots fuzz clean
 
@@ -52,7 +55,7 @@ screenshots: build
 fuzz: deps
 	cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVW_FUZZ=ON -DVW_WITH_GUI=OFF
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
