@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "common/misc/CommAddrRecord.h"
 #include "common/oe/CxWab.h"
 #include "common/palm/PmAddrInfo.h"
+#include "tests/support/TestFiles.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
 #include "tools/pdgen/PdGen.h"
@@ -35,12 +35,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The integer after "key": inside the object that follows "object": in a
 // JSON text, or -1.
@@ -77,10 +71,6 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/vw-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-        m_ini = File("corvane.ini");
         // Hermetic: no Wine registry and no default address book of the
         // machine running the tests, for this process and the program.
         setenv("WINEPREFIX", File("wine").c_str(), 1);
@@ -88,14 +78,9 @@ protected:
         std::ofstream(m_ini) << "[iSysVal]\nShowFax=1\n";
         SetIniFilePathOverride(m_ini.c_str());
     }
-    void TearDown() override
-    {
-        SetIniFilePathOverride(nullptr);
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void TearDown() override { SetIniFilePathOverride(nullptr); }
 
-    std::string File(const std::string& name) const { return m_dir + "/" + name; }
+    std::string File(const std::string& name) const { return m_tmp.File(name); }
 
     // Runs the program in the scratch folder with --ini and the arguments.
     RunResult Run(const std::vector<std::string>& args, bool bWithIni = true)
@@ -128,8 +113,8 @@ protected:
             result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
         }
         posix_spawn_file_actions_destroy(&actions);
-        result.out = ReadAll(outPath);
-        result.err = ReadAll(errPath);
+        result.out = vwtest::ReadFileText(outPath);
+        result.err = vwtest::ReadFileText(errPath);
         return result;
     }
 
@@ -141,8 +126,9 @@ protected:
             ASSERT_TRUE(wab.StoreContact(&rec));
     }
 
-    std::string m_dir;
-    std::string m_ini;
+    vwtest::TempDir m_tmp{"cli"};
+    const std::string m_dir = m_tmp.Path();
+    const std::string m_ini = m_tmp.File("corvane.ini");
 };
 
 CommAddrRecord Contact(const std::string& first, const std::string& last, const std::string& email,
@@ -231,7 +217,7 @@ TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
         EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
     }
     EXPECT_FALSE(fs::exists(File("missing.wab")));
-    EXPECT_EQ(ReadAll(text), "not contacts\n");
+    EXPECT_EQ(vwtest::ReadFileText(text), "not contacts\n");
 }
 
 TEST_F(CliTest, UsersShowsTheInstallationAndTheChosenUser)
@@ -305,7 +291,7 @@ TEST_F(CliTest, TransferPrintsTheMessageAndWhatEachSideDid)
     ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(desc)));
     const std::string wab = File("book.wab");
     WriteWab(wab, {Contact("Ann", "Palm", ""), Contact("Dee", "Book", "dee@example.org")});
-    const std::string iniBefore = ReadAll(m_ini);
+    const std::string iniBefore = vwtest::ReadFileText(m_ini);
 
     RunResult result = Run({"transfer", "p2o", "--palm", palm, "--wab", wab});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -328,7 +314,7 @@ TEST_F(CliTest, TransferPrintsTheMessageAndWhatEachSideDid)
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "Information: Please select Outlook Express contacts which you want to transfer to Palm Desktop.\n");
-    EXPECT_EQ(ReadAll(m_ini), iniBefore);   // the settings file is never written
+    EXPECT_EQ(vwtest::ReadFileText(m_ini), iniBefore);   // the settings file is never written
 }
 
 // ---- Round trips on every Palm generation ----------------------------------

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -28,6 +27,7 @@
 #include "src/core/ColumnTable.h"
 #include "src/core/SysSettings.h"
 #include "src/core/TransferEngine.h"
+#include "tests/support/TestFiles.h"
 #include "tools/datgen/DatGen.h"
 #include "tools/pdgen/PdGen.h"
 
@@ -64,12 +64,6 @@ public:
     std::vector<std::pair<int, int>> progress;
 };
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The Show... keys of the settings file, in column-table order (columns 2-26).
 const char* const kShowKeys[] = {
     "ShowFirstName",    "ShowLastName",    "ShowCompany",     "ShowTitle",      "ShowEmail",
@@ -83,17 +77,11 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/vw-engine-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-        m_ini = m_dir + "/corvane.ini";
         // No Palm Desktop, Wine registry or default address book of the
         // machine running the tests.
         setenv("WINEPREFIX", (m_dir + "/wine").c_str(), 1);
         setenv("XDG_DATA_HOME", (m_dir + "/xdg").c_str(), 1);
         SetIniFilePathOverride(m_ini.c_str());
-        m_palm = File("address.dat");
-        m_wab = File("book.wab");
         Set("DatFile", m_palm);
         Set("WabFile", m_wab);
     }
@@ -101,11 +89,9 @@ protected:
     {
         m_engine.reset();
         SetIniFilePathOverride(nullptr);
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
-    std::string File(const std::string& name) const { return m_dir + "/" + name; }
+    std::string File(const std::string& name) const { return m_tmp.File(name); }
 
     void Set(const char* pszKey, const std::string& value, const char* pszSection = "iSysVal")
     {
@@ -190,10 +176,11 @@ protected:
         return ticks;
     }
 
-    std::string m_dir;
-    std::string m_ini;
-    std::string m_palm;
-    std::string m_wab;
+    vwtest::TempDir m_tmp{"engine"};
+    const std::string m_dir = m_tmp.Path();
+    const std::string m_ini = m_tmp.File("corvane.ini");
+    const std::string m_palm = m_tmp.File("address.dat");
+    const std::string m_wab = m_tmp.File("book.wab");
     SysSettings m_settings{};
     RecordingSink m_sink;
     std::unique_ptr<TransferEngine> m_engine;
@@ -338,7 +325,7 @@ TEST_F(EngineTest, PopupSelectAllAndClearAllTickEveryRow)
 TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
 {
     Fixture({kAnn, kBob, kCid}, {kAnn});
-    const std::string palmBefore = ReadAll(m_palm);
+    const std::string palmBefore = vwtest::ReadFileText(m_palm);
     TransferEngine& engine = Start();
     EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, true, true}));
     engine.SetChecked(LIST_PALM, 0, true);   // the same one, ticked by the user
@@ -358,7 +345,7 @@ TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
     EXPECT_EQ(Ticks(LIST_WAB), (std::vector<bool>{false, false, false}));
     m_engine.reset();
     EXPECT_EQ(CountWab(m_wab), 3);
-    EXPECT_EQ(ReadAll(m_palm), palmBefore);
+    EXPECT_EQ(vwtest::ReadFileText(m_palm), palmBefore);
 }
 
 // Two Palm contacts sharing their key fields meet one new entry: the second
@@ -380,7 +367,7 @@ TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
 TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
 {
     Fixture({kAnn}, {kBob, kCid});
-    const std::string palmBefore = ReadAll(m_palm);
+    const std::string palmBefore = vwtest::ReadFileText(m_palm);
     TransferEngine& engine = Start();
     engine.ClearAll(LIST_WAB);
     const TransferResult result = engine.StartTransfer(SYNC_OE_TO_PALM);
@@ -390,7 +377,7 @@ TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
     EXPECT_EQ(m_sink.messages[0].caption, "Information");
     EXPECT_EQ(engine.GetRowCount(LIST_PALM), 1);
     m_engine.reset();
-    EXPECT_EQ(ReadAll(m_palm), palmBefore);
+    EXPECT_EQ(vwtest::ReadFileText(m_palm), palmBefore);
 }
 
 TEST_F(EngineTest, OutlookToPalmAddsAndReloads)
@@ -431,7 +418,7 @@ TEST_F(EngineTest, SynchronizeHandsEveryRowAndReportsTheirSum)
 TEST_F(EngineTest, SynchronizeWithBothListsEmptyIsAnError)
 {
     Fixture({}, {});
-    const std::string palmBefore = ReadAll(m_palm);
+    const std::string palmBefore = vwtest::ReadFileText(m_palm);
     TransferEngine& engine = Start();
     const TransferResult result = engine.StartTransfer(SYNC_BOTH);
     EXPECT_FALSE(result.bRan);
@@ -440,7 +427,7 @@ TEST_F(EngineTest, SynchronizeWithBothListsEmptyIsAnError)
     EXPECT_EQ(m_sink.messages[0].caption, "Error");
     EXPECT_EQ(m_sink.messages[0].icon, kIconInformation);
     m_engine.reset();
-    EXPECT_EQ(ReadAll(m_palm), palmBefore);
+    EXPECT_EQ(vwtest::ReadFileText(m_palm), palmBefore);
 }
 
 TEST_F(EngineTest, CustomMappingIsHandedOnlyWhenSyncCustomIsOn)
@@ -510,7 +497,7 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         m_engine.reset();
         UseRealWab();
         if (c.bBadBook) {
-            EXPECT_EQ(ReadAll(m_wab), "not an address book\n");
+            EXPECT_EQ(vwtest::ReadFileText(m_wab), "not an address book\n");
         }
     }
 }
@@ -590,7 +577,7 @@ TEST_F(EngineTest, ShutdownSavesTheSettingsOnceAndModeClicksAreKept)
     EXPECT_EQ(engine.InitialMode(), SYNC_PALM_TO_OE);
     EXPECT_EQ(m_settings.SyncMode, 7);
     EXPECT_TRUE(engine.Shutdown(true));
-    EXPECT_NE(ReadAll(m_ini).find("SyncMode=7"), std::string::npos);
+    EXPECT_NE(vwtest::ReadFileText(m_ini).find("SyncMode=7"), std::string::npos);
     EXPECT_EQ(engine.GetPalmInfo(), nullptr);
     EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);
 
@@ -603,10 +590,10 @@ TEST_F(EngineTest, ShutdownSavesTheSettingsOnceAndModeClicksAreKept)
     Set("SyncMode", "0");
     Start().ModeClicked(SYNC_OE_TO_PALM);
     m_engine.reset();   // destruction alone does not save
-    EXPECT_NE(ReadAll(m_ini).find("SyncMode=0"), std::string::npos);
+    EXPECT_NE(vwtest::ReadFileText(m_ini).find("SyncMode=0"), std::string::npos);
     Start().ModeClicked(SYNC_OE_TO_PALM);
     EXPECT_TRUE(m_engine->Shutdown(true));
-    EXPECT_NE(ReadAll(m_ini).find("SyncMode=2"), std::string::npos);
+    EXPECT_NE(vwtest::ReadFileText(m_ini).find("SyncMode=2"), std::string::npos);
 }
 
 } // namespace

@@ -1,11 +1,9 @@
 #include "src/core/SysSettings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -15,6 +13,7 @@
 #include "common/misc/AppFolder.h"
 #include "common/misc/CxDebugUtil.h"
 #include "platform/fsutil/FsUtil.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -22,10 +21,6 @@ class SysSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/vw-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        ini = dir + "/corvane.ini";
         SetIniFilePathOverride(ini.c_str());
         g_DebugUtil.SetFolder((dir + "/").c_str());
     }
@@ -34,20 +29,11 @@ protected:
         AtomicFile::SetFailAfterBytesForTest(-1);
         SetIniFilePathOverride(nullptr);
         g_DebugUtil.SetFolder("./");
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    static std::string ReadText(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
     }
     // The non-blank lines of the settings file.
     std::vector<std::string> Lines() const
     {
-        std::istringstream in(ReadText(ini));
+        std::istringstream in(vwtest::ReadFileText(ini));
         std::vector<std::string> lines;
         std::string line;
         while (std::getline(in, line)) {
@@ -56,8 +42,9 @@ protected:
         }
         return lines;
     }
-    std::string dir;
-    std::string ini;
+    vwtest::TempDir m_tmp{"settings"};
+    const std::string dir = m_tmp.Path();
+    const std::string ini = m_tmp.File("corvane.ini");
 };
 
 TEST_F(SysSettingsTest, FirstRunGivesDefaultsAndWritesAllKeysInOrder)
@@ -142,13 +129,13 @@ TEST_F(SysSettingsTest, FailedSaveLeavesTheFileAndLogsAnError)
     settings.SyncMode = 1;
     AtomicFile::SetFailAfterBytesForTest(100);
     EXPECT_FALSE(settings.SaveSettings());
-    EXPECT_EQ(ReadText(ini), "[iSysVal]\nSyncMode=2\n");
+    EXPECT_EQ(vwtest::ReadFileText(ini), "[iSysVal]\nSyncMode=2\n");
 
     const std::string unwritable = dir + "/missing/folder/corvane.ini";
     SetIniFilePathOverride(unwritable.c_str());
     EXPECT_FALSE(settings.SaveSettings());
 
-    const std::string log = ReadText(dir + "/appdebug.log");
+    const std::string log = vwtest::ReadFileText(dir + "/appdebug.log");
     EXPECT_NE(log.find("[!!!] - Can not save settings: " + ini + "\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("[!!!] - Can not save settings: " + unwritable + "\r\n"), std::string::npos);
 }

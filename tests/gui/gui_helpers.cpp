@@ -1,10 +1,6 @@
 #include "gui_helpers.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include <QApplication>
@@ -45,8 +41,6 @@ private:
 
 [[maybe_unused]] ::testing::Environment* const g_pQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-constexpr const char* kEnvironment[] = {"WINEPREFIX", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "VARNWICK_INI"};
 
 } // namespace
 
@@ -105,19 +99,8 @@ bool FakeSeam::OpenUrl(const QUrl& url)
 
 void GuiTest::SetUp()
 {
-    char szTemplate[] = "/tmp/vw-gui-XXXXXX";
-    ASSERT_NE(mkdtemp(szTemplate), nullptr);
-    m_dir = szTemplate;
-    for (const char* pszName : kEnvironment) {
-        const char* pszValue = getenv(pszName);
-        m_savedEnv.emplace_back(pszName, pszValue != nullptr ? pszValue : "\x01");
-    }
-    setenv("WINEPREFIX", File("wine").c_str(), 1);
-    setenv("XDG_DATA_HOME", File("data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", File("config").c_str(), 1);
-    unsetenv("VARNWICK_INI");
     SetIniFilePathOverride(IniPath().c_str());
-    g_DebugUtil.SetFolder((m_dir + "/").c_str());
+    g_DebugUtil.SetFolder((Dir() + "/").c_str());
     SetDialogSeam(&seam);
 }
 
@@ -126,14 +109,6 @@ void GuiTest::TearDown()
     SetDialogSeam(nullptr);
     SetIniFilePathOverride(nullptr);
     g_DebugUtil.SetFolder("./");
-    for (const auto& [name, value] : m_savedEnv) {
-        if (value == "\x01")
-            unsetenv(name.c_str());
-        else
-            setenv(name.c_str(), value.c_str(), 1);
-    }
-    std::error_code error;
-    std::filesystem::remove_all(m_dir, error);
 }
 
 void GuiTest::WriteIni(const std::vector<std::string>& keys, const std::string& strMore) const
@@ -193,12 +168,6 @@ bool WritePalmFile(const std::string& path, const std::vector<Contact>& contacts
         return false;
     }
     return datgen::WriteBytesToFile(path, datgen::BuildFile(description));
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WriteWabFile(const std::string& path, const std::vector<Contact>& contacts)

@@ -19,6 +19,8 @@
 #include <QWidget>
 
 #include "src/DialogSeam.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
 
 class TfmMain;
 
@@ -81,8 +83,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::string File(const std::string& name) const { return m_dir + "/" + name; }
-    const std::string& Dir() const { return m_dir; }
+    std::string File(const std::string& name) const { return m_dir.File(name); }
+    const std::string& Dir() const { return m_dir.Path(); }
     std::string IniPath() const { return File("corvane.ini"); }
 
     // Writes corvane.ini with section [iSysVal] holding these lines
@@ -97,14 +99,15 @@ protected:
     FakeSeam seam;
 
 private:
-    std::string m_dir;
-    std::vector<std::pair<std::string, std::string>> m_savedEnv;
+    vwtest::TempDir m_dir{"gui"};
+    vwtest::ScopedEnv m_winePrefix{"WINEPREFIX", File("wine").c_str()};
+    vwtest::ScopedEnv m_dataHome{"XDG_DATA_HOME", File("data").c_str()};
+    vwtest::ScopedEnv m_configHome{"XDG_CONFIG_HOME", File("config").c_str()};
+    vwtest::ScopedEnv m_iniVariable{"VARNWICK_INI", nullptr};
 };
 
 // An extended Palm address.dat holding the contacts. False on failure.
 bool WritePalmFile(const std::string& path, const std::vector<Contact>& contacts);
-// The bytes of a file ("" when it cannot be read).
-std::string ReadFile(const std::string& path);
 
 // An address book at path holding the contacts (created when missing).
 bool WriteWabFile(const std::string& path, const std::vector<Contact>& contacts);

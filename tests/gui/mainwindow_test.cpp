@@ -186,7 +186,7 @@ TEST_F(MainWindowTest, PalmToOutlookWithThreeTickedRowsOneOfThemTheSame)
 TEST_F(MainWindowTest, OutlookToPalmWithNothingTickedWritesNothing)
 {
     MakeSides(kPalmContacts, kWabContacts);
-    const std::string before = ReadFile(PalmPath());
+    const std::string before = vwtest::ReadFileText(PalmPath());
     auto pWindow = OpenMain();
     Find<QAction>(pWindow.get(), "pmiOEClear")->trigger();
     EXPECT_FALSE(IsTicked(Find<QTreeView>(pWindow.get(), "lvOE"), 2));
@@ -194,7 +194,7 @@ TEST_F(MainWindowTest, OutlookToPalmWithNothingTickedWritesNothing)
     Start(*pWindow, "rbtnO2P");
     EXPECT_EQ(MessageTexts(), QStringList{"Information: Please select Outlook Express contacts which you "
                                           "want to transfer to Palm Desktop."});
-    EXPECT_EQ(ReadFile(PalmPath()), before);
+    EXPECT_EQ(vwtest::ReadFileText(PalmPath()), before);
 }
 
 TEST_F(MainWindowTest, SynchronizeHandsOverEveryListedRow)
@@ -405,7 +405,7 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
     ASSERT_TRUE(WriteWabFile(File("data/varnwick/default.wab"), {kit}));
     folder.users = {{"Alice", "address", "address.dat", {}}, {"Bj\xC3\xB6rn", "address", "address.dat", {}}};
     for (size_t i = 0; i < 2; ++i) {
-        const std::string bytes = ReadFile(i == 0 ? alice : bob);
+        const std::string bytes = vwtest::ReadFileText(i == 0 ? alice : bob);
         folder.users[i].addressData.assign(bytes.begin(), bytes.end());
     }
     const std::string desktop = File("Palm");

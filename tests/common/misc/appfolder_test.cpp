@@ -10,6 +10,9 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
+
 namespace {
 
 TEST(AppFolderTest, IsTheExecutablesFolderWithATrailingSlash)
@@ -27,28 +30,11 @@ TEST(AppFolderTest, IsTheExecutablesFolderWithATrailingSlash)
 // Runs each case with a clean environment and restores it afterwards.
 class IniPathTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-inipath-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        Save("VARNWICK_INI", savedIni);
-        Save("XDG_CONFIG_HOME", savedXdg);
-        Save("HOME", savedHome);
-        unsetenv("VARNWICK_INI");
-        setenv("XDG_CONFIG_HOME", (dir + "/xdg").c_str(), 1);
-        setenv("HOME", (dir + "/home").c_str(), 1);
-        SetIniFilePathOverride(nullptr);
-    }
+    void SetUp() override { SetIniFilePathOverride(nullptr); }
     void TearDown() override
     {
         SetIniFilePathOverride(nullptr);
-        Restore("VARNWICK_INI", savedIni);
-        Restore("XDG_CONFIG_HOME", savedXdg);
-        Restore("HOME", savedHome);
         chmod((dir + "/readonly").c_str(), 0755);
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
     }
     std::string Resolve(const std::string& appFolder, bool forWriting = false) const
     {
@@ -56,20 +42,11 @@ protected:
         EXPECT_TRUE(GetIniFilePathIn(appFolder.c_str(), path, forWriting));
         return path;
     }
-    static void Save(const char* name, std::pair<bool, std::string>& slot)
-    {
-        const char* value = std::getenv(name);
-        slot = {value != nullptr, value != nullptr ? value : ""};
-    }
-    static void Restore(const char* name, const std::pair<bool, std::string>& slot)
-    {
-        if (slot.first)
-            setenv(name, slot.second.c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    std::string dir;
-    std::pair<bool, std::string> savedIni, savedXdg, savedHome;
+    vwtest::TempDir m_tmp{"inipath"};
+    const std::string dir = m_tmp.Path();
+    const vwtest::ScopedEnv m_iniVariable{"VARNWICK_INI", nullptr};
+    const vwtest::ScopedEnv m_configHome{"XDG_CONFIG_HOME", (dir + "/xdg").c_str()};
+    const vwtest::ScopedEnv m_home{"HOME", (dir + "/home").c_str()};
 };
 
 TEST_F(IniPathTest, WritableProgramFolderHoldsTheFile)

@@ -1,21 +1,17 @@
 #include "common/misc/CxFile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 TEST(CxFileTest, OpenWriteAndMeasure)
 {
-    char pattern[] = "/tmp/vw-cxfile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
-    const std::string path = dir + "/out.txt";
+    const vwtest::TempDir dir("cxfile");
+    const std::string path = dir.File("out.txt");
 
     CxFile file;
     EXPECT_FALSE(file.WriteLine("nothing open"));
@@ -35,14 +31,8 @@ TEST(CxFileTest, OpenWriteAndMeasure)
     EXPECT_TRUE(file.Close());
     EXPECT_FALSE(file.WriteLine("closed"));
 
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str(), "abc\r\n\r\n");
+    EXPECT_EQ(vwtest::ReadFileText(path), "abc\r\n\r\n");
     EXPECT_EQ(CxFile::GetFileLength(path.c_str()), 7);
-
-    std::string command = "rm -rf '" + dir + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
 } // namespace

@@ -1,21 +1,19 @@
 #include "common/misc/FileVersion.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
+#include "tests/support/TestFiles.h"
 #include "tools/pegen/PeBuilder.h"
 
 namespace {
 
 TEST(FileVersionTest, ReadsFourNumbersOrFourZeros)
 {
-    char pattern[] = "/tmp/vw-fileversion-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string versioned = std::string(pattern) + "/Palm.exe";
-    const std::string plain = std::string(pattern) + "/plain.exe";
+    const vwtest::TempDir dir("fileversion");
+    const std::string versioned = dir.File("Palm.exe");
+    const std::string plain = dir.File("plain.exe");
     ASSERT_TRUE(pegen::WriteBytes(versioned, pegen::BuildVersionedPe(6, 2, 1, 37)));
     ASSERT_TRUE(pegen::WriteBytes(plain, pegen::BuildUnversionedPe()));
 
@@ -31,9 +29,6 @@ TEST(FileVersionTest, ReadsFourNumbersOrFourZeros)
         EXPECT_FALSE(GetFileVersion(path, &major, &minor, &release, &build));
         EXPECT_EQ(major | minor | release | build, 0);
     }
-    std::remove(versioned.c_str());
-    std::remove(plain.c_str());
-    rmdir(pattern);
 }
 
 } // namespace

@@ -3,30 +3,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/misc/CxFile.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestTime.h"
 
 namespace {
 
-SYSTEMTIME At(int y, int mo, int d, int h, int mi, int s)
-{
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(y);
-    st.wMonth = static_cast<WORD>(mo);
-    st.wDay = static_cast<WORD>(d);
-    st.wHour = static_cast<WORD>(h);
-    st.wMinute = static_cast<WORD>(mi);
-    st.wSecond = static_cast<WORD>(s);
-    return st;
-}
-
 TEST(LogFormat, LinesReadAsSpecified)
 {
-    const SYSTEMTIME t = At(2024, 5, 7, 9, 8, 7);
+    const SYSTEMTIME t = vwtest::MakeSystemTime(2024, 5, 7, 9, 8, 7);
     const struct {
         int level;
         const char* source;
@@ -49,28 +37,11 @@ TEST(LogFormat, LinesReadAsSpecified)
 
 class LogFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-log-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        log.SetFolder((dir + "/").c_str());
-        path = dir + "/appdebug.log";
-    }
-    void TearDown() override
-    {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    std::string ReadLog() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-    std::string dir;
-    std::string path;
+    void SetUp() override { log.SetFolder((m_tmp.Path() + "/").c_str()); }
+    std::string ReadLog() const { return vwtest::ReadFileText(path); }
+
+    vwtest::TempDir m_tmp{"log"};
+    const std::string path = m_tmp.File("appdebug.log");
     CxDebugUtil log;
 };
 

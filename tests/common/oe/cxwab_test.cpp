@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +17,9 @@
 #include "common/oe/CxWab.h"
 #include "platform/wab/MapiTags.h"
 #include "platform/wab/WabLoader.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestTime.h"
 
 namespace {
 
@@ -29,21 +29,13 @@ using Props = std::vector<std::pair<ULONG, std::string>>;
 
 class CxWabTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-cxwab-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        book = dir + "/book.wab";
-        g_DebugUtil.SetFolder((dir + "/").c_str());
-    }
+    void SetUp() override { g_DebugUtil.SetFolder((dir + "/").c_str()); }
     void TearDown() override
     {
         UseRealWab();
         WabSetDllPath(nullptr);
         CxWab::SetCustomMapping(kNoMapping, CxWab::kCustomCount);
         g_DebugUtil.SetFolder("./");
-        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
 
     static std::unique_ptr<CommAddrRecord> Contact(const char* first, const char* last, const char* email)
@@ -114,18 +106,15 @@ protected:
             names.push_back(p->PR_DISPLAY_NAME);
         return names;
     }
-    static std::string ReadBytes(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
     // Everything of the book on disk: the database and its write-ahead log.
-    std::string BookState() const { return ReadBytes(book) + "|" + ReadBytes(book + "-wal"); }
+    std::string BookState() const
+    {
+        return vwtest::ReadFileText(book) + "|" + vwtest::ReadFileText(book + "-wal");
+    }
 
-    std::string dir;
-    std::string book;
+    vwtest::TempDir m_tmp{"cxwab"};
+    const std::string dir = m_tmp.Path();
+    std::string book = m_tmp.File("book.wab");
 };
 
 TEST_F(CxWabTest, ReadsContactsInTableOrderWithTheirNeutralCopies)
@@ -198,10 +187,7 @@ TEST_F(CxWabTest, AStoredBookReopensWithEveryPropertyIntact)
                                  std::string(static_cast<size_t>(GetFieldWidth(id)), '\xE4');
         SetTextField(pFull, id, text.c_str());
     }
-    SYSTEMTIME st = {};
-    st.wYear = 1970;
-    st.wMonth = 7;
-    st.wDay = 14;
+    const SYSTEMTIME st = vwtest::MakeSystemTime(1970, 7, 14);
     ASSERT_TRUE(SystemTimeToVariantTime(&st, &pFull->dtBirthday));
     pFull->dtAnniversary = 0.0;   // not set
 
@@ -449,9 +435,7 @@ TEST_F(CxWabTest, OpeningAgainReplacesTheEarlierBook)
 
 TEST_F(CxWabTest, AnEmptyPathOpensTheDefaultBook)
 {
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    const std::string savedValue = saved != nullptr ? saved : "";
-    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    const vwtest::ScopedEnv dataHome("XDG_DATA_HOME", (dir + "/data").c_str());
     {
         CxWab wab(nullptr);
         EXPECT_TRUE(wab.OpenAddressBook(""));
@@ -461,10 +445,6 @@ TEST_F(CxWabTest, AnEmptyPathOpensTheDefaultBook)
     CxWab wab(nullptr);
     EXPECT_TRUE(wab.OpenAddressBook(nullptr));
     EXPECT_EQ(Names(wab), std::vector<std::string>{"Ann Lee"});
-    if (saved != nullptr)
-        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-    else
-        unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

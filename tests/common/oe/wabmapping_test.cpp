@@ -13,6 +13,7 @@
 #include "common/oe/CxWab.h"
 #include "platform/oletime/OleTime.h"
 #include "platform/wab/MapiTags.h"
+#include "tests/support/TestTime.h"
 
 namespace {
 
@@ -44,11 +45,7 @@ protected:
     }
     static FILETIME FileTime(WORD year, WORD month, WORD day, WORD hour)
     {
-        SYSTEMTIME st = {};
-        st.wYear = year;
-        st.wMonth = month;
-        st.wDay = day;
-        st.wHour = hour;
+        const SYSTEMTIME st = vwtest::MakeSystemTime(year, month, day, hour);
         FILETIME ft = {};
         EXPECT_TRUE(SystemTimeToFileTime(&st, &ft));
         return ft;

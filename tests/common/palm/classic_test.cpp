@@ -20,37 +20,10 @@ using namespace datgen;
 
 namespace {
 
-class ClassicFileTest : public ::testing::Test {
+class ClassicFileTest : public DatFileTest {
 protected:
-    ClassicFileTest() : m_settings(m_dir), m_path(m_dir.File("address.dat")) {}
-
-    // A description in the form this program writes when saving to m_path.
-    DatDescription Normal() const
-    {
-        DatDescription desc;
-        desc.format = DatFormat::Classic;
-        desc.strStoredFileName = m_path;
-        return desc;
-    }
-
-    void WriteFile(const DatDescription& desc) const
-    {
-        ASSERT_TRUE(WriteBytesToFile(m_path, BuildClassicFile(desc)));
-    }
-
-    TempDir m_dir;
-    ScratchSettings m_settings;
-    std::string m_path;
+    ClassicFileTest() : DatFileTest(DatFormat::Classic) {}
 };
-
-std::string Repeat(const std::string& unit, size_t nLength)
-{
-    std::string s;
-    while (s.size() < nLength)
-        s += unit;
-    s.resize(nLength);
-    return s;
-}
 
 // A record with a distinct value in every one of the 30 fields.
 DatRecord EveryField()

@@ -1,72 +1,24 @@
-// Scratch folders, settings files and byte helpers shared by the tests of the
+// The fixture, settings files and byte helpers shared by the tests of the
 // classic and extended address.dat readers.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CxDebugUtil.h"
+#include "tests/support/TestFiles.h"
+#include "tools/datgen/DatGen.h"
 
 namespace dattest {
 
-using Bytes = std::vector<uint8_t>;
-
-// A fresh folder under /tmp, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        char szTemplate[] = "/tmp/vw-datrec-XXXXXX";
-        const char* pszMade = mkdtemp(szTemplate);
-        if (pszMade == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        else
-            m_path = pszMade;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-    // Names of the entries of the folder (no "." or "..").
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
-
-inline Bytes ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool WriteFileText(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out);
-}
+using vwtest::Bytes;
+using vwtest::ReadFileBytes;
+using vwtest::TempDir;
+using vwtest::WriteFileText;
 
 // Points corvane.ini at a file of the scratch folder (absent until written)
 // and the diagnostic log, with detail logging on, at the same folder; both
@@ -90,11 +42,7 @@ public:
     ScratchSettings& operator=(const ScratchSettings&) = delete;
 
     bool WriteIni(const std::string& text) const { return WriteFileText(m_iniPath, text); }
-    std::string ReadLog() const
-    {
-        const Bytes bytes = ReadFileBytes(m_logPath);
-        return std::string(bytes.begin(), bytes.end());
-    }
+    std::string ReadLog() const { return vwtest::ReadFileText(m_logPath); }
     const std::string& IniPath() const { return m_iniPath; }
     const std::string& LogPath() const { return m_logPath; }
 
@@ -102,6 +50,46 @@ private:
     std::string m_iniPath;
     std::string m_logPath;
 };
+
+// A scratch folder with the settings file and the log pointed into it, and
+// the path of the address.dat the tests load and save there.
+class DatFileTest : public ::testing::Test {
+protected:
+    explicit DatFileTest(datgen::DatFormat format)
+        : m_format(format), m_settings(m_dir), m_path(m_dir.File("address.dat"))
+    {
+    }
+
+    // A description in the form this program writes when saving to m_path.
+    datgen::DatDescription Normal() const
+    {
+        datgen::DatDescription desc;
+        desc.format = m_format;
+        desc.strStoredFileName = m_path;
+        desc.bProgramTypes = m_format == datgen::DatFormat::Extended;
+        return desc;
+    }
+
+    void WriteFile(const datgen::DatDescription& desc) const
+    {
+        ASSERT_TRUE(datgen::WriteBytesToFile(m_path, datgen::BuildFile(desc)));
+    }
+
+    const datgen::DatFormat m_format;
+    TempDir m_dir{"datrec"};
+    ScratchSettings m_settings;
+    std::string m_path;
+};
+
+// The unit repeated and cut to exactly nLength characters.
+inline std::string Repeat(const std::string& unit, size_t nLength)
+{
+    std::string s;
+    while (s.size() < nLength)
+        s += unit;
+    s.resize(nLength);
+    return s;
+}
 
 // Index of the first difference of two byte strings, or -1 when equal; for
 // readable failure messages.

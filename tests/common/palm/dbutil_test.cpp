@@ -2,24 +2,23 @@
 // Palm data-file base class.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/PmDBUtil.h"
 #include "platform/fsutil/FsUtil.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
+using vwtest::ReadFileBytes;
+using vwtest::TempDir;
+using vwtest::WriteFileBytes;
 
 // Little-endian byte builder for expected streams, written independently of
 // the class under test.
@@ -59,48 +58,6 @@ Bytes Written(Fn fn)
 void OpenOver(PmDBUtil& util, const Bytes& bytes)
 {
     ASSERT_TRUE(util.OpenBuffer(bytes.data(), bytes.size()));
-}
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char tmpl[] = "/tmp/vw-dbutil-XXXXXX";
-        m_path = mkdtemp(tmpl);
-    }
-    ~TempDir()
-    {
-        if (std::system(("rm -rf '" + m_path + "'").c_str()) != 0)
-            ADD_FAILURE() << "could not remove " << m_path;
-    }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        DIR* dir = opendir(m_path.c_str());
-        while (const dirent* e = readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.emplace_back(e->d_name);
-        }
-        closedir(dir);
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
-
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // ---- Counted text ----------------------------------------------------------
@@ -587,7 +544,7 @@ protected:
         AtomicFile::SetFailAfterBytesForTest(-1);
         g_DebugUtil.SetFolder("");
     }
-    TempDir dir;
+    TempDir dir{"dbutil"};
     std::string m_path;
 };
 
@@ -599,7 +556,7 @@ TEST_F(PmDBUtilFiles, OpenChecksPathModeAndExistence)
     EXPECT_FALSE(util.Open(nullptr, 0));
     EXPECT_FALSE(util.Open("", 0));
 
-    WriteFile(m_path, {1, 2, 3});
+    WriteFileBytes(m_path, {1, 2, 3});
     EXPECT_FALSE(util.Open(m_path.c_str(), 4));
     EXPECT_FALSE(util.Open(("/tmp/" + std::string(251, 'p')).c_str(), 0)) << "path cannot be kept whole";
 
@@ -615,7 +572,7 @@ TEST_F(PmDBUtilFiles, OpenChecksPathModeAndExistence)
 
 TEST_F(PmDBUtilFiles, LockedFileCannotBeOpenedAndIsReleasedOnClose)
 {
-    WriteFile(m_path, TestGenFile({1}));
+    WriteFileBytes(m_path, TestGenFile({1}));
     FileLock other;
     ASSERT_TRUE(other.Lock(m_path.c_str()));
     TestGen gen;
@@ -628,7 +585,7 @@ TEST_F(PmDBUtilFiles, LockedFileCannotBeOpenedAndIsReleasedOnClose)
 
 TEST_F(PmDBUtilFiles, LoadRunsStepsInOrderAndSaveReplacesTheWholeFile)
 {
-    WriteFile(m_path, TestGenFile({7, -8, 9}));
+    WriteFileBytes(m_path, TestGenFile({7, -8, 9}));
     TestGen gen;
     ASSERT_TRUE(gen.Load(m_path.c_str()));
     EXPECT_TRUE(gen.IsLoaded());
@@ -636,7 +593,7 @@ TEST_F(PmDBUtilFiles, LoadRunsStepsInOrderAndSaveReplacesTheWholeFile)
 
     gen.values = {42};   // shorter content: the file must end where it ends
     ASSERT_TRUE(gen.Save(m_path.c_str()));
-    EXPECT_EQ(ReadFile(m_path), TestGenFile({42}));
+    EXPECT_EQ(ReadFileBytes(m_path), TestGenFile({42}));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"address.dat"});
 }
 
@@ -644,7 +601,7 @@ TEST_F(PmDBUtilFiles, FailedLoadStopsAtTheFailingStepLogsAndNeverSaves)
 {
     Bytes bad = TestGenFile({1, 2});
     bad[0] ^= 0xFF;   // wrong magic
-    WriteFile(m_path, bad);
+    WriteFileBytes(m_path, bad);
     g_DebugUtil.SetDetail(false, 0);
     TestGen gen;
     EXPECT_FALSE(gen.Load(m_path.c_str()));
@@ -652,16 +609,16 @@ TEST_F(PmDBUtilFiles, FailedLoadStopsAtTheFailingStepLogsAndNeverSaves)
     EXPECT_TRUE(gen.HasLoadFailed());
     EXPECT_FALSE(gen.IsLoaded());
 
-    const Bytes log = ReadFile(g_DebugUtil.GetLogPath());
+    const Bytes log = ReadFileBytes(g_DebugUtil.GetLogPath());
     const std::string logText(log.begin(), log.end());
     EXPECT_NE(logText.find("Can not load Palm Desktop Contacts: " + m_path), std::string::npos);
     EXPECT_NE(logText.find("!!!"), std::string::npos);
 
     gen.values = {5};
     EXPECT_FALSE(gen.Save(m_path.c_str()));
-    EXPECT_EQ(ReadFile(m_path), bad);
+    EXPECT_EQ(ReadFileBytes(m_path), bad);
 
-    WriteFile(m_path, TestGenFile({3}));
+    WriteFileBytes(m_path, TestGenFile({3}));
     ASSERT_TRUE(gen.Load(m_path.c_str()));
     EXPECT_FALSE(gen.HasLoadFailed());
     EXPECT_TRUE(gen.Save(m_path.c_str())) << "a later good load allows saving again";
@@ -671,7 +628,7 @@ TEST_F(PmDBUtilFiles, TruncatedFileFailsTheLoadAtEveryCut)
 {
     const Bytes full = TestGenFile({1, 2, 3});
     for (size_t nCut = 0; nCut < full.size(); ++nCut) {
-        WriteFile(m_path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(nCut)));
+        WriteFileBytes(m_path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(nCut)));
         TestGen gen;
         EXPECT_FALSE(gen.Load(m_path.c_str())) << "cut at " << nCut;
     }
@@ -680,7 +637,7 @@ TEST_F(PmDBUtilFiles, TruncatedFileFailsTheLoadAtEveryCut)
 TEST_F(PmDBUtilFiles, SaveFailingHalfWayLeavesTheOriginalAndNoTemporaryFile)
 {
     const Bytes original = TestGenFile({1, 2, 3, 4, 5, 6});
-    WriteFile(m_path, original);
+    WriteFileBytes(m_path, original);
     chmod(m_path.c_str(), 0640);
     TestGen gen;
     ASSERT_TRUE(gen.Load(m_path.c_str()));
@@ -690,13 +647,13 @@ TEST_F(PmDBUtilFiles, SaveFailingHalfWayLeavesTheOriginalAndNoTemporaryFile)
     PmDBUtil::SetFailWritesAfterBytesForTest(40);
     EXPECT_FALSE(gen.Save(m_path.c_str()));
     PmDBUtil::SetFailWritesAfterBytesForTest(-1);
-    EXPECT_EQ(ReadFile(m_path), original);
+    EXPECT_EQ(ReadFileBytes(m_path), original);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"address.dat"});
 
     AtomicFile::SetFailAfterBytesForTest(40);
     EXPECT_FALSE(gen.Save(m_path.c_str()));
     AtomicFile::SetFailAfterBytesForTest(-1);
-    EXPECT_EQ(ReadFile(m_path), original);
+    EXPECT_EQ(ReadFileBytes(m_path), original);
     std::vector<std::string> entries = dir.Entries();
     EXPECT_EQ(entries, std::vector<std::string>{"address.dat"});
 
@@ -708,12 +665,12 @@ TEST_F(PmDBUtilFiles, SaveFailingHalfWayLeavesTheOriginalAndNoTemporaryFile)
 
 TEST_F(PmDBUtilFiles, WritesWithoutCommitLeaveTheFileUntouched)
 {
-    WriteFile(m_path, {9, 9, 9});
+    WriteFileBytes(m_path, {9, 9, 9});
     PmDBUtil util;
     ASSERT_TRUE(util.Open(m_path.c_str(), PmDBUtil::kModeReadWrite));
     EXPECT_TRUE(util.WriteInt32(1));
     util.Close();
-    EXPECT_EQ(ReadFile(m_path), (Bytes{9, 9, 9}));
+    EXPECT_EQ(ReadFileBytes(m_path), (Bytes{9, 9, 9}));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"address.dat"});
 
     const std::string created = dir.File("new.dat");
@@ -721,7 +678,7 @@ TEST_F(PmDBUtilFiles, WritesWithoutCommitLeaveTheFileUntouched)
     EXPECT_TRUE(util.WriteInt16(0x4241));
     EXPECT_TRUE(util.Commit());
     util.Close();
-    EXPECT_EQ(ReadFile(created), (Bytes{0x41, 0x42}));
+    EXPECT_EQ(ReadFileBytes(created), (Bytes{0x41, 0x42}));
 }
 
 }  // namespace

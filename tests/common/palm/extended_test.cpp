@@ -26,38 +26,10 @@ namespace {
 constexpr size_t kHeaderAt = 24 + 4;
 constexpr size_t kStoredNameAt = kHeaderAt + 24;
 
-class ExtendedFileTest : public ::testing::Test {
+class ExtendedFileTest : public DatFileTest {
 protected:
-    ExtendedFileTest() : m_settings(m_dir), m_path(m_dir.File("address.dat")) {}
-
-    // A description in the form this program writes when saving to m_path.
-    DatDescription Normal() const
-    {
-        DatDescription desc;
-        desc.format = DatFormat::Extended;
-        desc.strStoredFileName = m_path;
-        desc.bProgramTypes = true;
-        return desc;
-    }
-
-    void WriteFile(const DatDescription& desc) const
-    {
-        ASSERT_TRUE(WriteBytesToFile(m_path, BuildExtendedFile(desc)));
-    }
-
-    TempDir m_dir;
-    ScratchSettings m_settings;
-    std::string m_path;
+    ExtendedFileTest() : DatFileTest(DatFormat::Extended) {}
 };
-
-std::string Repeat(const std::string& unit, size_t nLength)
-{
-    std::string s;
-    while (s.size() < nLength)
-        s += unit;
-    s.resize(nLength);
-    return s;
-}
 
 DatBinary Item(int32_t nType, uint32_t nCount, int32_t nA, int32_t nB, uint32_t nSize, std::string bytes)
 {

@@ -3,15 +3,9 @@
 // again, and what comes back is compared field by field with what was sent.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,11 +23,10 @@
 #include "common/palm/PmDesktop.h"
 #include "common/palm/PmLibraries.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/TestFiles.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
 #include "tools/pdgen/PdGen.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,32 +37,15 @@ constexpr double kJan1st2000 = 36526.0;     // OLE Automation day of 1 January 2
 // never come from the machine running the tests.
 class FacadeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/vw-facade-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-        m_ini = m_dir + "/corvane.ini";
-        SetIniFilePathOverride(m_ini.c_str());
-    }
-    void TearDown() override
-    {
-        SetIniFilePathOverride(nullptr);
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void SetUp() override { SetIniFilePathOverride(m_ini.c_str()); }
+    void TearDown() override { SetIniFilePathOverride(nullptr); }
 
-    std::string File(const std::string& name) const { return m_dir + "/" + name; }
+    std::string File(const std::string& name) const { return m_tmp.File(name); }
 
-    std::string m_dir;
-    std::string m_ini;
+    vwtest::TempDir m_tmp{"facade"};
+    const std::string m_dir = m_tmp.Path();
+    const std::string m_ini = m_tmp.File("corvane.ini");
 };
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 CommAddrRecord Contact(const char* pszFirst, const char* pszLast, const char* pszEmail = "")
 {
@@ -203,7 +179,7 @@ TEST_F(FacadeTest, ConstructionLogsTheVersion)
     }
     g_DebugUtil.SetDetail(false, 0);
     g_DebugUtil.SetFolder(nullptr);
-    EXPECT_NE(ReadAll(File("appdebug.log")).find("Palm Desktop Version: 40102"), std::string::npos);
+    EXPECT_NE(vwtest::ReadFileText(File("appdebug.log")).find("Palm Desktop Version: 40102"), std::string::npos);
 }
 
 TEST_F(FacadeTest, UserFilePathFollowsTheInstalledGeneration)
@@ -248,7 +224,7 @@ TEST_F(FacadeTest, LoadingChoosesTheReaderByExtensionAndContent)
     ASSERT_TRUE(datgen::WriteBytesToFile(classicPath, datgen::BuildFile(classicFile)));
     const std::string textPath = File("address.txt");
     ASSERT_TRUE(datgen::WriteBytesToFile(textPath, datgen::BuildFile(classicFile)));
-    const std::string before = ReadAll(textPath);
+    const std::string before = vwtest::ReadFileText(textPath);
 
     PmAddrInfo info(40102);
     ASSERT_TRUE(info.LoadContacts(classicPath.c_str()));   // extended reader fails, classic loads
@@ -262,7 +238,7 @@ TEST_F(FacadeTest, LoadingChoosesTheReaderByExtensionAndContent)
     CommAddrRecord rec = Contact("New", "One");
     EXPECT_FALSE(info.AddOrUpdate(&rec));
     EXPECT_FALSE(info.SaveContacts());
-    EXPECT_EQ(ReadAll(textPath), before);
+    EXPECT_EQ(vwtest::ReadFileText(textPath), before);
 
     EXPECT_FALSE(info.LoadContacts(""));
     EXPECT_FALSE(info.LoadContacts(File("missing.dat").c_str()));

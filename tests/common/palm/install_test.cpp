@@ -14,6 +14,7 @@
 #include "common/palm/PmLibraries.h"
 #include "platform/fsutil/FsUtil.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/TestFiles.h"
 #include "tools/pdgen/PdGen.h"
 
 namespace fs = std::filesystem;
@@ -28,11 +29,6 @@ class PalmInstall : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/vw-install-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-        m_prefix = m_dir + "/wine";
-        m_ini = m_dir + "/corvane.ini";
         fs::create_directories(m_prefix);
         setenv("WINEPREFIX", m_prefix.c_str(), 1);
         SetIniFilePathOverride(m_ini.c_str());
@@ -42,8 +38,6 @@ protected:
         UnloadDesktopLibraries(PD_LIB_ALL);
         SetIniFilePathOverride(nullptr);
         unsetenv("WINEPREFIX");
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     void SetOverride(const std::string& folder)
@@ -51,9 +45,10 @@ protected:
         ASSERT_TRUE(WritePrivateProfileStringA("Path", "PDPath", folder.c_str(), m_ini.c_str()));
     }
 
-    std::string m_dir;
-    std::string m_prefix;
-    std::string m_ini;
+    vwtest::TempDir m_tmp{"install"};
+    const std::string m_dir = m_tmp.Path();
+    const std::string m_prefix = m_dir + "/wine";
+    const std::string m_ini = m_dir + "/corvane.ini";
 };
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)

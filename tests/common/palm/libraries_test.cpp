@@ -11,6 +11,7 @@
 #include "common/palm/PalmUser.h"
 #include "common/palm/PmLibraries.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/TestFiles.h"
 #include "tools/pdgen/PdGen.h"
 
 namespace fs = std::filesystem;
@@ -22,12 +23,7 @@ class DesktopLibraries : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/vw-libraries-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-        m_palm = m_dir + "/Palm";
-        m_ini = m_dir + "/corvane.ini";
-        setenv("WINEPREFIX", (m_dir + "/wine").c_str(), 1);
+        setenv("WINEPREFIX", m_tmp.File("wine").c_str(), 1);
         SetIniFilePathOverride(m_ini.c_str());
     }
     void TearDown() override
@@ -35,8 +31,6 @@ protected:
         UnloadDesktopLibraries(PD_LIB_ALL);
         SetIniFilePathOverride(nullptr);
         unsetenv("WINEPREFIX");
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     void MakePalm(unsigned libraryMask, int userCount)
@@ -77,9 +71,9 @@ protected:
         EXPECT_EQ(size, 16);
     }
 
-    std::string m_dir;
-    std::string m_palm;
-    std::string m_ini;
+    vwtest::TempDir m_tmp{"libraries"};
+    const std::string m_palm = m_tmp.File("Palm");
+    const std::string m_ini = m_tmp.File("corvane.ini");
 };
 
 } // namespace

@@ -1,12 +1,11 @@
 #include "platform/codepage/CodePage.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -68,9 +67,8 @@ TEST_F(CodePageTest, UnconvertibleAndMalformedInputBecomesQuestionMarks)
 
 TEST_F(CodePageTest, CodePageComesFromTheSettingsFile)
 {
-    char pattern[] = "/tmp/vw-codepage-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string ini = std::string(pattern) + "/corvane.ini";
+    const vwtest::TempDir dir("codepage");
+    const std::string ini = dir.File("corvane.ini");
 
     std::ofstream(ini) << "[CodePage]\nAnsi=CP1251\n";
     EXPECT_TRUE(LoadAnsiCodePageSetting(ini.c_str()));
@@ -82,9 +80,6 @@ TEST_F(CodePageTest, CodePageComesFromTheSettingsFile)
     EXPECT_EQ(GetAnsiCodePage(), "CP1251");
     EXPECT_FALSE(SetAnsiCodePage(""));
     EXPECT_FALSE(SetAnsiCodePage(nullptr));
-
-    std::remove(ini.c_str());
-    rmdir(pattern);
 }
 
 TEST_F(CodePageTest, MultiByteCodePagesGoThroughIconv)

@@ -3,35 +3,22 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/jetdb/JetConnection.h"
 #include "platform/jetdb/JetQuery.h"
 #include "platform/jetdb/JetValue.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 class JetDbTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/vw-jetdb-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-    }
-    void TearDown() override
-    {
-        m_conn.Close();
-        std::string cmd = "rm -rf '" + m_dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
-    std::string PathOf(const char* name) const { return m_dir + "/" + name; }
+    void TearDown() override { m_conn.Close(); }
+    std::string PathOf(const char* name) const { return m_dir.File(name); }
 
     // A database made with SQLite directly, holding one table.
     std::string MakeDb(const char* sql)
@@ -48,13 +35,8 @@ protected:
         m_conn.SetConnectionString(("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + "\"").c_str());
         return m_conn.Open();
     }
-    static std::string ReadFile(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
 
-    std::string m_dir;
+    vwtest::TempDir m_dir{"jetdb"};
     JetConnection m_conn;
 };
 
@@ -80,7 +62,7 @@ TEST_F(JetDbTest, OpensOnlyExistingDatabaseFilesAndLeavesOthersAlone)
         EXPECT_FALSE(Connect(path)) << c.name;
         EXPECT_FALSE(m_conn.IsOpen()) << c.name;
         EXPECT_FALSE(m_conn.GetLastError().empty()) << c.name;
-        EXPECT_EQ(ReadFile(path), c.content) << c.name;
+        EXPECT_EQ(vwtest::ReadFileText(path), c.content) << c.name;
         EXPECT_NE(stat((path + "-journal").c_str(), &st), 0) << c.name;
     }
 

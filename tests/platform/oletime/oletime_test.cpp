@@ -6,20 +6,11 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/support/TestTime.h"
+
 namespace {
 
-SYSTEMTIME Make(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
-{
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(y);
-    st.wMonth = static_cast<WORD>(mo);
-    st.wDay = static_cast<WORD>(d);
-    st.wHour = static_cast<WORD>(h);
-    st.wMinute = static_cast<WORD>(mi);
-    st.wSecond = static_cast<WORD>(s);
-    st.wMilliseconds = static_cast<WORD>(ms);
-    return st;
-}
+using vwtest::MakeSystemTime;
 
 void ExpectTime(const SYSTEMTIME& st, int y, int mo, int d, int h, int mi, int s, int dow)
 {
@@ -41,17 +32,17 @@ struct DateCase {
 
 // Known OLE dates, both directions. 30 Dec 1899 was a Saturday.
 const DateCase kDates[] = {
-    {Make(1899, 12, 30), 0.0, 6},
-    {Make(1899, 12, 30, 6), 0.25, 6},
-    {Make(1899, 12, 29, 6), -1.25, 5},
-    {Make(1899, 12, 29), -1.0, 5},
-    {Make(1899, 12, 28, 18), -2.75, 4},
-    {Make(1900, 1, 1), 2.0, 1},
-    {Make(1900, 3, 1), 61.0, 4},
-    {Make(2000, 2, 29, 12), 36585.5, 2},
-    {Make(100, 1, 1), -657434.0, 5},
-    {Make(100, 1, 1, 12), -657434.5, 5},
-    {Make(9999, 12, 31, 12), 2958465.5, 5},
+    {MakeSystemTime(1899, 12, 30), 0.0, 6},
+    {MakeSystemTime(1899, 12, 30, 6), 0.25, 6},
+    {MakeSystemTime(1899, 12, 29, 6), -1.25, 5},
+    {MakeSystemTime(1899, 12, 29), -1.0, 5},
+    {MakeSystemTime(1899, 12, 28, 18), -2.75, 4},
+    {MakeSystemTime(1900, 1, 1), 2.0, 1},
+    {MakeSystemTime(1900, 3, 1), 61.0, 4},
+    {MakeSystemTime(2000, 2, 29, 12), 36585.5, 2},
+    {MakeSystemTime(100, 1, 1), -657434.0, 5},
+    {MakeSystemTime(100, 1, 1, 12), -657434.5, 5},
+    {MakeSystemTime(9999, 12, 31, 12), 2958465.5, 5},
 };
 
 TEST(OleDate, KnownDatesConvertBothWays)
@@ -70,7 +61,7 @@ TEST(OleDate, KnownDatesConvertBothWays)
 
 TEST(OleDate, MillisecondsAndDayOfWeekAreIgnored)
 {
-    SYSTEMTIME st = Make(2024, 5, 17, 8, 30, 15, 999);
+    SYSTEMTIME st = MakeSystemTime(2024, 5, 17, 8, 30, 15, 999);
     st.wDayOfWeek = 3;   // wrong on purpose
     double value = 0;
     ASSERT_TRUE(SystemTimeToVariantTime(&st, &value));
@@ -80,9 +71,10 @@ TEST(OleDate, MillisecondsAndDayOfWeekAreIgnored)
 TEST(OleDate, InvalidCalendarTimesFail)
 {
     const SYSTEMTIME bad[] = {
-        Make(99, 12, 31), Make(10000, 1, 1), Make(2000, 0, 1), Make(2000, 13, 1),
-        Make(2000, 1, 0), Make(2000, 4, 31), Make(1900, 2, 29), Make(2001, 2, 29),
-        Make(2000, 1, 1, 24), Make(2000, 1, 1, 0, 60), Make(2000, 1, 1, 0, 0, 60),
+        MakeSystemTime(99, 12, 31), MakeSystemTime(10000, 1, 1), MakeSystemTime(2000, 0, 1),
+        MakeSystemTime(2000, 13, 1), MakeSystemTime(2000, 1, 0), MakeSystemTime(2000, 4, 31),
+        MakeSystemTime(1900, 2, 29), MakeSystemTime(2001, 2, 29), MakeSystemTime(2000, 1, 1, 24),
+        MakeSystemTime(2000, 1, 1, 0, 60), MakeSystemTime(2000, 1, 1, 0, 0, 60),
     };
     for (const SYSTEMTIME& st : bad) {
         double value = 42.0;
@@ -100,7 +92,7 @@ TEST(OleDate, ValuesOutsideTheRangeFail)
                           std::numeric_limits<double>::infinity(),
                           -std::numeric_limits<double>::infinity()};
     for (double value : bad) {
-        SYSTEMTIME st = Make(1, 2, 3);
+        SYSTEMTIME st = MakeSystemTime(1, 2, 3);
         EXPECT_FALSE(VariantTimeToSystemTime(value, &st)) << value;
         EXPECT_EQ(st.wYear, 1);
     }
@@ -155,10 +147,10 @@ TEST(FileTime, KnownTimesConvertBothWays)
         SYSTEMTIME time;
         int dow;
     } const cases[] = {
-        {0, Make(1601, 1, 1), 1},
-        {116444736000000000ULL, Make(1970, 1, 1), 4},
-        {116444736000000000ULL + 10000000ULL * 86399 + 1230000, Make(1970, 1, 1, 23, 59, 59, 123), 4},
-        {125911584000000000ULL, Make(2000, 1, 1), 6},
+        {0, MakeSystemTime(1601, 1, 1), 1},
+        {116444736000000000ULL, MakeSystemTime(1970, 1, 1), 4},
+        {116444736000000000ULL + 10000000ULL * 86399 + 1230000, MakeSystemTime(1970, 1, 1, 23, 59, 59, 123), 4},
+        {125911584000000000ULL, MakeSystemTime(2000, 1, 1), 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ticks);
@@ -185,7 +177,8 @@ TEST(FileTime, OutOfRangeFails)
     SYSTEMTIME st{};
     EXPECT_FALSE(FileTimeToSystemTime(&tooLate, &st));
     FILETIME ft{};
-    const SYSTEMTIME bad[] = {Make(1600, 12, 31), Make(2001, 2, 29), Make(2000, 1, 1, 0, 0, 0, 1000)};
+    const SYSTEMTIME bad[] = {MakeSystemTime(1600, 12, 31), MakeSystemTime(2001, 2, 29),
+                              MakeSystemTime(2000, 1, 1, 0, 0, 0, 1000)};
     for (const SYSTEMTIME& b : bad)
         EXPECT_FALSE(SystemTimeToFileTime(&b, &ft));
 }

@@ -1,31 +1,19 @@
 #include "platform/pefile/PeVersion.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "tests/support/TestFiles.h"
 #include "tools/pegen/PeBuilder.h"
 
 namespace {
 
 class PeFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-pefile-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
         const std::string path = dir + "/" + name;
@@ -43,7 +31,8 @@ protected:
         return FindVersionBlock(copy.get(), bytes.size(), &block) &&
                ParseVersionBlock(block.data(), block.size(), info);
     }
-    std::string dir;
+    vwtest::TempDir m_tmp{"pefile"};
+    const std::string dir = m_tmp.Path();
 };
 
 TEST_F(PeFileTest, ReadsTheFixedVersionThroughTheWindowsCalls)

@@ -1,41 +1,20 @@
 #include "platform/profile/PrivateProfile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "platform/fsutil/FsUtil.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 class ProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-profile-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        file = dir + "/corvane.ini";
-    }
-    void TearDown() override
-    {
-        AtomicFile::SetFailAfterBytesForTest(-1);
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    void WriteText(const std::string& text) const { std::ofstream(file, std::ios::binary) << text; }
-    std::string ReadText() const
-    {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
+    void TearDown() override { AtomicFile::SetFailAfterBytesForTest(-1); }
+    void WriteText(const std::string& text) const { vwtest::WriteFileText(file, text); }
+    std::string ReadText() const { return vwtest::ReadFileText(file); }
     // The file's lines without blank ones: layout between sections is free.
     std::string ReadLines() const
     {
@@ -56,8 +35,9 @@ protected:
         EXPECT_EQ(length, std::string(buffer).size());
         return buffer;
     }
-    std::string dir;
-    std::string file;
+    vwtest::TempDir m_tmp{"profile"};
+    const std::string dir = m_tmp.Path();
+    const std::string file = m_tmp.File("corvane.ini");
 };
 
 TEST_F(ProfileTest, ReadsIntegersAsWindowsDoes)

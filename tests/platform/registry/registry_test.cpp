@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/registry/Registry.h"
 #include "platform/registry/WinePath.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -18,24 +17,12 @@ namespace {
 // A scratch Wine prefix; WINEPREFIX points at it while the test runs.
 class WinePrefixTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/vw-registry-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_prefix = templ;
-        setenv("WINEPREFIX", m_prefix.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        unsetenv("WINEPREFIX");
-        std::error_code ec;
-        fs::remove_all(m_prefix, ec);
-    }
+    void SetUp() override { setenv("WINEPREFIX", m_prefix.c_str(), 1); }
+    void TearDown() override { unsetenv("WINEPREFIX"); }
 
     void Write(const std::string& name, const std::string& text)
     {
-        std::ofstream out(m_prefix + "/" + name, std::ios::binary);
-        out << text;
+        vwtest::WriteFileText(m_tmp.File(name), text);
     }
 
     // Reads a value of HKCU\<key> as the bytes RegQueryValueExA delivers.
@@ -56,7 +43,8 @@ protected:
         return rc == ERROR_SUCCESS;
     }
 
-    std::string m_prefix;
+    vwtest::TempDir m_tmp{"registry"};
+    const std::string m_prefix = m_tmp.Path();
 };
 
 const char kUserReg[] =

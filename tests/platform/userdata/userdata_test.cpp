@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -10,6 +8,7 @@
 #include "platform/userdata/DesktopModule.h"
 #include "platform/userdata/HotSyncUsers.h"
 #include "platform/userdata/UserData.h"
+#include "tests/support/TestFiles.h"
 #include "tools/pdgen/PdGen.h"
 
 namespace fs = std::filesystem;
@@ -18,18 +17,6 @@ namespace {
 
 class UserFolders : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/vw-userdata-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_root = std::string(templ) + "/";
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-    }
-
     // Users as a Windows copy brings them, plus folders that are no users.
     void MakeMixedFolder(const std::string& root)
     {
@@ -45,7 +32,8 @@ protected:
         fs::create_directories(root + "Eve/address/address.dat");  // a folder, not a file
     }
 
-    std::string m_root;
+    vwtest::TempDir m_tmp{"userdata"};
+    const std::string m_root = m_tmp.Path() + "/";
 };
 
 std::vector<std::string> Folders(const std::vector<HotSyncUser>& users)

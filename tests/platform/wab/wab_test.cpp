@@ -1,21 +1,23 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "platform/wab/WabApi.h"
 #include "platform/wab/WabLoader.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
+
+using vwtest::PathExists;
+using vwtest::ReadFileText;
+using vwtest::WriteFileText;
 
 // Releases an interface at the end of a scope.
 template <class T>
@@ -31,47 +33,10 @@ struct Ref {
 
 class WabLibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vw-wab-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        g_DebugUtil.SetFolder((dir + "/").c_str());
-    }
-    void TearDown() override
-    {
-        g_DebugUtil.SetFolder("./");
-        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
-    }
+    void SetUp() override { g_DebugUtil.SetFolder((m_tmp.Path() + "/").c_str()); }
+    void TearDown() override { g_DebugUtil.SetFolder("./"); }
 
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-    static void WriteBytes(const std::string& path, const std::string& bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadBytes(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-    static bool Exists(const std::string& path)
-    {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0;
-    }
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        DIR* d = opendir(dir.c_str());
-        while (const dirent* e = readdir(d)) {
-            if (e->d_name[0] != '.')
-                names.push_back(e->d_name);
-        }
-        closedir(d);
-        return names;
-    }
+    std::string Path(const std::string& name) const { return m_tmp.File(name); }
 
     // Opens the book at path; returns the status of WABOpen.
     static HRESULT Open(const std::string& path, Ref<IAddrBook>& book, Ref<IWABObject>& object)
@@ -155,7 +120,7 @@ protected:
         return value;
     }
 
-    std::string dir;
+    vwtest::TempDir m_tmp{"wab"};
 };
 
 TEST_F(WabLibraryTest, ForeignFilesAreRefusedAndNeverTouched)
@@ -188,8 +153,8 @@ TEST_F(WabLibraryTest, ForeignFilesAreRefusedAndNeverTouched)
         SCOPED_TRACE(c.name);
         const std::string path = Path(c.name);
         if (!c.content.empty())
-            WriteBytes(path, c.content);
-        const std::string before = ReadBytes(path);
+            WriteFileText(path, c.content);
+        const std::string before = ReadFileText(path);
         std::remove(g_DebugUtil.GetLogPath().c_str());
 
         Ref<IAddrBook> book;
@@ -197,10 +162,10 @@ TEST_F(WabLibraryTest, ForeignFilesAreRefusedAndNeverTouched)
         EXPECT_EQ(Open(path, book, object), MAPI_E_NOT_A_BOOK);
         EXPECT_EQ(book.p, nullptr);
         EXPECT_EQ(object.p, nullptr);
-        EXPECT_EQ(ReadBytes(path), before);
-        EXPECT_FALSE(Exists(path + "-wal"));
-        EXPECT_FALSE(Exists(path + "-journal"));
-        const std::string log = ReadBytes(g_DebugUtil.GetLogPath());
+        EXPECT_EQ(ReadFileText(path), before);
+        EXPECT_FALSE(PathExists(path + "-wal"));
+        EXPECT_FALSE(PathExists(path + "-journal"));
+        const std::string log = ReadFileText(g_DebugUtil.GetLogPath());
         EXPECT_NE(log.find("!!!"), std::string::npos);
         EXPECT_NE(log.find(c.name), std::string::npos);
     }
@@ -212,7 +177,7 @@ TEST_F(WabLibraryTest, MissingAndEmptyFilesBecomeNewBooks)
         SCOPED_TRACE(name);
         const std::string path = Path(name);
         if (std::strcmp(name, "empty.wab") == 0)
-            WriteBytes(path, "");
+            WriteFileText(path, "");
         {
             Ref<IAddrBook> book;
             Ref<IWABObject> object;
@@ -222,7 +187,7 @@ TEST_F(WabLibraryTest, MissingAndEmptyFilesBecomeNewBooks)
             EXPECT_TRUE(Rows(container.p, object.p).empty());
         }
         // Recognisable from its header, and opens again.
-        const std::string header = ReadBytes(path).substr(0, 100);
+        const std::string header = ReadFileText(path).substr(0, 100);
         EXPECT_EQ(header.compare(0, 16, std::string("SQLite format 3\0", 16)), 0);
         EXPECT_EQ(header.substr(68, 4), "VWAB");
         Ref<IAddrBook> book;
@@ -234,14 +199,12 @@ TEST_F(WabLibraryTest, MissingAndEmptyFilesBecomeNewBooks)
     Ref<IAddrBook> book;
     Ref<IWABObject> object;
     EXPECT_EQ(Open(Path("no/such/folder/book.wab"), book, object), MAPI_E_CALL_FAILED);
-    EXPECT_FALSE(Exists(Path("no")));
+    EXPECT_FALSE(PathExists(Path("no")));
 }
 
 TEST_F(WabLibraryTest, DefaultBookLivesInTheDataFolder)
 {
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    const std::string savedValue = saved != nullptr ? saved : "";
-    setenv("XDG_DATA_HOME", Path("data").c_str(), 1);
+    const vwtest::ScopedEnv dataHome("XDG_DATA_HOME", Path("data").c_str());
     {
         Ref<IAddrBook> book;
         Ref<IWABObject> object;
@@ -249,11 +212,7 @@ TEST_F(WabLibraryTest, DefaultBookLivesInTheDataFolder)
         wp.cbSize = sizeof wp;
         EXPECT_EQ(WABOpen(&book.p, &object.p, &wp, 0), hrSuccess);
     }
-    EXPECT_TRUE(Exists(Path("data/varnwick/default.wab")));
-    if (saved != nullptr)
-        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-    else
-        unsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(PathExists(Path("data/varnwick/default.wab")));
 }
 
 TEST_F(WabLibraryTest, PropertiesSurviveReopeningByteForByte)
