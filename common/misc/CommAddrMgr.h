@@ -143,6 +143,7 @@ public:
 
 private:
     struct MatchIndex;   // positions of the stored copies by hashes of their fields
+    struct CopyStore;    // the memory the stored copies live in
 
     // The index brought up to date with every stored copy; false when memory
     // ran out (the index is then dropped and Classify walks the set).
@@ -156,6 +157,7 @@ private:
     int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
 
     std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
+    std::unique_ptr<CopyStore> m_pCopies;            // their memory; null until the first AddCopy
     uint32_t m_nCursor;                              // position of the cursor
     std::unique_ptr<MatchIndex> m_pIndex;            // null until the first Classify
     int32_t m_nKeyFields[COMM_MAX_MATCH_FIELDS];

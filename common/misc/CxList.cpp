@@ -66,9 +66,20 @@ void* CxList::GetByIndex(uint32_t nIndex)
 
     assert(m_pCurr->nIndex==m_nFindIndex);
 
-    // The direction is fixed once, from where the cursor stands now.
-    const bool bForward = nIndex > m_nFindIndex;
+    // The walk starts from the nearest of the cursor, the head and the tail
+    // (it ends on the same element from any of them), so a jump across a
+    // long list costs at most half its length. The direction is fixed once.
     CxListNode* pNode = m_pCurr;
+    uint32_t nStart = m_nFindIndex;
+    const uint32_t nFromCursor = nIndex > m_nFindIndex ? nIndex - m_nFindIndex : m_nFindIndex - nIndex;
+    if (nIndex < nFromCursor) {
+        pNode = m_pHead;
+        nStart = 0;
+    } else if (m_nCount - 1 - nIndex < nFromCursor) {
+        pNode = m_pTail;
+        nStart = m_nCount - 1;
+    }
+    const bool bForward = nIndex > nStart;
     while (pNode != nullptr && pNode->nIndex != nIndex)
         pNode = bForward ? pNode->pNext : pNode->pPrev;
     if (pNode == nullptr)

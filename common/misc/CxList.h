@@ -46,7 +46,8 @@ public:
 
     // Moves the cursor to the element with index nIndex and returns it.
     // Returns null, leaving the cursor where it is, when nIndex is not below
-    // GetCount(). Costs the distance from the cursor.
+    // GetCount(). Costs the distance from the cursor, the head or the tail,
+    // whichever is nearest.
     void* GetByIndex(uint32_t nIndex);
 
     // Number of elements; also the index the next appended element receives.

@@ -38,14 +38,15 @@ bool CxWabFolder::AddEntry(WabRecord* pRecord)
     CopyTextField(pRecord->szFolderName, kFolderNameCut + 1, m_szName);
     m_pRecords->AddTail(pRecord);
 
-    auto pComm = std::make_unique<CommAddrRecord>();
-    ZeroCommRecord(pComm.get());
-    CxWab::ConvertToComm(pRecord, pComm.get());
-    pComm->pAttached = pRecord;
-    pComm->nAttachedLen = sizeof(WabRecord);
-    pComm->nSourceType = CST_WAB;
+    // The set keeps a copy: the record itself lives only for this call.
+    CommAddrRecord comm;
+    ZeroCommRecord(&comm);
+    CxWab::ConvertToComm(pRecord, &comm);
+    comm.pAttached = pRecord;
+    comm.nAttachedLen = sizeof(WabRecord);
+    comm.nSourceType = CST_WAB;
     if (m_pWab != nullptr && m_pWab->GetNeutralSet() != nullptr)
-        m_pWab->GetNeutralSet()->AddCopy(pComm.get());
+        m_pWab->GetNeutralSet()->AddCopy(&comm);
     return true;
 }
 

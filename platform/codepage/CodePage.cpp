@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,11 @@ struct CodePage {
     bool singleByte = true;
     char32_t toUnicode[256] = {};
     std::unordered_map<char32_t, unsigned char> fromUnicode;
+    // fromUnicode for the characters below 256, as a table: the byte of
+    // character c, or -1 when no byte stands for it.
+    int16_t fromLow[256] = {};
+    // Every byte below 0x80 stands for the character of its own number.
+    bool asciiSame = false;
 
     void BuildReverse()
     {
@@ -43,6 +49,22 @@ struct CodePage {
             if (toUnicode[b] == static_cast<char32_t>(b))
                 fromUnicode[toUnicode[b]] = static_cast<unsigned char>(b);
         }
+        for (int c = 0; c < 256; ++c) {
+            const auto found = fromUnicode.find(static_cast<char32_t>(c));
+            fromLow[c] = found != fromUnicode.end() ? static_cast<int16_t>(found->second) : int16_t{-1};
+        }
+        asciiSame = true;
+        for (int b = 0; b < 0x80; ++b)
+            asciiSame = asciiSame && toUnicode[b] == static_cast<char32_t>(b);
+    }
+
+    // The byte of a character, '?' when the code page has none.
+    char ByteOf(char32_t c) const
+    {
+        if (c < 256)
+            return fromLow[c] >= 0 ? static_cast<char>(fromLow[c]) : '?';
+        const auto found = fromUnicode.find(c);
+        return found != fromUnicode.end() ? static_cast<char>(found->second) : '?';
     }
 };
 
@@ -131,6 +153,8 @@ std::shared_ptr<const CodePage> Current()
 
 std::u32string Decode(std::string_view ansi)
 {
+    if (ansi.empty())
+        return std::u32string();
     const auto page = Current();
     std::u32string chars;
     chars.reserve(ansi.size());
@@ -166,14 +190,14 @@ std::u32string Decode(std::string_view ansi)
 
 std::string Encode(const std::u32string& chars)
 {
+    if (chars.empty())
+        return std::string();
     const auto page = Current();
     std::string ansi;
     ansi.reserve(chars.size());
     if (page->singleByte) {
-        for (const char32_t c : chars) {
-            const auto found = page->fromUnicode.find(c);
-            ansi.push_back(found != page->fromUnicode.end() ? static_cast<char>(found->second) : '?');
-        }
+        for (const char32_t c : chars)
+            ansi.push_back(page->ByteOf(c));
         return ansi;
     }
     Iconv encoder(page->name.c_str(), "UTF-32LE");
@@ -268,6 +292,46 @@ std::u32string DecodeUtf16(std::u16string_view wide)
     return chars;
 }
 
+bool IsAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Appends one character as UTF-8.
+void AppendUtf8(std::string& utf8, char32_t c)
+{
+    if (c < 0x80) {
+        utf8.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        utf8.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        utf8.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Appends one character as UTF-16.
+void AppendUtf16(std::u16string& wide, char32_t c)
+{
+    if (c < 0x10000) {
+        wide.push_back(static_cast<char16_t>(c));
+    } else {
+        wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+}
+
 } // namespace
 
 bool SetAnsiCodePage(const char* pszName)
@@ -301,27 +365,24 @@ bool LoadAnsiCodePageSetting(const char* pszIniPath)
     return name[0] != '\0' && SetAnsiCodePage(name);
 }
 
+// A single-byte code page converts byte by byte in one pass; the others go
+// through the 32-bit form (and iconv).
 std::string AnsiToUtf8(std::string_view ansi)
 {
     std::string utf8;
+    if (ansi.empty())
+        return utf8;
+    const auto page = Current();
+    if (page->singleByte && page->asciiSame && IsAscii(ansi))
+        return std::string(ansi);   // the same bytes
     utf8.reserve(ansi.size());
-    for (const char32_t c : Decode(ansi)) {
-        if (c < 0x80) {
-            utf8.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            utf8.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            utf8.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+    if (page->singleByte) {
+        for (const char c : ansi)
+            AppendUtf8(utf8, page->toUnicode[static_cast<unsigned char>(c)]);
+        return utf8;
     }
+    for (const char32_t c : Decode(ansi))
+        AppendUtf8(utf8, c);
     return utf8;
 }
 
@@ -333,19 +394,42 @@ std::string Utf8ToAnsi(std::string_view utf8)
 std::u16string AnsiToWide(std::string_view ansi)
 {
     std::u16string wide;
+    if (ansi.empty())
+        return wide;
     wide.reserve(ansi.size());
-    for (const char32_t c : Decode(ansi)) {
-        if (c < 0x10000) {
-            wide.push_back(static_cast<char16_t>(c));
-        } else {
-            wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        }
+    const auto page = Current();
+    if (page->singleByte) {
+        for (const char c : ansi)
+            AppendUtf16(wide, page->toUnicode[static_cast<unsigned char>(c)]);
+        return wide;
     }
+    for (const char32_t c : Decode(ansi))
+        AppendUtf16(wide, c);
     return wide;
 }
 
 std::string WideToAnsi(std::u16string_view wide)
 {
-    return Encode(DecodeUtf16(wide));
+    if (wide.empty())
+        return std::string();
+    const auto page = Current();
+    if (!page->singleByte)
+        return Encode(DecodeUtf16(wide));
+    // DecodeUtf16 and Encode in one pass.
+    std::string ansi;
+    ansi.reserve(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const char16_t unit = wide[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            ansi.push_back(page->ByteOf(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                                        (static_cast<char32_t>(wide[i + 1]) - 0xDC00)));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            ansi.push_back(page->ByteOf(kReplacement));
+        } else {
+            ansi.push_back(page->ByteOf(unit));
+        }
+    }
+    return ansi;
 }

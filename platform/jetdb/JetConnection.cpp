@@ -143,8 +143,10 @@ bool JetConnection::Open()
         return false;
 
     sqlite3* pDb = nullptr;
-    // SQLITE_OPEN_READWRITE without SQLITE_OPEN_CREATE: an existing file only.
-    const int rc = sqlite3_open_v2(path.c_str(), &pDb, SQLITE_OPEN_READWRITE, nullptr);
+    // SQLITE_OPEN_READWRITE without SQLITE_OPEN_CREATE: an existing file
+    // only. One thread uses a connection, so SQLite need not lock around
+    // every call (SQLITE_OPEN_NOMUTEX).
+    const int rc = sqlite3_open_v2(path.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         m_lastError = pDb != nullptr ? sqlite3_errmsg(pDb) : sqlite3_errstr(rc);
         sqlite3_close_v2(pDb);
@@ -161,7 +163,51 @@ bool JetConnection::Open()
         return false;
     }
     m_pDb = pDb;
+    UseWriteAheadLog();
     return true;
+}
+
+// Every statement is a transaction of its own, seen by every other reader of
+// the file as soon as it ends. With a rollback journal each such commit waits
+// for the disk two or three times; with SQLite's write-ahead log it waits for
+// none (the log is synced when it is copied back into the file), and the file
+// stays consistent whatever happens to the process. The file's own journal
+// mode is put back when the connection closes. A file that cannot take the
+// log (a read-only folder, say) keeps its mode.
+void JetConnection::UseWriteAheadLog()
+{
+    m_restoreJournalMode.clear();
+    const std::string mode = JournalMode("PRAGMA journal_mode");
+    if (mode.empty())
+        return;
+    if (mode != "wal") {
+        if (JournalMode("PRAGMA journal_mode=WAL") != "wal")
+            return;
+        m_restoreJournalMode = mode;
+    }
+    sqlite3_exec(m_pDb, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    // The log is copied back when it reaches this many pages and when the
+    // connection closes: a page many statements write is copied once.
+    sqlite3_exec(m_pDb, "PRAGMA wal_autocheckpoint=8192", nullptr, nullptr, nullptr);
+}
+
+// Runs a journal_mode pragma and answers the mode it reports ("" on failure
+// or for an answer that is not a plain word).
+std::string JetConnection::JournalMode(const char* pszPragma)
+{
+    sqlite3_stmt* pStmt = nullptr;
+    std::string mode;
+    if (sqlite3_prepare_v2(m_pDb, pszPragma, -1, &pStmt, nullptr) == SQLITE_OK && sqlite3_step(pStmt) == SQLITE_ROW) {
+        const unsigned char* pszMode = sqlite3_column_text(pStmt, 0);
+        if (pszMode != nullptr)
+            mode = reinterpret_cast<const char*>(pszMode);
+    }
+    sqlite3_finalize(pStmt);
+    for (char c : mode) {
+        if (!std::islower(static_cast<unsigned char>(c)))
+            return std::string();
+    }
+    return mode;
 }
 
 void JetConnection::Close()
@@ -169,6 +215,15 @@ void JetConnection::Close()
     for (JetQuery* pQuery : m_queries)
         pQuery->Close();
     if (m_pDb != nullptr) {
+        // Copies the log back into the file and removes it; harmless when
+        // another connection still reads the file (the log then stays). This
+        // is the connection's own housekeeping, not a statement of its user:
+        // whatever traces the user's statements is told nothing more.
+        if (!m_restoreJournalMode.empty()) {
+            sqlite3_trace_v2(m_pDb, 0, nullptr, nullptr);
+            JournalMode(("PRAGMA journal_mode=" + m_restoreJournalMode).c_str());
+        }
+        m_restoreJournalMode.clear();
         sqlite3_close_v2(m_pDb);
         m_pDb = nullptr;
     }

@@ -8,6 +8,10 @@
 // writes to one that is something else.
 //
 // Queries bound to the connection (JetQuery) are closed when it closes.
+//
+// While open, the connection keeps the file in SQLite's write-ahead-log mode,
+// so that a statement's commit does not wait for the disk; the file's own
+// journal mode is restored when the connection closes.
 #pragma once
 
 #include <sqlite3.h>
@@ -55,9 +59,12 @@ private:
     friend class JetQuery;
     void Attach(JetQuery* pQuery);
     void Detach(JetQuery* pQuery);
+    void UseWriteAheadLog();
+    std::string JournalMode(const char* pszPragma);
 
     std::string m_connectionString;
     std::string m_lastError;
     sqlite3* m_pDb;
+    std::string m_restoreJournalMode;   // the file's own journal mode, while the log is used
     std::vector<JetQuery*> m_queries;   // bound queries, not owned
 };

@@ -56,6 +56,7 @@ void JetQuery::Close()
         sqlite3_finalize(m_pStmt);
         m_pStmt = nullptr;
     }
+    m_booleanColumns.clear();
     m_bEof = true;
 }
 
@@ -145,6 +146,19 @@ int JetQuery::FieldCount() const
 
 bool JetQuery::IsBooleanColumn(int nField) const
 {
+    // The declared types belong to the statement: read once per column.
+    if (m_booleanColumns.empty())
+        m_booleanColumns.assign(static_cast<size_t>(sqlite3_column_count(m_pStmt)), kColumnUnknown);
+    if (nField < 0 || static_cast<size_t>(nField) >= m_booleanColumns.size())
+        return false;
+    signed char& cKnown = m_booleanColumns[static_cast<size_t>(nField)];
+    if (cKnown == kColumnUnknown)
+        cKnown = DeclaredBoolean(nField) ? 1 : 0;
+    return cKnown == 1;
+}
+
+bool JetQuery::DeclaredBoolean(int nField) const
+{
     const char* pszType = sqlite3_column_decltype(m_pStmt, nField);
     if (pszType == nullptr)
         return false;
@@ -196,6 +210,23 @@ std::u16string_view JetQuery::FieldAsWideText(int nField) const
 {
     if (nField < 0 || nField >= FieldCount())
         return {};
+    // Most texts are plain ASCII: their 16-bit form is their bytes widened,
+    // made here without SQLite's conversion and its memory. Any other text
+    // is converted by SQLite.
+    const unsigned char* pUtf8 = sqlite3_column_text(m_pStmt, nField);
+    if (pUtf8 == nullptr)
+        return {};
+    const size_t nUtf8Bytes = static_cast<size_t>(sqlite3_column_bytes(m_pStmt, nField));
+    bool bAscii = true;
+    for (size_t i = 0; i < nUtf8Bytes && bAscii; ++i)
+        bAscii = pUtf8[i] < 0x80;
+    if (bAscii) {
+        if (m_wideTexts.size() <= static_cast<size_t>(nField))
+            m_wideTexts.resize(static_cast<size_t>(nField) + 1);
+        std::u16string& wide = m_wideTexts[static_cast<size_t>(nField)];
+        wide.assign(pUtf8, pUtf8 + nUtf8Bytes);
+        return wide;
+    }
     const void* pText = sqlite3_column_text16(m_pStmt, nField);
     if (pText == nullptr)
         return {};

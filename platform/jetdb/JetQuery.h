@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class JetConnection;
 
@@ -77,6 +78,9 @@ private:
     bool Prepare();
     bool Fail(const std::string& error);
     bool IsBooleanColumn(int nField) const;
+    bool DeclaredBoolean(int nField) const;
+
+    static constexpr signed char kColumnUnknown = -1;
 
     JetConnection* m_pConnection;   // not owned
     std::string m_sql;
@@ -85,4 +89,10 @@ private:
     int m_nRowsAffected;
     bool m_bEof;
     bool m_bFailed;
+    // Per result column of the prepared statement: 1 declared yes/no, 0 not,
+    // kColumnUnknown not looked at yet. Empty while nothing is prepared.
+    mutable std::vector<signed char> m_booleanColumns;
+    // The 16-bit texts FieldAsWideText made itself, by field, each valid
+    // until the field is asked for again (after the next move).
+    mutable std::vector<std::u16string> m_wideTexts;
 };

@@ -1,8 +1,11 @@
 // WABOpen and the objects of an open address book, over WabStore.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <new>
@@ -34,14 +37,14 @@ void FreeBlock(void* p)
 // Packs properties into one block: the SPropValue array followed by the
 // bytes of every text and binary value. A PT_ERROR property carries its
 // status code in nValue. Null when memory runs out.
-LPSPropValue PackProps(const std::vector<WabProp>& props)
+LPSPropValue PackProps(const std::vector<const WabProp*>& props)
 {
     size_t cbData = 0;
-    for (const WabProp& prop : props) {
-        if (PROP_TYPE(prop.ulTag) == PT_STRING8)
-            cbData += prop.bytes.size() + 1;
-        else if (PROP_TYPE(prop.ulTag) == PT_BINARY)
-            cbData += prop.bytes.size();
+    for (const WabProp* pProp : props) {
+        if (PROP_TYPE(pProp->ulTag) == PT_STRING8)
+            cbData += pProp->bytes.size() + 1;
+        else if (PROP_TYPE(pProp->ulTag) == PT_BINARY)
+            cbData += pProp->bytes.size();
     }
     const size_t cbArray = props.size() * sizeof(SPropValue);
     auto* pBlock = static_cast<unsigned char*>(AllocBlock(cbArray + cbData));
@@ -50,7 +53,7 @@ LPSPropValue PackProps(const std::vector<WabProp>& props)
     auto* lpProps = reinterpret_cast<LPSPropValue>(pBlock);
     unsigned char* pData = pBlock + cbArray;
     for (size_t i = 0; i < props.size(); ++i) {
-        const WabProp& prop = props[i];
+        const WabProp& prop = *props[i];
         SPropValue& value = lpProps[i];
         value.ulPropTag = prop.ulTag;
         switch (PROP_TYPE(prop.ulTag)) {
@@ -84,6 +87,15 @@ LPSPropValue PackProps(const std::vector<WabProp>& props)
     return lpProps;
 }
 
+LPSPropValue PackProps(const std::vector<WabProp>& props)
+{
+    std::vector<const WabProp*> pointers;
+    pointers.reserve(props.size());
+    for (const WabProp& prop : props)
+        pointers.push_back(&prop);
+    return PackProps(pointers);
+}
+
 WabProp BytesProp(ULONG ulTag, const std::string& bytes)
 {
     WabProp prop;
@@ -105,29 +117,34 @@ WabProp NotFoundProp(ULONG ulTag)
     return IntProp(CHANGE_PROP_TYPE(ulTag, PT_ERROR), MAPI_E_NOT_FOUND);
 }
 
-// Answers GetProps from a map of the object's properties: all of them in tag
-// order, or the requested ones with errors for those missing.
-HRESULT AnswerGetProps(const std::map<ULONG, WabProp>& props, LPSPropTagArray lpTags, ULONG* lpcValues,
+// Answers GetProps from an object's properties sorted by tag (one per tag):
+// all of them in tag order, or the requested ones with errors for those
+// missing.
+HRESULT AnswerGetProps(const std::vector<const WabProp*>& props, LPSPropTagArray lpTags, ULONG* lpcValues,
                        LPSPropValue* lppProps)
 {
     if (lpcValues == nullptr || lppProps == nullptr)
         return MAPI_E_INVALID_PARAMETER;
     *lpcValues = 0;
     *lppProps = nullptr;
-    std::vector<WabProp> answer;
     HRESULT hr = hrSuccess;
+    std::vector<const WabProp*> answer;
+    std::vector<WabProp> missing;   // the errors for tags not found
     if (lpTags == nullptr) {
-        for (const auto& entry : props)
-            answer.push_back(entry.second);
+        answer = props;
     } else {
         if (lpTags->cValues == 0)
             return MAPI_E_INVALID_PARAMETER;
+        missing.reserve(lpTags->cValues);   // no reallocation: answer points into it
         for (ULONG i = 0; i < lpTags->cValues; ++i) {
-            const auto it = props.find(lpTags->aulPropTag[i]);
-            if (it != props.end()) {
-                answer.push_back(it->second);
+            const ULONG ulTag = lpTags->aulPropTag[i];
+            const auto it = std::lower_bound(props.begin(), props.end(), ulTag,
+                                             [](const WabProp* pProp, ULONG ul) { return pProp->ulTag < ul; });
+            if (it != props.end() && (*it)->ulTag == ulTag) {
+                answer.push_back(*it);
             } else {
-                answer.push_back(NotFoundProp(lpTags->aulPropTag[i]));
+                missing.push_back(NotFoundProp(ulTag));
+                answer.push_back(&missing.back());
                 hr = MAPI_W_ERRORS_RETURNED;
             }
         }
@@ -138,6 +155,16 @@ HRESULT AnswerGetProps(const std::map<ULONG, WabProp>& props, LPSPropTagArray lp
     *lpcValues = static_cast<ULONG>(answer.size());
     *lppProps = lpProps;
     return hr;
+}
+
+HRESULT AnswerGetProps(const std::map<ULONG, WabProp>& props, LPSPropTagArray lpTags, ULONG* lpcValues,
+                       LPSPropValue* lppProps)
+{
+    std::vector<const WabProp*> sorted;
+    sorted.reserve(props.size());
+    for (const auto& entry : props)
+        sorted.push_back(&entry.second);
+    return AnswerGetProps(sorted, lpTags, lpcValues, lppProps);
 }
 
 // Reference counting shared by every object.
@@ -171,16 +198,40 @@ public:
     WabEntry(StorePtr pStore, const WabEntryRow& row, bool bWritable, std::vector<WabProp> props)
         : m_pStore(std::move(pStore)), m_row(row), m_bWritable(bWritable)
     {
-        for (WabProp& prop : props)
-            m_props[prop.ulTag] = std::move(prop);
+        // The store reads them in tag order already; of two with one tag the
+        // later one counts.
+        std::stable_sort(props.begin(), props.end(),
+                         [](const WabProp& a, const WabProp& b) { return a.ulTag < b.ulTag; });
+        m_props.reserve(props.size());
+        for (WabProp& prop : props) {
+            if (!m_props.empty() && m_props.back().ulTag == prop.ulTag)
+                m_props.back() = std::move(prop);
+            else
+                m_props.push_back(std::move(prop));
+        }
     }
 
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override
     {
-        std::map<ULONG, WabProp> props = m_props;
+        // The stored properties in tag order, with the two computed ones in
+        // their places (in place of stored ones of the same tag).
+        WabProp computed[2];
+        size_t nComputed = 0;
+        computed[nComputed++] = IntProp(PR_OBJECT_TYPE, m_row.lObjType);
         if (m_row.nId != 0)
-            props[PR_ENTRYID] = BytesProp(PR_ENTRYID, m_row.entryId);
-        props[PR_OBJECT_TYPE] = IntProp(PR_OBJECT_TYPE, m_row.lObjType);
+            computed[nComputed++] = BytesProp(PR_ENTRYID, m_row.entryId);
+        std::vector<const WabProp*> props;
+        props.reserve(m_props.size() + nComputed);
+        size_t nNext = 0;
+        for (const WabProp& prop : m_props) {
+            while (nNext < nComputed && computed[nNext].ulTag < prop.ulTag)
+                props.push_back(&computed[nNext++]);
+            if (nNext < nComputed && computed[nNext].ulTag == prop.ulTag)
+                continue;
+            props.push_back(&prop);
+        }
+        while (nNext < nComputed)
+            props.push_back(&computed[nNext++]);
         return AnswerGetProps(props, lpPropTagArray, lpcValues, lppPropArray);
     }
 
@@ -226,8 +277,18 @@ public:
             }
         }
         for (WabProp& prop : incoming) {
-            m_changed.insert(prop.ulTag);
-            m_props[prop.ulTag] = std::move(prop);
+            const auto it = Find(prop.ulTag);
+            if (it != m_props.end() && it->ulTag == prop.ulTag) {
+                // A value the book holds already needs no writing.
+                if (m_row.nId != 0 && it->nValue == prop.nValue && it->bytes == prop.bytes &&
+                    m_changed.count(prop.ulTag) == 0)
+                    continue;
+                *it = std::move(prop);
+                m_changed.insert(it->ulTag);
+            } else {
+                m_changed.insert(prop.ulTag);
+                m_props.insert(it, std::move(prop));
+            }
         }
         return hrSuccess;
     }
@@ -241,7 +302,7 @@ public:
         std::vector<WabProp> changed;
         changed.reserve(m_changed.size());
         for (ULONG ulTag : m_changed)
-            changed.push_back(m_props[ulTag]);
+            changed.push_back(*Find(ulTag));
         const HRESULT hr = m_pStore->SaveEntry(&m_row, changed);
         if (HR_SUCCEEDED(hr))
             m_changed.clear();
@@ -249,11 +310,18 @@ public:
     }
 
 private:
+    // The property of ulTag, or where it would stand.
+    std::vector<WabProp>::iterator Find(ULONG ulTag)
+    {
+        return std::lower_bound(m_props.begin(), m_props.end(), ulTag,
+                                [](const WabProp& prop, ULONG ul) { return prop.ulTag < ul; });
+    }
+
     StorePtr m_pStore;
     WabEntryRow m_row;
     bool m_bWritable;
-    std::map<ULONG, WabProp> m_props;   // as the caller sees them, saved or not
-    std::set<ULONG> m_changed;          // tags set since the last save
+    std::vector<WabProp> m_props;   // as the caller sees them, saved or not; sorted by tag, one per tag
+    std::set<ULONG> m_changed;      // tags set since the last save
 };
 
 // ---------------------------------------------------------------------------
@@ -265,6 +333,8 @@ public:
         : m_pStore(std::move(pStore)), m_columns{PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME}
     {
     }
+
+    ~WabTable() override { m_pStore->EndReadBatch(); }
 
     HRESULT SetColumns(LPSPropTagArray lpPropTagArray, ULONG) override
     {
@@ -301,6 +371,7 @@ public:
             lMoved = static_cast<LONG>(rows.size());
         }
         m_nCursorId = nCursor;
+        m_ahead.clear();
         if (lplRowsSought != nullptr)
             *lplRowsSought = lMoved;
         return hrSuccess;
@@ -311,15 +382,21 @@ public:
         if (lppRows == nullptr || lRowCount <= 0)
             return MAPI_E_INVALID_PARAMETER;
         *lppRows = nullptr;
+        // A walk of the table reads in one snapshot until its end.
+        m_pStore->BeginReadBatch();
         std::vector<WabEntryRow> rows;
-        HRESULT hr = m_pStore->NextEntries(m_nCursorId, lRowCount, &rows);
+        HRESULT hr = NextRows(lRowCount, &rows);
         if (HR_FAILED(hr))
             return hr;
+        if (rows.empty())
+            m_pStore->EndReadBatch();
 
         const size_t cbSet = offsetof(SRowSet, aRow) + (rows.empty() ? 1 : rows.size()) * sizeof(SRow);
         auto* lpRows = static_cast<LPSRowSet>(AllocBlock(cbSet));
-        if (lpRows == nullptr)
+        if (lpRows == nullptr) {
+            m_ahead.clear();   // the cursor stays: the rows are read again
             return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
         for (const WabEntryRow& row : rows) {
             std::vector<WabProp> values;
             values.reserve(m_columns.size());
@@ -346,6 +423,7 @@ public:
                 for (ULONG i = 0; i < lpRows->cRows; ++i)
                     FreeBlock(lpRows->aRow[i].lpProps);
                 FreeBlock(lpRows);
+                m_ahead.clear();
                 return HR_FAILED(hr) ? hr : MAPI_E_NOT_ENOUGH_MEMORY;
             }
             out.cValues = static_cast<ULONG>(values.size());
@@ -358,9 +436,37 @@ public:
     }
 
 private:
+    // Rows are read from the store kReadAhead at a time (or as many as are
+    // asked for, when more) and handed out from there. A row read ahead
+    // cannot go stale: it holds only what never changes for an entry (id,
+    // type, identifier), and entries are never removed; the values of the
+    // columns are read when the row is handed out.
+    static constexpr LONG kReadAhead = 256;
+
+    // The next rows after the cursor, at most lRowCount of them.
+    HRESULT NextRows(LONG lRowCount, std::vector<WabEntryRow>* pRows)
+    {
+        if (m_ahead.size() < static_cast<size_t>(lRowCount)) {
+            const int64_t nAfter = m_ahead.empty() ? m_nCursorId : m_ahead.back().nId;
+            std::vector<WabEntryRow> more;
+            const LONG lWanted = static_cast<LONG>(static_cast<size_t>(lRowCount) - m_ahead.size());
+            const HRESULT hr = m_pStore->NextEntries(nAfter, lWanted > kReadAhead ? lWanted : kReadAhead, &more);
+            if (HR_FAILED(hr))
+                return hr;
+            for (WabEntryRow& row : more)
+                m_ahead.push_back(std::move(row));
+        }
+        const size_t nTaken = std::min(m_ahead.size(), static_cast<size_t>(lRowCount));
+        pRows->assign(std::make_move_iterator(m_ahead.begin()),
+                      std::make_move_iterator(m_ahead.begin() + static_cast<std::ptrdiff_t>(nTaken)));
+        m_ahead.erase(m_ahead.begin(), m_ahead.begin() + static_cast<std::ptrdiff_t>(nTaken));
+        return hrSuccess;
+    }
+
     StorePtr m_pStore;
     std::vector<ULONG> m_columns;
     int64_t m_nCursorId = 0;   // id of the last row passed; rows follow in id order
+    std::deque<WabEntryRow> m_ahead;   // rows read after the cursor, not passed yet
 };
 
 // ---------------------------------------------------------------------------

@@ -208,6 +208,7 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
 
 WabStore::~WabStore()
 {
+    EndReadBatch();
     for (sqlite3_stmt* pStmt : {m_stmtFindEntry, m_stmtLoadProps, m_stmtLoadProp, m_stmtNextEntries, m_stmtLastId,
                                 m_stmtInsertEntry, m_stmtPutProp}) {
         sqlite3_finalize(pStmt);
@@ -302,6 +303,10 @@ HRESULT WabStore::Verify()
     // commit needs no sync of the main file, and the book stays consistent
     // whatever happens to the process.
     Exec("PRAGMA synchronous=NORMAL");
+    // The log is copied back into the file when it reaches this many pages
+    // (and when the book closes), so a page written by many saves in a row
+    // is copied once rather than again every thousand pages.
+    Exec("PRAGMA wal_autocheckpoint=8192");
     return hrSuccess;
 }
 
@@ -450,8 +455,25 @@ HRESULT WabStore::LastEntryId(int64_t* pnId)
     return hrSuccess;
 }
 
+void WabStore::BeginReadBatch()
+{
+    // A deferred transaction: the read lock is taken by the first read.
+    if (!m_bReadBatch && m_db != nullptr && sqlite3_get_autocommit(m_db) != 0)
+        m_bReadBatch = Exec("BEGIN");
+}
+
+void WabStore::EndReadBatch()
+{
+    if (!m_bReadBatch)
+        return;
+    m_bReadBatch = false;
+    if (!Exec("COMMIT"))
+        Exec("ROLLBACK");
+}
+
 HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props)
 {
+    EndReadBatch();
     if (!Exec("BEGIN IMMEDIATE")) {
         LogSqlError("cannot be written");
         return MAPI_E_CALL_FAILED;

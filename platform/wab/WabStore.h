@@ -80,8 +80,18 @@ public:
 
     // Writes properties of an entry in one transaction. *pRow with nId 0 is
     // a new entry of pRow->lObjType: it is inserted first and *pRow receives
-    // its id and identifier. Nothing is written when the call fails.
+    // its id and identifier. Nothing is written when the call fails. Ends a
+    // read batch first.
     HRESULT SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props);
+
+    // Reads that follow one another (a walk of the contents table and the
+    // entries it lists) can share one read transaction: one snapshot of the
+    // book and one round of file locking, instead of one per statement.
+    // BeginReadBatch starts it (nothing when one runs already); it lasts
+    // until EndReadBatch, the next save, or the store's end. Saves of other
+    // connections to the file are seen once it has ended.
+    void BeginReadBatch();
+    void EndReadBatch();
 
     const std::string& GetPath() const { return m_path; }
 
@@ -103,4 +113,5 @@ private:
     sqlite3_stmt* m_stmtLastId = nullptr;
     sqlite3_stmt* m_stmtInsertEntry = nullptr;
     sqlite3_stmt* m_stmtPutProp = nullptr;
+    bool m_bReadBatch = false;   // a read transaction of BeginReadBatch is open
 };

@@ -40,13 +40,14 @@ constexpr uint32_t kSubItemBufferSize = 1024;
 std::string FieldText(const CommAddrRecord* pRecord, int32_t nId, uint32_t nSize)
 {
     CommField field;
-    if (!LookupField(nId, &field))
+    if (nSize == 0 || nSize > kSubItemBufferSize || !LookupField(nId, &field))
         return std::string();
-    std::vector<char> buffer(nSize, '\0');
-    if (!FieldToText(pRecord, &field, buffer.data(), nSize))
+    char szBuffer[kSubItemBufferSize];   // called for every cell of the list: no heap
+    szBuffer[0] = '\0';
+    if (!FieldToText(pRecord, &field, szBuffer, nSize))
         return std::string();
-    buffer[nSize - 1] = '\0';
-    return std::string(buffer.data());
+    szBuffer[nSize - 1] = '\0';
+    return std::string(szBuffer);
 }
 
 // Copies a path into a MAX_PATH settings field, cut and terminated.
