@@ -73,6 +73,11 @@ TEST_F(D6CategoryTest, NewCategoryTakesCountPlusOneUnlessThatIdIsTaken)
                 return 0;
             },
             &statements);
+        // The trace must end before the vector does, whichever way the case ends.
+        struct TraceOff {
+            sqlite3* pDb;
+            ~TraceOff() { sqlite3_trace_v2(pDb, 0, nullptr, nullptr); }
+        } traceOff{TdmMain::Instance()->connAddr.GetHandle()};
 
         PmCategoryEx2 family;
         family.SetName("Family");
