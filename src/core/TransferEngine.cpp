@@ -549,6 +549,38 @@ std::string CollectErrors(TransferResult& result)
 
 } // namespace
 
+void TransferEngine::MarkWabNotOpen(SideOutcome& outcome, int nRows) const
+{
+    outcome.bWritten = false;
+    outcome.strError = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") + " is not open";
+    outcome.nFailed = nRows;
+}
+
+void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
+{
+    outcome.bWritten = false;
+    outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") + " is not loaded";
+    outcome.nFailed = nRows;
+}
+
+// The message that ends a transfer that ran: the success text with the row
+// count when every receiving side was written, otherwise an error naming the
+// sides that were not and why.
+void TransferEngine::ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed,
+                                      int nCount)
+{
+    const std::string strErrors = CollectErrors(result);
+    if (strErrors.empty()) {
+        char szText[256];
+        std::snprintf(szText, sizeof szText, pszDoneFormat, nCount);
+        result.bSuccess = true;
+        ShowMessage(result, szText, kCaptionInformation, kIconInformation);
+    } else {
+        const std::string strText = std::string(pszFailed) + ": " + strErrors + ".";
+        ShowMessage(result, strText.c_str(), kCaptionError, kIconError);
+    }
+}
+
 TransferResult TransferEngine::StartTransfer(int nMode)
 {
     if (m_Settings.SyncCustom) {
@@ -580,10 +612,7 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     SideOutcome& toWab = result.toWab;
     toWab.bReceiving = true;
     if (!WabIsOpen()) {
-        toWab.bWritten = false;
-        toWab.strError = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") +
-                         " is not open";
-        toWab.nFailed = nTicked;
+        MarkWabNotOpen(toWab, nTicked);
     } else {
         int nDone = 0;
         Progress(0, nTicked);
@@ -596,16 +625,7 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     }
 
     LoadOutlookList();
-    const std::string strErrors = CollectErrors(result);
-    if (strErrors.empty()) {
-        char szText[256];
-        std::snprintf(szText, sizeof szText, kDonePalmToOutlook, nTicked);
-        result.bSuccess = true;
-        ShowMessage(result, szText, kCaptionInformation, kIconInformation);
-    } else {
-        const std::string strText = "Palm Desktop to Outlook Express failed: " + strErrors + ".";
-        ShowMessage(result, strText.c_str(), kCaptionError, kIconError);
-    }
+    ReportCompletion(result, kDonePalmToOutlook, "Palm Desktop to Outlook Express failed", nTicked);
     RefreshStates();
     m_LastResult = result;
     return result;
@@ -627,10 +647,7 @@ TransferResult TransferEngine::TransferOutlookToPalm()
     SideOutcome& toPalm = result.toPalm;
     toPalm.bReceiving = true;
     if (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded()) {
-        toPalm.bWritten = false;
-        toPalm.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") +
-                          " is not loaded";
-        toPalm.nFailed = nTicked;
+        MarkPalmNotLoaded(toPalm, nTicked);
     } else {
         int nDone = 0;
         Progress(0, nTicked);
@@ -644,16 +661,7 @@ TransferResult TransferEngine::TransferOutlookToPalm()
     }
 
     LoadPalmList();
-    const std::string strErrors = CollectErrors(result);
-    if (strErrors.empty()) {
-        char szText[256];
-        std::snprintf(szText, sizeof szText, kDoneOutlookToPalm, nTicked);
-        result.bSuccess = true;
-        ShowMessage(result, szText, kCaptionInformation, kIconInformation);
-    } else {
-        const std::string strText = "Outlook Express to Palm Desktop failed: " + strErrors + ".";
-        ShowMessage(result, strText.c_str(), kCaptionError, kIconError);
-    }
+    ReportCompletion(result, kDoneOutlookToPalm, "Outlook Express to Palm Desktop failed", nTicked);
     RefreshStates();
     m_LastResult = result;
     return result;
@@ -681,10 +689,7 @@ TransferResult TransferEngine::SynchronizeAll()
     SideOutcome& toWab = result.toWab;
     toWab.bReceiving = nPalmRows > 0;
     if (toWab.bReceiving && !WabIsOpen()) {
-        toWab.bWritten = false;
-        toWab.strError = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") +
-                         " is not open";
-        toWab.nFailed = nPalmRows;
+        MarkWabNotOpen(toWab, nPalmRows);
         nDone += nPalmRows;
         Progress(nDone, nTotal);
     } else {
@@ -699,10 +704,7 @@ TransferResult TransferEngine::SynchronizeAll()
     SideOutcome& toPalm = result.toPalm;
     toPalm.bReceiving = nWabRows > 0;
     if (toPalm.bReceiving && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
-        toPalm.bWritten = false;
-        toPalm.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") +
-                          " is not loaded";
-        toPalm.nFailed = nWabRows;
+        MarkPalmNotLoaded(toPalm, nWabRows);
         Progress(nTotal, nTotal);
     } else {
         for (const ContactRow& row : m_WabRows) {
@@ -713,16 +715,7 @@ TransferResult TransferEngine::SynchronizeAll()
     if (m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded())
         FinishPalmSide(toPalm);
 
-    const std::string strErrors = CollectErrors(result);
-    if (strErrors.empty()) {
-        char szText[256];
-        std::snprintf(szText, sizeof szText, kDoneSync, nTotal);
-        result.bSuccess = true;
-        ShowMessage(result, szText, kCaptionInformation, kIconInformation);
-    } else {
-        const std::string strText = "Outlook Express and Palm Desktop synchronization failed: " + strErrors + ".";
-        ShowMessage(result, strText.c_str(), kCaptionError, kIconError);
-    }
+    ReportCompletion(result, kDoneSync, "Outlook Express and Palm Desktop synchronization failed", nTotal);
 
     LoadPalmList();
     LoadOutlookList();

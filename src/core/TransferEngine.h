@@ -266,6 +266,9 @@ private:
     void HandToPalm(const ContactRow& row, SideOutcome& outcome);
     bool WabIsOpen() const;
     void FinishPalmSide(SideOutcome& outcome);
+    void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
+    void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;
+    void ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed, int nCount);
 
     SysSettings& m_Settings;
     IEngineSink* m_pSink;
