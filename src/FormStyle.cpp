@@ -1,7 +1,10 @@
 #include "src/FormStyle.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QFont>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -23,4 +26,20 @@ void ApplyFormFont(QWidget* pForm)
 void ApplyApplicationFont()
 {
     QApplication::setFont(FormFont(QApplication::font()));
+}
+
+OkCancelRow AddOkCancelRow(QWidget* pForm, QBoxLayout* pLayout)
+{
+    auto* pRow = new QHBoxLayout;
+    pRow->addStretch(1);
+    OkCancelRow buttons{new QPushButton(QStringLiteral("&OK"), pForm), new QPushButton(QStringLiteral("&Cancel"), pForm)};
+    buttons.pOk->setObjectName(QStringLiteral("sbtnOK"));
+    buttons.pOk->setDefault(true);
+    buttons.pCancel->setObjectName(QStringLiteral("sbtnCancel"));
+    for (QPushButton* pButton : {buttons.pOk, buttons.pCancel}) {
+        pButton->setFixedSize(80, 27);
+        pRow->addWidget(pButton);
+    }
+    pLayout->addLayout(pRow);
+    return buttons;
 }

@@ -5,6 +5,8 @@
 // so that every caption fits whatever point size the desktop prefers.
 #pragma once
 
+class QBoxLayout;
+class QPushButton;
 class QWidget;
 
 // Pixel size of the forms' text (the size of 8-point text at 96 dots per
@@ -18,3 +20,11 @@ void ApplyFormFont(QWidget* pForm);
 // the system dialogs match the forms. Call once, after the application
 // object exists.
 void ApplyApplicationFont();
+
+// The dialogs' closing row: "&OK" (sbtnOK, the default button) and "&Cancel"
+// (sbtnCancel), 80 by 27 each, right-aligned, appended to pLayout.
+struct OkCancelRow {
+    QPushButton* pOk;
+    QPushButton* pCancel;
+};
+OkCancelRow AddOkCancelRow(QWidget* pForm, QBoxLayout* pLayout);

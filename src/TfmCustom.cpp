@@ -58,20 +58,9 @@ TfmCustom::TfmCustom(QWidget* pParent, LONG nDesktopVersion) : QDialog(pParent)
     pLayout->addLayout(pGrid);
     pLayout->addStretch(1);
 
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addStretch(1);
-    auto* pOk = new QPushButton(QStringLiteral("&OK"), this);
-    pOk->setObjectName(QStringLiteral("sbtnOK"));
-    pOk->setDefault(true);
-    auto* pCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    pCancel->setObjectName(QStringLiteral("sbtnCancel"));
-    for (QPushButton* pButton : {pOk, pCancel}) {
-        pButton->setFixedSize(80, 27);
-        pButtons->addWidget(pButton);
-    }
-    pLayout->addLayout(pButtons);
-    connect(pOk, &QPushButton::clicked, this, [this] { sbtnOKClick(); });
-    connect(pCancel, &QPushButton::clicked, this, [this] { done(kModalCancel); });
+    const OkCancelRow buttons = AddOkCancelRow(this, pLayout);
+    connect(buttons.pOk, &QPushButton::clicked, this, [this] { sbtnOKClick(); });
+    connect(buttons.pCancel, &QPushButton::clicked, this, [this] { done(kModalCancel); });
 
     FormCreate(nDesktopVersion);
 }

@@ -246,18 +246,7 @@ bool PmAddrUtil::WriteHeader()
 
 bool PmAddrUtil::WriteRecords()
 {
-    const int64_t nValueCount =
-        static_cast<int64_t>(m_pDataMgr->Count()) * m_Schema.nFieldsPerRow;
-    if (m_Schema.nFieldsPerRow < 1 || nValueCount > std::numeric_limits<int32_t>::max())
-        return false;
-    if (!WriteInt32(static_cast<int32_t>(nValueCount)))
-        return false;
-    for (const PmAddrRecord* pRecord = m_pDataMgr->First(); pRecord != nullptr;
-         pRecord = m_pDataMgr->Next()) {
-        if (!WriteRecord(pRecord))
-            return false;
-    }
-    return true;
+    return WriteRecordStream(m_pDataMgr, [this](const PmAddrRecord* pRecord) { return WriteRecord(pRecord); });
 }
 
 bool PmAddrUtil::WriteRecord(const PmAddrRecord* pRecord)

@@ -327,6 +327,25 @@ protected:
         return EndSave(bOk);
     }
 
+    // The record stream of a save: the value count (records times fields
+    // per row, which must fit an int32), then every record of pDataMgr in
+    // list order through writeRecord(const Record*). False at the first
+    // failure, or when the count cannot be written.
+    template <class DataMgr, class WriteRecord>
+    bool WriteRecordStream(DataMgr* pDataMgr, WriteRecord writeRecord)
+    {
+        const int64_t nValueCount = static_cast<int64_t>(pDataMgr->Count()) * m_Schema.nFieldsPerRow;
+        if (m_Schema.nFieldsPerRow < 1 || nValueCount > INT32_MAX)
+            return false;
+        if (!WriteInt32(static_cast<int32_t>(nValueCount)))
+            return false;
+        for (auto* pRecord = pDataMgr->First(); pRecord != nullptr; pRecord = pDataMgr->Next()) {
+            if (!writeRecord(pRecord))
+                return false;
+        }
+        return true;
+    }
+
     // The pieces RunLoad and RunSave are made of, for a generation that
     // needs to run its steps differently.
     bool BeginLoad(const char* pszPath);
