@@ -8,6 +8,8 @@
 // settings itself, once, when it closes).
 //
 // Exit status: 0 success, 1 a side cannot be read or written, 2 usage.
+// With --json every error is a JSON object on standard output instead of a
+// line on standard error, with the same exit status.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -38,6 +40,8 @@ constexpr int kExitUsage = 2;
 
 constexpr const char kMainHelp[] =
     "usage: varnwick-cli [--ini FILE] COMMAND [OPTIONS]\n"
+    "       varnwick-cli help [COMMAND]\n"
+    "       varnwick-cli --version\n"
     "\n"
     "Carries contacts between Palm Desktop and an Outlook Express address book,\n"
     "as the Varnwick window does, with the window's settings (corvane.ini).\n"
@@ -47,13 +51,17 @@ constexpr const char kMainHelp[] =
     "  list palm|wab [FILE]          the contacts of one side as the window lists them\n"
     "  compare                       every record of both sides with its state\n"
     "  transfer p2o|o2p|sync         carry contacts from one side to the other\n"
+    "  help [COMMAND]                this text, or the options of one command\n"
     "\n"
     "global options:\n"
     "  --ini FILE    read the settings from FILE instead of corvane.ini\n"
+    "  --json        print results, and errors, as JSON on standard output\n"
     "  --help        this text; 'varnwick-cli COMMAND --help' for a command\n"
+    "  --version     the program's version\n"
     "\n"
     "The settings file is never written. Exit status: 0 success, 1 a side\n"
-    "cannot be read or written, 2 usage error.\n";
+    "cannot be read or written, 2 usage error. With --json an error is printed\n"
+    "as {\"error\": TEXT, \"status\": N} on standard output, with the same status.\n";
 
 constexpr const char kUsersHelp[] =
     "usage: varnwick-cli [--ini FILE] users [--json]\n"
@@ -64,22 +72,29 @@ constexpr const char kUsersHelp[] =
     "Exit status 1 when no Palm Desktop folder can be found.\n";
 
 constexpr const char kListHelp[] =
-    "usage: varnwick-cli [--ini FILE] list palm|wab [FILE] [--json]\n"
+    "usage: varnwick-cli [--ini FILE] list palm|wab [FILE] [--all] [--json]\n"
     "\n"
     "Prints the contacts of one side as the window lists them (EmailOnly\n"
-    "applies), each as its neutral record: the Palm contacts of FILE or of the\n"
+    "applies unless --all is given), each as its neutral record: the Palm contacts of FILE or of the\n"
     "chosen HotSync user's data file, or the address-book entries of FILE or of\n"
     "WabFile as they convert to neutral records. --json prints an array of\n"
-    "objects keyed by field name, text in UTF-8, dates in ISO 8601.\n"
+    "objects keyed by field name, text in UTF-8, dates in ISO 8601. In text\n"
+    "output a line break inside a value is written as \\n.\n"
+    "\n"
+    "  --all    every contact, also those EmailOnly keeps out of the lists\n"
     "Exit status 1 when the file cannot be read.\n";
 
 constexpr const char kCompareHelp[] =
-    "usage: varnwick-cli [--ini FILE] compare [--palm FILE] [--wab FILE] [--json]\n"
+    "usage: varnwick-cli [--ini FILE] compare [--palm FILE] [--wab FILE] [--all] [--json]\n"
     "\n"
     "Classifies every record of both sides against the other side and prints\n"
     "it with its state: same, new (no match on the other side) or modified (a\n"
     "match that differs). Records that EmailOnly keeps out of the lists are\n"
-    "classified too and marked as not listed.\n"
+    "classified too and marked as not listed, unless --all lists every record.\n"
+    "\n"
+    "  --palm FILE     Palm Desktop data file (default: the chosen user's file)\n"
+    "  --wab FILE      address book (default: WabFile)\n"
+    "  --all           ignore EmailOnly: every record is listed\n"
     "Exit status 1 when a side cannot be read.\n";
 
 constexpr const char kTransferHelp[] =
@@ -104,11 +119,37 @@ constexpr const char kTransferHelp[] =
     "updated, unchanged, failed). Exit status 1 when a side cannot be read or\n"
     "written.\n";
 
-// One-line complaint on standard error, then the exit status.
+// Whether --json stands anywhere on the command line: errors are then JSON
+// objects on standard output, even those found before the command read it.
+bool g_bJsonErrors = false;
+
+// The complaint, then the exit status: one line on standard error, or with
+// --json one object {"error": ..., "status": ...} on standard output.
 int Fail(int nStatus, const std::string& strReason)
+{
+    if (g_bJsonErrors) {
+        const std::string out = "{\"error\": " + JsonString(AnsiToUtf8(strReason)) +
+                                ", \"status\": " + std::to_string(nStatus) + "}\n";
+        std::fputs(out.c_str(), stdout);
+    } else {
+        std::fprintf(stderr, "varnwick-cli: %s\n", strReason.c_str());
+    }
+    return nStatus;
+}
+
+// A failure found after the command printed its result, which already says
+// what went wrong: only the line on standard error, so that JSON output
+// stays one document.
+int FailAfterOutput(int nStatus, const std::string& strReason)
 {
     std::fprintf(stderr, "varnwick-cli: %s\n", strReason.c_str());
     return nStatus;
+}
+
+// "option --palm needs a file": an option whose value is missing.
+int MissingValue(const std::string& strOption, const char* pszWhat)
+{
+    return Fail(kExitUsage, "option " + strOption + " needs " + pszWhat);
 }
 
 bool FileExists(const char* pszPath)
@@ -269,7 +310,8 @@ int CmdUsers(Session& session, const std::vector<std::string>& args)
         }
     }
     if (!bFolder)
-        return Fail(kExitSide, "no Palm Desktop folder: set PDPath in section [Path] of the settings");
+        return FailAfterOutput(kExitSide, "no Palm Desktop folder: choose it in the window's Options or set PDPath in "
+                                          "section [Path] of the settings");
     return kExitOk;
 }
 
@@ -279,9 +321,12 @@ int CmdList(Session& session, const std::vector<std::string>& args)
 {
     std::string strSide;
     std::string strFile;
+    bool bAll = false;
     for (const std::string& arg : args) {
         if (arg == "--json")
             session.bJson = true;
+        else if (arg == "--all")
+            bAll = true;
         else if (!arg.empty() && arg[0] == '-')
             return Fail(kExitUsage, "list: unknown option '" + arg + "'");
         else if (strSide.empty())
@@ -297,6 +342,8 @@ int CmdList(Session& session, const std::vector<std::string>& args)
 
     TransferEngine& engine = session.engine;
     engine.Startup(false);
+    if (bAll)
+        session.settings.EmailOnly = 0;
     if (!strFile.empty())
         CopyTextField(bPalm ? session.settings.DatFile : session.settings.WabFile, strFile.c_str());
     const int nStatus = bPalm ? LoadPalmSide(session) : LoadWabSide(session, false);
@@ -317,7 +364,8 @@ int CmdList(Session& session, const std::vector<std::string>& args)
             out += nRow ? ",\n " : "";
             out += RecordToJson(record);
         } else {
-            out += "[" + std::to_string(nRow + 1) + "] " + AnsiToUtf8(engine.GetRow(eList, nRow)->strCaption) + "\n";
+            out += "[" + std::to_string(nRow + 1) + "] " + OneLine(AnsiToUtf8(engine.GetRow(eList, nRow)->strCaption)) +
+                   "\n";
             out += RecordToText(record, "    ");
         }
     }
@@ -332,8 +380,8 @@ int CmdList(Session& session, const std::vector<std::string>& args)
 
 // ---- options shared by compare and transfer ----------------------------
 
-// Applies --palm/--wab (and, for transfer, the other overrides) to the
-// settings. Answers kExitOk, or the usage status after complaining.
+// Applies --palm/--wab (and, for transfer, the other overrides; for
+// compare, --all) to the settings. Answers kExitOk, or the usage status after complaining.
 int ParseSideOptions(Session& session, const std::vector<std::string>& args, size_t nFirst,
                      bool bTransferOptions, const char* pszCommand)
 {
@@ -343,13 +391,19 @@ int ParseSideOptions(Session& session, const std::vector<std::string>& args, siz
         const bool bHasValue = i + 1 < args.size();
         if (arg == "--json") {
             session.bJson = true;
-        } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
+        } else if (arg == "--palm" || arg == "--wab") {
+            if (!bHasValue)
+                return MissingValue(arg, "a file");
             CopyTextField(arg == "--palm" ? settings.DatFile : settings.WabFile, args[++i].c_str());
+        } else if (!bTransferOptions && arg == "--all") {
+            settings.EmailOnly = 0;
         } else if (bTransferOptions && arg == "--email-only") {
             settings.EmailOnly = 1;
         } else if (bTransferOptions && arg == "--swap-name") {
             settings.SwapName = 1;
-        } else if (bTransferOptions && arg == "--custom" && bHasValue) {
+        } else if (bTransferOptions && arg == "--custom") {
+            if (!bHasValue)
+                return MissingValue(arg, "N=TAG");
             const std::string& value = args[++i];
             char* pEnd = nullptr;
             errno = 0;
@@ -445,7 +499,7 @@ int CmdCompare(Session& session, const std::vector<std::string>& args)
             for (const Entry& entry : *pEntries) {
                 char szState[16];
                 std::snprintf(szState, sizeof szState, "%-9s", StateName(entry.nState));
-                out += std::string("  ") + szState + AnsiToUtf8(entry.strCaption) +
+                out += std::string("  ") + szState + OneLine(AnsiToUtf8(entry.strCaption)) +
                        (entry.bListed ? "" : "  (not listed)") + "\n";
             }
         }
@@ -529,7 +583,7 @@ int CmdTransfer(Session& session, const std::vector<std::string>& args)
         std::fputs(out.c_str(), stdout);
     }
     if (result.bRan && !result.bSuccess)
-        return Fail(kExitSide, Utf8(result.strMessage.c_str()));
+        return FailAfterOutput(kExitSide, Utf8(result.strMessage.c_str()));
     return kExitOk;
 }
 
@@ -541,14 +595,24 @@ int main(int argc, char** argv)
     std::string strCommand;
     std::vector<std::string> args;
     bool bHelp = false;
+    bool bGlobalJson = false;   // --json before the command
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0)
+            g_bJsonErrors = true;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--ini") {
             if (i + 1 >= argc)
-                return Fail(kExitUsage, "--ini wants a file name");
+                return MissingValue(arg, "a file");
             strIni = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
             bHelp = true;
+        } else if (arg == "--version" && strCommand.empty()) {
+            std::printf("varnwick-cli %s\n", VW_VERSION);
+            return kExitOk;
+        } else if (arg == "--json" && strCommand.empty()) {
+            bGlobalJson = true;
         } else if (strCommand.empty() && !arg.empty() && arg[0] != '-') {
             strCommand = arg;
         } else if (strCommand.empty()) {
@@ -569,6 +633,19 @@ int main(int argc, char** argv)
         {"compare", kCompareHelp, CmdCompare},
         {"transfer", kTransferHelp, CmdTransfer},
     };
+    // "help [COMMAND]" is "--help" and "COMMAND --help".
+    if (strCommand == "help") {
+        std::vector<std::string> names;
+        for (const std::string& arg : args) {
+            if (arg != "--json")
+                names.push_back(arg);
+        }
+        if (names.size() > 1 || (!names.empty() && names[0][0] == '-'))
+            return Fail(kExitUsage, "help: name one command; see --help");
+        strCommand = names.empty() ? std::string() : names[0];
+        args.clear();
+        bHelp = true;
+    }
     const Command* pCommand = nullptr;
     for (const Command& command : kCommands) {
         if (strCommand == command.pszName)
@@ -593,5 +670,6 @@ int main(int argc, char** argv)
         SetIniFilePathOverride(strIni.c_str());
     }
     Session session;
+    session.bJson = bGlobalJson;
     return pCommand->pfnRun(session, args);
 }

@@ -14,6 +14,7 @@ namespace {
 // One printed field: its catalog name, its value as UTF-8 text, and whether
 // JSON takes it as a number rather than a string.
 struct PrintedField {
+    int nId;
     const char* pszName;
     std::string strValue;
     bool bNumber;
@@ -32,7 +33,7 @@ std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
             const char* pszText = static_cast<const char*>(pAddress);
             const size_t nLength = strnlen(pszText, static_cast<size_t>(field.size));
             if (nLength > 0)
-                fields.push_back({field.name, AnsiToUtf8(std::string_view(pszText, nLength)), false});
+                fields.push_back({field.id, field.name, AnsiToUtf8(std::string_view(pszText, nLength)), false});
             break;
         }
         case CFT_DATETIME: {
@@ -41,7 +42,7 @@ std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
             if (dtValue != 0.0) {
                 std::string strDate = IsoDate(dtValue);
                 if (!strDate.empty())
-                    fields.push_back({field.name, std::move(strDate), false});
+                    fields.push_back({field.id, field.name, std::move(strDate), false});
             }
             break;
         }
@@ -50,9 +51,9 @@ std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
             std::memcpy(&nValue, pAddress, sizeof nValue);
             if (field.id == CF_SOURCE_TYPE) {
                 if (const char* pszLabel = SourceTypeLabel(nValue))
-                    fields.push_back({field.name, pszLabel, false});
+                    fields.push_back({field.id, field.name, pszLabel, false});
             } else if (nValue != 0) {
-                fields.push_back({field.name, std::to_string(nValue), true});
+                fields.push_back({field.id, field.name, std::to_string(nValue), true});
             }
             break;
         }
@@ -127,6 +128,31 @@ std::string RecordToJson(const CommAddrRecord& record)
     return out;
 }
 
+std::string OneLine(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (const char c : s) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string RecordToText(const CommAddrRecord& record, const char* pszIndent)
 {
     std::string out;
@@ -134,6 +160,11 @@ std::string RecordToText(const CommAddrRecord& record, const char* pszIndent)
         out += pszIndent;
         out += field.pszName;
         out += ": ";
+        if (field.nId != CF_NOTE) {
+            out += OneLine(field.strValue);
+            out += '\n';
+            continue;
+        }
         // A multi-line note keeps its lines under the indent.
         for (const char c : field.strValue) {
             if (c == '\r')

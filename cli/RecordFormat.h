@@ -21,7 +21,13 @@ std::string JsonString(std::string_view s);
 // The record as one JSON object on one line.
 std::string RecordToJson(const CommAddrRecord& record);
 
+// s for one line of text output: a backslash becomes "\\", a line break
+// "\n" or "\r" and a tab "\t", so that a value never splits its line.
+std::string OneLine(std::string_view s);
+
 // The record as lines "<indent>Name: value\n", one per field with a value.
+// Every value stays on its line (OneLine) but the note, whose lines follow
+// under the indent.
 std::string RecordToText(const CommAddrRecord& record, const char* pszIndent);
 
 // An OLE Automation date as ISO 8601 date and time; "" when the value is

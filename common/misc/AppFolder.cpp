@@ -91,7 +91,10 @@ bool GetIniFilePathIn(const char* pszAppFolder, char* pszPath, bool bForWriting)
     if (pszAppFolder != nullptr && pszAppFolder[0] != '\0') {
         const std::string folder = pszAppFolder;
         const std::string beside = folder + kIniFileName;
-        if (access(beside.c_str(), F_OK) == 0 || access(folder.c_str(), W_OK) == 0)
+        // An installed program (its data in ../share/varnwick) keeps its
+        // settings with the user even where root could write /usr/bin.
+        const bool bInstalled = access((folder + "../share/varnwick").c_str(), F_OK) == 0;
+        if (access(beside.c_str(), F_OK) == 0 || (!bInstalled && access(folder.c_str(), W_OK) == 0))
             return CopyPath(pszPath, beside);
     }
 

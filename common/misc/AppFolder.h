@@ -14,7 +14,8 @@ bool GetAppFolder(HMODULE hModule, char* pszFolder);
 //   1. the override set with SetIniFilePathOverride, when set;
 //   2. the environment variable VARNWICK_INI, when set and not empty;
 //   3. corvane.ini in the program's folder, when that file exists or the
-//      folder is writable;
+//      folder is writable and is not an installed program's (one with
+//      ../share/varnwick beside it);
 //   4. $XDG_CONFIG_HOME/varnwick/corvane.ini ($HOME/.config when
 //      XDG_CONFIG_HOME is unset or empty); with bForWriting the folder is
 //      created when missing.

@@ -2,7 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "common/misc/CxFile.h"
 
@@ -32,10 +35,28 @@ const char* SourceName(const char* pszSrcFile)
 
 } // namespace
 
-CxDebugUtil::CxDebugUtil() : m_nLevel(0), m_bEnabled(false)
+CxDebugUtil::CxDebugUtil() : m_bDefaultPlace(true), m_nLevel(0), m_bEnabled(false)
 {
     CopyBounded(m_szFileName, sizeof(m_szFileName), "appdebug.log");
-    CopyBounded(m_szFolder, sizeof(m_szFolder), "./");
+    m_szFolder[0] = '\0';
+}
+
+std::string CxDebugUtil::DefaultLogPath()
+{
+    const char* pszNamed = std::getenv("VARNWICK_LOG");
+    if (pszNamed != nullptr && pszNamed[0] != '\0')
+        return pszNamed;
+    std::string strState;
+    const char* pszState = std::getenv("XDG_STATE_HOME");
+    if (pszState != nullptr && pszState[0] == '/') {
+        strState = pszState;
+    } else {
+        const char* pszHome = std::getenv("HOME");
+        if (pszHome == nullptr || pszHome[0] == '\0')
+            return {};
+        strState = std::string(pszHome) + "/.local/state";
+    }
+    return strState + "/varnwick/appdebug.log";
 }
 
 CxDebugUtil::~CxDebugUtil() = default;
@@ -85,7 +106,16 @@ void CxDebugUtil::WriteEntry(int nLevel, const char* pszSrcFile, int nLine, cons
     const std::string line =
         FormatEntry(nLevel, pszSrcFile, nLine, now, GetCurrentThreadId(), pszMessage);
 
-    const std::string path = std::string(m_szFolder) + m_szFileName;
+    const std::string path = m_bDefaultPlace ? DefaultLogPath() : std::string(m_szFolder) + m_szFileName;
+    if (path.empty())
+        return;
+    if (m_bDefaultPlace) {
+        // The state folder may not exist yet on a fresh account.
+        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        std::error_code error;
+        if (!folder.empty())
+            std::filesystem::create_directories(folder, error);
+    }
     CxFile file;
     const char* mode = CxFile::GetFileLength(path.c_str()) > kMaxLogSize ? "wb" : "ab";
     if (file.Open(path.c_str(), mode)) {
@@ -97,7 +127,8 @@ void CxDebugUtil::WriteEntry(int nLevel, const char* pszSrcFile, int nLine, cons
 void CxDebugUtil::SetFolder(const char* pszFolder)
 {
     std::lock_guard<std::mutex> guard(m_cs);
-    CopyBounded(m_szFolder, sizeof(m_szFolder), pszFolder != nullptr ? pszFolder : "./");
+    m_bDefaultPlace = pszFolder == nullptr;
+    CopyBounded(m_szFolder, sizeof(m_szFolder), pszFolder != nullptr ? pszFolder : "");
 }
 
 void CxDebugUtil::SetDetail(bool bEnabled, int nLevel)
@@ -108,5 +139,5 @@ void CxDebugUtil::SetDetail(bool bEnabled, int nLevel)
 
 std::string CxDebugUtil::GetLogPath() const
 {
-    return std::string(m_szFolder) + m_szFileName;
+    return m_bDefaultPlace ? DefaultLogPath() : std::string(m_szFolder) + m_szFileName;
 }

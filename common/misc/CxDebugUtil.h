@@ -1,5 +1,9 @@
 // The diagnostic log: one formatted line per event appended to
-// "appdebug.log" in the current directory.
+// "appdebug.log" in $XDG_STATE_HOME/varnwick/ (~/.local/state/varnwick/ when
+// XDG_STATE_HOME is unset or not an absolute path), never in whatever folder
+// the program was started from; the environment variable VARNWICK_LOG, when
+// set and not empty, names another file. The folder is created with the
+// first entry.
 //
 // Each line reads
 //   [yyyy/mm/dd hh:mm:ss][<source name, 20 wide>(<line, 4 wide>)][<thread, %05x>][<marker>] - <message>
@@ -51,15 +55,21 @@ public:
                                    const char* pszMessage);
 
     // The program never calls these; tests use them to point the log at a
-    // scratch folder (with its trailing '/') and to switch detail logging.
+    // scratch folder (with its trailing '/'; null goes back to the default
+    // place above) and to switch detail logging.
     void SetFolder(const char* pszFolder);
     void SetDetail(bool bEnabled, int nLevel);
-    // The full path of the log file: folder followed by file name.
+    // The full path of the log file: the folder set with SetFolder followed
+    // by the file name, else VARNWICK_LOG, else the file in the state folder.
+    // "" when no home can be found.
     std::string GetLogPath() const;
+    // Where the log goes without SetFolder, from the environment as it is now.
+    static std::string DefaultLogPath();
 
 protected:
     char m_szFileName[MAX_PATH];
-    char m_szFolder[MAX_PATH];
+    char m_szFolder[MAX_PATH];   // "" with m_bDefaultPlace: see DefaultLogPath
+    bool m_bDefaultPlace;
     int m_nLevel;
     bool m_bEnabled;
     std::mutex m_cs;   // serialises WriteEntry, so entries never interleave

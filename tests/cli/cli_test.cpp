@@ -192,6 +192,105 @@ TEST_F(CliTest, UsageErrorsAndHelp)
     }
 }
 
+TEST_F(CliTest, VersionAndHelpCommand)
+{
+    RunResult result = Run({"--version"}, false);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.rfind("varnwick-cli ", 0), 0u);
+    EXPECT_NE(result.out.find_first_of("0123456789"), std::string::npos);
+    EXPECT_EQ(Count(result.out, "\n"), 1u);
+
+    const std::string mainHelp = Run({"--help"}, false).out;
+    EXPECT_NE(mainHelp.find("help [COMMAND]"), std::string::npos);
+    EXPECT_EQ(Run({"help"}, false).out, mainHelp);
+    for (const char* pszCommand : {"users", "list", "compare", "transfer"}) {
+        SCOPED_TRACE(pszCommand);
+        result = Run({"help", pszCommand});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, Run({pszCommand, "--help"}).out);
+        EXPECT_EQ(result.out.rfind(std::string("usage: varnwick-cli [--ini FILE] ") + pszCommand, 0), 0u);
+    }
+    EXPECT_EQ(Run({"help", "bogus"}).status, 2);
+    EXPECT_EQ(Run({"help", "list", "compare"}).status, 2);
+}
+
+// A usage or side error reads the same as text on standard error and, with
+// --json, as one JSON object on standard output.
+TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool bWithIni;
+        int status;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {{"compare", "--palm"}, true, 2, "option --palm needs a file"},
+        {{"compare", "--palm", "a.dat", "--wab"}, true, 2, "option --wab needs a file"},
+        {{"transfer", "sync", "--custom"}, true, 2, "option --custom needs N=TAG"},
+        {{"users", "--ini"}, false, 2, "option --ini needs a file"},
+        {{"bogus"}, true, 2, "unknown command 'bogus'; see --help"},
+        {{"list", "palm", "missing.dat"}, true, 1, "cannot read Palm Desktop data file missing.dat"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        RunResult result = Run(c.args, c.bWithIni);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, "varnwick-cli: " + c.reason + "\n");
+        EXPECT_EQ(result.out, "");
+
+        std::vector<std::string> withJson = c.args;
+        withJson.insert(withJson.begin(), "--json");   // as a global option
+        result = Run(withJson, c.bWithIni);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, "{\"error\": \"" + c.reason + "\", \"status\": " + std::to_string(c.status) + "}\n");
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+TEST_F(CliTest, AllListsWhatEmailOnlyKeepsOutAndTextKeepsOneLinePerValue)
+{
+    std::ofstream(m_ini, std::ios::app) << "EmailOnly=1\n";
+    namespace c = datgen::classic;
+    datgen::DatDescription desc;
+    desc.records.push_back(datgen::DatRecord()
+                               .Text(c::kFirstName, "Ann")
+                               .Text(c::kLastName, "Line\nBreak")
+                               .Text(c::kCompany, "Tab\there")
+                               .Text(c::kNote, "one\ntwo")
+                               .Text(c::Phone(1), "ann@example.org")
+                               .Int(c::PhoneLabel(1), 4));
+    desc.records.push_back(datgen::DatRecord().Text(c::kFirstName, "Bob").Text(c::kLastName, "NoMail"));
+    const std::string palm = File("address.dat");
+    ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(desc)));
+    const std::string wab = File("book.wab");
+    WriteWab(wab, {Contact("Cy", "NoMail", ""), Contact("Dee", "Book", "dee@example.org")});
+
+    RunResult result = Run({"list", "palm", palm});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("[1] Ann Line\\nBreak\n", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("    Company: Tab\\there\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("    Note: one\n      two\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("Bob"), std::string::npos);
+    EXPECT_NE(result.out.find("1 Palm Desktop contacts listed\n"), std::string::npos);
+
+    result = Run({"list", "palm", palm, "--all"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("[2] Bob NoMail\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("2 Palm Desktop contacts listed\n"), std::string::npos);
+    result = Run({"list", "wab", wab, "--all", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Count(result.out, "\"First Name\""), 2u) << result.out;
+
+    result = Run({"compare", "--palm", palm, "--wab", wab});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Count(result.out, "(not listed)"), 2u) << result.out;
+    EXPECT_NE(result.out.find("Ann Line\\nBreak\n"), std::string::npos) << result.out;
+    result = Run({"compare", "--all", "--palm", palm, "--wab", wab});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Count(result.out, "(not listed)"), 0u) << result.out;
+}
+
 TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
 {
     const std::string text = File("notes.txt");

@@ -69,6 +69,19 @@ TEST_F(IniPathTest, UnwritableProgramFolderFallsBackToTheUserConfig)
     EXPECT_EQ(Resolve(missingFolder), dir + "/home/.config/varnwick/corvane.ini");
 }
 
+TEST_F(IniPathTest, InstalledProgramKeepsItsSettingsWithTheUser)
+{
+    // <prefix>/bin/ beside <prefix>/share/varnwick/: writable (as root it
+    // would be), yet the settings go to the user's config folder...
+    ASSERT_EQ(mkdir((dir + "/bin").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/share").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/share/varnwick").c_str(), 0755), 0);
+    EXPECT_EQ(Resolve(dir + "/bin/"), dir + "/xdg/varnwick/corvane.ini");
+    // ...unless a settings file was put beside the program on purpose.
+    std::ofstream(dir + "/bin/corvane.ini") << "[iSysVal]\n";
+    EXPECT_EQ(Resolve(dir + "/bin/"), dir + "/bin/corvane.ini");
+}
+
 // Resolves as the current user, or, for root (who may write anywhere), in a
 // child process running as an unprivileged user.
 std::string ResolveAsUnprivileged(const std::string& appFolder)

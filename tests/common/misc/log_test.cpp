@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "common/misc/CxFile.h"
+#include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestTime.h"
 
@@ -96,6 +98,55 @@ TEST_F(LogFileTest, OverlongMessagesAreCut)
     const std::string text = ReadLog();
     const size_t start = text.find(" - ") + 3;
     EXPECT_EQ(text.size() - 2 - start, CxDebugUtil::kMessageSize - 1);
+}
+
+// Where the log goes when no test points it elsewhere: never the folder the
+// program was started from.
+TEST(LogPlace, StateFolderOfTheUserOrTheFileVarnwickLogNames)
+{
+    vwtest::TempDir tmp{"logplace"};
+    const std::string home = tmp.Path() + "/home";
+    const vwtest::ScopedEnv homeVariable{"HOME", home.c_str()};
+    const vwtest::ScopedEnv stateVariable{"XDG_STATE_HOME", nullptr};
+    const vwtest::ScopedEnv logVariable{"VARNWICK_LOG", nullptr};
+    const std::string startFolder = tmp.Path() + "/started-here";
+    std::filesystem::create_directories(startFolder);
+    char szOldFolder[4096];
+    ASSERT_NE(getcwd(szOldFolder, sizeof szOldFolder), nullptr);
+    ASSERT_EQ(chdir(startFolder.c_str()), 0);
+
+    const std::string state = tmp.Path() + "/state";
+    const std::string named = tmp.Path() + "/named.log";
+    struct Case {
+        const char* pszState;   // XDG_STATE_HOME, null: unset
+        const char* pszLog;     // VARNWICK_LOG, null: unset
+        std::string expected;
+    } cases[] = {
+        {nullptr, nullptr, home + "/.local/state/varnwick/appdebug.log"},
+        {"relative/state", nullptr, home + "/.local/state/varnwick/appdebug.log"},
+        {"", "", home + "/.local/state/varnwick/appdebug.log"},
+        {state.c_str(), nullptr, state + "/varnwick/appdebug.log"},
+        {state.c_str(), named.c_str(), named},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const vwtest::ScopedEnv stateCase{"XDG_STATE_HOME", c.pszState};
+        const vwtest::ScopedEnv logCase{"VARNWICK_LOG", c.pszLog};
+        CxDebugUtil log;
+        EXPECT_EQ(log.GetLogPath(), c.expected);
+        log.Log(0, "/a/b.cpp", 1, "placed");
+        EXPECT_NE(vwtest::ReadFileText(c.expected).find("] - placed\r\n"), std::string::npos);
+        std::filesystem::remove(c.expected);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(startFolder));
+
+    // A test's folder wins until it is given back.
+    CxDebugUtil log;
+    log.SetFolder((tmp.Path() + "/").c_str());
+    EXPECT_EQ(log.GetLogPath(), tmp.Path() + "/appdebug.log");
+    log.SetFolder(nullptr);
+    EXPECT_EQ(log.GetLogPath(), home + "/.local/state/varnwick/appdebug.log");
+    ASSERT_EQ(chdir(szOldFolder), 0);
 }
 
 } // namespace
