@@ -22,6 +22,7 @@ constexpr DesktopLibrary kLibraries[] = {
 constexpr size_t kLibraryCount = sizeof(kLibraries) / sizeof(kLibraries[0]);
 
 HMODULE g_hModules[kLibraryCount] = {};
+BYTE g_nMissing = 0;   // SetMissingDesktopLibraries
 
 // Entry points of the user library; null while unbound.
 UmGetUserCountProc g_pfnUmGetUserCount = nullptr;
@@ -62,6 +63,8 @@ void UnloadLibrary(size_t index)
 bool LoadOne(size_t index)
 {
     UnloadLibrary(index);
+    if ((g_nMissing & kLibraries[index].nBit) != 0)
+        return false;
     char folder[MAX_PATH] = "";
     if (GetDesktopFolder(folder, sizeof(folder)) != PD_FOLDER_OK)
         return false;
@@ -85,6 +88,11 @@ bool LoadDesktopLibraries(BYTE nMask)
             return false;
     }
     return true;
+}
+
+void SetMissingDesktopLibraries(BYTE nMask)
+{
+    g_nMissing = nMask;
 }
 
 void UnloadDesktopLibraries(BYTE nMask)

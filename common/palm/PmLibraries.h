@@ -20,10 +20,18 @@ constexpr LONG PD_NOT_BOUND = -100;
 
 // Loads the libraries of the mask from the Palm Desktop folder
 // (GetDesktopFolder), in bit order, each after freeing any copy loaded
-// before. Stops at the first library that cannot be loaded (no folder, no
-// file) and answers false; the later ones stay unloaded. A missing export
-// leaves its entry point unbound without failing the load.
+// before. The libraries are stand-ins (DesktopModule.h): a folder needs no
+// library file, so a folder holding only user folders lists its users.
+// Stops at the first library that cannot be loaded (no folder, or one made
+// missing with SetMissingDesktopLibraries) and answers false; the later ones
+// stay unloaded. A missing export leaves its entry point unbound without
+// failing the load.
 bool LoadDesktopLibraries(BYTE nMask);
+
+// Makes the libraries of the mask fail to load from now on, as a library
+// missing from a Windows installation would; 0 makes every one loadable
+// again. For tests of the "library missing" path.
+void SetMissingDesktopLibraries(BYTE nMask);
 
 // Frees each library of the mask and unbinds its entry points.
 void UnloadDesktopLibraries(BYTE nMask);

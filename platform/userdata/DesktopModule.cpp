@@ -47,12 +47,19 @@ HMODULE LoadDesktopModule(const char* pszPath)
     if (pszPath == nullptr || pszPath[0] == '\0')
         return nullptr;
     const std::string path = ResolvePathCase(pszPath);
+    const size_t slash = path.rfind('/');
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return nullptr;
+    if (stat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode))
+            return nullptr;
+    } else {
+        // No file: the stand-in needs none, only the folder it answers for.
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return nullptr;
+    }
 
     auto* module = new DesktopModuleData;
-    const size_t slash = path.rfind('/');
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     if (IsUserDataFile(fileName)) {
         module->bUserData = true;

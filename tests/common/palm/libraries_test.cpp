@@ -29,6 +29,7 @@ protected:
     void TearDown() override
     {
         UnloadDesktopLibraries(PD_LIB_ALL);
+        SetMissingDesktopLibraries(0);
         SetIniFilePathOverride(nullptr);
         unsetenv("WINEPREFIX");
     }
@@ -88,16 +89,35 @@ TEST_F(DesktopLibraries, NoDesktopFolderLoadsNothing)
     EXPECT_EQ(users.GetCount(), 0u);
 }
 
+TEST_F(DesktopLibraries, FolderWithOnlyUserFoldersListsItsUsers)
+{
+    // As copied from "Documents\Palm OS Desktop": user folders, no library file.
+    MakePalm(0, 2);
+    ASSERT_FALSE(fs::exists(m_palm + "/UserData.dll"));
+    EXPECT_TRUE(LoadDesktopLibraries(PD_LIB_ALL));
+    ExpectAllLoaded(true, true, true, true);
+    EXPECT_EQ(UmGetUserCount(), 2);
+    CxList users;
+    EXPECT_EQ(LoadPalmUsers(&users), 2);
+    EXPECT_STREQ(static_cast<PalmUser*>(users.GetByIndex(0))->szName, "User0");
+    ClearPalmUsers(&users);
+}
+
 TEST_F(DesktopLibraries, LoadingStopsAtTheFirstMissingLibrary)
 {
-    MakePalm(PD_LIB_CONDMGR | PD_LIB_HSAPI | PD_LIB_INSTAIDE, 2);  // no UserData.dll
+    MakePalm(PD_LIB_ALL, 2);
+    SetMissingDesktopLibraries(PD_LIB_USERDATA);
     EXPECT_FALSE(LoadDesktopLibraries(PD_LIB_ALL));
     ExpectAllLoaded(true, false, false, false);
     ExpectNothingBound();
 
-    fs::remove(m_palm + "/condmgr.dll");
+    SetMissingDesktopLibraries(PD_LIB_CONDMGR);
     EXPECT_FALSE(LoadDesktopLibraries(PD_LIB_ALL));
     ExpectAllLoaded(false, false, false, false);  // the old copy was freed first
+
+    SetMissingDesktopLibraries(0);
+    EXPECT_TRUE(LoadDesktopLibraries(PD_LIB_ALL));
+    EXPECT_EQ(UmGetUserCount(), 2);
 }
 
 TEST_F(DesktopLibraries, MaskChoosesLibrariesAndFilesMatchInAnyCase)

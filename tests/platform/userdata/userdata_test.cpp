@@ -102,8 +102,12 @@ TEST_F(UserFolders, NamesComeBackInTheAnsiCodePage)
 TEST_F(UserFolders, TheLoadedUserLibraryAnswersTheFiveCalls)
 {
     MakeMixedFolder(m_root);
-    EXPECT_EQ(LoadDesktopModule((m_root + "nothing.dll").c_str()), nullptr);
+    EXPECT_EQ(LoadDesktopModule((m_root + "gone/UserData.dll").c_str()), nullptr);  // no folder
     EXPECT_EQ(LoadDesktopModule((m_root + "Temp").c_str()), nullptr);  // a folder
+    HMODULE hNoFile = LoadDesktopModule((m_root + "nothing.dll").c_str());   // no file needed
+    ASSERT_NE(hNoFile, nullptr);
+    EXPECT_EQ(GetDesktopProcAddress(hNoFile, "UmGetUserCount"), nullptr);
+    EXPECT_TRUE(FreeDesktopModule(hNoFile));
     EXPECT_EQ(LoadDesktopModule(nullptr), nullptr);
 
     HMODULE hCondMgr = LoadDesktopModule((m_root + "CONDMGR.dll").c_str());
