@@ -21,6 +21,7 @@
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/CxFile.h"
 #include "common/misc/CxList.h"
 #include "common/palm/PalmEntry.h"
 #include "common/palm/PmAddrEx2DataMgr.h"
@@ -608,10 +609,17 @@ bool PmAddrInfo::GetUserFilePath(DWORD dwUserId, char* pszBuf, int nLen)
     char szFolder[MAX_PATH] = {};
     if (!GetUserFolder(dwUserId, szFolder, MAX_PATH))
         return false;
-    std::string strPath = szFolder;
-    strPath += m_nExpectedGen == kGenDesktop6 ? "address/address.mdb" : "address/address.dat";
+    const bool bDesktop6 = m_nExpectedGen == kGenDesktop6;
     // Folders copied from Windows come in any letter case.
-    strPath = ResolvePathCase(strPath);
+    std::string strPath = ResolvePathCase(std::string(szFolder) + (bDesktop6 ? "address/address.mdb" : "address/address.dat"));
+    // A folder copied without its palm.exe says nothing of its version: a
+    // user who has only the other generation's file gets that file.
+    if (CxFile::GetFileLength(strPath.c_str()) < 0) {
+        const std::string strOther =
+            ResolvePathCase(std::string(szFolder) + (bDesktop6 ? "address/address.dat" : "address/address.mdb"));
+        if (CxFile::GetFileLength(strOther.c_str()) >= 0)
+            strPath = strOther;
+    }
     const size_t nCopy = std::min(strPath.size(), static_cast<size_t>(nLen - 1));
     std::memcpy(pszBuf, strPath.data(), nCopy);
     pszBuf[nCopy] = '\0';

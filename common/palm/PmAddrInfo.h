@@ -71,7 +71,8 @@ public:
 
     // Writes the path of the user's address file into pszBuf: the user's
     // folder followed by "address/address.mdb" when the expected generation
-    // is 3, "address/address.dat" otherwise. At most nLen - 1 characters are
+    // is 3, "address/address.dat" otherwise; when that file does not exist
+    // and the other one does, the other one. At most nLen - 1 characters are
     // copied and the buffer is terminated at nLen - 1. False for a null
     // buffer or a length below 1, and when the user's folder cannot be found
     // (the buffer is then left as it was).

@@ -3,6 +3,8 @@
 // again, and what comes back is compared field by field with what was sent.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -202,13 +204,20 @@ TEST_F(FacadeTest, UserFilePathFollowsTheInstalledGeneration)
     ASSERT_TRUE(desktop6.GetUserFilePath(dwUser, szPath, sizeof szPath));
     EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/Address.MDB");   // as it is on disk
 
+    // A user who has only the other generation's file (a copied folder
+    // without palm.exe says nothing of its version) gets that file.
     PmAddrInfo classic(30500);
     ASSERT_TRUE(classic.GetUserFilePath(dwUser, szPath, sizeof szPath));
-    EXPECT_EQ(std::string(szPath), palm + "/Ann/address/address.dat");
+    EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/Address.MDB");
+    std::ofstream(palm + "/Ann/Address/ADDRESS.dat").put('x');
+    ASSERT_TRUE(classic.GetUserFilePath(dwUser, szPath, sizeof szPath));
+    EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/ADDRESS.dat");
+    ASSERT_TRUE(desktop6.GetUserFilePath(dwUser, szPath, sizeof szPath));
+    EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/Address.MDB");
 
     char szSmall[12] = "untouched";
     EXPECT_TRUE(classic.GetUserFilePath(dwUser, szSmall, sizeof szSmall));
-    EXPECT_EQ(std::string(szSmall), (palm + "/Ann/address/address.dat").substr(0, sizeof szSmall - 1));
+    EXPECT_EQ(std::string(szSmall), (palm + "/Ann/Address/ADDRESS.dat").substr(0, sizeof szSmall - 1));
     std::strcpy(szSmall, "untouched");
     EXPECT_FALSE(classic.GetUserFilePath(dwUser + 1, szSmall, sizeof szSmall));
     EXPECT_STREQ(szSmall, "untouched");
