@@ -334,23 +334,55 @@ void AppendUtf16(std::u16string& wide, char32_t c)
 
 } // namespace
 
-bool SetAnsiCodePage(const char* pszName)
+namespace {
+
+// A name as SetAnsiCodePage takes it, and the code page it stands for.
+std::shared_ptr<const CodePage> MakeByName(const char* pszName)
 {
     if (pszName == nullptr || pszName[0] == '\0')
-        return false;
+        return nullptr;
     std::string name = pszName;
     if (name.find_first_not_of("0123456789") == std::string::npos)
         name = "CP" + name;   // a bare number names a Windows code page
-    std::shared_ptr<const CodePage> page;
     if (strcasecmp(name.c_str(), "CP1252") == 0 || strcasecmp(name.c_str(), "WINDOWS-1252") == 0)
-        page = MakeCp1252();
-    else
-        page = MakeWithIconv(name);
+        return MakeCp1252();
+    return MakeWithIconv(name);
+}
+
+// The single-byte code pages of Windows, as Windows names their scripts.
+constexpr CodePageChoice kWindowsCodePages[] = {
+    {"CP1252", "Western European"}, {"CP874", "Thai"},     {"CP1250", "Central European"},
+    {"CP1251", "Cyrillic"},         {"CP1253", "Greek"},   {"CP1254", "Turkish"},
+    {"CP1255", "Hebrew"},           {"CP1256", "Arabic"},  {"CP1257", "Baltic"},
+    {"CP1258", "Vietnamese"},
+};
+
+} // namespace
+
+bool SetAnsiCodePage(const char* pszName)
+{
+    const std::shared_ptr<const CodePage> page = MakeByName(pszName);
     if (!page)
         return false;
     std::lock_guard<std::mutex> guard(g_mutex);
     g_current = page;
     return true;
+}
+
+std::vector<CodePageChoice> WindowsCodePages()
+{
+    std::vector<CodePageChoice> choices;
+    for (const CodePageChoice& choice : kWindowsCodePages) {
+        const auto page = MakeByName(choice.pszName);
+        if (page && page->singleByte)
+            choices.push_back(choice);
+    }
+    return choices;
+}
+
+bool IsKnownCodePage(const char* pszName)
+{
+    return MakeByName(pszName) != nullptr;
 }
 
 std::string GetAnsiCodePage()

@@ -13,6 +13,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Chooses the ANSI code page by its iconv name ("CP1252", "CP1251",
 // "WINDOWS-1250", "ISO-8859-15", "CP932"...). False, with the code page
@@ -27,6 +28,20 @@ std::string GetAnsiCodePage();
 // as the ANSI code page. False (code page unchanged) when the key is missing
 // or names no known code page.
 bool LoadAnsiCodePageSetting(const char* pszIniPath);
+
+// One single-byte Windows code page the program offers for Palm data: its
+// iconv name ("CP1251") and what it is for ("Cyrillic").
+struct CodePageChoice {
+    const char* pszName;
+    const char* pszScript;
+};
+
+// The single-byte Windows code pages that this system's iconv can convert,
+// Western (CP1252, always there) first, then by code page number.
+std::vector<CodePageChoice> WindowsCodePages();
+
+// Whether SetAnsiCodePage would accept the name; changes nothing.
+bool IsKnownCodePage(const char* pszName);
 
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);

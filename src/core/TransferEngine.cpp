@@ -1,11 +1,14 @@
 #include "src/core/TransferEngine.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxList.h"
 #include "common/oe/CxWab.h"
 #include "common/oe/WabRecord.h"
@@ -13,6 +16,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmLibraries.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/profile/PrivateProfile.h"
 
 namespace {
 
@@ -403,6 +407,52 @@ void TransferEngine::UserChanged(int nIndex)
         CopyPath(m_szDataText, m_Settings.DatFile);
     LoadPalmList();
     RefreshStates();
+}
+
+bool TransferEngine::SetPalmDesktop(const char* pszFolder, const char* pszCodePage)
+{
+    if (pszFolder == nullptr || pszCodePage == nullptr || !IsKnownCodePage(pszCodePage))
+        return false;
+    char szIniPath[MAX_PATH];
+    if (!GetIniFilePath(szIniPath, true) || !WritePrivateProfileStringA("Path", "PDPath", pszFolder, szIniPath) ||
+        !WritePrivateProfileStringA("CodePage", "Ansi", pszCodePage, szIniPath)) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not save the Palm Desktop folder into %s", szIniPath);
+        return false;
+    }
+    SetAnsiCodePage(pszCodePage);
+
+    // The rows point into the old facade's records.
+    m_PalmRows.clear();
+    if (m_pSink != nullptr)
+        m_pSink->ListRebuilt(LIST_PALM);
+    delete m_pPalmInfo;
+    m_pPalmInfo = new PmAddrInfo();
+    UnloadDesktopLibraries(PD_LIB_ALL);
+    LoadDesktopLibraries(PD_LIB_ALL);
+    LoadUserList();
+    const PalmUser* pChosen = GetUser(m_nSelectedUser);
+    if (pChosen == nullptr) {
+        m_Settings.DatFile[0] = '\0';
+    } else if (pChosen->dwUserID != static_cast<DWORD>(m_Settings.UserID)) {
+        m_Settings.UserID = static_cast<int>(pChosen->dwUserID);
+        m_pPalmInfo->GetUserFilePath(pChosen->dwUserID, m_Settings.DatFile, MAX_PATH);
+    }
+    if (m_nDataSource == DATA_PALM_FILE)
+        CopyPath(m_szDataText, m_Settings.DatFile);
+    return true;
+}
+
+int TransferEngine::GetLoadedUser() const
+{
+    if (m_pPalmInfo == nullptr || m_Settings.DatFile[0] == '\0')
+        return -1;
+    for (int nIndex = 0; nIndex < GetUserCount(); ++nIndex) {
+        char szPath[MAX_PATH] = {};
+        if (m_pPalmInfo->GetUserFilePath(GetUser(nIndex)->dwUserID, szPath, MAX_PATH) &&
+            strcasecmp(szPath, m_Settings.DatFile) == 0)
+            return nIndex;
+    }
+    return -1;
 }
 
 void TransferEngine::DataSourceChanged(int nIndex)

@@ -214,6 +214,23 @@ public:
     // list does nothing.
     void UserChanged(int nIndex);
 
+    // The Options dialog chose the Palm Desktop folder (pszFolder; "" lets the
+    // Wine registry name it) and the code page of the Palm data (an iconv
+    // name, "CP1251"). Both are written into the settings file at once, as
+    // [Path] PDPath and [CodePage] Ansi, since the folder is read from there
+    // whenever it is needed; then the code page is made current, the facade
+    // made anew (the folder's palm.exe decides the generation it expects),
+    // the libraries reloaded and the user list filled again. When the chosen
+    // user is not in the new folder, the first user is chosen; when the
+    // folder has no user, DatFile becomes empty rather than keep naming a
+    // file of the old folder. The Palm rows are emptied: the caller reloads
+    // the lists. False, changing nothing, when the settings file cannot be
+    // written or the code page is unknown.
+    bool SetPalmDesktop(const char* pszFolder, const char* pszCodePage);
+    // The index of the user whose data file DatFile names (letter case
+    // ignored), -1 when it is no user's file: the user the Palm list shows.
+    int GetLoadedUser() const;
+
     // The data-source choice changed: the path box shows WabFile for
     // DATA_WAB_FILE, DatFile for DATA_PALM_FILE.
     void DataSourceChanged(int nIndex);

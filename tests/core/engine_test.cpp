@@ -22,6 +22,7 @@
 #include "common/oe/WabRecord.h"
 #include "common/palm/PalmUser.h"
 #include "common/palm/PmAddrInfo.h"
+#include "platform/codepage/CodePage.h"
 #include "platform/profile/PrivateProfile.h"
 #include "platform/wab/MapiTags.h"
 #include "src/core/ColumnTable.h"
@@ -545,6 +546,65 @@ TEST_F(EngineTest, UsersAreListedAndAUserChangeReloadsOnlyThePalmList)
     Set("UserID", "12345");
     EXPECT_EQ(Start().GetSelectedUser(), 0);
     EXPECT_EQ(m_settings.UserID, 12345);
+}
+
+// The Options dialog's Palm Desktop folder and code page: written into the
+// settings file at once and in force for the lists that follow.
+TEST_F(EngineTest, ChosenPalmFolderAndCodePageTakeEffectAtOnce)
+{
+    // A folder as copied from a Windows disk: user folders only, no
+    // palm.exe, no library file; Olga's names are Windows-1251 bytes.
+    const std::string copied = File("Copied Palm");
+    pdgen::Folder folder;
+    folder.bPalmExe = false;
+    folder.libraryMask = 0;
+    folder.users = {{"Olga", "address", "address.dat", {}}, {"Pavel", "Address", "ADDRESS.DAT", {}}};
+    ASSERT_TRUE(pdgen::MakePalmDesktopFolder(copied, folder));
+    WritePalm(copied + "/Olga/address/address.dat", {{"\xC8\xE2\xE0\xED", "\xCF\xE5\xF2\xF0\xEE\xE2", "", ""}});
+    WritePalm(copied + "/Pavel/Address/ADDRESS.DAT", {kBob});
+    Fixture({kAnn}, {kAnn});
+    Set("UserID", "777");
+
+    TransferEngine& engine = Start();
+    EXPECT_EQ(engine.GetUserCount(), 0);
+    EXPECT_EQ(engine.GetLoadedUser(), -1);
+    engine.DataSourceChanged(DATA_PALM_FILE);
+
+    ASSERT_TRUE(engine.SetPalmDesktop(copied.c_str(), "CP1251"));
+    EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);   // the caller reloads
+    char szValue[MAX_PATH] = {};
+    GetPrivateProfileStringA("Path", "PDPath", "", szValue, MAX_PATH, m_ini.c_str());
+    EXPECT_EQ(std::string(szValue), copied);
+    GetPrivateProfileStringA("CodePage", "Ansi", "", szValue, MAX_PATH, m_ini.c_str());
+    EXPECT_STREQ(szValue, "CP1251");
+    EXPECT_EQ(GetAnsiCodePage(), "CP1251");
+    ASSERT_EQ(engine.GetUserCount(), 2);
+    EXPECT_EQ(engine.GetSelectedUser(), 0);   // 777 is nobody here: the first user
+    EXPECT_EQ(static_cast<DWORD>(m_settings.UserID), engine.GetUser(0)->dwUserID);
+    EXPECT_EQ(std::string(m_settings.DatFile), copied + "/Olga/address/address.dat");
+    EXPECT_STREQ(engine.GetDataText(), m_settings.DatFile);
+    engine.LoadPalmList();
+    ASSERT_EQ(engine.GetRowCount(LIST_PALM), 1);
+    EXPECT_EQ(AnsiToUtf8(engine.GetRow(LIST_PALM, 0)->strCaption), "\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432");
+    EXPECT_EQ(engine.GetLoadedUser(), 0);
+
+    // The user the list shows is the one whose file is loaded, whatever chose it.
+    engine.BrowseResult((copied + "/pavel/address/address.dat").c_str());
+    EXPECT_EQ(engine.GetLoadedUser(), 1);
+    engine.BrowseResult(m_palm.c_str());
+    EXPECT_EQ(engine.GetLoadedUser(), -1);
+
+    // A folder without users names no file of the old one.
+    const std::string empty = File("Empty Palm");
+    fs::create_directories(empty);
+    ASSERT_TRUE(engine.SetPalmDesktop(empty.c_str(), "CP1252"));
+    EXPECT_EQ(engine.GetUserCount(), 0);
+    EXPECT_STREQ(m_settings.DatFile, "");
+    EXPECT_EQ(GetAnsiCodePage(), "CP1252");
+
+    EXPECT_FALSE(engine.SetPalmDesktop(copied.c_str(), "NO-SUCH-PAGE"));
+    GetPrivateProfileStringA("Path", "PDPath", "", szValue, MAX_PATH, m_ini.c_str());
+    EXPECT_EQ(std::string(szValue), empty);
 }
 
 TEST_F(EngineTest, BrowseResultReplacesTheFileOfTheChosenSource)

@@ -94,3 +94,34 @@ TEST_F(CodePageTest, MultiByteCodePagesGoThroughIconv)
 }
 
 } // namespace
+
+TEST_F(CodePageTest, WindowsCodePagesOfferedAreTheSingleByteOnesIconvHas)
+{
+    const std::vector<CodePageChoice> choices = WindowsCodePages();
+    ASSERT_FALSE(choices.empty());
+    EXPECT_STREQ(choices.front().pszName, "CP1252");
+    // glibc's iconv has every one of them; the scripts users ask for first.
+    for (const char* pszWanted : {"CP1250", "CP1251", "CP1253", "CP1254", "CP1257"}) {
+        bool bFound = false;
+        for (const CodePageChoice& choice : choices)
+            bFound |= std::string(choice.pszName) == pszWanted;
+        EXPECT_TRUE(bFound) << pszWanted;
+    }
+    for (const CodePageChoice& choice : choices) {
+        SCOPED_TRACE(choice.pszName);
+        EXPECT_TRUE(IsKnownCodePage(choice.pszName));
+        ASSERT_TRUE(SetAnsiCodePage(choice.pszName));
+        // Single-byte: every byte alone survives the way out and back.
+        for (int b = 1; b < 256; ++b) {
+            const std::string byte(1, static_cast<char>(b));
+            EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(byte)), byte) << b;
+        }
+    }
+    EXPECT_FALSE(IsKnownCodePage("NO-SUCH-PAGE"));
+    EXPECT_FALSE(IsKnownCodePage(""));
+    EXPECT_FALSE(IsKnownCodePage(nullptr));
+    EXPECT_EQ(GetAnsiCodePage(), choices.back().pszName);   // a check changes nothing
+
+    ASSERT_TRUE(SetAnsiCodePage("CP1251"));
+    EXPECT_EQ(AnsiToUtf8("\xC8\xE2\xE0\xED"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");   // "Иван"
+}
