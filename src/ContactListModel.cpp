@@ -35,7 +35,9 @@ QVariant ContactListModel::data(const QModelIndex& index, int nRole) const
         return QVariant();
 
     switch (nRole) {
-    case Qt::DisplayRole: {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: {
+        // The tooltip has the whole text of a cell that the column may cut.
         if (index.column() == 0)
             return AnsiToQString(pRow->strCaption);
         const auto nSub = static_cast<size_t>(index.column() - 1);

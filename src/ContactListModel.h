@@ -4,7 +4,8 @@
 // The engine owns the rows (caption, sub-items, tick, record pointer); the
 // model only shows them: column 0 is the row's caption with its check box,
 // the following columns the sub-items of the shown columns in table order,
-// the header the captions of the column table. The text colour follows the
+// the header the captions of the column table; every cell's tooltip is its
+// whole text. The text colour follows the
 // record's state (same, modified, new) unless colours are switched off.
 // Ticking a check box ticks the engine's row.
 //

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -48,9 +49,32 @@ bool QtDialogSeam::GetOpenFileName(QWidget* pOwner, const QString& strTitle,
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(nameFilters);
+    if (!pstrPath->isEmpty()) {
+        // Start where the file in use lies, not in the current folder.
+        const QFileInfo current(*pstrPath);
+        const QString strFolder = current.isDir() ? current.absoluteFilePath() : current.absolutePath();
+        if (QFileInfo(strFolder).isDir())
+            dialog.setDirectory(strFolder);
+        if (current.isFile())
+            dialog.selectFile(current.fileName());
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     *pstrPath = dialog.selectedFiles().front();
+    return true;
+}
+
+bool QtDialogSeam::GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder)
+{
+    QFileDialog dialog(pOwner, strTitle);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!pstrFolder->isEmpty() && QFileInfo(*pstrFolder).isDir())
+        dialog.setDirectory(*pstrFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    *pstrFolder = dialog.selectedFiles().front();
     return true;
 }
 

@@ -42,10 +42,24 @@ public:
                              int nIcon) = 0;
 
     // The open-file dialog: only an existing file in an existing folder can
-    // be confirmed. True with *pstrPath set when a file was chosen; false,
+    // be confirmed. On entry *pstrPath names the file in use (or a folder):
+    // the dialog starts in its folder with it chosen; empty leaves the start
+    // to the dialog. True with *pstrPath set when a file was chosen; false,
     // *pstrPath untouched, when the user cancelled.
     virtual bool GetOpenFileName(QWidget* pOwner, const QString& strTitle,
                                  const std::vector<FileFilter>& filters, QString* pstrPath) = 0;
+
+    // The choose-folder dialog: only an existing folder can be confirmed. On
+    // entry *pstrFolder is the folder to start at ("" leaves the start to the
+    // dialog). True with *pstrFolder set when a folder was chosen; false,
+    // untouched, on cancel (and from a seam that offers no such dialog).
+    virtual bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder)
+    {
+        (void)pOwner;
+        (void)strTitle;
+        (void)pstrFolder;
+        return false;
+    }
 
     // The colour dialog, preset to *pnColor (0x00BBGGRR). True with *pnColor
     // set to the confirmed colour; false, *pnColor untouched, on cancel.
@@ -67,6 +81,7 @@ public:
                      int nIcon) override;
     bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
                          QString* pstrPath) override;
+    bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder) override;
     bool ChooseColor(QWidget* pOwner, int* pnColor) override;
     int RunModal(QDialog* pDialog) override;
     bool OpenUrl(const QUrl& url) override;

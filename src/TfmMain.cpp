@@ -170,7 +170,13 @@ QUrl HelpPageUrl()
 {
     char szFolder[MAX_PATH] = {};
     GetAppFolder(nullptr, szFolder);
-    return QUrl::fromLocalFile(QString::fromLocal8Bit(szFolder) + QStringLiteral("help/varnwick-help.html"));
+    const QString strFolder = QString::fromLocal8Bit(szFolder);
+    // Beside the program in the build folder; under share/ once installed.
+    const QString strBeside = strFolder + QStringLiteral("help/varnwick-help.html");
+    const QString strInstalled = strFolder + QStringLiteral("../share/varnwick/help/varnwick-help.html");
+    if (!QFileInfo::exists(strBeside) && QFileInfo::exists(strInstalled))
+        return QUrl::fromLocalFile(QFileInfo(strInstalled).absoluteFilePath());
+    return QUrl::fromLocalFile(strBeside);
 }
 
 TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent), m_Engine(m_Settings, this)
@@ -197,6 +203,11 @@ TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent), m_Engine(m_Settings, 
     sbMain->setObjectName(QStringLiteral("sbMain"));
     sbMain->setFixedHeight(kStatusHeight);
     sbMain->setSizeGripEnabled(false);
+    lblLegend = new QLabel(sbMain);
+    lblLegend->setObjectName(QStringLiteral("lblLegend"));
+    lblLegend->setTextFormat(Qt::RichText);
+    lblLegend->setToolTip(QStringLiteral("What the colours of the rows mean (Options, User Interface Options)"));
+    sbMain->addPermanentWidget(lblLegend);
     setStatusBar(sbMain);
 
     // Lay the form out now, so that the panels have their designed widths
@@ -369,6 +380,8 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     pView->setContextMenuPolicy(Qt::CustomContextMenu);
     pView->header()->setStretchLastSection(false);
     pView->header()->setSectionsMovable(false);
+    connect(pView->header(), &QHeaderView::sectionResized, this,
+            [this, eList](int nSection, int, int nNewSize) { ColumnResized(eList, nSection, nNewSize); });
     pLayout->addWidget(pCaption);
     pLayout->addWidget(pView, 1);
 
@@ -443,11 +456,7 @@ void TfmMain::FormCreate()
     // models follow as they come.
     m_Engine.Startup(true);
 
-    cmbUser->clear();
-    for (int nIndex = 0; nIndex < m_Engine.GetUserCount(); ++nIndex)
-        cmbUser->addItem(UserNameText(m_Engine.GetUser(nIndex)->szName));
-    if (m_Engine.GetSelectedUser() >= 0)
-        cmbUser->setCurrentIndex(m_Engine.GetSelectedUser());
+    FillUserBox();
 
     cmbData->clear();
     cmbData->addItem(QStringLiteral("Outlook Express WAB File"));
@@ -538,6 +547,8 @@ void TfmMain::ListRebuilt(ListType eList)
     pModel->Rebuild();
     ApplyColumnWidths(eList);
     if (eList == LIST_PALM)
+        ShowLoadedUser();
+    if (eList == LIST_PALM)
         m_PalmProblem = PalmLoadProblem(m_Engine);
     else
         m_OutlookProblem = OutlookOpenProblem(m_Engine);
@@ -546,6 +557,7 @@ void TfmMain::ListRebuilt(ListType eList)
 
 void TfmMain::StatesRefreshed()
 {
+    UpdateLegend();
     for (ListType eList : {LIST_PALM, LIST_WAB}) {
         if (Model(eList) != nullptr)
             Model(eList)->StatesChanged();
@@ -554,13 +566,31 @@ void TfmMain::StatesRefreshed()
 
 void TfmMain::ApplyColumnWidths(ListType eList)
 {
-    // The table's width, or what the caption needs when the font is wider
-    // than the table was made for: a caption is never cut.
+    // The width the user gave the column in this run; else the table's
+    // width, or what the caption needs when the font is wider than the table
+    // was made for: a caption is never cut.
     QHeaderView* pHeader = View(eList)->header();
     const ContactListModel* pModel = Model(eList);
-    for (int nSection = 0; nSection < pModel->columnCount(); ++nSection)
-        pHeader->resizeSection(nSection, std::max<int>(g_ColumnDef[pModel->TableIndex(nSection)].nWidth,
-                                                       pHeader->sectionSizeHint(nSection)));
+    const int* pUserWidths = m_nUserWidths[eList == LIST_PALM ? 0 : 1];
+    m_bApplyingWidths = true;
+    for (int nSection = 0; nSection < pModel->columnCount(); ++nSection) {
+        const int nIndex = pModel->TableIndex(nSection);
+        const int nWidth = pUserWidths[nIndex] > 0
+                               ? pUserWidths[nIndex]
+                               : std::max<int>(g_ColumnDef[nIndex].nWidth, pHeader->sectionSizeHint(nSection));
+        pHeader->resizeSection(nSection, nWidth);
+    }
+    m_bApplyingWidths = false;
+}
+
+void TfmMain::ColumnResized(ListType eList, int nSection, int nNewSize)
+{
+    const ContactListModel* pModel = Model(eList);
+    if (m_bApplyingWidths || pModel == nullptr || nNewSize <= 0)
+        return;
+    const int nIndex = pModel->TableIndex(nSection);
+    if (nIndex > 0 && nIndex <= kColumnCount)
+        m_nUserWidths[eList == LIST_PALM ? 0 : 1][nIndex] = nNewSize;
 }
 
 void TfmMain::UpdateStatus()
@@ -571,8 +601,7 @@ void TfmMain::UpdateStatus()
             problems.push_back(pProblem);
     }
     if (problems.empty()) {
-        sbMain->clearMessage();
-        sbMain->setToolTip(QString());
+        ShowLoadedSummary();
         return;
     }
     // Each problem gets its share of the bar; a path too long for it is
@@ -590,7 +619,75 @@ void TfmMain::UpdateStatus()
     sbMain->setToolTip(whole.join(QLatin1Char('\n')));
 }
 
+void TfmMain::ShowLoadedSummary()
+{
+    const SysSettings& settings = m_Engine.GetSettings();
+    const int nPalmRows = m_Engine.GetRowCount(LIST_PALM);
+    const int nWabRows = m_Engine.GetRowCount(LIST_WAB);
+    const QString strPalmPath = NativeToPath(settings.DatFile);
+    const QString strWabPath = settings.WabFile[0] != '\0' ? NativeToPath(settings.WabFile) : QString();
+    auto palmText = [&](const QString& strPath) {
+        return QStringLiteral("Palm Desktop: %1 %2 from %3")
+            .arg(nPalmRows)
+            .arg(nPalmRows == 1 ? QStringLiteral("contact") : QStringLiteral("contacts"), strPath);
+    };
+    auto wabText = [&](const QString& strPath) {
+        const QString strEntries = QStringLiteral("address book: %1 %2 ")
+                                       .arg(nWabRows)
+                                       .arg(nWabRows == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
+        return strPath.isEmpty() ? strEntries + QStringLiteral("in the default address book")
+                                 : strEntries + QStringLiteral("from ") + strPath;
+    };
+    const QString strSeparator = QStringLiteral(" \u00b7 ");
+    sbMain->setToolTip(palmText(strPalmPath) + QLatin1Char('\n') + wabText(strWabPath));
+
+    // Each path gets half of the room the fixed words leave; a longer one
+    // keeps its end ("\u2026/Ana/address/address.dat").
+    const QFontMetrics metrics(sbMain->font());
+    const int nRoom = sbMain->width() - lblLegend->sizeHint().width() - 24 -
+                      metrics.horizontalAdvance(palmText(QString()) + strSeparator + wabText(QString()));
+    const int nShare = std::max(60, nRoom / (strWabPath.isEmpty() ? 1 : 2));
+    sbMain->showMessage(palmText(metrics.elidedText(strPalmPath, Qt::ElideLeft, nShare)) + strSeparator +
+                        wabText(metrics.elidedText(strWabPath, Qt::ElideLeft, nShare)));
+}
+
+void TfmMain::UpdateLegend()
+{
+    const SysSettings& settings = m_Engine.GetSettings();
+    if (settings.DisableColor) {
+        lblLegend->setText(QStringLiteral("Colours off"));
+        return;
+    }
+    struct Entry {
+        int nColor;
+        const char* pszState;
+    };
+    const Entry entries[] = {
+        {settings.SameColor, "same"}, {settings.ModifiedColor, "modified"}, {settings.NewColor, "new"}};
+    QStringList parts;
+    for (const Entry& entry : entries)
+        parts << QStringLiteral("<span style=\"color:%1\">\u25a0 %2</span>")
+                     .arg(ColorRefToQColor(entry.nColor).name(), QString::fromLatin1(entry.pszState));
+    lblLegend->setText(parts.join(QStringLiteral("&nbsp;&nbsp;")));
+}
+
 // ---- Event handlers -----------------------------------------------------------
+
+void TfmMain::FillUserBox()
+{
+    cmbUser->clear();
+    for (int nIndex = 0; nIndex < m_Engine.GetUserCount(); ++nIndex)
+        cmbUser->addItem(UserNameText(m_Engine.GetUser(nIndex)->szName));
+    ShowLoadedUser();
+}
+
+void TfmMain::ShowLoadedUser()
+{
+    // The user of the file the Palm list shows; a file of no user (one
+    // chosen with the browse button) leaves the box empty.
+    if (cmbUser->count() > 0)
+        cmbUser->setCurrentIndex(m_Engine.GetLoadedUser());
+}
 
 void TfmMain::ShowDataText()
 {
@@ -614,7 +711,8 @@ void TfmMain::btnBrowseClick()
 {
     const int nIndex = cmbData->currentIndex() == DATA_PALM_FILE ? DATA_PALM_FILE : DATA_WAB_FILE;
     const BrowseChoice& choice = kBrowseChoices[nIndex];
-    QString strPath;
+    // The dialog starts at the file in use.
+    QString strPath = NativeToPath(nIndex == DATA_PALM_FILE ? m_Settings.DatFile : m_Settings.WabFile);
     if (!DialogSeam().GetOpenFileName(this, QString::fromLatin1(choice.pszTitle),
                                       {{QString::fromLatin1(choice.pszDescription), QString::fromLatin1(choice.pszPattern)},
                                        {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}},
@@ -639,6 +737,19 @@ void TfmMain::btnOptionClick()
     if (DialogSeam().RunModal(&dialog) != kModalOk)
         return;
     BusyCursor busy(*this);
+    if (dialog.PalmDesktopChanged()) {
+        // The folder and the code page count at once: users, then the lists.
+        if (!m_Engine.SetPalmDesktop(dialog.GetPalmFolder().c_str(), dialog.GetCodePage().c_str())) {
+            char szIni[MAX_PATH] = {};
+            GetIniFilePath(szIni);
+            DialogSeam().ShowMessage(this,
+                                     QStringLiteral("The Palm Desktop folder and text encoding could not be "
+                                                    "saved in the settings file %1; they stay as they were.")
+                                         .arg(NativeToPath(szIni)),
+                                     QStringLiteral("Error"), kIconError);
+        }
+        FillUserBox();
+    }
     m_Engine.LoadPalmList();
     m_Engine.LoadOutlookList();
     m_Engine.RefreshStates();

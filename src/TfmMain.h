@@ -106,8 +106,19 @@ private:
     // The selected row of a list, -1 when none is.
     int SelectedRow(ListType eList) const;
     void ApplyColumnWidths(ListType eList);
+    // A column's width the user set by dragging, kept for the run.
+    void ColumnResized(ListType eList, int nSection, int nNewSize);
     void ShowDataText();
+    // The user box: every HotSync user, showing the one whose file the Palm
+    // list holds (none when the file is no user's).
+    void FillUserBox();
+    void ShowLoadedUser();
     void UpdateStatus();
+    // When both sides loaded: what each side holds and from where, with the
+    // paths shortened to the room there is (whole in the tooltip).
+    void ShowLoadedSummary();
+    // The colour legend beside the status text: same, modified, new.
+    void UpdateLegend();
     void EndProgress();
 
     SysSettings m_Settings{};
@@ -123,6 +134,10 @@ private:
     ContactListModel* m_pOutlookModel = nullptr;
     SideProblem m_PalmProblem;
     SideProblem m_OutlookProblem;
+    // Column widths set by the user, by column-table index, per list (0
+    // unset); they survive every reload of the list for the run.
+    int m_nUserWidths[2][kColumnCount + 1] = {};
+    bool m_bApplyingWidths = false;
 
     // Controls, named as in the form.
     QFrame* pnlTop = nullptr;
@@ -150,6 +165,7 @@ private:
     QMenu* pmPD = nullptr;
     QMenu* pmOE = nullptr;
     QStatusBar* sbMain = nullptr;
+    QLabel* lblLegend = nullptr;
 };
 
 // The help page's address: the page installed beside the program.

@@ -1,6 +1,7 @@
 #include "src/TfmOption.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -14,7 +15,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/palm/PmDesktop.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/profile/PrivateProfile.h"
 #include "src/DialogSeam.h"
 #include "src/FormStyle.h"
 #include "src/TfmCustom.h"
@@ -77,6 +82,31 @@ constexpr const char kNoWabChosen[] = "Please choose a Windows address book (*.w
 constexpr const char kWabMissing[] = "WAB File doesn't exist, please choose another one!";
 constexpr const char kWabPathUnusable[] =
     "The path of the WAB file is too long (at most 259 bytes), please choose another one!";
+
+constexpr const char kPalmFolderMissing[] = "The Palm Desktop folder doesn't exist, please choose another one!";
+constexpr const char kPalmFolderUnusable[] =
+    "The path of the Palm Desktop folder is too long (at most 259 bytes), please choose another one!";
+
+// A code page name as one spelling: "windows-1251" and "1251" are "CP1251".
+QString CodePageKey(const QString& strName)
+{
+    QString strKey = strName.trimmed().toUpper();
+    if (strKey.startsWith(QLatin1String("WINDOWS-")))
+        strKey = QStringLiteral("CP") + strKey.mid(8);
+    else if (!strKey.isEmpty() && strKey.front().isDigit())
+        strKey = QStringLiteral("CP") + strKey;
+    return strKey;
+}
+
+// PDPath as the settings file holds it now, "" when it is not set.
+std::string ReadPalmFolderSetting()
+{
+    char szIni[MAX_PATH] = {};
+    char szFolder[MAX_PATH] = {};
+    if (GetIniFilePath(szIni))
+        GetPrivateProfileStringA("Path", "PDPath", "", szFolder, MAX_PATH, szIni);
+    return szFolder;
+}
 
 QCheckBox* NewCheckBox(QWidget* pParent, const char* pszName, const char* pszCaption)
 {
@@ -144,6 +174,29 @@ void TfmOption::BuildGeneralPage(QWidget* pPage)
 
     auto* pPalm = new QGroupBox(QStringLiteral(" Palm Desktop "), pPage);
     auto* pPalmLayout = new QVBoxLayout(pPalm);
+    // Where the users' folders are, and how their text is written.
+    auto* pPlaceGrid = new QGridLayout;
+    auto* pFolderLabel = new QLabel(QStringLiteral("Palm Desktop folder:"), pPalm);
+    edtPDPath = new QLineEdit(pPalm);
+    edtPDPath->setObjectName(QStringLiteral("edtPDPath"));
+    edtPDPath->setToolTip(QStringLiteral("The folder that holds one folder per Palm user, as copied from "
+                                         "\"Palm\" or \"Palm OS Desktop\" on Windows"));
+    sbtnPDPath = new QPushButton(QStringLiteral("..."), pPalm);
+    sbtnPDPath->setObjectName(QStringLiteral("sbtnPDPath"));
+    sbtnPDPath->setFixedWidth(32);
+    pFolderLabel->setBuddy(edtPDPath);
+    auto* pTextLabel = new QLabel(QStringLiteral("Text encoding:"), pPalm);
+    cmbCodePage = new QComboBox(pPalm);
+    cmbCodePage->setObjectName(QStringLiteral("cmbCodePage"));
+    cmbCodePage->setToolTip(QStringLiteral("The Windows character set the Palm data was written in"));
+    pTextLabel->setBuddy(cmbCodePage);
+    pPlaceGrid->addWidget(pFolderLabel, 0, 0);
+    pPlaceGrid->addWidget(edtPDPath, 0, 1);
+    pPlaceGrid->addWidget(sbtnPDPath, 0, 2);
+    pPlaceGrid->addWidget(pTextLabel, 1, 0);
+    pPlaceGrid->addWidget(cmbCodePage, 1, 1, 1, 2);
+    pPlaceGrid->setColumnStretch(1, 1);
+    pPalmLayout->addLayout(pPlaceGrid);
     schkSwap = NewCheckBox(pPalm, "schkSwap", "Swap first name and last name in the contact record.");
     auto* pCustomLine = new QHBoxLayout;
     schkCustom = NewCheckBox(pPalm, "schkCustom", "Synchronize Custom Fields");
@@ -165,6 +218,7 @@ void TfmOption::BuildGeneralPage(QWidget* pPage)
     connect(sbtnBrowse, &QPushButton::clicked, this, [this] { sbtnBrowseClick(); });
     connect(schkCustom, &QCheckBox::clicked, this, [this] { schkCustomClick(); });
     connect(sbtnCustom, &QPushButton::clicked, this, [this] { sbtnCustomClick(); });
+    connect(sbtnPDPath, &QPushButton::clicked, this, [this] { sbtnPDPathClick(); });
 }
 
 void TfmOption::BuildColumnPage(QWidget* pPage)
@@ -236,6 +290,33 @@ bool TfmOption::ExchangeSettings(bool bSave)
         for (int i = 0; i < 3; ++i)
             SetPanelColor(i, m_Settings.*kColorPanels[i].pColor);
         cbDisableColor->setChecked(m_Settings.DisableColor);
+
+        m_strPalmFolder = ReadPalmFolderSetting();
+        m_strCodePage = GetAnsiCodePage();
+        edtPDPath->setText(NativeToPath(m_strPalmFolder.c_str()));
+        char szFound[MAX_PATH] = {};
+        if (m_strPalmFolder.empty() && GetDesktopFolder(szFound, MAX_PATH) == PD_FOLDER_OK)
+            edtPDPath->setPlaceholderText(QStringLiteral("from the Wine registry: ") + NativeToPath(szFound));
+        else
+            edtPDPath->setPlaceholderText(QStringLiteral("not set: choose the folder of the Palm users"));
+        cmbCodePage->clear();
+        for (const CodePageChoice& choice : WindowsCodePages())
+            cmbCodePage->addItem(QStringLiteral("%1 (Windows-%2)")
+                                     .arg(QString::fromLatin1(choice.pszScript), QString::fromLatin1(choice.pszName + 2)),
+                                 QString::fromLatin1(choice.pszName));
+        const QString strCurrent = QString::fromStdString(m_strCodePage);
+        int nCurrent = -1;
+        for (int i = 0; i < cmbCodePage->count(); ++i) {
+            if (CodePageKey(cmbCodePage->itemData(i).toString()) == CodePageKey(strCurrent))
+                nCurrent = i;
+        }
+        if (nCurrent < 0) {
+            // A code page the settings file names that is not in the list
+            // (CP932...) stays choosable as it is.
+            cmbCodePage->addItem(strCurrent, strCurrent);
+            nCurrent = cmbCodePage->count() - 1;
+        }
+        cmbCodePage->setCurrentIndex(nCurrent);
         return true;
     }
 
@@ -259,6 +340,28 @@ bool TfmOption::ExchangeSettings(bool bSave)
             return false;
         }
     }
+
+    std::string strPalmFolder;
+    const QString strFolder = edtPDPath->text().trimmed();
+    if (!strFolder.isEmpty()) {
+        if (!QFileInfo(strFolder).isDir()) {
+            spMain->setCurrentIndex(0);
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderMissing),
+                                     QString::fromLatin1(kErrorCaption), kIconError);
+            return false;
+        }
+        if (!PathToNative(strFolder, &strPalmFolder)) {
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderUnusable),
+                                     QString::fromLatin1(kErrorCaption), kIconError);
+            return false;
+        }
+    }
+    const std::string strCodePage = cmbCodePage->currentData().toString().toStdString();
+    if (strPalmFolder != m_strPalmFolder || CodePageKey(QString::fromStdString(strCodePage)) !=
+                                                CodePageKey(QString::fromStdString(m_strCodePage)))
+        m_bPalmChanged = true;
+    m_strPalmFolder = strPalmFolder;
+    m_strCodePage = strCodePage;
 
     CopyTextField(m_Settings.WabFile, strWabFile.c_str());
     m_Settings.SwapName = schkSwap->isChecked() ? 1 : 0;
@@ -297,12 +400,25 @@ void TfmOption::rbtnOtherClick()
 
 void TfmOption::sbtnBrowseClick()
 {
-    QString strPath;
+    QString strPath = edtWabName->text();   // the dialog starts at the file in use
     if (DialogSeam().GetOpenFileName(this, QStringLiteral("Open Windows Address Book File"),
                                      {{QStringLiteral("Windows Address Book File (*.wab)"), QStringLiteral("*.wab")},
                                       {QStringLiteral("All Files(*.*)"), QStringLiteral("*.*")}},
                                      &strPath))
         edtWabName->setText(strPath);
+}
+
+void TfmOption::sbtnPDPathClick()
+{
+    // Start at the folder in force: the one typed, else the registry's.
+    QString strFolder = edtPDPath->text().trimmed();
+    if (strFolder.isEmpty()) {
+        char szFound[MAX_PATH] = {};
+        if (GetDesktopFolder(szFound, MAX_PATH) == PD_FOLDER_OK)
+            strFolder = NativeToPath(szFound);
+    }
+    if (DialogSeam().GetExistingFolder(this, QStringLiteral("Choose the Palm Desktop Folder"), &strFolder))
+        edtPDPath->setText(strFolder);
 }
 
 void TfmOption::schkCustomClick()

@@ -8,11 +8,14 @@
 // confirmed there stays even when this dialog is then cancelled.
 #pragma once
 
+#include <string>
+
 #include <QDialog>
 
 #include "src/core/SysSettings.h"
 
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +36,15 @@ public:
 
     void reject() override;
 
+    // The Palm Desktop folder and the code page of the Palm data, as the
+    // dialog was opened with them and, after an OK, as chosen (a folder of
+    // "" leaves it to the Wine registry). They live in the settings file,
+    // not in the settings block: the opener applies them
+    // (TransferEngine::SetPalmDesktop) when PalmDesktopChanged.
+    bool PalmDesktopChanged() const { return m_bPalmChanged; }
+    const std::string& GetPalmFolder() const { return m_strPalmFolder; }
+    const std::string& GetCodePage() const { return m_strCodePage; }
+
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -47,6 +59,7 @@ private:
     void sbtnBrowseClick();
     void schkCustomClick();
     void sbtnCustomClick();
+    void sbtnPDPathClick();
     // The colour panels: 0 same, 1 modified, 2 new.
     void ColorPanelClick(int nPanel);
     void SetPanelColor(int nPanel, int nColor);
@@ -62,8 +75,14 @@ private:
     QCheckBox* schkCustom = nullptr;
     QPushButton* sbtnCustom = nullptr;
     QCheckBox* chkEmail = nullptr;
+    QLineEdit* edtPDPath = nullptr;
+    QPushButton* sbtnPDPath = nullptr;
+    QComboBox* cmbCodePage = nullptr;
     QCheckBox* cbDisableColor = nullptr;
     QCheckBox* m_pColumnBoxes[23] = {};
     QFrame* m_pColorPanels[3] = {};
     int m_nPanelColors[3] = {};
+    std::string m_strPalmFolder;
+    std::string m_strCodePage;
+    bool m_bPalmChanged = false;
 };

@@ -5,10 +5,12 @@
 #include <exception>
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include "common/palm/TdmMain.h"
 #include "src/FormStyle.h"
+#include "src/Logo.h"
 #include "src/TfmMain.h"
 
 // The one main window, while it exists.
@@ -21,6 +23,9 @@ int main(int argc, char* argv[])
     // shows this title; the window keeps its own caption.
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("varnwick"));
+    // The installed icon where the desktop has it; the same mark drawn here
+    // when the program runs from its build folder.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnwick"), QIcon(MakeLogoIcon(128))));
     ApplyApplicationFont();
 
     try {

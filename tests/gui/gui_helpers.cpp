@@ -54,7 +54,7 @@ void FakeSeam::ShowMessage(QWidget*, const QString& strText, const QString& strC
 bool FakeSeam::GetOpenFileName(QWidget*, const QString& strTitle, const std::vector<FileFilter>& filters,
                                QString* pstrPath)
 {
-    openRequests.push_back({strTitle, filters});
+    openRequests.push_back({strTitle, filters, *pstrPath});
     if (openAnswers.empty())
         return false;
     const QString strAnswer = openAnswers.front();
@@ -62,6 +62,19 @@ bool FakeSeam::GetOpenFileName(QWidget*, const QString& strTitle, const std::vec
     if (strAnswer.isEmpty())
         return false;
     *pstrPath = strAnswer;
+    return true;
+}
+
+bool FakeSeam::GetExistingFolder(QWidget*, const QString& strTitle, QString* pstrFolder)
+{
+    folderRequests.push_back({strTitle, {}, *pstrFolder});
+    if (folderAnswers.empty())
+        return false;
+    const QString strAnswer = folderAnswers.front();
+    folderAnswers.pop_front();
+    if (strAnswer.isEmpty())
+        return false;
+    *pstrFolder = strAnswer;
     return true;
 }
 

@@ -37,11 +37,13 @@ public:
     struct OpenRequest {
         QString strTitle;
         std::vector<FileFilter> filters;
+        QString strStart;   // the file or folder the dialog was to start at
     };
 
     void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon) override;
     bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
                          QString* pstrPath) override;
+    bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder) override;
     bool ChooseColor(QWidget* pOwner, int* pnColor) override;
     int RunModal(QDialog* pDialog) override;
     bool OpenUrl(const QUrl& url) override;
@@ -49,6 +51,8 @@ public:
     std::vector<Message> messages;
     std::vector<OpenRequest> openRequests;
     std::deque<QString> openAnswers;       // an empty answer cancels; none left cancels
+    std::vector<OpenRequest> folderRequests;
+    std::deque<QString> folderAnswers;     // as openAnswers
     std::deque<int> colorAnswers;          // -1 cancels; none left cancels
     // Drives a dialog shown modally (find its controls, click OK...); the
     // dialog's result is the answer, kModalCancel when it was not closed.
