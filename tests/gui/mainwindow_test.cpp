@@ -16,6 +16,7 @@
 #include <QStatusBar>
 
 #include "common/palm/PalmUser.h"
+#include "platform/codepage/CodePage.h"
 #include "gui_helpers.h"
 #include "src/TfmMain.h"
 #include "tools/pdgen/PdGen.h"
@@ -337,6 +338,144 @@ TEST_F(MainWindowTest, OptionsConfirmedRebuildBothLists)
     EXPECT_EQ(seam.modalDialogs, (QStringList{"fmOption", "fmOption"}));
     for (const char* pszList : {"lvPD", "lvOE"})
         EXPECT_TRUE(Headers(Find<QTreeView>(pWindow.get(), pszList)).contains("Fax")) << pszList;
+}
+
+TEST_F(MainWindowTest, CellsTellTheirWholeTextAndColumnWidthsSurviveReloads)
+{
+    const std::string company = "Ramirez Importaciones y Exportaciones del Pacifico S.A.";
+    MakeSides({{"Jos\xE9", "Ram\xEDrez", "jose.ramirez@example.org", company}}, {{"Ann", "Archer", "ann@example.org"}});
+    auto pWindow = OpenMain();
+    auto* lvPD = Find<QTreeView>(pWindow.get(), "lvPD");
+    const int nCompany = static_cast<int>(Headers(lvPD).indexOf("Company"));
+    ASSERT_GT(nCompany, 0);
+    const QAbstractItemModel* pModel = lvPD->model();
+    EXPECT_EQ(pModel->data(pModel->index(0, 0), Qt::ToolTipRole).toString(), QString::fromUtf8("Jos\u00e9 Ram\u00edrez"));
+    EXPECT_EQ(pModel->data(pModel->index(0, nCompany), Qt::ToolTipRole).toString().toStdString(), company);
+    EXPECT_LT(lvPD->header()->sectionSize(nCompany), lvPD->fontMetrics().horizontalAdvance(QString::fromStdString(company)));
+
+    // The user widens the column; reloads (Options, another file) keep it.
+    lvPD->header()->resizeSection(nCompany, 333);
+    auto* lvOE = Find<QTreeView>(pWindow.get(), "lvOE");
+    const int nOtherWidth = lvOE->header()->sectionSize(nCompany);
+    seam.modalScripts = {[](QDialog* pDialog) { Find<QPushButton>(pDialog, "sbtnOK")->click(); }};
+    Find<QPushButton>(pWindow.get(), "btnOption")->click();
+    EXPECT_EQ(lvPD->header()->sectionSize(nCompany), 333);
+    EXPECT_EQ(lvOE->header()->sectionSize(nCompany), nOtherWidth);   // each list its own
+    pWindow->Engine().LoadPalmList();
+    EXPECT_EQ(lvPD->header()->sectionSize(nCompany), 333);
+}
+
+TEST_F(MainWindowTest, StatusBarSaysWhatEachSideLoadedAndWhatTheColoursMean)
+{
+    MakeSides(kPalmContacts, kWabContacts, {"SameColor=255", "ModifiedColor=65280", "NewColor=16711680"});
+    auto pWindow = OpenMain();
+    auto* sbMain = Find<QStatusBar>(pWindow.get(), "sbMain");
+    const QString strShown = sbMain->currentMessage();
+    EXPECT_TRUE(strShown.startsWith("Palm Desktop: 3 contacts from ")) << strShown.toStdString();
+    EXPECT_TRUE(strShown.contains(QString::fromUtf8(" \u00b7 address book: 3 entries from "))) << strShown.toStdString();
+    EXPECT_TRUE(strShown.endsWith("book.wab")) << strShown.toStdString();
+    EXPECT_EQ(sbMain->toolTip().toStdString(), "Palm Desktop: 3 contacts from " + PalmPath() +
+                                                   "\naddress book: 3 entries from " + WabPath());
+    const QString strLegend = Find<QLabel>(pWindow.get(), "lblLegend")->text();
+    EXPECT_TRUE(strLegend.contains("color:#ff0000\">\u25a0 same")) << strLegend.toStdString();   // 0x0000FF is red
+    EXPECT_TRUE(strLegend.contains("color:#00ff00\">\u25a0 modified")) << strLegend.toStdString();
+    EXPECT_TRUE(strLegend.contains("color:#0000ff\">\u25a0 new")) << strLegend.toStdString();
+
+    // One entry, the default book.
+    pWindow->Settings().WabFile[0] = '\0';
+    pWindow->Engine().LoadOutlookList();
+    EXPECT_TRUE(sbMain->currentMessage().endsWith("address book: 0 entries in the default address book"))
+        << sbMain->currentMessage().toStdString();
+}
+
+TEST_F(MainWindowTest, UserBoxFollowsTheLoadedFileAndFileDialogsStartAtIt)
+{
+    pdgen::Folder folder;
+    folder.users = {{"Ann", "address", "address.dat", {}}, {"Bob", "address", "address.dat", {}}};
+    const std::string desktop = File("Palm");
+    ASSERT_TRUE(pdgen::MakePalmDesktopFolder(desktop, folder));
+    ASSERT_TRUE(WritePalmFile(desktop + "/Ann/address/address.dat", {{"Amy", "Alpha", "amy@example.org"}}));
+    ASSERT_TRUE(WritePalmFile(desktop + "/Bob/address/address.dat", {{"Ben", "Beta", "ben@example.org"}}));
+    ASSERT_TRUE(WritePalmFile(PalmPath(), {{"Out", "Side", "out@example.org"}}));
+    ASSERT_TRUE(WriteWabFile(WabPath(), {}));
+    WriteIni({"WabFile=" + WabPath()}, "[Path]\nPDPath=" + desktop + "\n");
+    auto pWindow = OpenMain();
+    auto* cmbUser = Find<QComboBox>(pWindow.get(), "cmbUser");
+    auto* cmbData = Find<QComboBox>(pWindow.get(), "cmbData");
+    ASSERT_EQ(cmbUser->count(), 2);
+    EXPECT_EQ(cmbUser->currentText(), "Ann");
+
+    cmbData->setCurrentIndex(DATA_PALM_FILE);
+    emit cmbData->activated(DATA_PALM_FILE);
+    seam.openAnswers = {QString::fromStdString(PalmPath()), QString::fromStdString(desktop + "/Bob/address/address.dat")};
+    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();
+    EXPECT_EQ(Captions(Find<QTreeView>(pWindow.get(), "lvPD")), QStringList{"Out Side"});
+    EXPECT_EQ(cmbUser->currentIndex(), -1);   // a file of no user
+    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();
+    EXPECT_EQ(cmbUser->currentText(), "Bob");
+
+    cmbData->setCurrentIndex(DATA_WAB_FILE);
+    emit cmbData->activated(DATA_WAB_FILE);
+    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();   // cancelled
+    ASSERT_EQ(seam.openRequests.size(), 3u);
+    EXPECT_EQ(seam.openRequests[0].strStart.toStdString(), desktop + "/Ann/address/address.dat");
+    EXPECT_EQ(seam.openRequests[1].strStart.toStdString(), PalmPath());
+    EXPECT_EQ(seam.openRequests[2].strStart.toStdString(), WabPath());
+}
+
+// A Palm Desktop folder copied from Windows (user folders only: no palm.exe,
+// no library file) and Cyrillic data, both chosen in Options.
+TEST_F(MainWindowTest, OptionsChooseThePalmFolderAndTextEncodingAtOnce)
+{
+    pdgen::Folder folder;
+    folder.bPalmExe = false;
+    folder.libraryMask = 0;
+    folder.users = {{"Olga", "Address", "Address.dat", {}}};
+    const std::string copied = File("Palm OS Desktop");
+    ASSERT_TRUE(pdgen::MakePalmDesktopFolder(copied, folder));
+    // "Иван Петров" in Windows-1251.
+    ASSERT_TRUE(WritePalmFile(copied + "/Olga/Address/Address.dat",
+                              {{"\xC8\xE2\xE0\xED", "\xCF\xE5\xF2\xF0\xEE\xE2", "ivan@example.org"}}));
+    ASSERT_TRUE(WriteWabFile(WabPath(), {}));
+    WriteIni({"WabFile=" + WabPath()});
+    auto pWindow = OpenMain();
+    auto* cmbUser = Find<QComboBox>(pWindow.get(), "cmbUser");
+    ASSERT_EQ(cmbUser->count(), 0);
+
+    seam.folderAnswers = {QString::fromStdString(copied)};
+    seam.modalScripts = {
+        [](QDialog* pDialog) {   // a folder that does not exist is refused
+            Find<QLineEdit>(pDialog, "edtPDPath")->setText("/no/such/folder");
+            Find<QPushButton>(pDialog, "sbtnOK")->click();
+            Find<QPushButton>(pDialog, "sbtnCancel")->click();
+        },
+        [](QDialog* pDialog) {
+            Find<QPushButton>(pDialog, "sbtnPDPath")->click();
+            auto* cmbCodePage = Find<QComboBox>(pDialog, "cmbCodePage");
+            EXPECT_EQ(cmbCodePage->currentData().toString(), "CP1252");
+            EXPECT_EQ(cmbCodePage->currentText(), "Western European (Windows-1252)");
+            const int nCyrillic = cmbCodePage->findData(QStringLiteral("CP1251"));
+            ASSERT_GE(nCyrillic, 0);
+            EXPECT_EQ(cmbCodePage->itemText(nCyrillic), "Cyrillic (Windows-1251)");
+            cmbCodePage->setCurrentIndex(nCyrillic);
+            Find<QPushButton>(pDialog, "sbtnOK")->click();
+        }};
+    Find<QPushButton>(pWindow.get(), "btnOption")->click();
+    ASSERT_EQ(seam.messages.size(), 1u);
+    EXPECT_EQ(seam.messages[0].strText, "The Palm Desktop folder doesn't exist, please choose another one!");
+    EXPECT_EQ(cmbUser->count(), 0);
+
+    Find<QPushButton>(pWindow.get(), "btnOption")->click();
+    ASSERT_EQ(seam.folderRequests.size(), 1u);
+    ASSERT_EQ(cmbUser->count(), 1);
+    EXPECT_EQ(cmbUser->currentText(), "Olga");
+    EXPECT_EQ(Captions(Find<QTreeView>(pWindow.get(), "lvPD")),
+              QStringList{QString::fromUtf8("\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432")});
+    const std::string ini = vwtest::ReadFileText(IniPath());
+    EXPECT_NE(ini.find("PDPath=" + copied), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Ansi=CP1251"), std::string::npos) << ini;
+    pWindow.reset();
+    SetAnsiCodePage("CP1252");
 }
 
 TEST_F(MainWindowTest, LayoutAndPanelCaptionClicks)
