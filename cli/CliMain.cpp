@@ -75,13 +75,16 @@ constexpr const char kListHelp[] =
     "usage: varnwick-cli [--ini FILE] list palm|wab [FILE] [--all] [--json]\n"
     "\n"
     "Prints the contacts of one side as the window lists them (EmailOnly\n"
-    "applies unless --all is given), each as its neutral record: the Palm contacts of FILE or of the\n"
-    "chosen HotSync user's data file, or the address-book entries of FILE or of\n"
-    "WabFile as they convert to neutral records. --json prints an array of\n"
-    "objects keyed by field name, text in UTF-8, dates in ISO 8601. In text\n"
-    "output a line break inside a value is written as \\n.\n"
+    "applies unless --all is given), each as its neutral record: the Palm\n"
+    "contacts of FILE or of the chosen HotSync user's data file, or the\n"
+    "address-book entries of FILE or of WabFile as they convert to neutral\n"
+    "records. --json prints an array of objects keyed by field name, text in\n"
+    "UTF-8, dates in ISO 8601. In text output a line break inside a value is\n"
+    "written as \\n, so that every value keeps to its line (the note keeps its\n"
+    "lines, indented).\n"
     "\n"
     "  --all    every contact, also those EmailOnly keeps out of the lists\n"
+    "\n"
     "Exit status 1 when the file cannot be read.\n";
 
 constexpr const char kCompareHelp[] =
@@ -95,6 +98,7 @@ constexpr const char kCompareHelp[] =
     "  --palm FILE     Palm Desktop data file (default: the chosen user's file)\n"
     "  --wab FILE      address book (default: WabFile)\n"
     "  --all           ignore EmailOnly: every record is listed\n"
+    "\n"
     "Exit status 1 when a side cannot be read.\n";
 
 constexpr const char kTransferHelp[] =

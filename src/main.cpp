@@ -22,10 +22,10 @@ int main(int argc, char* argv[])
     // Where Linux shows an application's own name (task bars, docks), it
     // shows this title; the window keeps its own caption.
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-    QApplication::setDesktopFileName(QStringLiteral("varnwick"));
+    QApplication::setDesktopFileName(QStringLiteral("org.varnwick.Varnwick"));
     // The installed icon where the desktop has it; the same mark drawn here
     // when the program runs from its build folder.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnwick"), QIcon(MakeLogoIcon(128))));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.varnwick.Varnwick"), QIcon(MakeLogoIcon(128))));
     ApplyApplicationFont();
 
     try {
