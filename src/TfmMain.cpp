@@ -206,6 +206,7 @@ TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent), m_Engine(m_Settings, 
     lblLegend = new QLabel(sbMain);
     lblLegend->setObjectName(QStringLiteral("lblLegend"));
     lblLegend->setTextFormat(Qt::RichText);
+    lblLegend->setContentsMargins(0, 0, 8, 0);
     lblLegend->setToolTip(QStringLiteral("What the colours of the rows mean (Options, User Interface Options)"));
     sbMain->addPermanentWidget(lblLegend);
     setStatusBar(sbMain);
@@ -595,6 +596,7 @@ void TfmMain::ColumnResized(ListType eList, int nSection, int nNewSize)
 
 void TfmMain::UpdateStatus()
 {
+    UpdateLegend();   // first: the text gets the room the legend leaves
     std::vector<const SideProblem*> problems;
     for (const SideProblem* pProblem : {&m_PalmProblem, &m_OutlookProblem}) {
         if (!pProblem->strSide.isEmpty())
@@ -641,14 +643,17 @@ void TfmMain::ShowLoadedSummary()
     const QString strSeparator = QStringLiteral(" \u00b7 ");
     sbMain->setToolTip(palmText(strPalmPath) + QLatin1Char('\n') + wabText(strWabPath));
 
-    // Each path gets half of the room the fixed words leave; a longer one
-    // keeps its end ("\u2026/Ana/address/address.dat").
+    // The paths share the room the fixed words leave; one too long keeps
+    // its end ("\u2026/Ana/address/address.dat").
     const QFontMetrics metrics(sbMain->font());
-    const int nRoom = sbMain->width() - lblLegend->sizeHint().width() - 24 -
-                      metrics.horizontalAdvance(palmText(QString()) + strSeparator + wabText(QString()));
-    const int nShare = std::max(60, nRoom / (strWabPath.isEmpty() ? 1 : 2));
-    sbMain->showMessage(palmText(metrics.elidedText(strPalmPath, Qt::ElideLeft, nShare)) + strSeparator +
-                        wabText(metrics.elidedText(strWabPath, Qt::ElideLeft, nShare)));
+    const int nWidth = sbMain->width() - lblLegend->sizeHint().width() - 24;
+    const int nRoom = nWidth - metrics.horizontalAdvance(palmText(QString()) + strSeparator + wabText(QString()));
+    // The book's path takes at most half the room; the Palm path the rest.
+    const QString strWabShown = metrics.elidedText(strWabPath, Qt::ElideLeft, std::max(60, nRoom / 2));
+    const int nPalmRoom = std::max(60, nRoom - metrics.horizontalAdvance(strWabShown));
+    const QString strShown = palmText(metrics.elidedText(strPalmPath, Qt::ElideLeft, nPalmRoom)) + strSeparator +
+                             wabText(strWabShown);
+    sbMain->showMessage(metrics.elidedText(strShown, Qt::ElideRight, nWidth));
 }
 
 void TfmMain::UpdateLegend()

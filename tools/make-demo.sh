@@ -13,22 +13,37 @@
 # on both sides, modified on one side, and new. Texts carry Windows-1252
 # accents (José, Zoë, Jürgen...) and an apostrophe (O'Brien).
 #
-# usage: bash tools/make-demo.sh <build dir> [--fresh]
+# usage: bash tools/make-demo.sh <build dir> [--fresh] [--into FOLDER]
 #   An existing demo folder is kept (transfers you made stay); --fresh builds
-#   it anew. An existing corvane.ini is never changed.
+#   it anew. An existing corvane.ini is never changed. --into puts the demo
+#   folder and corvane.ini into FOLDER instead of the build folder (the
+#   screenshots use a scratch folder of their own).
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ ! -d "$1" ]; then
-    echo "usage: bash tools/make-demo.sh <build dir> [--fresh]" >&2
+usage() {
+    echo "usage: bash tools/make-demo.sh <build dir> [--fresh] [--into FOLDER]" >&2
     exit 2
+}
+if [ $# -lt 1 ] || [ ! -d "$1" ]; then
+    usage
 fi
 build=$(cd "$1" && pwd)
+shift
 fresh=0
-if [ "${2:-}" = "--fresh" ]; then
-    fresh=1
-fi
-demo="$build/demo"
-ini="$build/corvane.ini"
+place="$build"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --fresh) fresh=1 ;;
+        --into)
+            [ $# -ge 2 ] && [ -d "$2" ] || usage
+            place=$(cd "$2" && pwd)
+            shift ;;
+        *) usage ;;
+    esac
+    shift
+done
+demo="$place/demo"
+ini="$place/corvane.ini"
 
 for tool in vw-pdgen vw-datgen vw-d6gen vw-demogen; do
     if [ ! -x "$build/$tool" ]; then
@@ -184,10 +199,10 @@ EOF
 }
 
 if [ -d "$demo" ] && [ "$fresh" = 0 ]; then
-    echo "Demo data kept: $demo (bash tools/make-demo.sh $1 --fresh builds it anew)"
+    echo "Demo data kept: $demo (bash tools/make-demo.sh $build --fresh builds it anew)"
 else
     # Built beside its place and moved in whole, so a failure leaves no half demo.
-    tmp="$build/demo.new.$$"
+    tmp="$place/demo.new.$$"
     rm -rf "$tmp"
     trap 'rm -rf "$tmp"' EXIT
     make_demo "$tmp"

@@ -2,11 +2,13 @@
 //
 // Opens the main window as `varnwick` does (same settings file, same data)
 // and saves a PNG picture of it and of each dialog into the output folder:
-// main.png, options-general.png, options-columns.png,
-// custom.png, detail.png, message.png and main-status.png (a data file that
-// cannot be loaded, named in the status bar). Meant to run with
-// QT_QPA_PLATFORM=offscreen. The settings file is read from a copy, so the
-// pictures leave it as it was.
+// main.png (with the status bar's summary and colour legend),
+// main-tooltip.png (a cut cell with its tooltip), options-general.png,
+// options-columns.png, custom.png, detail.png, message.png and
+// main-status.png (a data file that cannot be loaded, named in the status
+// bar). Meant to run with QT_QPA_PLATFORM=offscreen, from
+// tools/screenshots.sh, which hands it a fresh demo and settings of its own.
+// The settings file is read from a copy, so the pictures leave it as it was.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,8 +17,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTreeView>
 
 #include "common/misc/AppFolder.h"
@@ -35,6 +39,37 @@ bool Save(QWidget& widget, const QString& strFolder, const char* pszName)
     QApplication::processEvents();
     const QString strPath = strFolder + QLatin1Char('/') + QString::fromLatin1(pszName);
     if (!widget.grab().save(strPath)) {
+        std::fprintf(stderr, "vw-screenshots: cannot write %s\n", strPath.toLocal8Bit().constData());
+        return false;
+    }
+    std::printf("%s\n", strPath.toLocal8Bit().constData());
+    return true;
+}
+
+// The window with the tooltip of one cell of a list drawn where it shows:
+// tooltips are windows of their own, which a picture of the main window
+// leaves out.
+bool SaveWithTooltip(TfmMain& window, const char* pszList, int nRow, int nColumn, const QString& strFolder,
+                     const char* pszName)
+{
+    window.show();
+    auto* pView = window.findChild<QTreeView*>(QString::fromLatin1(pszList));
+    const QModelIndex index = pView->model()->index(nRow, nColumn);
+    const QRect cell = pView->visualRect(index);
+    const QPoint at = pView->viewport()->mapToGlobal(cell.center());
+    QToolTip::showText(at, pView->model()->data(index, Qt::ToolTipRole).toString(), pView->viewport(), cell,
+                       60000);
+    QApplication::processEvents();
+    QPixmap picture = window.grab();
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->inherits("QTipLabel") && pWidget->isVisible()) {
+            QPainter painter(&picture);
+            painter.drawPixmap(window.mapFromGlobal(pWidget->pos()), pWidget->grab());
+        }
+    }
+    QToolTip::hideText();
+    const QString strPath = strFolder + QLatin1Char('/') + QString::fromLatin1(pszName);
+    if (!picture.save(strPath)) {
         std::fprintf(stderr, "vw-screenshots: cannot write %s\n", strPath.toLocal8Bit().constData());
         return false;
     }
@@ -73,6 +108,9 @@ int main(int argc, char* argv[])
     {
         TfmMain window;
         bOk &= Save(window, strFolder, "main.png");
+        // The first Palm contact's company, cut by its column.
+        const int nCompany = window.Engine().GetColumns(LIST_PALM).size() > 1 ? 1 : 0;
+        bOk &= SaveWithTooltip(window, "lvPD", 0, nCompany, strFolder, "main-tooltip.png");
 
         TfmOption options(window.Settings(), &window);
         bOk &= Save(options, strFolder, "options-general.png");
