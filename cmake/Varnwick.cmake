@@ -38,6 +38,9 @@ function(vw_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(_work ${CMAKE_BINARY_DIR}/testwork/${name})
   file(MAKE_DIRECTORY ${_work})
+  # The diagnostic log of code that no test points elsewhere goes to the
+  # scratch folder, never into the log of the user running the tests.
   gtest_discover_tests(${name} WORKING_DIRECTORY ${_work} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                                  ENVIRONMENT_MODIFICATION "VARNWICK_LOG=set:${_work}/appdebug.log")
 endfunction()
