@@ -609,7 +609,7 @@ void TfmMain::UpdateStatus()
     // Each problem gets its share of the bar; a path too long for it is
     // shortened in the middle. The tooltip has everything whole.
     const QFontMetrics metrics(sbMain->font());
-    const int nShare = (sbMain->width() - 16) / static_cast<int>(problems.size());
+    const int nShare = (sbMain->width() - lblLegend->sizeHint().width() - 24) / static_cast<int>(problems.size());
     QStringList shown;
     QStringList whole;
     for (const SideProblem* pProblem : problems) {
@@ -617,7 +617,8 @@ void TfmMain::UpdateStatus()
         const int nFixed = metrics.horizontalAdvance(pProblem->Text(QString()));
         shown << pProblem->Text(metrics.elidedText(pProblem->strPath, Qt::ElideMiddle, std::max(60, nShare - nFixed)));
     }
-    sbMain->showMessage(shown.join(QStringLiteral("   ")));
+    sbMain->showMessage(metrics.elidedText(shown.join(QStringLiteral("   ")), Qt::ElideRight,
+                                           sbMain->width() - lblLegend->sizeHint().width() - 24));
     sbMain->setToolTip(whole.join(QLatin1Char('\n')));
 }
 
