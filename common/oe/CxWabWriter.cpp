@@ -165,7 +165,21 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
     }
     m_lpMailUser = static_cast<IMailUser*>(lpUnknown);
 
-    ConvertFromComm(pRecord, pMatch);
+    // The Palm side has one fax label: an entry's only fax, its home fax,
+    // comes back from there as the work fax. It stays the entry's home fax
+    // rather than becoming a second fax.
+    const CommAddrRecord* pWritten = pRecord;
+    std::unique_ptr<CommAddrRecord> pMoved;
+    if (pMatch->PR_PRIMARY_FAX_NUMBER[0] == '\0' && pRecord->szHomeFax[0] == '\0' && pRecord->szWorkFax[0] != '\0' &&
+        CommAddrMgr::TextDiffers(pRecord->szWorkFax, pMatch->PR_HOME_FAX_NUMBER) == 0) {
+        pMoved.reset(new (std::nothrow) CommAddrRecord(*pRecord));
+        if (pMoved != nullptr) {
+            CopyTextField(pMoved->szHomeFax, pMoved->szWorkFax);
+            pMoved->szWorkFax[0] = '\0';
+            pWritten = pMoved.get();
+        }
+    }
+    ConvertFromComm(pWritten, pMatch);
     const bool bSaved = WriteProperties(pMatch, m_lpMailUser);
     // The entry was opened for this write only.
     m_lpMailUser->Release();

@@ -780,7 +780,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         pRec->Placement = 0x7FFFFFFF;
         // A record id of its own, so the row can never be confused with
         // another contact's; the row is written at once.
-        bAppended = m_pAddrEx2Util->AssignNewRecordId(pRec) && m_pAddrEx2Util->WriteRecord(pRec);
+        bAppended = m_pAddrEx2Util->InsertNewRecord(pRec);
         PmAddrEx2DataMgr* pMgr = m_pAddrEx2Util->GetDataMgr();
         if (bAppended)
             bAppended = pMgr->Append(pRec);
@@ -827,8 +827,10 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
 
     *StatusField(*pEntry) |= kStatusModified;
     CopyRecord(pEntry->nKind, pEntry->pReaderRecord, pEntry->pRecord);
+    // Desktop 6: back into the row it was loaded from (a record added in
+    // this run has its row too).
     if (pEntry->nKind == PalmEntry::kDesktop6)
-        return m_pAddrEx2Util->WriteRecord(static_cast<PmAddrEx2Record*>(pEntry->pReaderRecord));
+        return m_pAddrEx2Util->RewriteRecord(static_cast<PmAddrEx2Record*>(pEntry->pReaderRecord));
     return true;
 }
 

@@ -348,10 +348,9 @@ TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
     EXPECT_EQ(vwtest::ReadFileText(m_palm), palmBefore);
 }
 
-// Two Palm contacts sharing their key fields meet one new entry: the second
-// cannot update an entry made in the same run, is counted as failed, and the
-// walk and the message go on as usual.
-TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
+// Two Palm contacts sharing their key fields are two contacts: the book
+// gains an entry for each, and neither is merged into the other.
+TEST_F(EngineTest, NamesakesBecomeTwoEntries)
 {
     const Person bobAgain{"Bob", "Baker", "bob@example.org", "555-2999"};
     Fixture({kBob, bobAgain, kCid}, {});
@@ -359,9 +358,13 @@ TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
     const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
     EXPECT_TRUE(result.bSuccess);
     EXPECT_EQ(result.strMessage, "Palm Desktop to Outlook Express completed successfully, 3 records transfered.");
-    EXPECT_EQ(result.toWab.nAdded, 2);
-    EXPECT_EQ(result.toWab.nFailed, 1);
-    EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Cid Carter"}));
+    EXPECT_EQ(result.toWab.nAdded, 3);
+    EXPECT_EQ(result.toWab.nFailed, 0);
+    EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Bob Baker", "Cid Carter"}));
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-2000");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 1)->subItems[3], "555-2999");
+    // Each Palm row found its own entry: nothing is left to transfer.
+    EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
@@ -461,7 +464,7 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
     };
     const Case cases[] = {
         {"book not open", SYNC_PALM_TO_OE, true, false, false, false, "Outlook Express address book"},
-        {"book takes nothing", SYNC_PALM_TO_OE, false, false, false, true, "none of the 1 new"},
+        {"book takes nothing", SYNC_PALM_TO_OE, false, false, false, true, "1 of the 1 new"},
         {"palm not loaded", SYNC_OE_TO_PALM, false, true, false, false, "is not loaded"},
         {"palm save fails", SYNC_OE_TO_PALM, false, false, true, false, "could not be saved"},
         {"sync, book not open", SYNC_BOTH, true, false, false, false, "is not open"},
