@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <filesystem>
@@ -503,6 +506,43 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
             EXPECT_EQ(vwtest::ReadFileText(m_wab), "not an address book\n");
         }
     }
+}
+
+// A book that fills the disk part of the way through: the contacts it took
+// are counted as added, the rest as failed, and the transfer is an error
+// that says which side, how many and why, never a success.
+TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
+{
+    std::vector<Person> palm;
+    for (int i = 0; i < 400; ++i)
+        palm.push_back({"First" + std::to_string(i), "Last" + std::to_string(i),
+                        "p" + std::to_string(i) + "@example.org", "555-" + std::to_string(1000 + i)});
+    Fixture(palm, {});
+    TransferEngine& engine = Start();
+    engine.SelectAll(LIST_PALM);
+
+    // The book may grow by some 32 KB: a file-size limit is a full disk.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*pOldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(fs::file_size(m_wab) + 32 * 1024);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, pOldHandler);
+
+    EXPECT_TRUE(result.bRan);
+    EXPECT_FALSE(result.bSuccess);
+    EXPECT_EQ(result.strCaption, "Error");
+    EXPECT_GT(result.toWab.nAdded, 0);
+    EXPECT_GT(result.toWab.nFailed, 0);
+    EXPECT_EQ(result.toWab.nAdded + result.toWab.nFailed, 400);
+    const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
+                                "be written to the Outlook Express address book (disk full)";
+    EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
+    // What the book took is there, once.
+    EXPECT_EQ(CountWab(m_wab), result.toWab.nAdded);
 }
 
 // ---- Users, data files, start and stop -------------------------------------
