@@ -794,7 +794,8 @@ TransferResult TransferEngine::SynchronizeAll()
         // The address book as the first pass left it: what the second pass
         // hands back holds the Palm values where both sides had one, so both
         // sides end equal instead of trading their values.
-        LoadOutlookList();
+        if (toWab.nAdded + toWab.nUpdated + toWab.nFailed > 0)
+            LoadOutlookList();
     }
 
     // Then the address-book rows, entries just added or updated among them.
