@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <string>
 #include <unordered_map>
 
 namespace {
@@ -148,6 +149,156 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
         }
     }
     return MixBits(nHash);
+}
+
+// --- The matching rules of classification ----------------------------------
+//
+// Classification compares two sides whose fields differ in width, so it is
+// more forgiving than MatchFieldList:
+//  - a compare text that is the other record's text cut at a field width
+//    minus one (the shorter has one of kCutLengths and the longer merely
+//    extends it, a-z folded) counts as equal: the narrower side keeps only
+//    that much of it;
+//  - when both fax fields are compare fields, a record without a "Work Fax"
+//    compares its "Home Fax" as the "Work Fax": a home fax comes back from the
+//    Palm side, which has one fax label, as the work fax;
+//  - a record whose key texts are all empty is matched by its "Company"
+//    instead (a-z folded, cut copies equal); with the company empty too it
+//    pairs only with a record equal in every compare field, so it is "same"
+//    or "new", never "modified".
+
+// How a record's keys take part in matching.
+enum class KeyKind { Keys, Company, Blank };
+
+// Hashing a compare text stops after this many bytes, so a text and its cut
+// copy (at least this long) hash alike.
+constexpr size_t kHashedPrefix = 15;
+
+bool IsCutLength(size_t nLength)
+{
+    for (size_t nCut : kCutLengths)
+        if (nLength == nCut)
+            return true;
+    return false;
+}
+
+// Equal a-z folded, or one the other cut at a cut length.
+bool TextsAgree(const char* pszA, const char* pszB, size_t nWidth)
+{
+    if (!TextsDiffer(pszA, pszB, nWidth))
+        return true;
+    const size_t nLenA = strnlen(pszA, nWidth);
+    const size_t nLenB = strnlen(pszB, nWidth);
+    const size_t nShort = std::min(nLenA, nLenB);
+    if (nLenA == nLenB || !IsCutLength(nShort))
+        return false;
+    // The shorter text, terminator and all, against the longer one's start.
+    const std::string strShort(nLenA < nLenB ? pszA : pszB, nShort);
+    const std::string strStart(nLenA < nLenB ? pszB : pszA, nShort);
+    return !TextsDiffer(strShort.c_str(), strStart.c_str(), nShort + 1);
+}
+
+KeyKind KeyKindOf(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t nKeys)
+{
+    bool bAnyText = false;
+    for (int32_t i = 0; i < nKeys; ++i) {
+        if (MatchKindOf(pKeys[i]) != MatchKind::Text)
+            continue;
+        bAnyText = true;
+        if (GetTextField(pRecord, pKeys[i])[0] != '\0')
+            return KeyKind::Keys;
+    }
+    if (!bAnyText)
+        return KeyKind::Keys;
+    return GetTextField(pRecord, CF_COMPANY)[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
+}
+
+// The text a compare field of pRecord is compared by (see the fax rule).
+const char* CompareText(const CommAddrRecord* pRecord, int32_t nId, bool bFaxPair)
+{
+    if (bFaxPair && GetTextField(pRecord, CF_WORK_FAX)[0] == '\0') {
+        if (nId == CF_WORK_FAX)
+            return GetTextField(pRecord, CF_HOME_FAX);
+        if (nId == CF_HOME_FAX)
+            return "";
+    }
+    return GetTextField(pRecord, nId);
+}
+
+bool CompareFieldsAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, const int32_t* pIds, int32_t nCount,
+                        bool bFaxPair)
+{
+    for (int32_t i = 0; i < nCount; ++i) {
+        const int32_t nId = pIds[i];
+        switch (MatchKindOf(nId)) {
+        case MatchKind::Text:
+            if (!TextsAgree(CompareText(pA, nId, bFaxPair), CompareText(pB, nId, bFaxPair),
+                            static_cast<size_t>(GetFieldWidth(nId))))
+                return false;
+            break;
+        case MatchKind::Date:
+            if (ReadDate(pA, nId) != ReadDate(pB, nId))
+                return false;
+            break;
+        case MatchKind::Skipped:
+            break;
+        }
+    }
+    return true;
+}
+
+uint64_t HashPrefix(uint64_t nHash, const char* pszText, size_t nMax)
+{
+    const unsigned char* pText = reinterpret_cast<const unsigned char*>(pszText);
+    for (size_t n = 0; n < nMax && pText[n] != '\0'; ++n) {
+        unsigned char c = pText[n];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<unsigned char>(c - 'a' + 'A');
+        nHash = (nHash ^ c) * kFnvPrime;
+    }
+    return (nHash ^ kFieldEnd) * kFnvPrime;
+}
+
+// Equal for records whose compare fields agree.
+uint64_t HashCompareFields(const CommAddrRecord* pRecord, const int32_t* pIds, int32_t nCount, bool bFaxPair)
+{
+    uint64_t nHash = kFnvOffset;
+    for (int32_t i = 0; i < nCount; ++i) {
+        const int32_t nId = pIds[i];
+        switch (MatchKindOf(nId)) {
+        case MatchKind::Text: {
+            const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
+            nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(nWidth, kHashedPrefix));
+            break;
+        }
+        case MatchKind::Date: {
+            const double dDate = ReadDate(pRecord, nId);
+            uint64_t nBits = 0;
+            if (dDate != 0.0)
+                std::memcpy(&nBits, &dDate, sizeof nBits);
+            nHash = MixBits(nHash ^ nBits) * kFnvPrime;
+            break;
+        }
+        case MatchKind::Skipped:
+            break;
+        }
+    }
+    return MixBits(nHash);
+}
+
+// Equal for records whose keys align (see KeysAlign below).
+uint64_t HashKeys(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t nKeys)
+{
+    uint64_t nHash = HashFieldList(pRecord, pKeys, nKeys);
+    switch (KeyKindOf(pRecord, pKeys, nKeys)) {
+    case KeyKind::Keys:
+        return nHash;
+    case KeyKind::Company:
+        return MixBits(HashPrefix(nHash ^ 0xC0, GetTextField(pRecord, CF_COMPANY), kHashedPrefix));
+    case KeyKind::Blank:
+        return MixBits(nHash ^ 0xB1A4C);
+    }
+    return nHash;
 }
 
 constexpr int32_t kNoPosition = -1;
@@ -483,7 +634,8 @@ uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
 } // namespace
 
 CommAddrMgr::CommAddrMgr()
-    : m_nCursor(0), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{}, m_nCompareFieldCount(0)
+    : m_nCursor(0), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{}, m_nCompareFieldCount(0),
+      m_bFaxPair(false)
 {
     SetKeyFields(nullptr, 0);
     SetCompareFields(nullptr, 0);
@@ -575,12 +727,11 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
     // The merged copy moves to the chains of its new hashes.
     if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
-        const uint64_t nKeyHash = HashFieldList(pStored, m_nKeyFields, m_nKeyFieldCount);
+        const uint64_t nKeyHash = KeyHash(pStored);
         try {
             index.byKeys.Move(nPos, nKeyHash);
             if (index.bAllBuilt)
-                index.byAll.Move(nPos, CombineHashes(nKeyHash, HashFieldList(pStored, m_nCompareFields,
-                                                                             m_nCompareFieldCount)));
+                index.byAll.Move(nPos, CombineHashes(nKeyHash, CompareHash(pStored)));
         } catch (const std::bad_alloc&) {
             DropIndex();   // rebuilt whole by the next Classify
         }
@@ -607,11 +758,10 @@ bool CommAddrMgr::UpdateIndex()
         }
         for (int32_t nPos = index.byKeys.Count(); nPos < nCount; ++nPos) {
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
-            const uint64_t nKeyHash = HashFieldList(pCopy, m_nKeyFields, m_nKeyFieldCount);
+            const uint64_t nKeyHash = KeyHash(pCopy);
             index.byKeys.Append(nKeyHash);
             if (index.bAllBuilt)
-                index.byAll.Append(
-                    CombineHashes(nKeyHash, HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount)));
+                index.byAll.Append(CombineHashes(nKeyHash, CompareHash(pCopy)));
         }
         return true;
     } catch (const std::bad_alloc&) {
@@ -630,8 +780,7 @@ bool CommAddrMgr::BuildFullIndex()
         index.byAll.Reserve(static_cast<size_t>(nCount));
         for (int32_t nPos = 0; nPos < nCount; ++nPos) {
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
-            index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos),
-                                             HashFieldList(pCopy, m_nCompareFields, m_nCompareFieldCount)));
+            index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos), CompareHash(pCopy)));
         }
         index.bAllBuilt = true;
         return true;
@@ -658,7 +807,7 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
         return ClassifyByWalk(pRecord, ppMatch, pnPos);
 
     const int32_t nCount = GetCount();
-    const uint64_t nKeyHash = HashFieldList(pRecord, m_nKeyFields, m_nKeyFieldCount);
+    const uint64_t nKeyHash = KeyHash(pRecord);
     int32_t nSamePos = kNoPosition;
     int32_t nModifiedPos = kNoPosition;
 
@@ -666,17 +815,12 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
     int32_t nPos = m_pIndex->byKeys.First(nKeyHash);
     for (; nPos != kNoPosition && nWalked < kShortChain; nPos = m_pIndex->byKeys.Next(nPos), ++nWalked) {
         const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-        if (pStored == pRecord) {
+        if (pStored == pRecord || SameRecord(pRecord, pStored)) {
             nSamePos = nPos;
             break;
         }
-        if (KeysMatch(pRecord, pStored)) {
-            if (FieldsMatch(pRecord, pStored)) {
-                nSamePos = nPos;
-                break;
-            }
+        if (KeysPair(pRecord, pStored))
             nModifiedPos = nPos;
-        }
     }
 
     if (nSamePos == kNoPosition && nPos != kNoPosition) {
@@ -684,18 +828,21 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
         if (!BuildFullIndex())
             return ClassifyByWalk(pRecord, ppMatch, pnPos);
         const PositionIndex& byAll = m_pIndex->byAll;
-        const uint64_t nFullHash =
-            CombineHashes(nKeyHash, HashFieldList(pRecord, m_nCompareFields, m_nCompareFieldCount));
+        const uint64_t nFullHash = CombineHashes(nKeyHash, CompareHash(pRecord));
         for (nPos = byAll.First(nFullHash); nPos != kNoPosition && nSamePos == kNoPosition; nPos = byAll.Next(nPos)) {
             const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-            if (pStored == pRecord || (KeysMatch(pRecord, pStored) && FieldsMatch(pRecord, pStored)))
+            if (pStored == pRecord || SameRecord(pRecord, pStored))
                 nSamePos = nPos;
         }
         const PositionIndex& byKeys = m_pIndex->byKeys;
         nModifiedPos = kNoPosition;
-        for (nPos = byKeys.Last(nKeyHash); nPos != kNoPosition && nModifiedPos == kNoPosition; nPos = byKeys.Prev(nPos)) {
-            if (KeysMatch(pRecord, m_Records[static_cast<size_t>(nPos)]))
-                nModifiedPos = nPos;
+        // A record without keys and company has no modified match at all.
+        if (!IsBlank(pRecord)) {
+            for (nPos = byKeys.Last(nKeyHash); nPos != kNoPosition && nModifiedPos == kNoPosition;
+                 nPos = byKeys.Prev(nPos)) {
+                if (KeysPair(pRecord, m_Records[static_cast<size_t>(nPos)]))
+                    nModifiedPos = nPos;
+            }
         }
     }
 
@@ -723,8 +870,8 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
 
 // The matching walk itself, used when the index cannot be had. It runs over
 // the stored copies in load order and stops at the first one that is the
-// incoming record or equal to it in every key and compare field; otherwise
-// the last copy that shares the keys is the modified match.
+// incoming record or the same as it; otherwise the last copy whose keys pair
+// with it is the modified match.
 int CommAddrMgr::ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos)
 {
     int nResult = CLASSIFY_NEW;
@@ -733,19 +880,15 @@ int CommAddrMgr::ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** 
     CommAddrRecord* pModified = nullptr;
 
     for (CommAddrRecord* pStored = GetFirstRecord(); pStored != nullptr; pStored = GetNextRecord(), ++nPos) {
-        bool bSame = pStored == pRecord;
-        if (!bSame) {
-            if (!KeysMatch(pRecord, pStored))
-                continue;
-            bSame = FieldsMatch(pRecord, pStored);
-        }
-        if (bSame) {
+        if (pStored == pRecord || SameRecord(pRecord, pStored)) {
             if (ppMatch != nullptr)
                 *ppMatch = pStored;
             if (pnPos != nullptr)
                 *pnPos = nPos;
             return CLASSIFY_SAME;
         }
+        if (!KeysPair(pRecord, pStored))
+            continue;
         nResult = CLASSIFY_MODIFIED;
         pModified = pStored;
         nModifiedPos = nPos;
@@ -759,6 +902,141 @@ int CommAddrMgr::ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** 
     if (pnPos != nullptr)
         *pnPos = nPos;
     return nResult;
+}
+
+// Both passes walk hash chains from a remembered head: the copies a pass
+// pairs are mostly the first unpaired ones of their chain, so the head
+// moves past them for good and many equal records cost no more than
+// distinct ones.
+bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers)
+{
+    if (nCount < 0 || (nCount > 0 && (ppRecords == nullptr || pAnswers == nullptr)))
+        return false;
+    for (int32_t i = 0; i < nCount; ++i)
+        pAnswers[i] = ClassifyMatch{ppRecords[i] != nullptr ? CLASSIFY_NEW : CLASSIFY_NONE, kNoPosition};
+    m_nCursor = 0;
+    if (nCount == 0 || GetCount() == 0)
+        return true;
+    if (!UpdateIndex() || !BuildFullIndex()) {
+        ClassifySideByWalk(ppRecords, nCount, pAnswers);
+        return true;
+    }
+
+    try {
+        std::vector<bool> paired(static_cast<size_t>(GetCount()), false);
+        std::unordered_map<uint64_t, int32_t> heads;
+        // The first unpaired position of a chain of index, from its head on,
+        // that fits; kNoPosition when none does.
+        auto findUnpaired = [&](const PositionIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+            auto head = heads.find(nHeadKey);
+            int32_t nPos = head != heads.end() ? head->second : index.First(nHash);
+            while (nPos != kNoPosition && paired[static_cast<size_t>(nPos)])
+                nPos = index.Next(nPos);
+            heads[nHeadKey] = nPos;
+            for (; nPos != kNoPosition; nPos = index.Next(nPos)) {
+                if (!paired[static_cast<size_t>(nPos)] && fits(m_Records[static_cast<size_t>(nPos)]))
+                    return nPos;
+            }
+            return kNoPosition;
+        };
+
+        std::vector<uint64_t> keyHashes(static_cast<size_t>(nCount));
+        for (int32_t i = 0; i < nCount; ++i) {
+            const CommAddrRecord* pRecord = ppRecords[i];
+            if (pRecord == nullptr)
+                continue;
+            keyHashes[static_cast<size_t>(i)] = KeyHash(pRecord);
+            const uint64_t nFullHash = CombineHashes(keyHashes[static_cast<size_t>(i)], CompareHash(pRecord));
+            const int32_t nPos = findUnpaired(m_pIndex->byAll, nFullHash, nFullHash * 2,
+                                              [&](const CommAddrRecord* pStored) {
+                                                  return pStored == pRecord || SameRecord(pRecord, pStored);
+                                              });
+            if (nPos != kNoPosition) {
+                paired[static_cast<size_t>(nPos)] = true;
+                pAnswers[i] = ClassifyMatch{CLASSIFY_SAME, nPos};
+            }
+        }
+        for (int32_t i = 0; i < nCount; ++i) {
+            const CommAddrRecord* pRecord = ppRecords[i];
+            if (pRecord == nullptr || pAnswers[i].nResult != CLASSIFY_NEW || IsBlank(pRecord))
+                continue;
+            const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
+            const int32_t nPos = findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
+                                              [&](const CommAddrRecord* pStored) {
+                                                  return KeysPair(pRecord, pStored);
+                                              });
+            if (nPos != kNoPosition) {
+                paired[static_cast<size_t>(nPos)] = true;
+                pAnswers[i] = ClassifyMatch{CLASSIFY_MODIFIED, nPos};
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        for (int32_t i = 0; i < nCount; ++i)
+            pAnswers[i] = ClassifyMatch{ppRecords[i] != nullptr ? CLASSIFY_NEW : CLASSIFY_NONE, kNoPosition};
+        ClassifySideByWalk(ppRecords, nCount, pAnswers);
+    }
+    return true;
+}
+
+// The two passes of ClassifySide over the whole set, for when the index
+// cannot be had; the pairing marks live in the answers alone.
+void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount,
+                                     ClassifyMatch* pAnswers)
+{
+    const int32_t nStored = GetCount();
+    auto isPaired = [&](int32_t nPos) {
+        for (int32_t i = 0; i < nCount; ++i)
+            if (pAnswers[i].nPos == nPos)
+                return true;
+        return false;
+    };
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        for (int32_t i = 0; i < nCount; ++i) {
+            const CommAddrRecord* pRecord = ppRecords[i];
+            if (pRecord == nullptr || pAnswers[i].nResult != CLASSIFY_NEW || (nPass == 1 && IsBlank(pRecord)))
+                continue;
+            for (int32_t nPos = 0; nPos < nStored; ++nPos) {
+                const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
+                const bool bFits = nPass == 0 ? pStored == pRecord || SameRecord(pRecord, pStored)
+                                              : KeysPair(pRecord, pStored);
+                if (bFits && !isPaired(nPos)) {
+                    pAnswers[i] = ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED, nPos};
+                    break;
+                }
+            }
+        }
+    }
+    m_nCursor = 0;
+}
+
+bool CommAddrMgr::KeysPair(const CommAddrRecord* pA, const CommAddrRecord* pB) const
+{
+    const KeyKind eKind = KeyKindOf(pA, m_nKeyFields, m_nKeyFieldCount);
+    if (eKind == KeyKind::Blank || eKind != KeyKindOf(pB, m_nKeyFields, m_nKeyFieldCount) || !KeysMatch(pA, pB))
+        return false;
+    return eKind == KeyKind::Keys || TextsAgree(GetTextField(pA, CF_COMPANY), GetTextField(pB, CF_COMPANY),
+                                                static_cast<size_t>(GetFieldWidth(CF_COMPANY)));
+}
+
+bool CommAddrMgr::SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const
+{
+    const bool bAligned = KeysPair(pA, pB) || (IsBlank(pA) && IsBlank(pB) && KeysMatch(pA, pB));
+    return bAligned && CompareFieldsAgree(pA, pB, m_nCompareFields, m_nCompareFieldCount, m_bFaxPair);
+}
+
+bool CommAddrMgr::IsBlank(const CommAddrRecord* pRecord) const
+{
+    return KeyKindOf(pRecord, m_nKeyFields, m_nKeyFieldCount) == KeyKind::Blank;
+}
+
+uint64_t CommAddrMgr::KeyHash(const CommAddrRecord* pRecord) const
+{
+    return HashKeys(pRecord, m_nKeyFields, m_nKeyFieldCount);
+}
+
+uint64_t CommAddrMgr::CompareHash(const CommAddrRecord* pRecord) const
+{
+    return HashCompareFields(pRecord, m_nCompareFields, m_nCompareFieldCount, m_bFaxPair);
 }
 
 CommAddrRecord* CommAddrMgr::GetFirstRecord()
@@ -799,6 +1077,13 @@ void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
 {
     SetFieldList(m_nCompareFields, &m_nCompareFieldCount, pIds, nCount, kDefaultCompareFields,
                  static_cast<int32_t>(std::size(kDefaultCompareFields)));
+    bool bWorkFax = false;
+    bool bHomeFax = false;
+    for (int32_t i = 0; i < m_nCompareFieldCount; ++i) {
+        bWorkFax = bWorkFax || m_nCompareFields[i] == CF_WORK_FAX;
+        bHomeFax = bHomeFax || m_nCompareFields[i] == CF_HOME_FAX;
+    }
+    m_bFaxPair = bWorkFax && bHomeFax;
     DropIndex();
 }
 

@@ -52,6 +52,14 @@ enum ClassifyResult : int {
     CLASSIFY_MODIFIED = 3,
 };
 
+// One answer of CommAddrMgr::ClassifySide: the classification of one
+// record and the position of the stored copy paired with it (-1 for a new
+// record or no record).
+struct ClassifyMatch {
+    int nResult = CLASSIFY_NONE;
+    int32_t nPos = -1;
+};
+
 // Maps a Classify result onto a RecordState: new -> RS_NEW, modified ->
 // RS_MODIFIED, anything else -> RS_SAME.
 RecordState ClassifyToState(int nClassify);
@@ -95,16 +103,37 @@ public:
     bool MergeAt(const CommAddrRecord* pRecord, int32_t nPos);
 
     // Looks for *pRecord among the stored copies, in load order:
-    //  - the record itself (same object) or the first copy whose keys and
-    //    compare fields all match: CLASSIFY_SAME, *ppMatch = that copy,
+    //  - the record itself (same object) or the first copy that is the same
+    //    (keys and compare fields): CLASSIFY_SAME, *ppMatch = that copy,
     //    *pnPos = its position;
     //  - otherwise, when copies share the keys: CLASSIFY_MODIFIED with the
     //    last of them in load order;
+    // Keys are compared as KeysMatch does, except that records whose key
+    // texts are all empty are matched by "Company" instead (a-z folded), and
+    // records without company either are only ever the same as a record
+    // equal in every compare field, never modified. Compare fields are
+    // compared as FieldsMatch does, except that a text equal to the other's
+    // text cut at 15, 23, 31, 63, 127, 255 or 2047 characters counts as
+    // equal, and, with both fax fields compared, a record without "Work Fax"
+    // compares its "Home Fax" as its "Work Fax".
     //  - otherwise CLASSIFY_NEW, *ppMatch left as it was, *pnPos = GetCount().
     // A null record gives CLASSIFY_NONE and touches nothing. Either out
     // argument may be null. Moves the cursor to the copy reported as the
     // same, otherwise to the last stored copy (position 0 in an empty set).
     int Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
+
+    // Classifies the nCount records of a whole side against the set, one to
+    // one: every stored copy is paired with at most one of them. First the
+    // records that are the same as a stored copy are paired, each with the
+    // first such copy still unpaired, in the order of ppRecords; then the
+    // records still unpaired that share their keys with a stored copy still
+    // unpaired, each with the first such copy (CLASSIFY_MODIFIED); the rest
+    // are CLASSIFY_NEW (a null record CLASSIFY_NONE). pAnswers[i] receives
+    // the answer for ppRecords[i]. Where no two records of either side share
+    // their keys, every answer is that of Classify. The rules of matching
+    // are those of Classify. False (pAnswers untouched) for a negative count
+    // or a missing array. Leaves the cursor at position 0.
+    bool ClassifySide(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers);
 
     // Walk the stored copies in load order with the set's cursor. First
     // moves the cursor to position 0 and returns that copy (null when the set
@@ -155,6 +184,20 @@ private:
     void DropIndex();
     // Classify by comparing the record with every stored copy in load order.
     int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
+    // ClassifySide by comparing every record with every stored copy.
+    void ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers);
+
+    // The matching rules of classification (see Classify).
+    // Two records are one contact when their keys pair: equal keys (or, with
+    // all key texts empty, equal companies); records without keys and
+    // company never pair.
+    bool KeysPair(const CommAddrRecord* pA, const CommAddrRecord* pB) const;
+    // Two records are the same when their keys align (pair, or both lack
+    // keys and company) and their compare fields agree.
+    bool SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const;
+    bool IsBlank(const CommAddrRecord* pRecord) const;
+    uint64_t KeyHash(const CommAddrRecord* pRecord) const;
+    uint64_t CompareHash(const CommAddrRecord* pRecord) const;
 
     std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
     std::unique_ptr<CopyStore> m_pCopies;            // their memory; null until the first AddCopy
@@ -164,4 +207,5 @@ private:
     int32_t m_nKeyFieldCount;
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nCompareFieldCount;
+    bool m_bFaxPair;   // both fax fields are compare fields
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "common/oe/CxWab.h"
 #include "platform/wab/MapiTags.h"
@@ -164,7 +165,21 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
     }
     m_lpMailUser = static_cast<IMailUser*>(lpUnknown);
 
-    ConvertFromComm(pRecord, pMatch);
+    // The Palm side has one fax label: an entry's only fax, its home fax,
+    // comes back from there as the work fax. It stays the entry's home fax
+    // rather than becoming a second fax.
+    const CommAddrRecord* pWritten = pRecord;
+    std::unique_ptr<CommAddrRecord> pMoved;
+    if (pMatch->PR_PRIMARY_FAX_NUMBER[0] == '\0' && pRecord->szHomeFax[0] == '\0' && pRecord->szWorkFax[0] != '\0' &&
+        CommAddrMgr::TextDiffers(pRecord->szWorkFax, pMatch->PR_HOME_FAX_NUMBER) == 0) {
+        pMoved.reset(new (std::nothrow) CommAddrRecord(*pRecord));
+        if (pMoved != nullptr) {
+            CopyTextField(pMoved->szHomeFax, pMoved->szWorkFax);
+            pMoved->szWorkFax[0] = '\0';
+            pWritten = pMoved.get();
+        }
+    }
+    ConvertFromComm(pWritten, pMatch);
     const bool bSaved = WriteProperties(pMatch, m_lpMailUser);
     // The entry was opened for this write only.
     m_lpMailUser->Release();
@@ -246,11 +261,22 @@ bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
 {
     if (pOtherSet == nullptr || m_pAddrMgr == nullptr)
         return false;
-    for (CommAddrRecord* pRecord = pOtherSet->GetFirstRecord(); pRecord != nullptr;
-         pRecord = pOtherSet->GetNextRecord()) {
-        WabRecord* pMatch = nullptr;
-        pRecord->nStatus = ClassifyToState(MatchContact(pRecord, &pMatch));
+    // The whole other side at once, so each entry answers for one contact.
+    std::vector<CommAddrRecord*> records;
+    std::vector<ClassifyMatch> answers;
+    try {
+        records.reserve(static_cast<size_t>(pOtherSet->GetCount()));
+        for (CommAddrRecord* pRecord = pOtherSet->GetFirstRecord(); pRecord != nullptr;
+             pRecord = pOtherSet->GetNextRecord())
+            records.push_back(pRecord);
+        answers.resize(records.size());
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    if (!m_pAddrMgr->ClassifySide(records.data(), static_cast<int32_t>(records.size()), answers.data()))
+        return false;
+    for (size_t i = 0; i < records.size(); ++i)
+        records[i]->nStatus = ClassifyToState(answers[i].nResult);
     return true;
 }
 
@@ -258,14 +284,37 @@ bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
 {
     if (pOtherSet == nullptr)
         return false;
-    if (m_pRootFolder == nullptr)
+    if (m_pRootFolder == nullptr || m_pAddrMgr == nullptr)
         return true;
-    auto pComm = std::make_unique<CommAddrRecord>();
-    for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr;
-         pRecord = m_pRootFolder->GetNextRecord()) {
-        ZeroCommRecord(pComm.get());
-        ConvertToComm(pRecord, pComm.get());
-        pRecord->nState = ClassifyToState(pOtherSet->Classify(pComm.get(), nullptr, nullptr));
+    // The neutral set holds one copy per entry of the root folder, in the
+    // same order, made by ConvertToComm when the entry was read.
+    std::vector<WabRecord*> entries;
+    std::vector<const CommAddrRecord*> copies;
+    std::vector<ClassifyMatch> answers;
+    try {
+        for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr;
+             pRecord = m_pRootFolder->GetNextRecord())
+            entries.push_back(pRecord);
+        if (static_cast<int32_t>(entries.size()) != m_pAddrMgr->GetCount()) {
+            // Out of step (a copy could not be stored): each entry by itself.
+            auto pComm = std::make_unique<CommAddrRecord>();
+            for (WabRecord* pRecord : entries) {
+                ZeroCommRecord(pComm.get());
+                ConvertToComm(pRecord, pComm.get());
+                pRecord->nState = ClassifyToState(pOtherSet->Classify(pComm.get(), nullptr, nullptr));
+            }
+            return true;
+        }
+        for (CommAddrRecord* pCopy = m_pAddrMgr->GetFirstRecord(); pCopy != nullptr;
+             pCopy = m_pAddrMgr->GetNextRecord())
+            copies.push_back(pCopy);
+        answers.resize(copies.size());
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    if (!pOtherSet->ClassifySide(copies.data(), static_cast<int32_t>(copies.size()), answers.data()))
+        return false;
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i]->nState = ClassifyToState(answers[i].nResult);
     return true;
 }

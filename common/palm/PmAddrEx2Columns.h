@@ -142,11 +142,13 @@ inline constexpr int kAddrEx2ColumnCount = static_cast<int>(sizeof(kAddrEx2Colum
 static_assert(kAddrEx2ColumnCount == 95, "\"Main\" has 95 columns");
 
 // The columns an update may name, in the order they are tested and listed:
-// the record's own data columns. The unmapped columns, the phone and
-// address labels, the yomi and chat columns never reach an update.
+// the record's own data columns. The unmapped columns, the address labels,
+// the yomi columns and the chat label ids never reach an update. The phone
+// labels and the chat texts do: a number written into a slot that changed
+// its label must be read back under that label, not under the old one.
 inline constexpr int kAddrEx2UpdateOrder[] = {
     0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
     21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40,
     48, 49, 50, 51, 68, 69, 70, 71, 72, 73, 74, 75, 76, 77, 52, 67, 78, 79, 80, 84, 85,
-    86, 87, 88, 89, 90, 91, 92, 93, 94,
+    86, 87, 88, 89, 90, 91, 92, 93, 94, 53, 54, 55, 56, 57, 58, 59, 63, 64,
 };

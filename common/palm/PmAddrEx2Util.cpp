@@ -136,6 +136,11 @@ bool PmAddrEx2Util::SaveFile()
 
 bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
 {
+    return WriteByKeys(pRecord, kKeyCount, true);
+}
+
+bool PmAddrEx2Util::WriteByKeys(const PmAddrEx2Record* pRecord, int nKeys, bool bInsert)
+{
     if (pRecord == nullptr || m_pAccessor == nullptr)
         return false;
 
@@ -143,13 +148,13 @@ bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
     for (int i = 0; i < kKeyCount; ++i)
         JetInitValue(&keyValues[i]);
     bool bKeys = true;
-    for (int i = 0; i < kKeyCount && bKeys; ++i)
+    for (int i = 0; i < nKeys && bKeys; ++i)
         bKeys = RecordToValue(pRecord, kKeyIds[i], &keyValues[i]);
 
     std::unique_ptr<PmAddrEx2Record> pStored(new (std::nothrow) PmAddrEx2Record());
     bool bFound = false;
     if (bKeys && pStored != nullptr)
-        bFound = LookupRow(kKeyNames, keyValues, kKeyCount, pStored.get());
+        bFound = LookupRow(kKeyNames, keyValues, nKeys, pStored.get());
     for (VARIANT& value : keyValues)
         JetClearValue(&value);
     if (!bKeys || pStored == nullptr)
@@ -159,6 +164,11 @@ bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
     if (!bFound && m_bLookupFailed) {
         g_DebugUtil.Log(0, __FILE__, __LINE__, "Contact not written, its row cannot be looked up: %.63s %.63s",
                         pRecord->FirstName, pRecord->LastName);
+        return false;
+    }
+    if (!bFound && !bInsert) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Contact not written, its row (Record ID %d) is gone: %.63s %.63s",
+                        static_cast<int>(pRecord->RecordID), pRecord->FirstName, pRecord->LastName);
         return false;
     }
 
@@ -173,7 +183,41 @@ bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
     }
     if (nCount == 0)
         return true;
-    return WriteColumns(pRecord, ids, nCount);
+    return WriteColumnsByKeys(pRecord, ids, nCount, nKeys);
+}
+
+bool PmAddrEx2Util::RewriteRecord(const PmAddrEx2Record* pRecord)
+{
+    if (pRecord == nullptr || m_pAccessor == nullptr)
+        return false;
+    const std::string strCount =
+        "SELECT COUNT(*) FROM Main WHERE [Record ID] = " + std::to_string(pRecord->RecordID);
+    VARIANT* pValues = nullptr;
+    int nValues = 0;
+    int32_t nRows = 0;
+    if (!m_pAccessor->OpenQuery(strCount.c_str(), &pValues, &nValues))
+        return false;
+    if (nValues > 0)
+        PmDataAccessor::ValueToInt(&pValues[0], &nRows);
+    PmDataAccessor::FreeValues(pValues, nValues);
+    // The id alone finds the row when it is the row's own.
+    return WriteByKeys(pRecord, nRows == 1 ? 1 : kKeyCount, false);
+}
+
+bool PmAddrEx2Util::InsertNewRecord(PmAddrEx2Record* pRecord)
+{
+    if (pRecord == nullptr || m_pAccessor == nullptr)
+        return false;
+    // The id is read and taken inside the transaction: a second writer
+    // waits for it to end and then sees the id as used.
+    if (!m_pAccessor->Execute("BEGIN IMMEDIATE", false))
+        return false;
+    const int32_t nOldId = pRecord->RecordID;
+    if (AssignNewRecordId(pRecord) && WriteRecord(pRecord) && m_pAccessor->Execute("COMMIT", false))
+        return true;
+    m_pAccessor->Execute("ROLLBACK", false);
+    pRecord->RecordID = nOldId;
+    return false;
 }
 
 bool PmAddrEx2Util::AssignNewRecordId(PmAddrEx2Record* pRecord)
@@ -383,7 +427,13 @@ bool PmAddrEx2Util::LookupRow(const char* const* ppszKeys, const VARIANT* pKeyVa
 
 bool PmAddrEx2Util::WriteColumns(const PmAddrEx2Record* pRecord, const int* pIds, int nCount)
 {
-    if (pRecord == nullptr || pIds == nullptr || nCount < 1 || m_pAccessor == nullptr)
+    return WriteColumnsByKeys(pRecord, pIds, nCount, kKeyCount);
+}
+
+bool PmAddrEx2Util::WriteColumnsByKeys(const PmAddrEx2Record* pRecord, const int* pIds, int nCount, int nKeys)
+{
+    if (pRecord == nullptr || pIds == nullptr || nCount < 1 || m_pAccessor == nullptr || nKeys < 1 ||
+        nKeys > kKeyCount)
         return false;
     const bool bInsert = pIds[0] == 0;
 
@@ -393,12 +443,12 @@ bool PmAddrEx2Util::WriteColumns(const PmAddrEx2Record* pRecord, const int* pIds
         for (int i = 0; i < kKeyCount; ++i)
             JetInitValue(&keyValues[i]);
         bool bKeys = true;
-        for (int i = 0; i < kKeyCount && bKeys; ++i)
+        for (int i = 0; i < nKeys && bKeys; ++i)
             bKeys = RecordToValue(pRecord, kKeyIds[i], &keyValues[i]);
         // An update must never run without its where clause: it would
         // change every row.
         if (bKeys)
-            bKeys = PmDataAccessor::BuildWhere(kKeyNames, kKeyCount, keyValues, szWhere, sizeof(szWhere));
+            bKeys = PmDataAccessor::BuildWhere(kKeyNames, nKeys, keyValues, szWhere, sizeof(szWhere));
         for (VARIANT& value : keyValues)
             JetClearValue(&value);
         if (!bKeys || szWhere[0] == '\0')

@@ -57,6 +57,22 @@ public:
     // null record, with no database open, or when "Main" cannot be read.
     bool AssignNewRecordId(PmAddrEx2Record* pRecord);
 
+    // Inserts a new record as a row of its own: AssignNewRecordId and the
+    // insert run in one write transaction, so a second program writing the
+    // same database at once can never take the same Record ID. False, with
+    // nothing written, when either fails.
+    bool InsertNewRecord(PmAddrEx2Record* pRecord);
+
+    // Writes a record loaded from a row back to that row, found by its
+    // Record ID alone (names may have changed in letter case, be NULL in
+    // the row, or hold characters the code page cannot show): only its
+    // changed columns are updated. Where several rows share the id (a file
+    // written before ids were given out), the row with the record's Record
+    // ID, First Name and Last Name. Never inserts: false, with a level-0 log
+    // line, when no such row is there, and when the lookup or the update
+    // fails.
+    bool RewriteRecord(const PmAddrEx2Record* pRecord);
+
     // Fills labelText from the phone slots by their labels (0..4 -> 0..4,
     // 5 -> 8, 6 -> 9, 7 -> 10, each cut to 31 characters, a later slot
     // replacing an earlier one; elements not written keep their content)
@@ -117,6 +133,13 @@ public:
     bool WriteColumns(const PmAddrEx2Record* pRecord, const int* pIds, int nCount);
 
 protected:
+    // WriteColumns with the update's row found by the first nKeys of the
+    // key columns (Record ID, First Name, Last Name).
+    bool WriteColumnsByKeys(const PmAddrEx2Record* pRecord, const int* pIds, int nCount, int nKeys);
+    // WriteRecord's update of an existing row found by the first nKeys key
+    // columns; bInsert allows an insert when there is none.
+    bool WriteByKeys(const PmAddrEx2Record* pRecord, int nKeys, bool bInsert);
+
     bool m_bSwapName;
     PmAddrEx2DataMgr* m_pDataMgr;   // owned
     int32_t m_nNextRecordId;        // one past the last id handed out, 0 before

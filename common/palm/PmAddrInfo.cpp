@@ -788,7 +788,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         pRec->Placement = 0x7FFFFFFF;
         // A record id of its own, so the row can never be confused with
         // another contact's; the row is written at once.
-        bAppended = m_pAddrEx2Util->AssignNewRecordId(pRec) && m_pAddrEx2Util->WriteRecord(pRec);
+        bAppended = m_pAddrEx2Util->InsertNewRecord(pRec);
         PmAddrEx2DataMgr* pMgr = m_pAddrEx2Util->GetDataMgr();
         if (bAppended)
             bAppended = pMgr->Append(pRec);
@@ -819,6 +819,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
     if (pEntry->pSetRecord->pAttached != nullptr)
         std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
     m_pEntries->AddTail(pEntry);
+    m_bUnsaved = true;
     return true;
 }
 
@@ -835,8 +836,11 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
 
     *StatusField(*pEntry) |= kStatusModified;
     CopyRecord(pEntry->nKind, pEntry->pReaderRecord, pEntry->pRecord);
+    m_bUnsaved = true;
+    // Desktop 6: back into the row it was loaded from (a record added in
+    // this run has its row too).
     if (pEntry->nKind == PalmEntry::kDesktop6)
-        return m_pAddrEx2Util->WriteRecord(static_cast<PmAddrEx2Record*>(pEntry->pReaderRecord));
+        return m_pAddrEx2Util->RewriteRecord(static_cast<PmAddrEx2Record*>(pEntry->pReaderRecord));
     return true;
 }
 
@@ -844,21 +848,29 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
 
 bool PmAddrInfo::SaveContacts()
 {
+    if ((m_nLoadedGen == kGenClassic || m_nLoadedGen == kGenExtended) && !m_bUnsaved)
+        return true;   // nothing changed: the file stays as it is, bytes and time
+    bool bSaved = false;
     switch (m_nLoadedGen) {
     case kGenClassic: {
         // SaveFile sets the reader's file name while it runs: pass a copy.
         const std::string strPath = m_pAddrUtil->m_szFileName;
-        return m_pAddrUtil->SaveFile(strPath.c_str());
+        bSaved = m_pAddrUtil->SaveFile(strPath.c_str());
+        break;
     }
-    case kGenExtended: return m_pAddrExUtil->Save();
-    case kGenDesktop6: return m_pAddrEx2Util->SaveFile();
+    case kGenExtended: bSaved = m_pAddrExUtil->Save(); break;
+    case kGenDesktop6: bSaved = m_pAddrEx2Util->SaveFile(); break;
     default: return false;
     }
+    if (bSaved)
+        m_bUnsaved = false;
+    return bSaved;
 }
 
 void PmAddrInfo::ClearAll()
 {
     m_nLoadedGen = kGenUnknown;
+    m_bUnsaved = false;
     if (m_pAddrUtil->m_pDataMgr != nullptr)
         m_pAddrUtil->m_pDataMgr->Clear();
     if (m_pAddrExUtil->m_pDataMgr != nullptr)

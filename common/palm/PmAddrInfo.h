@@ -119,7 +119,9 @@ public:
     bool UpdateRecord(const CommAddrRecord* pRecord, int nPos);
 
     // Writes the loaded generation's data back: classic and extended rewrite
-    // the whole address.dat they were loaded from; Desktop 6 has written every
+    // the whole address.dat they were loaded from, unless no record was added
+    // or updated since the load or the last save (the file then keeps its
+    // bytes and its modification time: true); Desktop 6 has written every
     // change already and answers true. False without touching any file when
     // nothing is loaded or the last load failed; otherwise the writer's answer.
     bool SaveContacts();
@@ -166,4 +168,5 @@ protected:
     PmAddrUtil* m_pAddrUtil;         // classic reader, owned
     PmAddrExUtil* m_pAddrExUtil;     // extended reader, owned
     PmAddrEx2Util* m_pAddrEx2Util;   // Desktop 6 reader, owned
+    bool m_bUnsaved = false;         // a record was added or updated since the load or the last save
 };

@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <unordered_map>
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrMgr.h"
@@ -58,6 +61,26 @@ std::string FieldText(const CommAddrRecord* pRecord, int32_t nId, uint32_t nSize
 void CopyPath(char (&szDest)[MAX_PATH], const char* pszSrc)
 {
     CopyTextField(szDest, pszSrc);
+}
+
+// Why a side could not store a record or save, from the error the system
+// reported for the failed write ("" when it reported none).
+std::string FailureReason(int nErrno)
+{
+    switch (nErrno) {
+    case 0:
+        return std::string();
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return "disk full";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return "no permission to write";
+    default:
+        return std::strerror(nErrno);
+    }
 }
 
 // The file a side names in a message: the path, or a word for the default.
@@ -500,19 +523,13 @@ bool TransferEngine::WabIsOpen() const
     return m_pWab != nullptr && m_pWab->IsOpen();
 }
 
-// Hands one Palm row's record to the address book and counts what the book
-// did with it: its classification before the hand-over says whether it
-// would be added, updated or left alone, StoreContact's result whether that
-// happened.
-void TransferEngine::HandToWab(const ContactRow& row, SideOutcome& outcome)
+namespace {
+
+// Counts one record's fate on its receiving side: its classification says
+// whether it was to be added, updated or left alone, bStored whether the
+// side did it.
+void CountHanded(SideOutcome& outcome, int nClass, bool bStored)
 {
-    const auto* pRecord = static_cast<const CommAddrRecord*>(row.pData);
-    if (pRecord == nullptr)
-        return;
-    ++outcome.nHanded;
-    WabRecord* pMatch = nullptr;
-    const int nClass = m_pWab->MatchContact(pRecord, &pMatch);
-    const bool bStored = m_pWab->StoreContact(pRecord);
     if (nClass == CLASSIFY_SAME)
         ++outcome.nUnchanged;
     else if (!bStored)
@@ -523,38 +540,125 @@ void TransferEngine::HandToWab(const ContactRow& row, SideOutcome& outcome)
         ++outcome.nUpdated;
 }
 
-// Hands one address-book row's entry, as a neutral record, to the Palm
-// facade, counted the same way against the Palm contact set.
-void TransferEngine::HandToPalm(const ContactRow& row, SideOutcome& outcome)
+} // namespace
+
+// Hands the records of Palm rows to the address book. The rows are
+// classified against the book as a whole first, so each entry is paired
+// with at most one of them: namesakes never land in one entry, and an entry
+// stored or updated in this walk is never updated again by another row.
+void TransferEngine::HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome,
+                               int& nDone, int nTotal)
 {
-    CommAddrRecord record;
-    ZeroCommRecord(&record);
-    const auto* pEntry = static_cast<const WabRecord*>(row.pData);
-    if (pEntry == nullptr)
-        return;
-    ++outcome.nHanded;
-    CxWab::ConvertToComm(pEntry, &record);
-    const int nClass = m_pPalmInfo->GetContactSet()->Classify(&record, nullptr, nullptr);
-    const bool bStored = m_pPalmInfo->AddOrUpdate(&record);
-    if (nClass == CLASSIFY_SAME)
-        ++outcome.nUnchanged;
-    else if (!bStored)
-        ++outcome.nFailed;
-    else if (nClass == CLASSIFY_NEW)
-        ++outcome.nAdded;
-    else
-        ++outcome.nUpdated;
+    std::vector<const CommAddrRecord*> records;
+    for (const ContactRow* pRow : rows)
+        records.push_back(static_cast<const CommAddrRecord*>(pRow->pData));
+    std::vector<ClassifyMatch> answers(records.size());
+    CommAddrMgr* pBookSet = m_pWab->GetNeutralSet();
+    if (pBookSet == nullptr ||
+        !pBookSet->ClassifySide(records.data(), static_cast<int32_t>(records.size()), answers.data()))
+        answers.assign(records.size(), ClassifyMatch{CLASSIFY_NEW, -1});
+
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CommAddrRecord* pRecord = records[i];
+        if (pRecord != nullptr) {
+            ++outcome.nHanded;
+            const ClassifyMatch& answer = answers[i];
+            bool bStored = false;
+            errno = 0;
+            if (answer.nResult == CLASSIFY_NEW) {
+                bStored = m_pWab->AddContact(pRecord);
+            } else if (answer.nResult == CLASSIFY_MODIFIED) {
+                const CommAddrRecord* pCopy = pBookSet->GetRecordAt(answer.nPos);
+                WabRecord* pMatch = nullptr;
+                if (pCopy != nullptr && pCopy->pAttached != nullptr && pCopy->nAttachedLen == sizeof(WabRecord))
+                    pMatch = static_cast<WabRecord*>(pCopy->pAttached);
+                bStored = m_pWab->UpdateContact(pRecord, pMatch);
+            }
+            CountHanded(outcome, answer.nResult, bStored);
+            if (!bStored && answer.nResult != CLASSIFY_SAME && outcome.strReason.empty())
+                outcome.strReason = FailureReason(errno);
+        }
+        Progress(++nDone, nTotal);
+    }
+}
+
+// Hands the entries of address-book rows, as neutral records, to the Palm
+// facade: classified against the Palm contacts as a whole first, then each
+// added, merged into its own partner, or left alone.
+void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome,
+                                int& nDone, int nTotal)
+{
+    // The address book's neutral copies are the entries as ConvertToComm
+    // gives them; they serve the classification, so the entries need not
+    // all be converted at once.
+    std::unordered_map<const WabRecord*, const CommAddrRecord*> copyOf;
+    CommAddrMgr* pBookSet = m_pWab != nullptr ? m_pWab->GetNeutralSet() : nullptr;
+    if (pBookSet != nullptr) {
+        std::vector<const WabRecord*> entries;
+        for (WabRecord* pEntry = m_pWab->GetFirstEntry(); pEntry != nullptr; pEntry = m_pWab->GetNextEntry())
+            entries.push_back(pEntry);
+        // Parallel unless a copy could not be stored; then each row converts.
+        if (static_cast<int32_t>(entries.size()) == pBookSet->GetCount()) {
+            for (size_t nPos = 0; nPos < entries.size(); ++nPos)
+                copyOf[entries[nPos]] = pBookSet->GetRecordAt(static_cast<int32_t>(nPos));
+        }
+    }
+    std::vector<const CommAddrRecord*> records;
+    std::vector<std::unique_ptr<CommAddrRecord>> converted;
+    for (const ContactRow* pRow : rows) {
+        const auto* pEntry = static_cast<const WabRecord*>(pRow->pData);
+        const CommAddrRecord* pNeutral = nullptr;
+        if (pEntry != nullptr) {
+            auto found = copyOf.find(pEntry);
+            if (found != copyOf.end()) {
+                pNeutral = found->second;
+            } else {
+                converted.push_back(std::make_unique<CommAddrRecord>());
+                ZeroCommRecord(converted.back().get());
+                CxWab::ConvertToComm(pEntry, converted.back().get());
+                pNeutral = converted.back().get();
+            }
+        }
+        records.push_back(pNeutral);
+    }
+    std::vector<ClassifyMatch> answers(records.size());
+    if (!m_pPalmInfo->GetContactSet()->ClassifySide(records.data(), static_cast<int32_t>(records.size()),
+                                                    answers.data()))
+        answers.assign(records.size(), ClassifyMatch{CLASSIFY_NEW, -1});
+
+    auto pRecord = std::make_unique<CommAddrRecord>();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto* pEntry = static_cast<const WabRecord*>(rows[i]->pData);
+        if (pEntry != nullptr) {
+            ++outcome.nHanded;
+            ZeroCommRecord(pRecord.get());
+            CxWab::ConvertToComm(pEntry, pRecord.get());
+            const ClassifyMatch& answer = answers[i];
+            bool bStored = false;
+            errno = 0;
+            if (answer.nResult == CLASSIFY_NEW)
+                bStored = m_pPalmInfo->AddRecord(pRecord.get());
+            else if (answer.nResult == CLASSIFY_MODIFIED)
+                bStored = m_pPalmInfo->UpdateRecord(pRecord.get(), answer.nPos);
+            CountHanded(outcome, answer.nResult, bStored);
+            if (!bStored && answer.nResult != CLASSIFY_SAME && outcome.strReason.empty())
+                outcome.strReason = FailureReason(errno);
+        }
+        Progress(++nDone, nTotal);
+    }
 }
 
 // Writes the Palm data back after records were handed to it; a failed save
 // keeps none of the additions and updates.
 void TransferEngine::FinishPalmSide(SideOutcome& outcome)
 {
+    errno = 0;
     const bool bSaved = m_pPalmInfo != nullptr && m_pPalmInfo->SaveContacts();
     if (!bSaved && outcome.bWritten) {
+        const std::string strReason = FailureReason(errno);
         outcome.bWritten = false;
         outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "") +
-                           " could not be saved";
+                           " could not be saved" + (strReason.empty() ? "" : " (" + strReason + ")");
         outcome.nFailed += outcome.nAdded + outcome.nUpdated;
         outcome.nAdded = 0;
         outcome.nUpdated = 0;
@@ -566,17 +670,18 @@ namespace {
 constexpr const char kWabSide[] = "the Outlook Express address book";
 constexpr const char kPalmSide[] = "the Palm Desktop data";
 
-// A receiving side that took none of the records it had to add or update
-// counts as not written. A single record it could not take (two contacts
-// of one side sharing their key fields, say) is only counted: the walk
-// skips it and goes on.
+// A receiving side that could not store every record it had to add or
+// update was not written as asked: the transfer is an error that names the
+// side, how many records it could not store, and why.
 void MarkUnwritten(SideOutcome& outcome, const char* pszSide)
 {
-    if (outcome.bReceiving && outcome.bWritten && outcome.nFailed > 0 && outcome.nAdded == 0 &&
-        outcome.nUpdated == 0) {
+    if (outcome.bReceiving && outcome.bWritten && outcome.nFailed > 0) {
         outcome.bWritten = false;
-        outcome.strError = "none of the " + std::to_string(outcome.nFailed) +
-                           " new or changed records could be written to " + pszSide;
+        const int nToStore = outcome.nFailed + outcome.nAdded + outcome.nUpdated;
+        outcome.strError = std::to_string(outcome.nFailed) + " of the " + std::to_string(nToStore) +
+                           " new or changed records could not be written to " + pszSide;
+        if (!outcome.strReason.empty())
+            outcome.strError += " (" + outcome.strReason + ")";
     }
 }
 
@@ -666,17 +771,13 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     } else {
         int nDone = 0;
         Progress(0, nTicked);
-        for (const ContactRow& row : m_PalmRows) {
-            if (!row.bChecked)
-                continue;
-            HandToWab(row, toWab);
-            Progress(++nDone, nTicked);
-        }
+        HandToWab(TickedRows(LIST_PALM), toWab, nDone, nTicked);
     }
 
     LoadOutlookList();
     ReportCompletion(result, kDonePalmToOutlook, "Palm Desktop to Outlook Express failed", nTicked);
     RefreshStates();
+    UntickSame();
     m_LastResult = result;
     return result;
 }
@@ -701,18 +802,14 @@ TransferResult TransferEngine::TransferOutlookToPalm()
     } else {
         int nDone = 0;
         Progress(0, nTicked);
-        for (const ContactRow& row : m_WabRows) {
-            if (!row.bChecked)
-                continue;
-            HandToPalm(row, toPalm);
-            Progress(++nDone, nTicked);
-        }
+        HandToPalm(TickedRows(LIST_WAB), toPalm, nDone, nTicked);
         FinishPalmSide(toPalm);
     }
 
     LoadPalmList();
     ReportCompletion(result, kDoneOutlookToPalm, "Outlook Express to Palm Desktop failed", nTicked);
     RefreshStates();
+    UntickSame();
     m_LastResult = result;
     return result;
 }
@@ -742,25 +839,26 @@ TransferResult TransferEngine::SynchronizeAll()
         MarkWabNotOpen(toWab, nPalmRows);
         nDone += nPalmRows;
         Progress(nDone, nTotal);
-    } else {
-        for (const ContactRow& row : m_PalmRows) {
-            HandToWab(row, toWab);
-            Progress(++nDone, nTotal);
-        }
+    } else if (nPalmRows > 0) {
+        HandToWab(AllRows(LIST_PALM), toWab, nDone, nTotal);
+        // The address book as the first pass left it: what the second pass
+        // hands back holds the Palm values where both sides had one, so both
+        // sides end equal instead of trading their values.
+        if (toWab.nAdded + toWab.nUpdated + toWab.nFailed > 0)
+            LoadOutlookList();
     }
 
-    // Then the address-book rows as they were listed before: entries just
-    // added to the book are not among them.
+    // Then the address-book rows, entries just added or updated among them.
     SideOutcome& toPalm = result.toPalm;
     toPalm.bReceiving = nWabRows > 0;
     if (toPalm.bReceiving && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
         MarkPalmNotLoaded(toPalm, nWabRows);
         Progress(nTotal, nTotal);
-    } else {
-        for (const ContactRow& row : m_WabRows) {
-            HandToPalm(row, toPalm);
-            Progress(++nDone, nTotal);
-        }
+    } else if (nWabRows > 0) {
+        const std::vector<const ContactRow*> rows = AllRows(LIST_WAB);
+        // The book may list more rows now than it did; progress counts them.
+        const int nSecondTotal = nDone + static_cast<int>(rows.size());
+        HandToPalm(rows, toPalm, nDone, nSecondTotal);
     }
     if (m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded())
         FinishPalmSide(toPalm);
@@ -770,6 +868,39 @@ TransferResult TransferEngine::SynchronizeAll()
     LoadPalmList();
     LoadOutlookList();
     RefreshStates();
+    UntickSame();
     m_LastResult = result;
     return result;
+}
+
+std::vector<const ContactRow*> TransferEngine::TickedRows(ListType eList) const
+{
+    std::vector<const ContactRow*> rows;
+    for (const ContactRow& row : Rows(eList))
+        if (row.bChecked)
+            rows.push_back(&row);
+    return rows;
+}
+
+std::vector<const ContactRow*> TransferEngine::AllRows(ListType eList) const
+{
+    std::vector<const ContactRow*> rows;
+    for (const ContactRow& row : Rows(eList))
+        rows.push_back(&row);
+    return rows;
+}
+
+// After a transfer the ticks follow the states: a row whose record is now
+// the same as the other side's has nothing left to hand over.
+void TransferEngine::UntickSame()
+{
+    for (ListType eList : {LIST_PALM, LIST_WAB}) {
+        std::vector<ContactRow>& rows = Rows(eList);
+        for (int nRow = 0; nRow < static_cast<int>(rows.size()); ++nRow) {
+            if (RowState(eList, nRow) == RS_SAME)
+                rows[nRow].bChecked = false;
+        }
+    }
+    if (m_pSink != nullptr)
+        m_pSink->StatesRefreshed();
 }

@@ -91,6 +91,7 @@ struct SideOutcome {
     // side and why; the transfer then shows it as an error.
     bool bWritten = true;
     std::string strError;
+    std::string strReason;    // why the first record that could not be stored failed ("" unknown)
     int nHanded = 0;          // records handed to the side
     int nAdded = 0;           // new records the side added
     int nUpdated = 0;         // records merged into their match
@@ -279,8 +280,13 @@ private:
     const std::vector<ContactRow>& Rows(ListType eList) const;
     void ShowMessage(TransferResult& result, const char* pszText, const char* pszCaption, int nIcon);
     void Progress(int nCurrent, int nTotal);
-    void HandToWab(const ContactRow& row, SideOutcome& outcome);
-    void HandToPalm(const ContactRow& row, SideOutcome& outcome);
+    // Hand the rows' records to one side, classified against it as a whole;
+    // nDone counts up by one per row, reported as progress of nTotal.
+    void HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
+    void HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
+    std::vector<const ContactRow*> TickedRows(ListType eList) const;
+    std::vector<const ContactRow*> AllRows(ListType eList) const;
+    void UntickSame();
     bool WabIsOpen() const;
     void FinishPalmSide(SideOutcome& outcome);
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;

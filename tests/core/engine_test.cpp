@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <filesystem>
@@ -349,10 +352,9 @@ TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
     EXPECT_EQ(vwtest::ReadFileText(m_palm), palmBefore);
 }
 
-// Two Palm contacts sharing their key fields meet one new entry: the second
-// cannot update an entry made in the same run, is counted as failed, and the
-// walk and the message go on as usual.
-TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
+// Two Palm contacts sharing their key fields are two contacts: the book
+// gains an entry for each, and neither is merged into the other.
+TEST_F(EngineTest, NamesakesBecomeTwoEntries)
 {
     const Person bobAgain{"Bob", "Baker", "bob@example.org", "555-2999"};
     Fixture({kBob, bobAgain, kCid}, {});
@@ -360,9 +362,13 @@ TEST_F(EngineTest, ARecordTheBookCannotTakeIsCountedAndSkipped)
     const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
     EXPECT_TRUE(result.bSuccess);
     EXPECT_EQ(result.strMessage, "Palm Desktop to Outlook Express completed successfully, 3 records transfered.");
-    EXPECT_EQ(result.toWab.nAdded, 2);
-    EXPECT_EQ(result.toWab.nFailed, 1);
-    EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Cid Carter"}));
+    EXPECT_EQ(result.toWab.nAdded, 3);
+    EXPECT_EQ(result.toWab.nFailed, 0);
+    EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Bob Baker", "Cid Carter"}));
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-2000");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 1)->subItems[3], "555-2999");
+    // Each Palm row found its own entry: nothing is left to transfer.
+    EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
@@ -462,7 +468,7 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
     };
     const Case cases[] = {
         {"book not open", SYNC_PALM_TO_OE, true, false, false, false, "Outlook Express address book"},
-        {"book takes nothing", SYNC_PALM_TO_OE, false, false, false, true, "none of the 1 new"},
+        {"book takes nothing", SYNC_PALM_TO_OE, false, false, false, true, "1 of the 1 new"},
         {"palm not loaded", SYNC_OE_TO_PALM, false, true, false, false, "is not loaded"},
         {"palm save fails", SYNC_OE_TO_PALM, false, false, true, false, "could not be saved"},
         {"sync, book not open", SYNC_BOTH, true, false, false, false, "is not open"},
@@ -501,6 +507,43 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
             EXPECT_EQ(vwtest::ReadFileText(m_wab), "not an address book\n");
         }
     }
+}
+
+// A book that fills the disk part of the way through: the contacts it took
+// are counted as added, the rest as failed, and the transfer is an error
+// that says which side, how many and why, never a success.
+TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
+{
+    std::vector<Person> palm;
+    for (int i = 0; i < 400; ++i)
+        palm.push_back({"First" + std::to_string(i), "Last" + std::to_string(i),
+                        "p" + std::to_string(i) + "@example.org", "555-" + std::to_string(1000 + i)});
+    Fixture(palm, {});
+    TransferEngine& engine = Start();
+    engine.SelectAll(LIST_PALM);
+
+    // The book may grow by some 32 KB: a file-size limit is a full disk.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*pOldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(fs::file_size(m_wab) + 32 * 1024);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, pOldHandler);
+
+    EXPECT_TRUE(result.bRan);
+    EXPECT_FALSE(result.bSuccess);
+    EXPECT_EQ(result.strCaption, "Error");
+    EXPECT_GT(result.toWab.nAdded, 0);
+    EXPECT_GT(result.toWab.nFailed, 0);
+    EXPECT_EQ(result.toWab.nAdded + result.toWab.nFailed, 400);
+    const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
+                                "be written to the Outlook Express address book (disk full)";
+    EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
+    // What the book took is there, once.
+    EXPECT_EQ(CountWab(m_wab), result.toWab.nAdded);
 }
 
 // ---- Users, data files, start and stop -------------------------------------

@@ -12,6 +12,11 @@
 // count of each answer and a checksum over every (answer, position) pair, so
 // runs of two builds can be compared for identical results.
 //
+// A last column gives the time of one whole-side classification of all n
+// incoming records (ClassifySide, the one-to-one pairing every transfer and
+// refresh runs) on a freshly loaded set, and how many it pairs as same,
+// modified and new.
+//
 // --sample N classifies only N of the n incoming records (spread evenly over
 // them) in each pass, for sets too slow to classify whole; the line then also
 // gives the time the whole pass would take at that rate. Times are wall
@@ -112,6 +117,29 @@ PassResult ClassifyAll(CommAddrMgr* pSet, const std::vector<CommAddrRecord>& inc
     return result;
 }
 
+// One ClassifySide over every incoming record, on a set loaded anew.
+PassResult ClassifyWholeSide(int nRecords, const std::vector<CommAddrRecord>& incoming)
+{
+    PassResult result;
+    auto pSet = std::make_unique<CommAddrMgr>();
+    auto pScratch = std::make_unique<CommAddrRecord>();
+    for (int i = 0; i < nRecords; ++i) {
+        MakeContact(pScratch.get(), i % 10 == 9 ? i - 1 : i, i);
+        pSet->AddCopy(pScratch.get());
+    }
+    std::vector<const CommAddrRecord*> side;
+    for (const CommAddrRecord& record : incoming)
+        side.push_back(&record);
+    std::vector<ClassifyMatch> answers(side.size());
+    const Timer timer;
+    pSet->ClassifySide(side.data(), static_cast<int32_t>(side.size()), answers.data());
+    result.dSeconds = timer.Wall();
+    result.dCpuSeconds = timer.Cpu();
+    for (const ClassifyMatch& answer : answers)
+        ++result.nCount[answer.nResult >= 1 && answer.nResult <= 3 ? answer.nResult - 1 : 3];
+    return result;
+}
+
 int RunSize(int nRecords, int nSample)
 {
     // Incoming records first, so the set's copies are not timed with them.
@@ -160,10 +188,12 @@ int RunSize(int nRecords, int nSample)
         std::fprintf(stderr, "vw-classifybench: two passes disagree at %d records\n", nRecords);
         return 1;
     }
-    std::printf("%8d %8.4f (%7.4f) %8.4f (%7.4f) %8.4f (%7.4f) %9.2f %7d %7d %7d  %016llx\n", nRecords, dLoad,
-                dLoadCpu, first.dSeconds, first.dCpuSeconds, second.dSeconds, second.dCpuSeconds,
+    const PassResult side = ClassifyWholeSide(nRecords, incoming);
+    std::printf("%8d %8.4f (%7.4f) %8.4f (%7.4f) %8.4f (%7.4f) %9.2f %7d %7d %7d  %016llx  %8.4f (%7.4f) %d/%d/%d\n",
+                nRecords, dLoad, dLoadCpu, first.dSeconds, first.dCpuSeconds, second.dSeconds, second.dCpuSeconds,
                 1e6 * second.dCpuSeconds / nClassified, first.nCount[0], first.nCount[2], first.nCount[1],
-                static_cast<unsigned long long>(first.nChecksum));
+                static_cast<unsigned long long>(first.nChecksum), side.dSeconds, side.dCpuSeconds, side.nCount[0],
+                side.nCount[2], side.nCount[1]);
     if (nStep > 1)
         std::printf("%8s sampled %d of %d incoming; a whole pass at that rate: %.1f s cpu\n", "", nClassified,
                     nRecords, second.dCpuSeconds / nClassified * nRecords);
@@ -185,8 +215,9 @@ int main(int argc, char** argv)
     }
     if (sizes.empty())
         sizes = {1000, 10000, 50000};
-    std::printf("%8s %18s %18s %18s %9s %7s %7s %7s  %s\n", "records", "load s (cpu)", "classify1 s (cpu)",
-                "classify2 s (cpu)", "cpu us/rec", "same", "modif", "new", "checksum");
+    std::printf("%8s %18s %18s %18s %9s %7s %7s %7s  %-16s  %18s %s\n", "records", "load s (cpu)",
+                "classify1 s (cpu)", "classify2 s (cpu)", "cpu us/rec", "same", "modif", "new", "checksum",
+                "side s (cpu)", "same/modif/new");
     for (int nRecords : sizes) {
         if (nRecords <= 0 || RunSize(nRecords, nSample) != 0)
             return 1;

@@ -1,18 +1,23 @@
-// CommAddrMgr::Classify against the plain matching walk.
+// CommAddrMgr::Classify and ClassifySide against the plain matching walk.
 //
 // Classify answers from an index; its answers must be exactly those of
-// comparing the record with every stored copy in load order. The walk is
+// comparing the record with every stored copy in load order, and those of
+// ClassifySide exactly those of pairing a whole side with the stored copies
+// by two such walks (same pairs first, then modified ones). The walk is
 // written out below as the reference, from the matching rules alone (it uses
 // nothing of CommAddrMgr but the stored copies' addresses), and many random
 // sets are run through both: duplicate keys, case variants (a-z against A-Z,
 // and bytes above 0x7F that do not fold), empty keys, texts that fill their
 // field without a terminator, dates that are -0.0 or not a number, key and
 // compare lists that change, copies merged or added between two
-// classifications, and stored copies classified themselves.
+// classifications, stored copies classified themselves, texts and their cut
+// copies, home faxes against work faxes, and records without keys matched by
+// their company or not at all.
 #include "common/misc/CommAddrMgr.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -56,6 +61,24 @@ bool RefTextsEqual(const char* pszA, const char* pszB, size_t nWidth)
     return true;
 }
 
+// Equal, or the shorter is the longer cut at a field width minus one.
+bool RefTextsAgree(const char* pszA, const char* pszB, size_t nWidth)
+{
+    if (RefTextsEqual(pszA, pszB, nWidth))
+        return true;
+    const size_t nLenA = strnlen(pszA, nWidth);
+    const size_t nLenB = strnlen(pszB, nWidth);
+    const size_t nShort = std::min(nLenA, nLenB);
+    const bool bCut = nShort == 15 || nShort == 23 || nShort == 31 || nShort == 63 || nShort == 127 ||
+                      nShort == 255 || nShort == 2047;
+    if (!bCut || nLenA == nLenB)
+        return false;
+    for (size_t i = 0; i < nShort; ++i)
+        if (RefUpper(static_cast<unsigned char>(pszA[i])) != RefUpper(static_cast<unsigned char>(pszB[i])))
+            return false;
+    return true;
+}
+
 double RefDate(const CommAddrRecord* pRecord, int32_t nId)
 {
     return nId == CF_BIRTHDAY ? pRecord->dtBirthday : pRecord->dtAnniversary;
@@ -76,6 +99,76 @@ bool RefListEqual(const CommAddrRecord* pA, const CommAddrRecord* pB, const std:
     return true;
 }
 
+bool RefHas(const std::vector<int32_t>& ids, int32_t nId)
+{
+    return std::find(ids.begin(), ids.end(), nId) != ids.end();
+}
+
+// The text a compare field is compared by: without a work fax, the home fax
+// stands for it (when both faxes are compared).
+const char* RefCompareText(const CommAddrRecord* pRecord, int32_t nId, const std::vector<int32_t>& compares)
+{
+    const bool bFaxPair = RefHas(compares, CF_WORK_FAX) && RefHas(compares, CF_HOME_FAX);
+    if (bFaxPair && pRecord->szWorkFax[0] == '\0') {
+        if (nId == CF_WORK_FAX)
+            return pRecord->szHomeFax;
+        if (nId == CF_HOME_FAX)
+            return "";
+    }
+    return GetTextField(pRecord, nId);
+}
+
+bool RefComparesAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, const std::vector<int32_t>& compares)
+{
+    for (int32_t nId : compares) {
+        if (RefIsComparedText(nId)) {
+            if (!RefTextsAgree(RefCompareText(pA, nId, compares), RefCompareText(pB, nId, compares),
+                               static_cast<size_t>(GetFieldWidth(nId))))
+                return false;
+        } else if (nId == CF_BIRTHDAY || nId == CF_ANNIVERSARY) {
+            if (RefDate(pA, nId) != RefDate(pB, nId))
+                return false;
+        }
+    }
+    return true;
+}
+
+// 0: keyed by its keys, 1: by its company (key texts all empty), 2: neither.
+int RefKeyKind(const CommAddrRecord* pRecord, const std::vector<int32_t>& keys)
+{
+    bool bAnyText = false;
+    for (int32_t nId : keys) {
+        if (!RefIsComparedText(nId))
+            continue;
+        bAnyText = true;
+        if (GetTextField(pRecord, nId)[0] != '\0')
+            return 0;
+    }
+    if (!bAnyText)
+        return 0;
+    return pRecord->szCompany[0] != '\0' ? 1 : 2;
+}
+
+// One contact: the keys are equal (by company when they are empty); never
+// for records without keys and company.
+bool RefKeysPair(const CommAddrRecord* pA, const CommAddrRecord* pB, const std::vector<int32_t>& keys)
+{
+    const int nKind = RefKeyKind(pA, keys);
+    if (nKind == 2 || nKind != RefKeyKind(pB, keys) || !RefListEqual(pA, pB, keys))
+        return false;
+    return nKind == 0 || RefTextsAgree(pA->szCompany, pB->szCompany, sizeof pA->szCompany);
+}
+
+bool RefSame(const CommAddrRecord* pA, const CommAddrRecord* pB, const std::vector<int32_t>& keys,
+             const std::vector<int32_t>& compares)
+{
+    if (pA == pB)
+        return true;
+    const bool bAligned = RefKeysPair(pA, pB, keys) ||
+                          (RefKeyKind(pA, keys) == 2 && RefKeyKind(pB, keys) == 2 && RefListEqual(pA, pB, keys));
+    return bAligned && RefComparesAgree(pA, pB, compares);
+}
+
 struct RefAnswer {
     int nResult;
     int32_t nPos;        // the match, or the number of copies for a new record
@@ -92,8 +185,8 @@ RefAnswer RefClassify(const std::vector<CommAddrRecord*>& copies, const std::vec
     int32_t nModified = -1;
     for (size_t nPos = 0; nPos < copies.size(); ++nPos) {
         const CommAddrRecord* pCopy = copies[nPos];
-        const bool bKeys = pCopy != pRecord && RefListEqual(pRecord, pCopy, keys);
-        if (pCopy == pRecord || (bKeys && RefListEqual(pRecord, pCopy, compares))) {
+        const bool bKeys = RefKeysPair(pRecord, pCopy, keys);
+        if (RefSame(pRecord, pCopy, keys, compares)) {
             answer.nResult = CLASSIFY_SAME;
             answer.nPos = static_cast<int32_t>(nPos);
             answer.nCursor = static_cast<uint32_t>(nPos);
@@ -110,16 +203,45 @@ RefAnswer RefClassify(const std::vector<CommAddrRecord*>& copies, const std::vec
     return answer;
 }
 
+// A whole side paired with the copies: the same pairs in the side's order,
+// each with the first unpaired copy that is the same; then the modified
+// pairs among the records and copies still unpaired.
+std::vector<ClassifyMatch> RefClassifySide(const std::vector<CommAddrRecord*>& copies,
+                                           const std::vector<int32_t>& keys, const std::vector<int32_t>& compares,
+                                           const std::vector<const CommAddrRecord*>& side)
+{
+    std::vector<ClassifyMatch> answers(side.size(), ClassifyMatch{CLASSIFY_NEW, -1});
+    std::vector<bool> paired(copies.size(), false);
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        for (size_t i = 0; i < side.size(); ++i) {
+            if (side[i] == nullptr || answers[i].nResult != CLASSIFY_NEW)
+                continue;
+            for (size_t nPos = 0; nPos < copies.size(); ++nPos) {
+                const bool bFits = nPass == 0 ? RefSame(side[i], copies[nPos], keys, compares)
+                                              : RefKeysPair(side[i], copies[nPos], keys);
+                if (bFits && !paired[nPos]) {
+                    paired[nPos] = true;
+                    answers[i] = ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED,
+                                               static_cast<int32_t>(nPos)};
+                    break;
+                }
+            }
+        }
+    }
+    return answers;
+}
+
 // ---- Random contacts ---------------------------------------------------------
 
 // Fields the random records fill and the random lists pick from: texts of
 // several widths (Note is 8192 bytes, postal codes 16), texts that never take
 // part in matching, both dates, and ids that are no compared field at all.
-const int32_t kTextIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL, CF_WORK_POSTAL, CF_COMPANY,
-                            CF_WORK_STREET, CF_NOTE, CF_MIDDLE_NAME, CF_CHILDREN_NAMES, CF_ID};
+const int32_t kTextIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL,  CF_WORK_POSTAL,     CF_COMPANY, CF_WORK_STREET,
+                            CF_NOTE,       CF_MIDDLE_NAME, CF_WORK_FAX, CF_HOME_FAX, CF_CHILDREN_NAMES, CF_ID};
 const int32_t kListIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL, CF_WORK_POSTAL, CF_COMPANY,
                             CF_WORK_STREET, CF_NOTE, CF_MIDDLE_NAME, CF_CHILDREN_NAMES, CF_ID,
-                            CF_BIRTHDAY, CF_ANNIVERSARY, CF_GENDER, CF_STATUS, CF_PRIVATE, 0, 91};
+                            CF_BIRTHDAY, CF_ANNIVERSARY, CF_GENDER, CF_STATUS, CF_PRIVATE, 0, 91,
+                            CF_WORK_FAX, CF_HOME_FAX};
 const int32_t kSkippedIds[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_ID, CF_STATUS, 0, 91};
 
 // Texts chosen to collide: case variants (a and z, the ends of the folded
@@ -127,7 +249,9 @@ const int32_t kSkippedIds[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_ID, CF_STATUS, 0
 // letters that must not fold ('[' and '{', '@' and '`'), and e acute in both
 // cases (0xE9, 0xC9), which must not fold either.
 const char* const kTexts[] = {"",    "ann", "ZED", "ANN", "zed", "Ann",      "an",       "ann ",
-                              "[x",  "{x",  "@",   "`",   "Zed", "\xE9mile", "\xC9mile", "\xE9MILE"};
+                              "[x",  "{x",  "@",   "`",   "Zed", "\xE9mile", "\xC9mile", "\xE9MILE",
+                              // a text cut at 15, and two longer texts that extend it or not
+                              "abcdefghijklmno", "ABCDEFGHIJKLMNOpq", "abcdefghijklmnp"};
 // Pseudo-texts past the end of kTexts: the field filled to its last byte
 // without a terminator.
 constexpr int kFullWidthTexts = 3;
@@ -238,6 +362,7 @@ struct Coverage {
     int nIdentity = 0;
     int nLongChains = 0;   // classifications with more than 8 copies sharing the keys
     int nMerges = 0;
+    int nSidePairsLost = 0;   // side records whose Classify partner another record took
 };
 
 // One random set: a sequence of additions, merges, list changes, clears and
@@ -245,7 +370,7 @@ struct Coverage {
 void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
 {
     RandomContacts random(nSeed);
-    random.SetVariety(2 + random.Below(14));
+    random.SetVariety(2 + random.Below(17));
     CommAddrMgr set;
     std::vector<CommAddrRecord*> copies;
     std::vector<int32_t> keys = kRefDefaultKeys;
@@ -296,6 +421,43 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
         } else if (nOp < 49) {
             set.ClearRecords();
             copies.clear();
+        } else if (nOp < 56) {
+            // A whole side: variants of stored copies (namesakes among them),
+            // stored copies themselves, random records and a null.
+            std::vector<std::unique_ptr<CommAddrRecord>> owned;
+            std::vector<const CommAddrRecord*> side;
+            const uint32_t nSide = 1 + random.Below(12);
+            for (uint32_t n = 0; n < nSide; ++n) {
+                const uint32_t nKind = random.Below(10);
+                if (!copies.empty() && nKind < 2) {
+                    side.push_back(copies[random.Below(static_cast<uint32_t>(copies.size()))]);
+                    continue;
+                }
+                if (nKind == 9) {
+                    side.push_back(nullptr);
+                    continue;
+                }
+                owned.push_back(std::make_unique<CommAddrRecord>());
+                if (!copies.empty() && nKind < 8)
+                    random.Vary(owned.back().get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
+                else
+                    random.Fill(owned.back().get());
+                side.push_back(owned.back().get());
+            }
+            std::vector<ClassifyMatch> expected = RefClassifySide(copies, keys, compares, side);
+            for (size_t i = 0; i < side.size(); ++i) {
+                if (side[i] == nullptr)
+                    expected[i] = ClassifyMatch{CLASSIFY_NONE, -1};
+            }
+            std::vector<ClassifyMatch> answers(side.size());
+            ASSERT_TRUE(set.ClassifySide(side.data(), static_cast<int32_t>(side.size()), answers.data())) << where;
+            for (size_t i = 0; i < side.size(); ++i) {
+                ASSERT_EQ(answers[i].nResult, expected[i].nResult) << where << ", record " << i;
+                ASSERT_EQ(answers[i].nPos, expected[i].nPos) << where << ", record " << i;
+                if (side[i] != nullptr && expected[i].nResult == CLASSIFY_NEW &&
+                    RefClassify(copies, keys, compares, side[i]).nResult != CLASSIFY_NEW)
+                    ++pCoverage->nSidePairsLost;
+            }
         } else {
             // Classify: a stored copy itself, a variant of one, or a random record.
             const CommAddrRecord* pIncoming = pRecord.get();
@@ -347,9 +509,10 @@ TEST(ClassifyDiffTest, RandomSetsAnswerAsTheWalk)
     EXPECT_GT(coverage.nIdentity, 500);
     EXPECT_GT(coverage.nLongChains, 1000);
     EXPECT_GT(coverage.nMerges, 1000);
+    EXPECT_GT(coverage.nSidePairsLost, 100);
 }
 
-// Many copies share the keys (no names, no e-mail): the first same copy and
+// Many copies share the keys (no names, no e-mail, one company): the first same copy and
 // the last modified one are found in a long run of them, also after merges
 // move copies into and out of that run.
 TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
@@ -359,6 +522,7 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
     auto pRecord = std::make_unique<CommAddrRecord>();
     for (int i = 0; i < 40; ++i) {
         ZeroCommRecord(pRecord.get());
+        SetTextField(pRecord.get(), CF_COMPANY, "Acme");
         SetTextField(pRecord.get(), CF_WORK_PHONE, std::to_string(i % 20).c_str());
         copies.push_back(set.AddCopy(pRecord.get()));
     }
@@ -369,6 +533,7 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
     };
 
     ZeroCommRecord(pRecord.get());
+        SetTextField(pRecord.get(), CF_COMPANY, "Acme");
     SetTextField(pRecord.get(), CF_WORK_PHONE, "13");
     EXPECT_EQ(classify(pRecord.get()), "1@13");     // the first of 13 and 33
     EXPECT_EQ(classify(copies[33]), "1@13");        // an equal copy before it wins over identity
@@ -379,9 +544,11 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
     // phone 99: it becomes the same.
     CommAddrRecord* pMerge = pRecord.get();
     ZeroCommRecord(pMerge);
+    SetTextField(pMerge, CF_COMPANY, "Acme");
     SetTextField(pMerge, CF_FIRST_NAME, "Ann");
     ASSERT_TRUE(set.MergeAt(pMerge, 39));
     ZeroCommRecord(pMerge);
+    SetTextField(pMerge, CF_COMPANY, "Acme");
     SetTextField(pMerge, CF_WORK_PHONE, "99");
     ASSERT_TRUE(set.MergeAt(pMerge, 2));
     SetTextField(pMerge, CF_WORK_PHONE, "98");
@@ -394,6 +561,7 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
 
     // Copies added after the index was built join it.
     ZeroCommRecord(pRecord.get());
+        SetTextField(pRecord.get(), CF_COMPANY, "Acme");
     SetTextField(pRecord.get(), CF_WORK_PHONE, "77");
     copies.push_back(set.AddCopy(pRecord.get()));
     SetTextField(pRecord.get(), CF_WORK_PHONE, "76");

@@ -94,6 +94,25 @@ TEST(ClassifyTest, OrderRules)
     SetTextField(&nickAndBirthday, CF_NICK_NAME, "Annie");
     nickAndBirthday.dtBirthday = 30000.0;
 
+    auto company = [](const char* pszCompany, const char* pszPhone) {
+        CommAddrRecord record = Contact("", "", "", pszPhone);
+        SetTextField(&record, CF_COMPANY, pszCompany);
+        return record;
+    };
+    const std::string strLong = "Northern Regional Plumbing and Heating Cooperative";   // 50 characters
+    CommAddrRecord longCompany = Contact("Ann", "Lee", "a@x", "1");
+    SetTextField(&longCompany, CF_COMPANY, strLong.c_str());
+    CommAddrRecord cutCompany = Contact("Ann", "Lee", "a@x", "1");
+    SetTextField(&cutCompany, CF_COMPANY, strLong.substr(0, 31).c_str());
+    CommAddrRecord shortCompany = Contact("Ann", "Lee", "a@x", "1");
+    SetTextField(&shortCompany, CF_COMPANY, strLong.substr(0, 30).c_str());
+    CommAddrRecord workFax = Contact("Ann", "Lee", "a@x", "1");
+    SetTextField(&workFax, CF_WORK_FAX, "555-0100");
+    CommAddrRecord homeFax = Contact("Ann", "Lee", "a@x", "1");
+    SetTextField(&homeFax, CF_HOME_FAX, "555-0100");
+    CommAddrRecord bothFaxes = homeFax;
+    SetTextField(&bothFaxes, CF_WORK_FAX, "555-0100");
+
     const Case cases[] = {
         {"empty set: new at 0", {}, Contact("Ann", "Lee", "a@x"), CLASSIFY_NEW, 0},
         {"keys differ in case only: same",
@@ -111,9 +130,24 @@ TEST(ClassifyTest, OrderRules)
         {"two same copies: the first",
          {Contact("Bob", "Roe", "b@x"), Contact("Ann", "Lee", "a@x"), Contact("Ann", "Lee", "a@x")},
          Contact("Ann", "Lee", "a@x"), CLASSIFY_SAME, 1},
-        {"empty keys match empty keys",
+        {"no keys, no company, equal fields: same",
          {Contact("Bob", "Roe", "b@x"), Contact("", "", "", "5")},
          Contact("", "", "", "5"), CLASSIFY_SAME, 1},
+        {"no keys, no company, a field differs: new, never modified",
+         {Contact("", "", "", "5")}, Contact("", "", "", "6"), CLASSIFY_NEW, 1},
+        {"no keys: the company is the key",
+         {company("Acme Plumbing", "1"), company("Joe's Pizza", "2")}, company("JOE'S PIZZA", "3"),
+         CLASSIFY_MODIFIED, 1},
+        {"no keys: another company is another contact",
+         {company("Acme Plumbing", "1")}, company("City Hospital", "1"), CLASSIFY_NEW, 1},
+        {"no keys: a company cut at 31 is that company",
+         {company(strLong.c_str(), "1")}, company(strLong.substr(0, 31).c_str(), "1"), CLASSIFY_SAME, 0},
+        {"a compare text cut at 31 equals the whole text", {longCompany}, cutCompany, CLASSIFY_SAME, 0},
+        {"the whole text equals its cut copy", {cutCompany}, longCompany, CLASSIFY_SAME, 0},
+        {"a text shorter than a cut length differs", {longCompany}, shortCompany, CLASSIFY_MODIFIED, 0},
+        {"a home fax returns as the work fax: same", {homeFax}, workFax, CLASSIFY_SAME, 0},
+        {"a work fax against the entry's home fax: same", {workFax}, homeFax, CLASSIFY_SAME, 0},
+        {"work fax beside a home fax: modified", {bothFaxes}, workFax, CLASSIFY_MODIFIED, 0},
         {"E acute is not folded: new",
          {Contact("\xC9mile", "Roe", "e@x")},
          Contact("\xE9mile", "Roe", "e@x"), CLASSIFY_NEW, 1},
@@ -141,6 +175,52 @@ TEST(ClassifyTest, OrderRules)
         else
             EXPECT_EQ(pMatch, copies.at(static_cast<size_t>(c.nPos))) << c.pszName;
     }
+}
+
+// A whole side is paired one to one: namesakes go to distinct copies, exact
+// pairs before modified ones, the rest in load order.
+TEST(ClassifySideTest, PairsEveryStoredCopyAtMostOnce)
+{
+    struct Case {
+        const char* pszName;
+        std::vector<CommAddrRecord> stored;
+        std::vector<CommAddrRecord> side;
+        std::vector<std::string> expected;   // result@position per side record
+    };
+    const Case cases[] = {
+        {"two namesakes into one: the second is new",
+         {Contact("John", "Smith", "", "1")},
+         {Contact("John", "Smith", "", "1"), Contact("John", "Smith", "", "2")},
+         {"1@0", "2@-1"}},
+        {"namesakes both changed: each to its own copy, in load order",
+         {Contact("John", "Smith", "", "1"), Contact("John", "Smith", "", "2")},
+         {Contact("John", "Smith", "", "3"), Contact("John", "Smith", "", "4")},
+         {"3@0", "3@1"}},
+        {"the exact pair is made first, whatever the order",
+         {Contact("John", "Smith", "", "1"), Contact("John", "Smith", "", "2")},
+         {Contact("John", "Smith", "", "9"), Contact("John", "Smith", "", "1")},
+         {"3@1", "1@0"}},
+        {"unique keys: the answers of Classify",
+         {Contact("Ann", "Lee", "a@x", "1"), Contact("Bob", "Roe", "b@x", "2")},
+         {Contact("Bob", "Roe", "b@x", "2"), Contact("Ann", "Lee", "a@x", "5"), Contact("Cy", "Doe", "", "")},
+         {"1@1", "3@0", "2@-1"}},
+    };
+    for (const Case& c : cases) {
+        CommAddrMgr set;
+        for (const CommAddrRecord& record : c.stored)
+            set.AddCopy(&record);
+        std::vector<const CommAddrRecord*> side;
+        for (const CommAddrRecord& record : c.side)
+            side.push_back(&record);
+        std::vector<ClassifyMatch> answers(side.size());
+        ASSERT_TRUE(set.ClassifySide(side.data(), static_cast<int32_t>(side.size()), answers.data())) << c.pszName;
+        for (size_t i = 0; i < side.size(); ++i)
+            EXPECT_EQ(std::to_string(answers[i].nResult) + "@" + std::to_string(answers[i].nPos), c.expected[i])
+                << c.pszName << ", record " << i;
+    }
+    CommAddrMgr set;
+    EXPECT_FALSE(set.ClassifySide(nullptr, 1, nullptr));
+    EXPECT_TRUE(set.ClassifySide(nullptr, 0, nullptr));
 }
 
 TEST(ClassifyTest, StoredCopyIsAlwaysSameAsItself)

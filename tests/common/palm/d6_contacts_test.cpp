@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/CommAddrMgr.h"
+#include "common/misc/CommAddrRecord.h"
 #include "common/palm/PmAddrEx2DataMgr.h"
+#include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
 #include "common/palm/PmInfoEx2.h"
@@ -256,7 +259,9 @@ TEST_F(D6ContactsTest, OnlyChangedColumnsAreWritten)
         {"nothing", [](PmAddrEx2Record&) {}, {}},
         {"Placement", [](PmAddrEx2Record& r) { r.Placement = 99; }, {}},
         {"Assistant Name", [](PmAddrEx2Record& r) { SetText(r.AssistantName, "Bob"); }, {}},
-        {"a phone label", [](PmAddrEx2Record& r) { r.phoneLabel[0] = 3; }, {}},
+        {"a phone label: the number moves with it",
+         [](PmAddrEx2Record& r) { r.phoneLabel[0] = 3; },
+         {"UPDATE Main SET [Phone Label1]=3 WHERE [Record ID] = 12 AND [First Name] = 'Ann' AND [Last Name] = 'Lee'"}},
         {"Note",
          [](PmAddrEx2Record& r) { SetText(r.Note, "Call back"); },
          {"UPDATE Main SET [Note]='Call back' WHERE [Record ID] = 12 AND [First Name] = 'Ann' AND "
@@ -427,12 +432,11 @@ TEST_F(D6ContactsTest, EveryColumnSurvivesInsertUpdateAndReload)
         ASSERT_TRUE(util.WriteRecord(&inserted));
         ASSERT_TRUE(util.WriteRecord(&changed));
     }
-    // An update writes the record's data columns; the phone and address
-    // labels, the yomi and the chat columns keep what the insert wrote.
-    const std::set<std::string> kNotUpdated = {
-        "Phone Label1", "Phone Label2", "Phone Label3", "Phone Label4", "Phone Label5", "Phone Label6",
-        "Phone Label7", "First Yomi",   "Last Yomi",    "Company Yomi", "Chat1",        "Chat2",
-        "Chat1 LabelID", "Chat2 LabelID", "Addr Label1", "Addr Label2", "Addr Label3"};
+    // An update writes the record's data columns, its phone labels and
+    // chats; the address labels, the yomi and the chat label ids keep what
+    // the insert wrote.
+    const std::set<std::string> kNotUpdated = {"First Yomi",    "Last Yomi",     "Company Yomi", "Chat1 LabelID",
+                                               "Chat2 LabelID", "Addr Label1",   "Addr Label2",  "Addr Label3"};
     const Rows rows = Query("SELECT * FROM Main WHERE [Record ID] = 77");
     ASSERT_EQ(rows.size(), 1u);
     for (const D6Column& column : D6MainColumns()) {
@@ -443,12 +447,9 @@ TEST_F(D6ContactsTest, EveryColumnSurvivesInsertUpdateAndReload)
         EXPECT_EQ(rows[0].at(binary), "0") << binary;
 
     PmAddrEx2Record expected = changed;
-    std::memcpy(expected.phoneLabel, inserted.phoneLabel, sizeof(expected.phoneLabel));
     std::memcpy(expected.FirstYomi, inserted.FirstYomi, sizeof(expected.FirstYomi));
     std::memcpy(expected.LastYomi, inserted.LastYomi, sizeof(expected.LastYomi));
     std::memcpy(expected.CompanyYomi, inserted.CompanyYomi, sizeof(expected.CompanyYomi));
-    std::memcpy(expected.Chat1, inserted.Chat1, sizeof(expected.Chat1));
-    std::memcpy(expected.Chat2, inserted.Chat2, sizeof(expected.Chat2));
     expected.Chat1LabelID = inserted.Chat1LabelID;
     expected.Chat2LabelID = inserted.Chat2LabelID;
     expected.AddrLabel1 = inserted.AddrLabel1;
@@ -506,3 +507,76 @@ TEST_F(D6ContactsTest, FilesThatAreNoDatabaseGiveNoRowsAndStayAsTheyAre)
 }
 
 }  // namespace
+
+namespace {
+
+// A contact loaded from a row goes back into that row, whatever its names
+// hold: names that the update changes in letter case, names that are NULL in
+// the row, and names with a character the ANSI code page cannot show. None
+// of them becomes a second row.
+TEST_F(D6ContactsTest, AnUpdateGoesBackIntoTheRowItWasLoadedFrom)
+{
+    MakeDb("contact Record ID=1|First Name=ann|Last Name=lee|Note=one\n"
+           "contact Record ID=2|First Name=x|Last Name=x|Note=two\n"
+           "contact Record ID=3|First Name=x|Last Name=Nowak|Note=three\n");
+    {
+        sqlite3* pDb = nullptr;
+        ASSERT_EQ(sqlite3_open(m_path.c_str(), &pDb), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(pDb,
+                               "UPDATE Main SET [First Name] = NULL, [Last Name] = NULL WHERE [Record ID] = 2;"
+                               "UPDATE Main SET [First Name] = '\xC5\x81ukasz' WHERE [Record ID] = 3;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(pDb);
+    }
+    struct Case {
+        const char* what;
+        const char* pszFirst;   // what the incoming record calls the contact
+        const char* pszLast;
+        const char* pszNote;
+    };
+    const Case cases[] = {
+        {"names in another letter case", "Ann", "Lee", "one, changed"},
+        {"NULL names", "", "", "two, changed"},
+        {"a name outside the code page", "", "Nowak", "three, changed"},
+    };
+    {
+        PmAddrInfo info(60000);
+        ASSERT_TRUE(info.LoadContacts(m_path.c_str()));
+        ASSERT_EQ(info.GetContactSet()->GetCount(), 3);
+        for (int nPos = 0; nPos < 3; ++nPos) {
+            const Case& c = cases[nPos];
+            CommAddrRecord record;
+            ZeroCommRecord(&record);
+            SetTextField(&record, CF_FIRST_NAME, c.pszFirst);
+            SetTextField(&record, CF_LAST_NAME, c.pszLast);
+            SetTextField(&record, CF_NOTE, c.pszNote);
+            EXPECT_TRUE(info.UpdateRecord(&record, nPos)) << c.what;
+        }
+        EXPECT_TRUE(info.SaveContacts());
+    }
+    const Rows rows = Query("SELECT [Record ID] AS Id, [First Name] AS F, Note FROM Main ORDER BY [Record ID]");
+    ASSERT_EQ(rows.size(), 3u) << "no row was inserted again";
+    EXPECT_EQ(rows[0].at("F"), "Ann");
+    EXPECT_EQ(rows[0].at("Note"), "one, changed");
+    EXPECT_EQ(rows[1].at("Note"), "two, changed");
+    EXPECT_EQ(rows[2].at("Note"), "three, changed");
+}
+
+// An update whose row has gone (another program deleted it) is refused, and
+// never inserts the contact again.
+TEST_F(D6ContactsTest, AnUpdateWithoutItsRowInsertsNothing)
+{
+    MakeDb("contact Record ID=5|First Name=Ann|Last Name=Lee|Note=one\n");
+    PmAddrEx2Util util;
+    ASSERT_TRUE(util.LoadFile(m_path.c_str()));
+    PmAddrEx2Record record = *util.GetDataMgr()->GetAt(0);
+    record.RecordID = 6;
+    SetText(record.Note, "changed");
+    EXPECT_FALSE(util.RewriteRecord(&record));
+    const Rows rows = Query("SELECT Note FROM Main");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("Note"), "one");
+}
+
+} // namespace

@@ -1,0 +1,398 @@
+// Transfers between the address book and Palm data of every generation, on
+// books that hold namesakes, company-only contacts and contacts changed on
+// both sides: no transfer merges two contacts into one, none loses a value,
+// and one Synchronize leaves both sides the same, so that the next one
+// writes nothing.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/misc/AppFolder.h"
+#include "common/misc/CommAddrMgr.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/oe/CxWab.h"
+#include "common/oe/WabRecord.h"
+#include "common/palm/PmAddrInfo.h"
+#include "platform/profile/PrivateProfile.h"
+#include "src/core/SysSettings.h"
+#include "src/core/TransferEngine.h"
+#include "tests/support/TestFiles.h"
+#include "tools/d6gen/D6Gen.h"
+#include "tools/datgen/DatGen.h"
+
+namespace {
+
+// The fields a contact of these books fills: every one of them is held by
+// all three Palm generations and by the address book.
+const int32_t kFields[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL,     CF_COMPANY,   CF_TITLE,
+                           CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_FAX, CF_HOME_FAX,
+                           CF_WORK_CITY,  CF_WORK_STATE, CF_NOTE};
+
+using Contact = std::map<int32_t, std::string>;
+
+struct Generation {
+    const char* pszName;
+    unsigned int nVersion;   // the Palm Desktop version that expects it
+    const char* pszFile;
+};
+const Generation kGenerations[] = {
+    {"classic", 40000, "address.dat"},
+    {"extended", 40102, "address.dat"},
+    {"Desktop 6", 60000, "address.mdb"},
+};
+
+class NullSink : public IEngineSink {
+public:
+    void ShowMessage(const char*, const char*, int) override {}
+};
+
+CommAddrRecord Neutral(const Contact& contact)
+{
+    CommAddrRecord record;
+    ZeroCommRecord(&record);
+    for (const auto& [nId, text] : contact)
+        SetTextField(&record, nId, text.c_str());
+    return record;
+}
+
+class ConvergenceTest : public ::testing::TestWithParam<Generation> {
+protected:
+    void SetUp() override
+    {
+        setenv("WINEPREFIX", (m_tmp.Path() + "/wine").c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_tmp.Path() + "/xdg").c_str(), 1);
+        SetIniFilePathOverride(m_ini.c_str());
+        ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "DatFile", m_palm.c_str(), m_ini.c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "WabFile", m_wab.c_str(), m_ini.c_str()));
+    }
+    void TearDown() override { SetIniFilePathOverride(nullptr); }
+
+    // Writes both books: each contact is added as it is, namesakes included.
+    void WriteBooks(const std::vector<Contact>& palm, const std::vector<Contact>& wab)
+    {
+        const Generation& gen = GetParam();
+        if (gen.nVersion >= 60000) {
+            std::string strError;
+            ASSERT_TRUE(D6CreateDatabase(m_palm, "", &strError, true)) << strError;
+        } else {
+            datgen::DatDescription desc;
+            desc.format = gen.nVersion >= 40102 ? datgen::DatFormat::Extended : datgen::DatFormat::Classic;
+            ASSERT_TRUE(datgen::WriteBytesToFile(m_palm, datgen::BuildFile(desc)));
+        }
+        {
+            PmAddrInfo info(gen.nVersion);
+            ASSERT_TRUE(info.LoadContacts(m_palm.c_str()));
+            for (const Contact& contact : palm) {
+                const CommAddrRecord record = Neutral(contact);
+                ASSERT_TRUE(info.AddRecord(&record));
+            }
+            ASSERT_TRUE(info.SaveContacts());
+        }
+        CxWab book(nullptr);
+        ASSERT_TRUE(book.OpenAddressBook(m_wab.c_str()));
+        for (const Contact& contact : wab) {
+            const CommAddrRecord record = Neutral(contact);
+            ASSERT_TRUE(book.AddContact(&record));
+        }
+    }
+
+    // Starts the engine on both books, as the window does.
+    TransferEngine& Start()
+    {
+        m_engine = std::make_unique<TransferEngine>(m_settings, &m_sink);
+        m_engine->Startup();
+        return *m_engine;
+    }
+
+    // Rows of both lists whose record is not the same as the other side's.
+    int RowsNotSame()
+    {
+        int nCount = 0;
+        for (ListType eList : {LIST_PALM, LIST_WAB})
+            for (int i = 0; i < m_engine->GetRowCount(eList); ++i)
+                nCount += m_engine->RowState(eList, i) != RS_SAME ? 1 : 0;
+        return nCount;
+    }
+
+    // The rows not the same, with their values, for a failure message.
+    std::string DescribeNotSame()
+    {
+        std::string out;
+        for (ListType eList : {LIST_PALM, LIST_WAB}) {
+            const std::vector<Contact> listed = Listed(eList);
+            for (int i = 0; i < m_engine->GetRowCount(eList); ++i) {
+                if (m_engine->RowState(eList, i) == RS_SAME)
+                    continue;
+                out += eList == LIST_PALM ? "\n palm:" : "\n book:";
+                for (const auto& [nId, text] : listed[static_cast<size_t>(i)])
+                    out += " " + std::to_string(nId) + "=" + text;
+            }
+        }
+        return out;
+    }
+
+    // The contacts of one side as the engine lists them, field by field.
+    std::vector<Contact> Listed(ListType eList)
+    {
+        std::vector<Contact> contacts;
+        for (int i = 0; i < m_engine->GetRowCount(eList); ++i) {
+            CommAddrRecord record;
+            ZeroCommRecord(&record);
+            if (eList == LIST_PALM)
+                record = *m_engine->PalmRecordAt(i);
+            else
+                CxWab::ConvertToComm(m_engine->WabRecordAt(i), &record);
+            Contact contact;
+            for (int32_t nId : kFields)
+                if (GetTextField(&record, nId)[0] != '\0')
+                    contact[nId] = GetTextField(&record, nId);
+            contacts.push_back(contact);
+        }
+        return contacts;
+    }
+
+    // How many listed contacts hold every value of wanted (texts of the
+    // narrower side may end cut at 31 characters).
+    static int CountHolding(const std::vector<Contact>& listed, const Contact& wanted)
+    {
+        int nCount = 0;
+        for (const Contact& contact : listed) {
+            bool bAll = true;
+            for (const auto& [nId, text] : wanted) {
+                auto found = contact.find(nId);
+                const std::string have = found != contact.end() ? found->second : "";
+                bAll = bAll && (have == text || (have.size() == 31 && text.compare(0, 31, have) == 0));
+            }
+            nCount += bAll ? 1 : 0;
+        }
+        return nCount;
+    }
+
+    vwtest::TempDir m_tmp{"converge"};
+    const std::string m_ini = m_tmp.File("corvane.ini");
+    const std::string m_palm = m_tmp.File(GetParam().pszFile);
+    const std::string m_wab = m_tmp.File("book.wab");
+    SysSettings m_settings{};
+    NullSink m_sink;
+    std::unique_ptr<TransferEngine> m_engine;
+};
+
+Contact Company(const char* pszCompany, const char* pszPhone)
+{
+    return {{CF_COMPANY, pszCompany}, {CF_WORK_PHONE, pszPhone}};
+}
+Contact JohnSmith(const char* pszCompany, const char* pszPhone)
+{
+    return {{CF_FIRST_NAME, "John"}, {CF_LAST_NAME, "Smith"}, {CF_COMPANY, pszCompany}, {CF_WORK_PHONE, pszPhone}};
+}
+
+// Three company-only contacts and two John Smiths without e-mail go to an
+// empty book, then are synchronized twice: every one stays a contact of its
+// own on both sides with its own values.
+TEST_P(ConvergenceTest, NamesakesAndCompanyOnlyContactsStayApart)
+{
+    const std::vector<Contact> palm = {Company("Acme Plumbing", "555-0101"), Company("City Hospital", "555-0102"),
+                                       Company("Joe's Pizza", "555-0103"), JohnSmith("Smith Bakery", "555-0201"),
+                                       JohnSmith("Smith Roofing", "555-0202")};
+    WriteBooks(palm, {});
+    TransferEngine& engine = Start();
+    engine.SelectAll(LIST_PALM);
+    TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
+    EXPECT_TRUE(result.bSuccess) << result.strMessage;
+    EXPECT_EQ(result.toWab.nAdded, 5);
+    EXPECT_EQ(RowsNotSame(), 0);
+    EXPECT_EQ(engine.CountChecked(LIST_PALM) + engine.CountChecked(LIST_WAB), 0);
+
+    for (int nRun = 0; nRun < 2; ++nRun) {
+        SCOPED_TRACE("synchronize " + std::to_string(nRun + 1));
+        result = engine.StartTransfer(SYNC_BOTH);
+        EXPECT_TRUE(result.bSuccess) << result.strMessage;
+        EXPECT_EQ(result.nReported, 10) << result.toWab.nAdded << " " << result.toWab.nUpdated << " " << result.toPalm.nAdded << " " << result.toPalm.nUpdated << " " << result.toPalm.nUnchanged << " " << result.toWab.nUnchanged;
+        EXPECT_EQ(result.toWab.nAdded + result.toWab.nUpdated + result.toPalm.nAdded + result.toPalm.nUpdated, 0);
+        EXPECT_EQ(RowsNotSame(), 0);
+        for (ListType eList : {LIST_PALM, LIST_WAB}) {
+            const std::vector<Contact> listed = Listed(eList);
+            ASSERT_EQ(listed.size(), 5u);
+            for (const Contact& contact : palm)
+                EXPECT_EQ(CountHolding(listed, contact), 1) << contact.at(CF_COMPANY);
+        }
+    }
+
+    // Back the other way into a Palm file that has none of them.
+    m_engine.reset();
+    std::filesystem::remove(m_wab);
+    WriteBooks({}, {});
+    CxWab book(nullptr);
+    ASSERT_TRUE(book.OpenAddressBook(m_wab.c_str()));
+    for (const Contact& contact : palm) {
+        const CommAddrRecord record = Neutral(contact);
+        ASSERT_TRUE(book.AddContact(&record));
+    }
+    Start().SelectAll(LIST_WAB);
+    result = m_engine->StartTransfer(SYNC_OE_TO_PALM);
+    EXPECT_TRUE(result.bSuccess) << result.strMessage;
+    EXPECT_EQ(result.toPalm.nAdded, 5);
+    EXPECT_EQ(RowsNotSame(), 0);
+    const std::vector<Contact> listed = Listed(LIST_PALM);
+    for (const Contact& contact : palm)
+        EXPECT_EQ(CountHolding(listed, contact), 1) << contact.at(CF_COMPANY);
+}
+
+// Random books from one population: shared contacts changed on one side or
+// both (namesakes, company-only contacts, long companies and home faxes
+// among them), and contacts of each side alone.
+TEST_P(ConvergenceTest, OneSynchronizeConvergesOnRandomBooks)
+{
+    for (uint32_t nSeed = 1; nSeed <= 3; ++nSeed) {
+        SCOPED_TRACE("seed " + std::to_string(nSeed));
+        std::mt19937 rng(nSeed * 7919 + static_cast<uint32_t>(GetParam().nVersion));
+        auto below = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+        int nSerial = 0;
+        auto value = [&](int32_t nId) {
+            const std::string serial = std::to_string(++nSerial);
+            switch (nId) {
+            case CF_COMPANY:
+                return below(3) == 0 ? "Consolidated Regional Services Number " + serial : "Firm " + serial;
+            case CF_NOTE:
+                return "note " + serial;
+            case CF_WORK_CITY:
+            case CF_WORK_STATE:
+            case CF_TITLE:
+                return "t" + serial;
+            default:
+                return "555-" + serial;
+            }
+        };
+        // Namesakes without e-mail are told apart by their values alone:
+        // they are never changed, and only shared contacts are namesakes.
+        auto person = [&](int nIndex, bool bNamesakes) {
+            Contact contact;
+            const uint32_t nKind = bNamesakes ? below(10) : 4 + below(6);
+            if (nKind == 0) {
+                contact[CF_COMPANY] = "Company Only " + std::to_string(nIndex);
+            } else {
+                // Namesakes: a few names shared by several contacts, some
+                // without e-mail.
+                contact[CF_FIRST_NAME] = nKind < 4 ? "Pat" : "First" + std::to_string(nIndex);
+                contact[CF_LAST_NAME] = nKind < 4 ? "Namesake" : "Last" + std::to_string(nIndex);
+                if (nKind >= 3)
+                    contact[CF_EMAIL] = "p" + std::to_string(nIndex) + "@example.org";
+            }
+            for (int32_t nId : {CF_TITLE, CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_CITY, CF_NOTE})
+                if (below(2) == 0)
+                    contact[nId] = value(nId);
+            if (contact.count(CF_COMPANY) == 0 && below(2) == 0)
+                contact[CF_COMPANY] = value(CF_COMPANY);
+            return contact;
+        };
+        // A change of one side: another value, a new value, or a value taken away.
+        auto change = [&](Contact& contact) {
+            const int32_t nIds[] = {CF_TITLE, CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_CITY, CF_NOTE};
+            const int32_t nId = nIds[below(6)];
+            if (contact.count(nId) != 0 && below(4) == 0)
+                contact.erase(nId);
+            else
+                contact[nId] = value(nId);
+        };
+
+        std::vector<Contact> palm;
+        std::vector<Contact> wab;
+        std::vector<std::pair<Contact, Contact>> shared;   // as each side holds it
+        int nIndex = 0;
+        for (int i = 0; i < 40; ++i) {
+            Contact contact = person(++nIndex, true);
+            Contact onPalm = contact;
+            Contact onWab = contact;
+            const bool bNamesake = contact.count(CF_EMAIL) == 0 && contact.count(CF_FIRST_NAME) != 0 &&
+                                   contact[CF_FIRST_NAME] == "Pat";
+            const uint32_t nChange = bNamesake ? 0 : below(4);   // none, Palm, book, both
+            if (nChange == 1 || nChange == 3)
+                change(onPalm);
+            if (nChange == 2 || nChange == 3)
+                change(onWab);
+            // A fax the book keeps as its home fax.
+            if (below(5) == 0) {
+                onPalm[CF_WORK_FAX] = "555-7" + std::to_string(i);
+                onWab[CF_HOME_FAX] = onPalm[CF_WORK_FAX];
+            }
+            shared.emplace_back(onPalm, onWab);
+        }
+        // Both sides list them in their own order.
+        std::vector<size_t> order(shared.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        for (size_t i : order)
+            palm.push_back(shared[i].first);
+        std::shuffle(order.begin(), order.end(), rng);
+        for (size_t i : order)
+            wab.push_back(shared[i].second);
+        for (int i = 0; i < 20; ++i)
+            palm.push_back(person(++nIndex, false));
+        for (int i = 0; i < 20; ++i)
+            wab.push_back(person(++nIndex, false));
+
+        m_engine.reset();
+        std::filesystem::remove(m_wab);
+        WriteBooks(palm, wab);
+        TransferEngine& engine = Start();
+        TransferResult result = engine.StartTransfer(SYNC_BOTH);
+        EXPECT_TRUE(result.bSuccess) << result.strMessage;
+        EXPECT_EQ(result.nReported, 120);
+
+        // Every row the same, every contact on both sides once.
+        EXPECT_EQ(RowsNotSame(), 0) << DescribeNotSame();
+        const std::vector<Contact> listedPalm = Listed(LIST_PALM);
+        const std::vector<Contact> listedWab = Listed(LIST_WAB);
+        EXPECT_EQ(listedPalm.size(), 80u);
+        EXPECT_EQ(listedWab.size(), 80u);
+        // Nothing lost: each Palm contact keeps every value it had (the
+        // Palm value wins a conflict), and each value only the book had
+        // reached it.
+        for (const auto& [onPalm, onWab] : shared) {
+            Contact merged = onWab;
+            merged.erase(CF_HOME_FAX);
+            for (const auto& [nId, text] : onPalm)
+                merged[nId] = text;
+            if (onPalm.count(CF_WORK_FAX) != 0)
+                merged.erase(CF_HOME_FAX);
+            EXPECT_GE(CountHolding(listedPalm, merged), 1) << merged[CF_FIRST_NAME] << merged[CF_COMPANY];
+        }
+        for (size_t i = 40; i < palm.size(); ++i)
+            EXPECT_GE(CountHolding(listedWab, palm[i]), 1);
+        for (size_t i = 40; i < wab.size(); ++i)
+            EXPECT_GE(CountHolding(listedPalm, wab[i]), 1);
+
+        // The second Synchronize has nothing left to add or update, and
+        // leaves an address.dat as it is, bytes and time.
+        const std::string palmBytes = vwtest::ReadFileText(m_palm);
+        const auto palmTime = std::filesystem::last_write_time(m_palm);
+        result = engine.StartTransfer(SYNC_BOTH);
+        if (GetParam().nVersion < 60000) {
+            EXPECT_TRUE(vwtest::ReadFileText(m_palm) == palmBytes);
+            EXPECT_TRUE(std::filesystem::last_write_time(m_palm) == palmTime);
+        }
+        EXPECT_TRUE(result.bSuccess) << result.strMessage;
+        EXPECT_EQ(result.toWab.nAdded + result.toWab.nUpdated, 0);
+        EXPECT_EQ(result.toPalm.nAdded + result.toPalm.nUpdated, 0);
+        EXPECT_EQ(RowsNotSame(), 0);
+        if (HasFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryGeneration, ConvergenceTest, ::testing::ValuesIn(kGenerations),
+                         [](const ::testing::TestParamInfo<Generation>& info) {
+                             std::string name = info.param.pszName;
+                             name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+                             return name;
+                         });
+
+} // namespace
