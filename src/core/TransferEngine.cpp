@@ -482,8 +482,14 @@ void TransferEngine::HandToPalm(const ContactRow& row, SideOutcome& outcome)
     const auto* pEntry = static_cast<const WabRecord*>(row.pData);
     if (pEntry == nullptr)
         return;
-    ++outcome.nHanded;
     CxWab::ConvertToComm(pEntry, &record);
+    HandRecordToPalm(record, outcome);
+}
+
+// Hands one neutral record to the Palm facade and counts what it did.
+void TransferEngine::HandRecordToPalm(const CommAddrRecord& record, SideOutcome& outcome)
+{
+    ++outcome.nHanded;
     const int nClass = m_pPalmInfo->GetContactSet()->Classify(&record, nullptr, nullptr);
     const bool bStored = m_pPalmInfo->AddOrUpdate(&record);
     if (nClass == CLASSIFY_SAME)
@@ -722,4 +728,42 @@ TransferResult TransferEngine::SynchronizeAll()
     RefreshStates();
     m_LastResult = result;
     return result;
+}
+
+// ---- Records from outside the two books ---------------------------------
+
+SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<const CommAddrRecord*>& records)
+{
+    SideOutcome outcome;
+    outcome.bReceiving = true;
+    const int nTotal = static_cast<int>(records.size());
+    if (eInto == LIST_WAB && !WabIsOpen()) {
+        MarkWabNotOpen(outcome, nTotal);
+        return outcome;
+    }
+    if (eInto == LIST_PALM && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
+        MarkPalmNotLoaded(outcome, nTotal);
+        return outcome;
+    }
+    int nDone = 0;
+    Progress(0, nTotal);
+    for (const CommAddrRecord* pRecord : records) {
+        if (eInto == LIST_WAB) {
+            ContactRow row;
+            row.pData = const_cast<CommAddrRecord*>(pRecord);
+            HandToWab(row, outcome);
+        } else if (pRecord != nullptr) {
+            HandRecordToPalm(*pRecord, outcome);
+        }
+        Progress(++nDone, nTotal);
+    }
+    if (eInto == LIST_PALM) {
+        FinishPalmSide(outcome);
+        LoadPalmList();
+    } else {
+        LoadOutlookList();
+    }
+    MarkUnwritten(outcome, eInto == LIST_WAB ? kWabSide : kPalmSide);
+    RefreshStates();
+    return outcome;
 }

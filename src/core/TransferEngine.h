@@ -247,6 +247,14 @@ public:
     // the states refreshed.
     TransferResult SynchronizeAll();
 
+    // Neutral records from outside the two books (an imported file) handed
+    // to one side the way a transfer hands the other side's records: each
+    // is classified against the side and added, merged into its match, or
+    // left alone, and counted so. The Palm data is saved afterwards; then
+    // the side is reloaded and the states refreshed. A side that is not
+    // open or loaded takes nothing (bWritten false, every record failed).
+    SideOutcome ReceiveRecords(ListType eInto, const std::vector<const CommAddrRecord*>& records);
+
     // The last transfer's result.
     const TransferResult& GetLastResult() const { return m_LastResult; }
 
@@ -264,6 +272,7 @@ private:
     void Progress(int nCurrent, int nTotal);
     void HandToWab(const ContactRow& row, SideOutcome& outcome);
     void HandToPalm(const ContactRow& row, SideOutcome& outcome);
+    void HandRecordToPalm(const CommAddrRecord& record, SideOutcome& outcome);
     bool WabIsOpen() const;
     void FinishPalmSide(SideOutcome& outcome);
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
