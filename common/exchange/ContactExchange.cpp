@@ -105,26 +105,6 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-// Line breaks inside a value: files carry them as LF (vCard "\n"); the
-// address books keep CRLF, as the Windows programs they came from do.
-std::string ToCrLf(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else if (text[i] == '\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
 // ---- Dates ------------------------------------------------------------
 
 // A set date as "YYYY-MM-DD" (bBasic: "YYYYMMDD"), with the time of day
@@ -460,12 +440,14 @@ Utf8Contact ReadCard(const VCard& card)
 {
     Utf8Contact c;
     std::string fn;
+    bool bHasN = false;
     std::vector<const VCardProperty*> unplacedAddresses;
     for (const VCardProperty& p : card.properties) {
         const std::string& name = p.strName;
         if (name == "FN") {
             fn = VCardReader::UnescapeValue(p.strValue);
         } else if (name == "N") {
+            bHasN = true;
             const std::vector<std::string> parts = VCardReader::SplitValue(p.strValue, ';');
             const int32_t ids[] = {CF_LAST_NAME, CF_FIRST_NAME, CF_MIDDLE_NAME, CF_PREFIX, CF_SUFFIX};
             for (size_t i = 0; i < parts.size() && i < 5; ++i)
@@ -504,7 +486,7 @@ Utf8Contact ReadCard(const VCard& card)
             c[n + 4] = part(6);
         } else if (name == "TEL") {
             std::string value = VCardReader::UnescapeValue(p.strValue);
-            if (StartsWithNoCase(value, "tel:"))
+            if (EqualsNoCase(p.Param("VALUE"), "uri") && StartsWithNoCase(value, "tel:"))
                 value.erase(0, 4);
             const bool bPref = p.HasType("pref") || !p.Param("PREF").empty();
             PutFirstFree(c,
@@ -514,9 +496,7 @@ Utf8Contact ReadCard(const VCard& card)
                                          p.HasType("x-assistant"), bPref),
                          kAnyPhone, value);
         } else if (name == "EMAIL") {
-            std::string value = VCardReader::UnescapeValue(p.strValue);
-            if (StartsWithNoCase(value, "mailto:"))
-                value.erase(0, 7);
+            const std::string value = VCardReader::UnescapeValue(p.strValue);
             PutFirstFree(c, {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {}, value);
         } else if (name == "URL") {
             const std::string value = VCardReader::UnescapeValue(p.strValue);
@@ -581,11 +561,14 @@ Utf8Contact ReadCard(const VCard& card)
             break;
         }
     }
-    // FN: a display name of its own, or the only name a card has.
+    // FN: a display name of its own, or the only name of a card without N
+    // (as the address book takes a display name as the first name).
     if (!fn.empty() && fn != ComposedName(c)) {
-        if (c[CF_FIRST_NAME].empty() && c[CF_LAST_NAME].empty() && c[CF_MIDDLE_NAME].empty()) {
+        if (!bHasN) {
             if (fn != c[CF_COMPANY] && fn != c[CF_EMAIL])
                 c[CF_FIRST_NAME] = fn;
+        } else if (ComposedName(c).empty() && (fn == c[CF_COMPANY] || fn == c[CF_EMAIL])) {
+            // The name the writer made up for a contact without one.
         } else {
             c[CF_DISPLAY_NAME] = fn;
         }
@@ -708,7 +691,6 @@ std::string ColumnText(const Utf8Contact& c, int32_t nId, bool bOutlook)
 
 void SetColumnText(Utf8Contact& c, int32_t nId, std::string_view value)
 {
-    value = Trim(value);
     switch (nId) {
     case CF_BIRTHDAY:
         c.dtBirthday = ParseDate(value);
@@ -717,10 +699,10 @@ void SetColumnText(Utf8Contact& c, int32_t nId, std::string_view value)
         c.dtAnniversary = ParseDate(value);
         return;
     case CF_GENDER:
-        c.nGender = EqualsNoCase(value, "Female") ? 1 : EqualsNoCase(value, "Male") ? 2 : 0;
+        c.nGender = EqualsNoCase(Trim(value), "Female") ? 1 : EqualsNoCase(Trim(value), "Male") ? 2 : 0;
         return;
     case CF_PRIVATE:
-        c.nPrivate = EqualsNoCase(value, "True") || EqualsNoCase(value, "Private") ? 1 : 0;
+        c.nPrivate = EqualsNoCase(Trim(value), "True") || EqualsNoCase(Trim(value), "Private") ? 1 : 0;
         return;
     default:
         break;
@@ -1082,7 +1064,7 @@ void Finish(Utf8Contact& c, int32_t nSourceType, ContactImport* pResult)
         if (field.type != CFT_TEXT || c[field.id].empty())
             continue;
         std::string ansi;
-        if (!Utf8ToAnsiExact(ToCrLf(c[field.id]), &ansi))
+        if (!Utf8ToAnsiExact(c[field.id], &ansi))
             unheldFields += (unheldFields.empty() ? "" : ", ") + std::string(field.name);
         if (ansi.size() > static_cast<size_t>(field.size - 1))
             shortenedFields += (shortenedFields.empty() ? "" : ", ") + std::string(field.name);

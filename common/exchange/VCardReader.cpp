@@ -235,9 +235,19 @@ bool VCardProperty::HasType(std::string_view type) const
     for (const auto& [name, values] : params) {
         if (name != "TYPE")
             continue;
+        // 4.0 also writes the list quoted as one value: TYPE="voice,home".
         for (const std::string& value : values) {
-            if (EqualsNoCase(value, type))
-                return true;
+            size_t start = 0;
+            for (;;) {
+                const size_t comma = value.find(',', start);
+                const std::string_view one = Trim(std::string_view(value).substr(
+                    start, comma == std::string::npos ? std::string::npos : comma - start));
+                if (EqualsNoCase(one, type))
+                    return true;
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
         }
     }
     return false;
