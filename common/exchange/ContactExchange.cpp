@@ -1056,7 +1056,7 @@ void Finish(Utf8Contact& c, int32_t nSourceType, ContactImport* pResult)
         ++pResult->nEmpty;
         return;
     }
-    auto record = std::make_unique<CommAddrRecord>();
+    std::unique_ptr<CommAddrRecord> record(new CommAddrRecord);   // zero-filled once, here
     ZeroCommRecord(record.get());
     std::string shortenedFields;
     std::string unheldFields;
