@@ -99,6 +99,7 @@ GOOGLE_SINGLE = {
     "Language": "Language", "Group Membership": "Category",
 }
 GOOGLE_PHONES = {"Home": ["Home Phone", "Home Phone 2"], "Work": ["Work Phone", "Work Phone 2"],
+                 "Home 2": ["Home Phone 2"], "Work 2": ["Work Phone 2"],
                  "Mobile": ["Mobile Phone"], "Main": ["Primary Phone"], "Other": ["Other Phone"],
                  "Callback": ["Callback Phone"], "Car": ["Car Phone"], "Radio": ["Radio Phone"],
                  "Work Fax": ["Work Fax"], "Home Fax": ["Home Fax"], "Pager": ["Pager"],
@@ -164,15 +165,20 @@ def vcard_fields(card):
         types = {t.lower() for t in line.params.get("TYPE", [])}
         if "PREF" in line.params:
             types.add("pref")
-        put_first_free(fields, TEL_KINDS[frozenset(types)], line.value)
+        slots = TEL_KINDS[frozenset(types)]
+        if "X-SLOT" in line.params:
+            slots = slots[int(line.params["X-SLOT"][0]) - 1:]
+        put_first_free(fields, slots, line.value)
     for line in card.contents.get("email", []):
-        put_first_free(fields, ["Email", "Email 2", "Email 3"], line.value)
+        slot = int(line.params["X-SLOT"][0]) - 1 if "X-SLOT" in line.params else 0
+        put_first_free(fields, ["Email", "Email 2", "Email 3"][slot:], line.value)
     for line in card.contents.get("url", []):
         types = {t.lower() for t in line.params.get("TYPE", [])}
         put("Work Home Page" if "work" in types else "Personal Home Page" if "home" in types else "FTP Site",
             line.value)
     for line in card.contents.get("impp", []):
-        put_first_free(fields, ["IM 1", "IM 2"], line.value)
+        slot = int(line.params["X-SLOT"][0]) - 1 if "X-SLOT" in line.params else 0
+        put_first_free(fields, ["IM 1", "IM 2"][slot:], line.value)
     for key, name in (("bday", "Birthday"), ("anniversary", "Anniversary"), ("x-anniversary", "Anniversary")):
         for line in card.contents.get(key, []):
             put(name, date_part(line.value))
@@ -211,7 +217,7 @@ def csv_fields(row, header, google):
             "%s %d - %s" % (item[0][0], item[0][1], next(iter(item[1]))))):
         value, kind = parts.get("Value", ""), parts.get("Type", "")
         if prefix == "E-mail" and value:
-            put_first_free(fields, ["Email", "Email 2", "Email 3"], value)
+            put_first_free(fields, ["Email", "Email 2", "Email 3"][index - 1:], value)
         elif prefix == "Phone" and value:
             put_first_free(fields, GOOGLE_PHONES[kind], value)
         elif prefix == "Address" and kind:
@@ -228,7 +234,7 @@ def csv_fields(row, header, google):
         elif prefix == "Event" and kind == "Anniversary" and value:
             fields["Anniversary"] = date_part(value)
         elif prefix == "IM" and value:
-            put_first_free(fields, ["IM 1", "IM 2"], value)
+            put_first_free(fields, ["IM 1", "IM 2"][index - 1:], value)
         elif prefix == "Custom Field" and value:
             fields[kind] = value
     return fields

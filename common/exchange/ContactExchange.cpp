@@ -206,7 +206,8 @@ std::string UsDateText(double dtValue)
 
 // Every phone field with the vCard TYPE values it is written with and the
 // label Google's CSV gives it. Two fields of one kind (Home Phone and Home
-// Phone 2) share their types: the first such number read fills the first.
+// Phone 2) share their types: the first such number read fills the first
+// (a vCard marks a second one written without a first, see kSlotParam).
 struct PhoneKind {
     int32_t nId;
     const char* pszTypes;         // vCard TYPE values
@@ -214,9 +215,9 @@ struct PhoneKind {
 };
 constexpr PhoneKind kPhones[] = {
     {CF_HOME_PHONE, "home,voice", "Home"},
-    {CF_HOME_PHONE2, "home,voice", "Home"},
+    {CF_HOME_PHONE2, "home,voice", "Home 2"},
     {CF_WORK_PHONE, "work,voice", "Work"},
-    {CF_WORK_PHONE2, "work,voice", "Work"},
+    {CF_WORK_PHONE2, "work,voice", "Work 2"},
     {CF_MOBILE_PHONE, "cell", "Mobile"},
     {CF_PRIMARY_PHONE, "pref,voice", "Main"},
     {CF_OTHER_PHONE, "voice", "Other"},
@@ -294,6 +295,9 @@ bool PutPhoneByLabel(Utf8Contact& c, std::string_view label, const std::string& 
         if (EqualsNoCase(label, kind.pszGoogleLabel))
             candidates.push_back(kind.nId);
     }
+    // Google's own files give the second work or home number the same label.
+    if (candidates.size() == 1 && (candidates[0] == CF_HOME_PHONE || candidates[0] == CF_WORK_PHONE))
+        candidates.push_back(candidates[0] == CF_HOME_PHONE ? CF_HOME_PHONE2 : CF_WORK_PHONE2);
     if (candidates.empty()) {
         const std::string lower = [&] {
             std::string s(label);
@@ -340,6 +344,57 @@ constexpr ExtraProperty kExtraAliases[] = {
 constexpr const char kCustomPrefix[] = "X-VARNWICK-CUSTOM";
 constexpr const char kCustomLabelPrefix[] = "X-VARNWICK-CUSTOM-LABEL";
 
+// ---- Fields of one kind that fill in order -----------------------------
+
+// A file lists the e-mail addresses (and the IMs, and the two home and the
+// two work numbers) in order, and the reader fills the fields in order. A
+// later field written while an earlier one is empty carries its place
+// ("X-SLOT=2"), so that it comes back to the same field.
+constexpr const char kSlotParam[] = "X-SLOT";
+const std::vector<std::vector<int32_t>> kSlotLists = {
+    {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {CF_IM1, CF_IM2}, {CF_HOME_PHONE, CF_HOME_PHONE2},
+    {CF_WORK_PHONE, CF_WORK_PHONE2}};
+
+// ";X-SLOT=n" for a field that needs it, "" otherwise.
+std::string SlotParam(const Utf8Contact& c, int32_t nId)
+{
+    for (const std::vector<int32_t>& slots : kSlotLists) {
+        for (size_t i = 0; i < slots.size(); ++i) {
+            if (slots[i] != nId)
+                continue;
+            for (size_t k = 0; k < i; ++k) {
+                if (c[slots[k]].empty())
+                    return ";" + std::string(kSlotParam) + "=" + std::to_string(i + 1);
+            }
+            return std::string();
+        }
+    }
+    return std::string();
+}
+
+// Stores value in place nSlot (1 up) of the list that starts with nFirst
+// when that field is empty. False when it is taken or there is no such
+// place.
+bool PutInSlot(Utf8Contact& c, int32_t nFirst, int nSlot, const std::string& value)
+{
+    for (const std::vector<int32_t>& slots : kSlotLists) {
+        if (slots[0] != nFirst || nSlot < 1 || static_cast<size_t>(nSlot) > slots.size())
+            continue;
+        const int32_t nId = slots[static_cast<size_t>(nSlot - 1)];
+        if (!c[nId].empty())
+            return false;
+        c[nId] = value;
+        return true;
+    }
+    return false;
+}
+
+int SlotOf(const VCardProperty& p)
+{
+    const std::string slot = p.Param(kSlotParam);
+    return slot.size() == 1 && slot[0] >= '1' && slot[0] <= '9' ? slot[0] - '0' : 0;
+}
+
 // ---- vCard writing -----------------------------------------------------
 
 void WriteCard(VCardWriter& writer, const Utf8Contact& c)
@@ -384,15 +439,17 @@ void WriteCard(VCardWriter& writer, const Utf8Contact& c)
             params += "PREF=1;TYPE=voice";
         else
             params += std::string("TYPE=") + kind.pszTypes;
-        writer.AddText("TEL", params, c[kind.nId]);
+        writer.AddText("TEL", params + SlotParam(c, kind.nId), c[kind.nId]);
     }
-    for (int32_t nId : {CF_EMAIL, CF_EMAIL2, CF_EMAIL3})
-        writer.AddText("EMAIL", bV4 ? "" : "TYPE=internet", c[nId]);
+    for (int32_t nId : {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}) {
+        const std::string slot = SlotParam(c, nId);
+        writer.AddText("EMAIL", bV4 ? (slot.empty() ? "" : slot.substr(1)) : "TYPE=internet" + slot, c[nId]);
+    }
     writer.AddText("URL", "TYPE=work", c[CF_WORK_HOME_PAGE]);
     writer.AddText("URL", "TYPE=home", c[CF_PERSONAL_HOME_PAGE]);
     writer.AddText("URL", "TYPE=x-ftp", c[CF_FTP_SITE]);
     for (int32_t nId : {CF_IM1, CF_IM2})
-        writer.AddText("IMPP", "", c[nId]);
+        writer.AddText("IMPP", SlotParam(c, nId).substr(SlotParam(c, nId).empty() ? 0 : 1), c[nId]);
 
     const std::string birthday = DateText(c.dtBirthday, bV4);
     if (!birthday.empty())
@@ -489,6 +546,9 @@ Utf8Contact ReadCard(const VCard& card)
             if (EqualsNoCase(p.Param("VALUE"), "uri") && StartsWithNoCase(value, "tel:"))
                 value.erase(0, 4);
             const bool bPref = p.HasType("pref") || !p.Param("PREF").empty();
+            const int nSlot = SlotOf(p);
+            if (nSlot > 1 && PutInSlot(c, p.HasType("home") ? CF_HOME_PHONE : CF_WORK_PHONE, nSlot, value))
+                continue;
             PutFirstFree(c,
                          PhoneCandidates(p.HasType("home"), p.HasType("work"), p.HasType("fax"),
                                          p.HasType("cell") || p.HasType("mobile"), p.HasType("pager"),
@@ -497,7 +557,8 @@ Utf8Contact ReadCard(const VCard& card)
                          kAnyPhone, value);
         } else if (name == "EMAIL") {
             const std::string value = VCardReader::UnescapeValue(p.strValue);
-            PutFirstFree(c, {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {}, value);
+            if (!PutInSlot(c, CF_EMAIL, SlotOf(p), value))
+                PutFirstFree(c, {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {}, value);
         } else if (name == "URL") {
             const std::string value = VCardReader::UnescapeValue(p.strValue);
             if (p.HasType("x-ftp"))
@@ -508,7 +569,9 @@ Utf8Contact ReadCard(const VCard& card)
                 PutFirstFree(c, {CF_PERSONAL_HOME_PAGE}, {CF_WORK_HOME_PAGE, CF_FTP_SITE}, value);
         } else if (name == "IMPP" || name == "X-AIM" || name == "X-ICQ" || name == "X-JABBER" || name == "X-MSN" ||
                    name == "X-YAHOO" || name == "X-SKYPE") {
-            PutFirstFree(c, {CF_IM1, CF_IM2}, {}, VCardReader::UnescapeValue(p.strValue));
+            const std::string value = VCardReader::UnescapeValue(p.strValue);
+            if (!PutInSlot(c, CF_IM1, SlotOf(p), value))
+                PutFirstFree(c, {CF_IM1, CF_IM2}, {}, value);
         } else if (name == "BDAY") {
             c.dtBirthday = ParseDate(p.strValue);
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
@@ -872,7 +935,12 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
     Utf8Contact c;
     std::string name;
     // Typed groups in header order: (prefix, index) -> part -> value.
-    std::vector<std::pair<std::string, std::map<std::string, std::string>>> groups;
+    struct Group {
+        std::string prefix;
+        int nIndex;
+        std::map<std::string, std::string> parts;
+    };
+    std::vector<Group> groups;
     std::map<std::string, size_t> groupIndex;
     for (size_t i = 0; i < header.size() && i < row.size(); ++i) {
         const std::string& value = row[i];
@@ -908,13 +976,15 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
         auto found = groupIndex.find(key);
         if (found == groupIndex.end()) {
             found = groupIndex.emplace(key, groups.size()).first;
-            groups.emplace_back(prefix, std::map<std::string, std::string>());
+            groups.push_back({prefix, n, {}});
         }
-        groups[found->second].second[part] = value;
+        groups[found->second].parts[part] = value;
     }
 
     std::vector<const std::map<std::string, std::string>*> unplacedAddresses;
-    for (const auto& [prefix, parts] : groups) {
+    for (const Group& group : groups) {
+        const std::string& prefix = group.prefix;
+        const std::map<std::string, std::string>& parts = group.parts;
         auto part = [&parts = parts](const char* pszPart) {
             const auto found = parts.find(pszPart);
             return found != parts.end() ? found->second : std::string();
@@ -922,8 +992,12 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
         const std::string type = part("Type");
         const std::string value = part("Value");
         if (EqualsNoCase(prefix, "E-mail")) {
-            for (const std::string& one : SplitGoogleValues(value))
+            // "E-mail n" is the n-th address when that place is free.
+            for (const std::string& one : SplitGoogleValues(value)) {
+                if (one.empty() || PutInSlot(c, CF_EMAIL, group.nIndex, one))
+                    continue;
                 PutFirstFree(c, {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {}, one);
+            }
         } else if (EqualsNoCase(prefix, "Phone")) {
             for (const std::string& one : SplitGoogleValues(value))
                 PutPhoneByLabel(c, type, one);
@@ -969,7 +1043,8 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
             if (EqualsNoCase(Trim(type), "Anniversary"))
                 c.dtAnniversary = ParseDate(value);
         } else if (EqualsNoCase(prefix, "IM")) {
-            PutFirstFree(c, {CF_IM1, CF_IM2}, {}, value);
+            if (!value.empty() && !PutInSlot(c, CF_IM1, group.nIndex, value))
+                PutFirstFree(c, {CF_IM1, CF_IM2}, {}, value);
         } else if (EqualsNoCase(prefix, "Custom Field")) {
             for (const CommField& field : g_CommFieldCatalog) {
                 if (field.type == CFT_TEXT && EqualsNoCase(Trim(type), field.name)) {

@@ -164,6 +164,27 @@ TEST(ContactExchange, EveryMappedFieldSurvivesARoundTripThroughEveryFormat)
     }
 }
 
+TEST(ContactExchange, ASecondFieldOfAKindComesBackToItsOwnPlaceWhenTheFirstIsEmpty)
+{
+    CommAddrRecord original;
+    ZeroCommRecord(&original);
+    SetTextField(&original, CF_LAST_NAME, "Gap");
+    SetTextField(&original, CF_EMAIL2, "second@example.org");
+    SetTextField(&original, CF_EMAIL3, "third@example.org");
+    SetTextField(&original, CF_HOME_PHONE2, "555-2");
+    SetTextField(&original, CF_WORK_PHONE2, "555-4");
+    SetTextField(&original, CF_IM2, "im-two");
+    for (ExchangeFormat eFormat : {EXF_VCARD4, EXF_VCARD3, EXF_CSV_GOOGLE, EXF_CSV_OUTLOOK}) {
+        ContactImport result;
+        ASSERT_TRUE(ReadContacts(WriteContacts({&original}, eFormat), eFormat, &result));
+        ASSERT_EQ(result.records.size(), 1u);
+        ExpectFields(*result.records[0],
+                     {{CF_LAST_NAME, "Gap"}, {CF_EMAIL2, "second@example.org"}, {CF_EMAIL3, "third@example.org"},
+                      {CF_HOME_PHONE2, "555-2"}, {CF_WORK_PHONE2, "555-4"}, {CF_IM2, "im-two"}},
+                     ExchangeFormatName(eFormat));
+    }
+}
+
 TEST(ContactExchange, WritesTheFormatsAsTheirReadersExpect)
 {
     CommAddrRecord record;
