@@ -917,6 +917,8 @@ bool SplitGroupHeader(std::string_view header, std::string* pPrefix, int* pnInde
 // Google joins several values of one cell with " ::: ".
 std::vector<std::string> SplitGoogleValues(const std::string& value)
 {
+    if (value.find(" ::: ") == std::string::npos)
+        return {value};   // one value, kept as written
     std::vector<std::string> values;
     size_t start = 0;
     for (;;) {

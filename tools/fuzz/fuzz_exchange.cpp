@@ -34,6 +34,8 @@ void RoundTrip(const ContactImport& first)
         }
         records.push_back(pRecord.get());
     }
+    if (records.empty())
+        return;   // a vCard file of no card is no contact file
     for (ExchangeFormat eFormat : {EXF_VCARD4, EXF_VCARD3, EXF_CSV_GOOGLE, EXF_CSV_OUTLOOK}) {
         const std::string text = WriteContacts(records, eFormat);
         ContactImport again;
