@@ -163,7 +163,7 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::v
     if (bJson) {
         std::string out = "{\"side\": " + JsonString(eSide == LIST_PALM ? "palm" : "wab");
         out += ", \"format\": " + JsonString(ExchangeFormatName(eFormat));
-        out += ", \"file\": " + JsonString(AnsiToUtf8(output));
+        out += ", \"file\": " + JsonString(output);   // a path: the file system's bytes
         out += std::string(", \"success\": ") + (result.bSuccess ? "true" : "false");
         out += ", \"contacts\": " + std::to_string(result.nContacts);
         out += ", \"message\": " + JsonString(result.strMessage) + "}\n";
