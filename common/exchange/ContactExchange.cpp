@@ -932,40 +932,32 @@ std::vector<std::string> SplitGoogleValues(const std::string& value)
     return values;
 }
 
-Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vector<std::string>& row)
-{
-    Utf8Contact c;
-    std::string name;
-    // Typed groups in header order: (prefix, index) -> part -> value.
+// Where a Google header puts what: worked out once per file.
+struct GoogleLayout {
+    // A typed group ("Phone 2") and the columns of its parts ("Type", "Value").
     struct Group {
         std::string prefix;
         int nIndex;
-        std::map<std::string, std::string> parts;
+        std::vector<std::pair<std::string, size_t>> parts;
     };
-    std::vector<Group> groups;
+    size_t nNameColumn = std::string::npos;
+    std::vector<std::pair<size_t, int32_t>> singles;   // column, field id
+    std::vector<Group> groups;                         // in header order
+};
+
+GoogleLayout MakeGoogleLayout(const std::vector<std::string>& header)
+{
+    GoogleLayout layout;
     std::map<std::string, size_t> groupIndex;
-    for (size_t i = 0; i < header.size() && i < row.size(); ++i) {
-        const std::string& value = row[i];
+    for (size_t i = 0; i < header.size(); ++i) {
         if (EqualsNoCase(header[i], "Name")) {
-            name = value;
+            layout.nNameColumn = i;
             continue;
         }
         bool bDone = false;
         for (const CsvColumn& column : kGoogleColumns) {
             if (EqualsNoCase(header[i], column.pszHeader)) {
-                if (column.nId == CF_CATEGORY) {
-                    std::string joined;
-                    for (const std::string& group : SplitGoogleValues(value)) {
-                        if (group.empty() || group[0] == '*')
-                            continue;   // Google's own groups ("* myContacts")
-                        joined += (joined.empty() ? "" : ",") + group;
-                    }
-                    c[CF_CATEGORY] = joined;
-                } else if (column.nId == CF_NOTE) {
-                    c[CF_NOTE] = value;
-                } else {
-                    SetColumnText(c, column.nId, value);
-                }
+                layout.singles.emplace_back(i, column.nId);
                 bDone = true;
                 break;
             }
@@ -977,20 +969,50 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
         const std::string key = prefix + " " + std::to_string(n);
         auto found = groupIndex.find(key);
         if (found == groupIndex.end()) {
-            found = groupIndex.emplace(key, groups.size()).first;
-            groups.push_back({prefix, n, {}});
+            found = groupIndex.emplace(key, layout.groups.size()).first;
+            layout.groups.push_back({prefix, n, {}});
         }
-        groups[found->second].parts[part] = value;
+        layout.groups[found->second].parts.emplace_back(part, i);
     }
+    return layout;
+}
 
-    std::vector<const std::map<std::string, std::string>*> unplacedAddresses;
+Utf8Contact ReadGoogleRow(const GoogleLayout& layout, const std::vector<std::string>& row)
+{
+    Utf8Contact c;
+    static const std::string kNone;
+    auto cell = [&row](size_t nColumn) -> const std::string& { return nColumn < row.size() ? row[nColumn] : kNone; };
+    const std::string& name = cell(layout.nNameColumn);
+    for (const auto& [nColumn, nId] : layout.singles) {
+        const std::string& value = cell(nColumn);
+        if (nId == CF_CATEGORY) {
+            std::string joined;
+            for (const std::string& group : SplitGoogleValues(value)) {
+                if (group.empty() || group[0] == '*')
+                    continue;   // Google's own groups ("* myContacts")
+                joined += (joined.empty() ? "" : ",") + group;
+            }
+            c[CF_CATEGORY] = joined;
+        } else if (nId == CF_NOTE) {
+            c[CF_NOTE] = value;
+        } else {
+            SetColumnText(c, nId, value);
+        }
+    }
+    using Group = GoogleLayout::Group;
+    auto partOf = [&cell](const Group& group, const char* pszPart) -> const std::string& {
+        for (const auto& [part, nColumn] : group.parts) {
+            if (part == pszPart)
+                return cell(nColumn);
+        }
+        return kNone;
+    };
+    const std::vector<Group>& groups = layout.groups;
+
+    std::vector<const Group*> unplacedAddresses;
     for (const Group& group : groups) {
         const std::string& prefix = group.prefix;
-        const std::map<std::string, std::string>& parts = group.parts;
-        auto part = [&parts = parts](const char* pszPart) {
-            const auto found = parts.find(pszPart);
-            return found != parts.end() ? found->second : std::string();
-        };
+        auto part = [&partOf, &group](const char* pszPart) { return partOf(group, pszPart); };
         const std::string type = part("Type");
         const std::string value = part("Value");
         if (EqualsNoCase(prefix, "E-mail")) {
@@ -1011,7 +1033,7 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
             }
             const int32_t n = nStreet;
             if (!c[n].empty() || !c[n + 1].empty() || !c[n + 2].empty() || !c[n + 3].empty() || !c[n + 4].empty()) {
-                unplacedAddresses.push_back(&parts);
+                unplacedAddresses.push_back(&group);
                 continue;
             }
             std::string street = part("Street");
@@ -1056,14 +1078,12 @@ Utf8Contact ReadGoogleRow(const std::vector<std::string>& header, const std::vec
             }
         }
     }
-    for (const auto* pParts : unplacedAddresses) {
+    for (const Group* pGroup : unplacedAddresses) {
         for (int32_t n : {CF_OTHER_STREET, CF_WORK_STREET, CF_HOME_STREET}) {
             if (!c[n].empty() || !c[n + 1].empty() || !c[n + 2].empty() || !c[n + 3].empty() || !c[n + 4].empty())
                 continue;
-            for (int k = 0; k < 5; ++k) {
-                const auto found = pParts->find(kGoogleAddressParts[k]);
-                c[n + k] = found != pParts->end() ? found->second : "";
-            }
+            for (int k = 0; k < 5; ++k)
+                c[n + k] = partOf(*pGroup, kGoogleAddressParts[k]);
             break;
         }
     }
@@ -1335,12 +1355,13 @@ bool ReadContacts(std::string_view text, ExchangeFormat eFormat, ContactImport* 
     }
     pResult->records.reserve(rows.size() - 1);
     std::vector<int32_t> columns;
+    const GoogleLayout layout = bGoogle ? MakeGoogleLayout(header) : GoogleLayout();
     if (!bGoogle) {
         for (const std::string& column : header)
             columns.push_back(OutlookColumnField(column));
     }
     for (size_t r = 1; r < rows.size(); ++r) {
-        Utf8Contact c = bGoogle ? ReadGoogleRow(header, rows[r]) : ReadOutlookRow(columns, rows[r]);
+        Utf8Contact c = bGoogle ? ReadGoogleRow(layout, rows[r]) : ReadOutlookRow(columns, rows[r]);
         Finish(c, CST_CSV, pResult);
     }
     return true;
