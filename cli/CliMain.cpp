@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliExchange.h"
 #include "cli/RecordFormat.h"
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrMgr.h"
@@ -51,6 +52,8 @@ constexpr const char kMainHelp[] =
     "  list palm|wab [FILE]          the contacts of one side as the window lists them\n"
     "  compare                       every record of both sides with its state\n"
     "  transfer p2o|o2p|sync         carry contacts from one side to the other\n"
+    "  export palm|wab               one side's contacts as vCard or CSV\n"
+    "  import FILE --into palm|wab   the contacts of a vCard or CSV file into one side\n"
     "  help [COMMAND]                this text, or the options of one command\n"
     "\n"
     "global options:\n"
@@ -122,6 +125,50 @@ constexpr const char kTransferHelp[] =
     "Prints the window's message and what each receiving side did (added,\n"
     "updated, unchanged, failed). Exit status 1 when a side cannot be read or\n"
     "written.\n";
+
+constexpr const char kExportHelp[] =
+    "usage: varnwick-cli [--ini FILE] export palm|wab [--format FORMAT]\n"
+    "                    [--ticked-state STATES] [--palm FILE] [--wab FILE]\n"
+    "                    [-o FILE] [--json]\n"
+    "\n"
+    "Writes the contacts of one side, as the window lists them (EmailOnly\n"
+    "applies), to a file that other address books read.\n"
+    "\n"
+    "  --format FORMAT       vcard4 (vCard 4.0, the default), vcard3 (vCard 3.0,\n"
+    "                        for Google and most phones), csv-google or\n"
+    "                        csv-outlook (CSV with that program's header row)\n"
+    "  --ticked-state STATES only the contacts in these states against the other\n"
+    "                        side, as the window ticks them: a comma-separated\n"
+    "                        list of same, new, modified (both sides are read)\n"
+    "  --palm FILE, --wab FILE  the sides' files (default: the settings')\n"
+    "  -o FILE               write FILE (replaced as a whole); without it the\n"
+    "                        contacts go to standard output\n"
+    "  --json                with -o: the result as a JSON object\n"
+    "\n"
+    "Text is written as UTF-8. Exit status 1 when a side cannot be read or the\n"
+    "file cannot be written.\n";
+
+constexpr const char kImportHelp[] =
+    "usage: varnwick-cli [--ini FILE] import FILE --into palm|wab [--format FORMAT]\n"
+    "                    [--palm FILE] [--wab FILE] [--json]\n"
+    "\n"
+    "Reads the contacts of a vCard file (2.1, 3.0 or 4.0) or of a CSV file with\n"
+    "the header row of Google Contacts or Outlook, and hands them to one side as\n"
+    "a transfer would: a contact is added, merged into its match, or left alone\n"
+    "when the side has it already, so importing a file twice changes nothing.\n"
+    "The Palm data is saved afterwards.\n"
+    "\n"
+    "  --into palm|wab       the receiving side\n"
+    "  --format FORMAT       vcard4, vcard3, csv-google or csv-outlook (default:\n"
+    "                        recognised from the file)\n"
+    "  --palm FILE, --wab FILE  the sides' files (default: the settings'; a\n"
+    "                        missing address book is created)\n"
+    "  --json                the result as a JSON object\n"
+    "\n"
+    "A contact holding characters the ANSI code page cannot hold is not\n"
+    "imported; it is named, with the count, in the result. Exit status 1 when\n"
+    "a side or the file cannot be read or written, or when some contact could\n"
+    "not be imported.\n";
 
 // Whether --json stands anywhere on the command line: errors are then JSON
 // objects on standard output, even those found before the command read it.
@@ -591,7 +638,22 @@ int CmdTransfer(Session& session, const std::vector<std::string>& args)
     return kExitOk;
 }
 
+int CmdExport(Session& session, const std::vector<std::string>& args)
+{
+    return RunExportCommand(session.settings, session.engine, args);
+}
+
+int CmdImport(Session& session, const std::vector<std::string>& args)
+{
+    return RunImportCommand(session.settings, session.engine, args);
+}
+
 } // namespace
+
+int CliFail(int nStatus, const std::string& strReason)
+{
+    return Fail(nStatus, strReason);
+}
 
 int main(int argc, char** argv)
 {
@@ -636,6 +698,8 @@ int main(int argc, char** argv)
         {"list", kListHelp, CmdList},
         {"compare", kCompareHelp, CmdCompare},
         {"transfer", kTransferHelp, CmdTransfer},
+        {"export", kExportHelp, CmdExport},
+        {"import", kImportHelp, CmdImport},
     };
     // "help [COMMAND]" is "--help" and "COMMAND --help".
     if (strCommand == "help") {

@@ -78,6 +78,27 @@ bool QtDialogSeam::GetExistingFolder(QWidget* pOwner, const QString& strTitle, Q
     return true;
 }
 
+bool QtDialogSeam::GetContactFileName(QWidget* pOwner, bool bSave, const QString& strTitle,
+                                      const std::vector<FileFilter>& filters, QString* pstrPath, int* pnFilter)
+{
+    QStringList nameFilters;
+    for (const FileFilter& filter : filters)
+        nameFilters << NameFilter(filter);
+    QFileDialog dialog(pOwner, strTitle);
+    dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setNameFilters(nameFilters);
+    if (*pnFilter >= 0 && *pnFilter < nameFilters.size())
+        dialog.selectNameFilter(nameFilters[*pnFilter]);
+    if (!pstrPath->isEmpty())
+        dialog.selectFile(*pstrPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    *pstrPath = dialog.selectedFiles().front();
+    *pnFilter = static_cast<int>(nameFilters.indexOf(dialog.selectedNameFilter()));
+    return true;
+}
+
 bool QtDialogSeam::ChooseColor(QWidget* pOwner, int* pnColor)
 {
     const QColor color = QColorDialog::getColor(ColorRefToQColor(*pnColor), pOwner);

@@ -61,6 +61,19 @@ public:
         return false;
     }
 
+    // The file dialog of contact files: an existing file to read (bSave
+    // false) or a file to write (bSave true; replacing one is confirmed).
+    // *pnFilter is the index of the filter shown first and receives the one
+    // chosen. True with *pstrPath set when confirmed; false, nothing
+    // changed, when the user cancelled. A seam that does not answer it
+    // cancels.
+    virtual bool GetContactFileName(QWidget* pOwner, bool bSave, const QString& strTitle,
+                                    const std::vector<FileFilter>& filters, QString* pstrPath, int* pnFilter)
+    {
+        (void)pOwner, (void)bSave, (void)strTitle, (void)filters, (void)pstrPath, (void)pnFilter;
+        return false;
+    }
+
     // The colour dialog, preset to *pnColor (0x00BBGGRR). True with *pnColor
     // set to the confirmed colour; false, *pnColor untouched, on cancel.
     virtual bool ChooseColor(QWidget* pOwner, int* pnColor) = 0;
@@ -82,6 +95,8 @@ public:
     bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
                          QString* pstrPath) override;
     bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder) override;
+    bool GetContactFileName(QWidget* pOwner, bool bSave, const QString& strTitle,
+                            const std::vector<FileFilter>& filters, QString* pstrPath, int* pnFilter) override;
     bool ChooseColor(QWidget* pOwner, int* pnColor) override;
     int RunModal(QDialog* pDialog) override;
     bool OpenUrl(const QUrl& url) override;

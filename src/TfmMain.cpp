@@ -397,6 +397,13 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     QAction* pDetails = pMenu->addAction(QStringLiteral("&Details"));
     pDetails->setObjectName(strPrefix + QStringLiteral("Details"));
     pMenu->addSeparator();
+    QAction* pExportAll = pMenu->addAction(QStringLiteral("&Export All..."));
+    pExportAll->setObjectName(strPrefix + QStringLiteral("ExportAll"));
+    QAction* pExportTicked = pMenu->addAction(QStringLiteral("Export &Ticked..."));
+    pExportTicked->setObjectName(strPrefix + QStringLiteral("ExportTicked"));
+    QAction* pImport = pMenu->addAction(QStringLiteral("&Import..."));
+    pImport->setObjectName(strPrefix + QStringLiteral("Import"));
+    pMenu->addSeparator();
     QAction* pCancel = pMenu->addAction(QStringLiteral("Cancel"));   // only closes the menu
     pCancel->setObjectName(strPrefix + QStringLiteral("Cancel"));
 
@@ -409,6 +416,9 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
         Model(eList)->StatesChanged();
     });
     connect(pDetails, &QAction::triggered, this, [this, eList] { lvDblClick(eList); });
+    connect(pExportAll, &QAction::triggered, this, [this, eList] { pmExportClick(eList, false); });
+    connect(pExportTicked, &QAction::triggered, this, [this, eList] { pmExportClick(eList, true); });
+    connect(pImport, &QAction::triggered, this, [this, eList] { pmImportClick(eList); });
     connect(pView, &QTreeView::doubleClicked, this, [this, eList] { lvDblClick(eList); });
     connect(pView, &QWidget::customContextMenuRequested, this, [pView, pMenu](const QPoint& pos) {
         pMenu->exec(pView->viewport()->mapToGlobal(pos));

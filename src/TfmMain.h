@@ -98,6 +98,11 @@ private:
     void btnExitClick();
     void btnStartClick();
     void lvDblClick(ListType eList);
+    // "Export All...", "Export Ticked..." and "Import..." of a list's popup
+    // menu (src/TfmExchange.cpp): a vCard or CSV file chosen with the file
+    // dialog, its format from the dialog's filter.
+    void pmExportClick(ListType eList, bool bTickedOnly);
+    void pmImportClick(ListType eList);
     void pnlPDClick();
     void pnlOEClick();
     void pnlTopResize();

@@ -27,6 +27,12 @@ echo "Machine: $(nproc) cores; load average at start: $(cut -d' ' -f1-3 /proc/lo
 start=$(date +%s)
 status=0
 "$build/vw-bench" "$@" || status=$?
+# vCard and CSV export and import of 10 000 contacts, end to end through
+# varnwick-cli (needs python3-vobject, which tools/setup-deps.sh installs).
+if [ -x /usr/bin/python3 ] && /usr/bin/python3 -c "import vobject" 2>/dev/null; then
+    echo
+    /usr/bin/python3 "$(dirname "$0")/exchange-check.py" "$build" --count 10000 || status=$?
+fi
 echo
 echo "Finished in $(( $(date +%s) - start )) s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit $status

@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth
   desktop-file-utils appstream groff-base
+  python3-vobject
 )
 
 missing=()

@@ -465,3 +465,42 @@ std::string WideToAnsi(std::u16string_view wide)
     }
     return ansi;
 }
+
+bool Utf8ToAnsiExact(std::string_view utf8, std::string* pAnsi)
+{
+    std::string ansi = Utf8ToAnsi(utf8);
+    const bool bExact = AnsiToUtf8(ansi) == utf8;
+    if (pAnsi != nullptr)
+        *pAnsi = std::move(ansi);
+    return bExact;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    if (IsAscii(text))
+        return true;
+    std::string utf8;
+    for (const char32_t c : DecodeUtf8(text))
+        AppendUtf8(utf8, c);
+    return utf8 == text;
+}
+
+bool CharsetToUtf8(const char* pszCharset, std::string_view text, std::string* pUtf8)
+{
+    if (pszCharset == nullptr || pszCharset[0] == '\0' || pUtf8 == nullptr)
+        return false;
+    Iconv decoder("UTF-8", pszCharset);
+    if (!decoder.Valid())
+        return false;
+    std::string input(text);
+    char* inPtr = input.data();
+    size_t inLeft = input.size();
+    std::string out(input.size() * 4 + 16, '\0');
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    if (iconv(decoder.Get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
+        return false;
+    out.resize(out.size() - outLeft);
+    *pUtf8 = std::move(out);
+    return true;
+}

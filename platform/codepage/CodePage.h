@@ -47,3 +47,16 @@ std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
 std::u16string AnsiToWide(std::string_view ansi);
 std::string WideToAnsi(std::u16string_view wide);
+
+// Utf8ToAnsi that says whether the text came through whole: false when the
+// UTF-8 is malformed or holds a character the ANSI code page cannot hold
+// (*pAnsi then has '?' in its place, as Utf8ToAnsi gives it).
+bool Utf8ToAnsiExact(std::string_view utf8, std::string* pAnsi);
+
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// Text in the character set named pszCharset (an iconv name such as
+// "ISO-8859-1", "WINDOWS-1252", "UTF-8") as UTF-8. False, *pUtf8 untouched,
+// when the character set is unknown or the bytes are not valid in it.
+bool CharsetToUtf8(const char* pszCharset, std::string_view text, std::string* pUtf8);

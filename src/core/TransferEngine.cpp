@@ -552,6 +552,14 @@ void TransferEngine::HandToWab(const std::vector<const ContactRow*>& rows, SideO
     std::vector<const CommAddrRecord*> records;
     for (const ContactRow* pRow : rows)
         records.push_back(static_cast<const CommAddrRecord*>(pRow->pData));
+    HandRecordsToWab(records, outcome, nDone, nTotal);
+}
+
+// Hands neutral records to the address book, classified against it as a
+// whole; a null record is skipped but counts as progress.
+void TransferEngine::HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome,
+                                      int& nDone, int nTotal)
+{
     std::vector<ClassifyMatch> answers(records.size());
     CommAddrMgr* pBookSet = m_pWab->GetNeutralSet();
     if (pBookSet == nullptr ||
@@ -621,25 +629,43 @@ void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, Side
         }
         records.push_back(pNeutral);
     }
+    std::vector<const WabRecord*> entries;
+    for (const ContactRow* pRow : rows)
+        entries.push_back(static_cast<const WabRecord*>(pRow->pData));
+    HandRecordsToPalm(records, entries, outcome, nDone, nTotal);
+}
+
+// Hands neutral records to the Palm facade: classified against the Palm
+// contacts as a whole, then each added, merged into its own partner, or left
+// alone. When entries is not empty, entry i is what records[i] was made
+// from, and it is converted afresh for storing, so that no address-book
+// entry is attached to the record the Palm side keeps.
+void TransferEngine::HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
+                                       const std::vector<const WabRecord*>& entries, SideOutcome& outcome,
+                                       int& nDone, int nTotal)
+{
     std::vector<ClassifyMatch> answers(records.size());
     if (!m_pPalmInfo->GetContactSet()->ClassifySide(records.data(), static_cast<int32_t>(records.size()),
                                                     answers.data()))
         answers.assign(records.size(), ClassifyMatch{CLASSIFY_NEW, -1});
 
     auto pRecord = std::make_unique<CommAddrRecord>();
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const auto* pEntry = static_cast<const WabRecord*>(rows[i]->pData);
-        if (pEntry != nullptr) {
-            ++outcome.nHanded;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CommAddrRecord* pStore = records[i];
+        if (pStore != nullptr && !entries.empty()) {
             ZeroCommRecord(pRecord.get());
-            CxWab::ConvertToComm(pEntry, pRecord.get());
+            CxWab::ConvertToComm(entries[i], pRecord.get());
+            pStore = pRecord.get();
+        }
+        if (pStore != nullptr) {
+            ++outcome.nHanded;
             const ClassifyMatch& answer = answers[i];
             bool bStored = false;
             errno = 0;
             if (answer.nResult == CLASSIFY_NEW)
-                bStored = m_pPalmInfo->AddRecord(pRecord.get());
+                bStored = m_pPalmInfo->AddRecord(pStore);
             else if (answer.nResult == CLASSIFY_MODIFIED)
-                bStored = m_pPalmInfo->UpdateRecord(pRecord.get(), answer.nPos);
+                bStored = m_pPalmInfo->UpdateRecord(pStore, answer.nPos);
             CountHanded(outcome, answer.nResult, bStored);
             if (!bStored && answer.nResult != CLASSIFY_SAME && outcome.strReason.empty())
                 outcome.strReason = FailureReason(errno);
@@ -903,4 +929,36 @@ void TransferEngine::UntickSame()
     }
     if (m_pSink != nullptr)
         m_pSink->StatesRefreshed();
+}
+
+// ---- Records from outside the two books ---------------------------------
+
+SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<const CommAddrRecord*>& records)
+{
+    SideOutcome outcome;
+    outcome.bReceiving = true;
+    const int nTotal = static_cast<int>(records.size());
+    if (eInto == LIST_WAB && !WabIsOpen()) {
+        MarkWabNotOpen(outcome, nTotal);
+        return outcome;
+    }
+    if (eInto == LIST_PALM && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
+        MarkPalmNotLoaded(outcome, nTotal);
+        return outcome;
+    }
+    int nDone = 0;
+    Progress(0, nTotal);
+    if (eInto == LIST_WAB)
+        HandRecordsToWab(records, outcome, nDone, nTotal);
+    else
+        HandRecordsToPalm(records, {}, outcome, nDone, nTotal);
+    if (eInto == LIST_PALM) {
+        FinishPalmSide(outcome);
+        LoadPalmList();
+    } else {
+        LoadOutlookList();
+    }
+    MarkUnwritten(outcome, eInto == LIST_WAB ? kWabSide : kPalmSide);
+    RefreshStates();
+    return outcome;
 }

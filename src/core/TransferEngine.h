@@ -265,6 +265,14 @@ public:
     // the states refreshed.
     TransferResult SynchronizeAll();
 
+    // Neutral records from outside the two books (an imported file) handed
+    // to one side the way a transfer hands the other side's records: each
+    // is classified against the side and added, merged into its match, or
+    // left alone, and counted so. The Palm data is saved afterwards; then
+    // the side is reloaded and the states refreshed. A side that is not
+    // open or loaded takes nothing (bWritten false, every record failed).
+    SideOutcome ReceiveRecords(ListType eInto, const std::vector<const CommAddrRecord*>& records);
+
     // The last transfer's result.
     const TransferResult& GetLastResult() const { return m_LastResult; }
 
@@ -284,6 +292,11 @@ private:
     // nDone counts up by one per row, reported as progress of nTotal.
     void HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
     void HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
+    void HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome, int& nDone,
+                          int nTotal);
+    void HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
+                           const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone,
+                           int nTotal);
     std::vector<const ContactRow*> TickedRows(ListType eList) const;
     std::vector<const ContactRow*> AllRows(ListType eList) const;
     void UntickSame();

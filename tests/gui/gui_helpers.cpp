@@ -51,6 +51,21 @@ void FakeSeam::ShowMessage(QWidget*, const QString& strText, const QString& strC
     messages.push_back({strText, strCaption, nIcon});
 }
 
+bool FakeSeam::GetContactFileName(QWidget*, bool bSave, const QString& strTitle, const std::vector<FileFilter>&,
+                                  QString* pstrPath, int* pnFilter)
+{
+    contactFileRequests << (bSave ? QStringLiteral("save ") : QStringLiteral("open ")) + strTitle;
+    if (contactFileAnswers.empty())
+        return false;
+    const auto [strAnswer, nFilter] = contactFileAnswers.front();
+    contactFileAnswers.pop_front();
+    if (strAnswer.isEmpty())
+        return false;
+    *pstrPath = strAnswer;
+    *pnFilter = nFilter;
+    return true;
+}
+
 bool FakeSeam::GetOpenFileName(QWidget*, const QString& strTitle, const std::vector<FileFilter>& filters,
                                QString* pstrPath)
 {

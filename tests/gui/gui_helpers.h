@@ -44,10 +44,17 @@ public:
     bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
                          QString* pstrPath) override;
     bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder) override;
+    bool GetContactFileName(QWidget* pOwner, bool bSave, const QString& strTitle,
+                            const std::vector<FileFilter>& filters, QString* pstrPath, int* pnFilter) override;
     bool ChooseColor(QWidget* pOwner, int* pnColor) override;
     int RunModal(QDialog* pDialog) override;
     bool OpenUrl(const QUrl& url) override;
 
+    // Contact-file dialogs: (path, filter index) answers, an empty path
+    // cancels, none left cancels; the titles asked, with "save " or "open "
+    // before them.
+    std::deque<std::pair<QString, int>> contactFileAnswers;
+    QStringList contactFileRequests;
     std::vector<Message> messages;
     std::vector<OpenRequest> openRequests;
     std::deque<QString> openAnswers;       // an empty answer cancels; none left cancels

@@ -1,0 +1,21 @@
+// The export and import commands of varnwick-cli: one side's contacts to a
+// vCard or CSV file (or standard output), and such a file into one side.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "src/core/SysSettings.h"
+#include "src/core/TransferEngine.h"
+
+// The command line's complaint, then the exit status: one line on standard
+// error, or with --json a JSON error object on standard output.
+int CliFail(int nStatus, const std::string& strReason);
+
+// export palm|wab [--format F] [--ticked-state LIST] [--palm FILE]
+//        [--wab FILE] [-o FILE] [--json]
+// The engine is started by the command. Answers the exit status.
+int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::vector<std::string>& args);
+
+// import FILE --into palm|wab [--format F] [--palm FILE] [--wab FILE] [--json]
+int RunImportCommand(SysSettings& settings, TransferEngine& engine, const std::vector<std::string>& args);
