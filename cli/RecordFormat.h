@@ -12,16 +12,21 @@
 #include <string>
 #include <string_view>
 
+#include "cli/JsonWriter.h"
+
 struct CommAddrRecord;
 
 // s as a JSON string literal, quotes included. s must be UTF-8; control
 // characters, quotes and backslashes are escaped.
 std::string JsonString(std::string_view s);
 
-// The record as one JSON object on one line.
+// The record as one JSON object on one line: written as a value, or returned.
+void WriteRecordJson(JsonWriter& json, const CommAddrRecord& record);
 std::string RecordToJson(const CommAddrRecord& record);
 
-// The record as lines "<indent>Name: value\n", one per field with a value.
+// The record as lines "<indent>Name: value\n", one per field with a value:
+// written out, or returned.
+void WriteRecordText(OutputBuffer& out, const CommAddrRecord& record, const char* pszIndent);
 std::string RecordToText(const CommAddrRecord& record, const char* pszIndent);
 
 // An OLE Automation date as ISO 8601 date and time; "" when the value is
