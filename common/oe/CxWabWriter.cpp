@@ -99,6 +99,22 @@ int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
     return nCode;
 }
 
+bool CxWab::BeginStoreBatch()
+{
+    if (m_lpAdrBook == nullptr)
+        return true;
+    const HRESULT hr = WabBeginSaveBatch(m_lpAdrBook);
+    return HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+}
+
+bool CxWab::EndStoreBatch()
+{
+    if (m_lpAdrBook == nullptr)
+        return true;
+    const HRESULT hr = WabEndSaveBatch(m_lpAdrBook);
+    return HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+}
+
 bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 {
     if (pRecord == nullptr)

@@ -496,6 +496,20 @@ void TransferEngine::HandToPalm(const ContactRow& row, SideOutcome& outcome)
         ++outcome.nUpdated;
 }
 
+// Commits what was handed to the address book in one batch; a failed commit
+// keeps none of the additions and updates.
+void TransferEngine::FinishWabSide(SideOutcome& outcome)
+{
+    if (m_pWab->EndStoreBatch() || !outcome.bWritten)
+        return;
+    outcome.bWritten = false;
+    outcome.strError = "the Outlook Express address book " + Quoted(m_Settings.WabFile, "(the default book)") +
+                       " could not be written";
+    outcome.nFailed += outcome.nAdded + outcome.nUpdated;
+    outcome.nAdded = 0;
+    outcome.nUpdated = 0;
+}
+
 // Writes the Palm data back after records were handed to it; a failed save
 // keeps none of the additions and updates.
 void TransferEngine::FinishPalmSide(SideOutcome& outcome)
@@ -616,12 +630,14 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     } else {
         int nDone = 0;
         Progress(0, nTicked);
+        m_pWab->BeginStoreBatch();
         for (const ContactRow& row : m_PalmRows) {
             if (!row.bChecked)
                 continue;
             HandToWab(row, toWab);
             Progress(++nDone, nTicked);
         }
+        FinishWabSide(toWab);
     }
 
     LoadOutlookList();
@@ -692,11 +708,13 @@ TransferResult TransferEngine::SynchronizeAll()
         MarkWabNotOpen(toWab, nPalmRows);
         nDone += nPalmRows;
         Progress(nDone, nTotal);
-    } else {
+    } else if (toWab.bReceiving) {
+        m_pWab->BeginStoreBatch();
         for (const ContactRow& row : m_PalmRows) {
             HandToWab(row, toWab);
             Progress(++nDone, nTotal);
         }
+        FinishWabSide(toWab);
     }
 
     // Then the address-book rows as they were listed before: entries just

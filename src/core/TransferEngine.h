@@ -265,6 +265,7 @@ private:
     void HandToWab(const ContactRow& row, SideOutcome& outcome);
     void HandToPalm(const ContactRow& row, SideOutcome& outcome);
     bool WabIsOpen() const;
+    void FinishWabSide(SideOutcome& outcome);
     void FinishPalmSide(SideOutcome& outcome);
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
     void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;
