@@ -12,6 +12,7 @@ PACKAGES=(
   libsimpleini-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  time
 )
 
 missing=()
