@@ -180,8 +180,11 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
     }
     m_lpMailUser = static_cast<IMailUser*>(lpUnknown);
 
-    ConvertFromComm(pRecord, pMatch);
-    const bool bSaved = WriteProperties(pMatch, m_lpMailUser);
+    // The entry is written from a copy of its record: the folder's record
+    // (a row of the list) keeps the values the book was loaded with.
+    auto pUpdated = std::make_unique<WabRecord>(*pMatch);
+    ConvertFromComm(pRecord, pUpdated.get());
+    const bool bSaved = WriteProperties(pUpdated.get(), m_lpMailUser);
     // The entry was opened for this write only.
     m_lpMailUser->Release();
     m_lpMailUser = nullptr;
