@@ -44,25 +44,25 @@ export WINEPREFIX="$work/no-wine"
 # Median of the numbers on standard input.
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# measure NAME COMMAND...: runs the command once, appends "seconds peak_kb"
-# to $work/NAME.
+# measure NAME COMMAND...: runs the command once, appends "wall_seconds
+# peak_kb cpu_seconds" to $work/NAME.
 measure() {
     local name=$1
     shift
     local out start end
     start=$(date +%s.%N)
-    if ! out=$(/usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -1); then
+    if ! out=$(/usr/bin/time -f "%M %U %S" "$@" 2>&1 >/dev/null | tail -1); then
         echo "run-cli-benchmarks: failed: $*" >&2
         failures=$((failures + 1))
         return 0
     fi
     end=$(date +%s.%N)
-    echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') $out" >> "$work/$name"
+    echo "$out" | awk -v a="$start" -v b="$end" '{ printf "%.3f %s %.2f\n", b - a, $1, $2 + $3 }' >> "$work/$name"
 }
 
 failures=0
 cases=(md5 list compare p2o sync)
-declare -A secs peak
+declare -A secs peak cpu
 for i in "${!sizes[@]}"; do
     n=${sizes[$i]}
     r=${runs[$i]:-${runs[-1]}}
@@ -93,19 +93,20 @@ for i in "${!sizes[@]}"; do
         if [ -s "$f" ]; then
             secs[$c,$i]=$(cut -d' ' -f1 "$f" | median)
             peak[$c,$i]=$(cut -d' ' -f2 "$f" | median | awk '{ printf "%.0f", $1 / 1024 }')
+            cpu[$c,$i]=$(cut -d' ' -f3 "$f" | median)
         fi
     done
 done
 
 echo
-echo "varnwick-cli, extended address.dat: wall seconds (peak MB), medians; output to /dev/null"
+echo "varnwick-cli, extended address.dat: wall seconds [CPU seconds] (peak MB), medians; output to /dev/null"
 last=$((${#sizes[@]} - 1))
 printf '  %-34s' "contacts per side"
-for n in "${sizes[@]}"; do printf '%18s' "$n"; done
-[ "$last" -gt 0 ] && printf '%18s' "growth over ${sizes[$((last - 1))]}"
+for n in "${sizes[@]}"; do printf '%24s' "$n"; done
+[ "$last" -gt 0 ] && printf '%24s' "growth over ${sizes[$((last - 1))]}"
 printf '\n'
 printf '  %-34s' "address.dat size (MB)"
-for i in "${!sizes[@]}"; do printf '%18s' "${file_mb[$i]:--}"; done
+for i in "${!sizes[@]}"; do printf '%24s' "${file_mb[$i]:--}"; done
 printf '\n'
 label() {
     case $1 in
@@ -120,9 +121,9 @@ for c in "${cases[@]}"; do
     printf '  %-34s' "$(label "$c")"
     for i in "${!sizes[@]}"; do
         if [ -n "${secs[$c,$i]:-}" ]; then
-            printf '%18s' "${secs[$c,$i]} (${peak[$c,$i]})"
+            printf '%24s' "${secs[$c,$i]} [${cpu[$c,$i]}] (${peak[$c,$i]})"
         else
-            printf '%18s' "-"
+            printf '%24s' "-"
         fi
     done
     if [ "$last" -gt 0 ] && [ -n "${secs[$c,$last]:-}" ] && [ -n "${secs[$c,$((last - 1))]:-}" ]; then
@@ -134,11 +135,12 @@ done
 printf '  %-34s' "list palm --json / md5sum"
 for i in "${!sizes[@]}"; do
     if [ -n "${secs[list,$i]:-}" ] && [ -n "${secs[md5,$i]:-}" ]; then
-        printf '%18s' "$(awk -v a="${secs[list,$i]}" -v b="${secs[md5,$i]}" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }')"
+        printf '%24s' "$(awk -v a="${secs[list,$i]}" -v b="${secs[md5,$i]}" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }')"
     else
-        printf '%18s' "-"
+        printf '%24s' "-"
     fi
 done
 printf '\n'
-echo "  (growth: time / peak memory of the largest size over the one before)"
+echo "  (growth: wall time / peak memory of the largest size over the one before; on a shared"
+echo "   machine wall time includes waiting for the cores, the CPU seconds do not)"
 exit $((failures > 0))
