@@ -17,9 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/CliExchange.h"
+#include "cli/JsonWriter.h"
 #include "cli/RecordFormat.h"
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrMgr.h"
@@ -290,6 +292,15 @@ std::string Utf8(const char* pszAnsi)
     return AnsiToUtf8(pszAnsi != nullptr ? pszAnsi : "");
 }
 
+// Flushes a command's output; a write that failed (a full disk, a closed
+// pipe) is a failure of the command, not a success with a cut output.
+int FinishOutput(OutputBuffer& out, int nStatus)
+{
+    if (!out.Flush())
+        return FailAfterOutput(kExitSide, std::string("cannot write the output: ") + std::strerror(errno));
+    return nStatus;
+}
+
 // ---- users -------------------------------------------------------------
 
 int CmdUsers(Session& session, const std::vector<std::string>& args)
@@ -401,32 +412,43 @@ int CmdList(Session& session, const std::vector<std::string>& args)
     if (nStatus != kExitOk)
         return nStatus;
 
+    // Rows are written as they are converted: the Palm rows' neutral
+    // records are read where they are stored, the address-book rows are
+    // converted one at a time into the same record.
     const ListType eList = bPalm ? LIST_PALM : LIST_WAB;
-    std::string out = session.bJson ? "[" : "";
-    for (int nRow = 0; nRow < engine.GetRowCount(eList); ++nRow) {
-        CommAddrRecord record;
-        ZeroCommRecord(&record);
+    const int nRows = engine.GetRowCount(eList);
+    OutputBuffer out(stdout);
+    JsonWriter json(out);
+    if (session.bJson)
+        json.BeginArray("", "\n ");
+    CommAddrRecord converted;
+    for (int nRow = 0; nRow < nRows; ++nRow) {
+        const CommAddrRecord* pRecord = &converted;
         if (bPalm) {
-            record = *engine.PalmRecordAt(nRow);
+            pRecord = engine.PalmRecordAt(nRow);
         } else {
-            CxWab::ConvertToComm(engine.WabRecordAt(nRow), &record);
+            ZeroCommRecord(&converted);
+            CxWab::ConvertToComm(engine.WabRecordAt(nRow), &converted);
         }
         if (session.bJson) {
-            out += nRow ? ",\n " : "";
-            out += RecordToJson(record);
+            WriteRecordJson(json, *pRecord);
         } else {
-            out += "[" + std::to_string(nRow + 1) + "] " + OneLine(AnsiToUtf8(engine.GetRow(eList, nRow)->strCaption)) +
-                   "\n";
-            out += RecordToText(record, "    ");
+            out.Append('[');
+            out.AppendInt(nRow + 1);
+            out.Append("] ");
+            out.Append(OneLine(AnsiToUtf8(engine.GetRow(eList, nRow)->strCaption)));
+            out.Append('\n');
+            WriteRecordText(out, *pRecord, "    ");
         }
     }
-    if (session.bJson)
-        out += "]\n";
-    else
-        out += std::to_string(engine.GetRowCount(eList)) + (bPalm ? " Palm Desktop" : " address-book") +
-               " contacts listed\n";
-    std::fputs(out.c_str(), stdout);
-    return kExitOk;
+    if (session.bJson) {
+        json.EndArray();
+        out.Append('\n');
+    } else {
+        out.AppendInt(nRows);
+        out.Append(bPalm ? " Palm Desktop contacts listed\n" : " address-book contacts listed\n");
+    }
+    return FinishOutput(out, kExitOk);
 }
 
 // ---- options shared by compare and transfer ----------------------------
@@ -490,91 +512,124 @@ int CmdCompare(Session& session, const std::vector<std::string>& args)
     engine.RefreshStates();
 
     // Which records the lists show (EmailOnly keeps some out).
-    std::vector<const void*> listed;
-    for (ListType eList : {LIST_PALM, LIST_WAB})
+    std::unordered_set<const void*> listed;
+    for (ListType eList : {LIST_PALM, LIST_WAB}) {
+        listed.reserve(listed.size() + static_cast<size_t>(engine.GetRowCount(eList)));
         for (int nRow = 0; nRow < engine.GetRowCount(eList); ++nRow)
-            listed.push_back(engine.GetRow(eList, nRow)->pData);
-    auto isListed = [&listed](const void* p) {
-        for (const void* q : listed)
-            if (q == p)
-                return true;
-        return false;
-    };
+            listed.insert(engine.GetRow(eList, nRow)->pData);
+    }
+    auto isListed = [&listed](const void* p) { return listed.count(p) != 0; };
 
-    struct Entry {
-        int nState;
-        bool bListed;
-        std::string strCaption;
-        CommAddrRecord record;
-    };
-    std::vector<Entry> palm;
-    std::vector<Entry> wab;
+    // Both sides are walked where they are stored, Palm first; an
+    // address-book entry is converted into one neutral record at a time.
     CommAddrMgr* pPalmSet = engine.GetPalmInfo()->GetContactSet();
-    for (CommAddrRecord* p = pPalmSet->GetFirstRecord(); p != nullptr; p = pPalmSet->GetNextRecord()) {
-        Entry entry{p->nStatus, isListed(p), std::string(p->szFirstName) + " " + p->szLastName, *p};
-        palm.push_back(std::move(entry));
-    }
     CxWab* pWab = engine.GetWab();
-    for (WabRecord* p = pWab->GetFirstEntry(); p != nullptr; p = pWab->GetNextEntry()) {
-        Entry entry{p->nState, isListed(p), p->PR_DISPLAY_NAME, {}};
-        ZeroCommRecord(&entry.record);
-        CxWab::ConvertToComm(p, &entry.record);
-        wab.push_back(std::move(entry));
-    }
+    CommAddrRecord converted;
+    // visit(state, listed, caption (ANSI), record) for every record of a
+    // side; with bRecords the neutral record is filled in and the caption
+    // left empty, otherwise the other way round.
+    std::string strCaption;
+    auto forEachPalm = [&](auto&& visit, bool bRecords) {
+        for (CommAddrRecord* p = pPalmSet->GetFirstRecord(); p != nullptr; p = pPalmSet->GetNextRecord()) {
+            if (!bRecords)
+                strCaption.assign(p->szFirstName).append(" ").append(p->szLastName);
+            visit(p->nStatus, isListed(p), strCaption, *p);
+        }
+    };
+    auto forEachWab = [&](auto&& visit, bool bRecords) {
+        for (WabRecord* p = pWab->GetFirstEntry(); p != nullptr; p = pWab->GetNextEntry()) {
+            if (bRecords) {
+                ZeroCommRecord(&converted);
+                CxWab::ConvertToComm(p, &converted);
+            } else {
+                strCaption.assign(p->PR_DISPLAY_NAME);
+            }
+            visit(p->nState, isListed(p), strCaption, converted);
+        }
+    };
 
-    std::string out;
+    OutputBuffer out(stdout);
     if (session.bJson) {
-        out = "{";
-        const std::pair<const char*, const std::vector<Entry>*> sides[] = {{"palm", &palm}, {"wab", &wab}};
-        for (const auto& [pszName, pEntries] : sides) {
-            out += std::string(pEntries == &palm ? "" : ",\n ") + "\"" + pszName + "\": [";
-            for (size_t i = 0; i < pEntries->size(); ++i) {
-                const Entry& entry = (*pEntries)[i];
-                out += i ? ",\n  " : "\n  ";
-                out += std::string("{\"state\": \"") + StateName(entry.nState) + "\", \"listed\": " +
-                       (entry.bListed ? "true" : "false") + ", \"record\": " + RecordToJson(entry.record) + "}";
-            }
-            out += "]";
-        }
-        out += "}\n";
+        JsonWriter json(out);
+        auto writeEntry = [&json](int nState, bool bListed, const std::string&, const CommAddrRecord& record) {
+            json.BeginObject();
+            json.Key("state");
+            json.String(StateName(nState));
+            json.Key("listed");
+            json.Bool(bListed);
+            json.Key("record");
+            WriteRecordJson(json, record);
+            json.EndObject();
+        };
+        json.BeginObject("", "\n ");
+        json.Key("palm");
+        json.BeginArray("\n  ", "\n  ");
+        forEachPalm(writeEntry, true);
+        json.EndArray();
+        json.Key("wab");
+        json.BeginArray("\n  ", "\n  ");
+        forEachWab(writeEntry, true);
+        json.EndArray();
+        json.EndObject();
+        json.Raw("\n");
     } else {
-        const std::pair<const char*, const std::vector<Entry>*> sides[] = {
-            {"Palm Desktop", &palm}, {"Outlook Express", &wab}};
-        for (const auto& [pszName, pEntries] : sides) {
+        auto writeSide = [&out](const char* pszName, auto& forEach) {
             int nCounts[3] = {};
-            for (const Entry& entry : *pEntries)
-                ++nCounts[entry.nState == RS_NEW ? 1 : entry.nState == RS_MODIFIED ? 2 : 0];
-            out += std::string(pszName) + ": " + std::to_string(pEntries->size()) + " records, " +
-                   std::to_string(nCounts[0]) + " same, " + std::to_string(nCounts[1]) + " new, " +
-                   std::to_string(nCounts[2]) + " modified\n";
-            for (const Entry& entry : *pEntries) {
+            int nRecords = 0;
+            forEach([&](int nState, bool, const std::string&, const CommAddrRecord&) {
+                ++nRecords;
+                ++nCounts[nState == RS_NEW ? 1 : nState == RS_MODIFIED ? 2 : 0];
+            }, false);
+            out.Append(pszName);
+            out.Append(": ");
+            out.AppendInt(nRecords);
+            out.Append(" records, ");
+            out.AppendInt(nCounts[0]);
+            out.Append(" same, ");
+            out.AppendInt(nCounts[1]);
+            out.Append(" new, ");
+            out.AppendInt(nCounts[2]);
+            out.Append(" modified\n");
+            forEach([&](int nState, bool bListed, const std::string& strCaption, const CommAddrRecord&) {
                 char szState[16];
-                std::snprintf(szState, sizeof szState, "%-9s", StateName(entry.nState));
-                out += std::string("  ") + szState + OneLine(AnsiToUtf8(entry.strCaption)) +
-                       (entry.bListed ? "" : "  (not listed)") + "\n";
-            }
-        }
+                std::snprintf(szState, sizeof szState, "%-9s", StateName(nState));
+                out.Append("  ");
+                out.Append(szState);
+                out.Append(OneLine(AnsiToUtf8(strCaption)));
+                out.Append(bListed ? "\n" : "  (not listed)\n");
+            }, false);
+        };
+        writeSide("Palm Desktop", forEachPalm);
+        writeSide("Outlook Express", forEachWab);
     }
-    std::fputs(out.c_str(), stdout);
-    return kExitOk;
+    return FinishOutput(out, kExitOk);
 }
 
 // ---- transfer ----------------------------------------------------------
 
-std::string SideJson(const SideOutcome& side)
+void WriteSideJson(JsonWriter& json, const SideOutcome& side)
 {
-    if (!side.bReceiving)
-        return "null";
-    std::string out = "{\"written\": ";
-    out += side.bWritten ? "true" : "false";
-    if (!side.bWritten)
-        out += ", \"error\": " + JsonString(Utf8(side.strError.c_str()));
-    out += ", \"handed\": " + std::to_string(side.nHanded);
-    out += ", \"added\": " + std::to_string(side.nAdded);
-    out += ", \"updated\": " + std::to_string(side.nUpdated);
-    out += ", \"unchanged\": " + std::to_string(side.nUnchanged);
-    out += ", \"failed\": " + std::to_string(side.nFailed) + "}";
-    return out;
+    if (!side.bReceiving) {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    json.Key("written");
+    json.Bool(side.bWritten);
+    if (!side.bWritten) {
+        json.Key("error");
+        json.String(Utf8(side.strError.c_str()));
+    }
+    const std::pair<const char*, int> counts[] = {{"handed", side.nHanded},
+                                                  {"added", side.nAdded},
+                                                  {"updated", side.nUpdated},
+                                                  {"unchanged", side.nUnchanged},
+                                                  {"failed", side.nFailed}};
+    for (const auto& [pszKey, nCount] : counts) {
+        json.Key(pszKey);
+        json.Int(nCount);
+    }
+    json.EndObject();
 }
 
 std::string SideText(const char* pszSide, const SideOutcome& side)
@@ -614,28 +669,39 @@ int CmdTransfer(Session& session, const std::vector<std::string>& args)
     engine.RefreshStates();
     const TransferResult result = engine.StartTransfer(nMode);
 
+    OutputBuffer out(stdout);
     if (session.bJson) {
-        std::string out = "{\"mode\": ";
-        out += JsonString(args[0]);
-        out += std::string(", \"ran\": ") + (result.bRan ? "true" : "false");
-        out += std::string(", \"success\": ") + (result.bSuccess ? "true" : "false");
-        out += ", \"caption\": " + JsonString(result.strCaption);
-        out += ", \"message\": " + JsonString(Utf8(result.strMessage.c_str()));
-        out += ", \"reported\": " + std::to_string(result.nReported);
-        out += ", \"wab\": " + SideJson(result.toWab);
-        out += ", \"palm\": " + SideJson(result.toPalm) + "}\n";
-        std::fputs(out.c_str(), stdout);
+        JsonWriter json(out);
+        json.BeginObject();
+        json.Key("mode");
+        json.String(args[0]);
+        json.Key("ran");
+        json.Bool(result.bRan);
+        json.Key("success");
+        json.Bool(result.bSuccess);
+        json.Key("caption");
+        json.String(result.strCaption);
+        json.Key("message");
+        json.String(Utf8(result.strMessage.c_str()));
+        json.Key("reported");
+        json.Int(result.nReported);
+        json.Key("wab");
+        WriteSideJson(json, result.toWab);
+        json.Key("palm");
+        WriteSideJson(json, result.toPalm);
+        json.EndObject();
+        json.Raw("\n");
     } else {
-        std::string out = result.strCaption + ": " + Utf8(result.strMessage.c_str()) + "\n";
+        out.Append(result.strCaption + ": " + Utf8(result.strMessage.c_str()) + "\n");
         if (result.toWab.bReceiving)
-            out += SideText("Outlook Express address book", result.toWab);
+            out.Append(SideText("Outlook Express address book", result.toWab));
         if (result.toPalm.bReceiving)
-            out += SideText("Palm Desktop data", result.toPalm);
-        std::fputs(out.c_str(), stdout);
+            out.Append(SideText("Palm Desktop data", result.toPalm));
     }
-    if (result.bRan && !result.bSuccess)
+    nStatus = FinishOutput(out, kExitOk);
+    if (nStatus == kExitOk && result.bRan && !result.bSuccess)
         return FailAfterOutput(kExitSide, Utf8(result.strMessage.c_str()));
-    return kExitOk;
+    return nStatus;
 }
 
 int CmdExport(Session& session, const std::vector<std::string>& args)

@@ -2,8 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
-#include <vector>
+#include <string>
 
 #include "common/misc/CommAddrRecord.h"
 #include "platform/codepage/CodePage.h"
@@ -11,19 +10,14 @@
 
 namespace {
 
-// One printed field: its catalog name, its value as UTF-8 text, and whether
-// JSON takes it as a number rather than a string.
-struct PrintedField {
-    int nId;
-    const char* pszName;
-    std::string strValue;
-    bool bNumber;
-};
-
-// Every field of the record that has a value, in catalog order.
-std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
+// Calls visit(id, name, value, bNumber) for every field of the record that
+// has a value, in catalog order: its id and catalog name, its value as UTF-8
+// text, and whether JSON takes it as a number rather than a string. The
+// value is valid during the call only.
+template <typename Visit>
+void ForEachFieldWithValue(const CommAddrRecord& record, Visit&& visit)
 {
-    std::vector<PrintedField> fields;
+    std::string strValue;
     for (const CommField& field : g_CommFieldCatalog) {
         const void* pAddress = GetFieldAddress(&record, field.id);
         if (pAddress == nullptr || field.id == CF_STATUS)
@@ -32,17 +26,19 @@ std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
         case CFT_TEXT: {
             const char* pszText = static_cast<const char*>(pAddress);
             const size_t nLength = strnlen(pszText, static_cast<size_t>(field.size));
-            if (nLength > 0)
-                fields.push_back({field.id, field.name, AnsiToUtf8(std::string_view(pszText, nLength)), false});
+            if (nLength > 0) {
+                strValue = AnsiToUtf8(std::string_view(pszText, nLength));
+                visit(field.id, field.name, std::string_view(strValue), false);
+            }
             break;
         }
         case CFT_DATETIME: {
             double dtValue;
             std::memcpy(&dtValue, pAddress, sizeof dtValue);
             if (dtValue != 0.0) {
-                std::string strDate = IsoDate(dtValue);
-                if (!strDate.empty())
-                    fields.push_back({field.id, field.name, std::move(strDate), false});
+                strValue = IsoDate(dtValue);
+                if (!strValue.empty())
+                    visit(field.id, field.name, std::string_view(strValue), false);
             }
             break;
         }
@@ -51,15 +47,15 @@ std::vector<PrintedField> FieldsWithValue(const CommAddrRecord& record)
             std::memcpy(&nValue, pAddress, sizeof nValue);
             if (field.id == CF_SOURCE_TYPE) {
                 if (const char* pszLabel = SourceTypeLabel(nValue))
-                    fields.push_back({field.id, field.name, pszLabel, false});
+                    visit(field.id, field.name, std::string_view(pszLabel), false);
             } else if (nValue != 0) {
-                fields.push_back({field.id, field.name, std::to_string(nValue), true});
+                strValue = std::to_string(nValue);
+                visit(field.id, field.name, std::string_view(strValue), true);
             }
             break;
         }
         }
     }
-    return fields;
 }
 
 } // namespace
@@ -68,36 +64,7 @@ std::string JsonString(std::string_view s)
 {
     std::string out;
     out.reserve(s.size() + 2);
-    out += '"';
-    for (const char c : s) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (byte < 0x20) {
-                char szEscape[8];
-                std::snprintf(szEscape, sizeof szEscape, "\\u%04x", byte);
-                out += szEscape;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
+    AppendJsonString(out, s);
     return out;
 }
 
@@ -112,20 +79,53 @@ std::string IsoDate(double dtValue)
     return szDate;
 }
 
+void WriteRecordJson(JsonWriter& json, const CommAddrRecord& record)
+{
+    json.BeginObject();
+    ForEachFieldWithValue(record, [&json](int, const char* pszName, std::string_view value, bool bNumber) {
+        json.Key(pszName);
+        if (bNumber)
+            json.Raw(value);
+        else
+            json.String(value);
+    });
+    json.EndObject();
+}
+
+void WriteRecordText(OutputBuffer& out, const CommAddrRecord& record, const char* pszIndent)
+{
+    ForEachFieldWithValue(record, [&out, pszIndent](int nId, const char* pszName, std::string_view value, bool) {
+        out.Append(pszIndent);
+        out.Append(pszName);
+        out.Append(": ");
+        if (nId != CF_NOTE) {
+            out.Append(OneLine(value));
+            out.Append('\n');
+            return;
+        }
+        // A multi-line note keeps its lines under the indent.
+        for (const char c : value) {
+            if (c == '\r')
+                continue;
+            out.Append(c);
+            if (c == '\n') {
+                out.Append(pszIndent);
+                out.Append("  ");
+            }
+        }
+        out.Append('\n');
+    });
+}
+
 std::string RecordToJson(const CommAddrRecord& record)
 {
-    std::string out = "{";
-    bool bFirst = true;
-    for (const PrintedField& field : FieldsWithValue(record)) {
-        if (!bFirst)
-            out += ", ";
-        bFirst = false;
-        out += JsonString(field.pszName);
-        out += ": ";
-        out += field.bNumber ? field.strValue : JsonString(field.strValue);
+    std::string text;
+    {
+        OutputBuffer out(&text);
+        JsonWriter json(out);
+        WriteRecordJson(json, record);
     }
-    out += "}";
-    return out;
+    return text;
 }
 
 std::string OneLine(std::string_view s)
@@ -155,27 +155,10 @@ std::string OneLine(std::string_view s)
 
 std::string RecordToText(const CommAddrRecord& record, const char* pszIndent)
 {
-    std::string out;
-    for (const PrintedField& field : FieldsWithValue(record)) {
-        out += pszIndent;
-        out += field.pszName;
-        out += ": ";
-        if (field.nId != CF_NOTE) {
-            out += OneLine(field.strValue);
-            out += '\n';
-            continue;
-        }
-        // A multi-line note keeps its lines under the indent.
-        for (const char c : field.strValue) {
-            if (c == '\r')
-                continue;
-            out += c;
-            if (c == '\n') {
-                out += pszIndent;
-                out += "  ";
-            }
-        }
-        out += '\n';
+    std::string text;
+    {
+        OutputBuffer out(&text);
+        WriteRecordText(out, record, pszIndent);
     }
-    return out;
+    return text;
 }

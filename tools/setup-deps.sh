@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth
   desktop-file-utils appstream groff-base
   python3-vobject
+  time
 )
 
 missing=()

@@ -648,9 +648,12 @@ CommAddrMgr::~CommAddrMgr()
 
 void CommAddrMgr::ClearRecords()
 {
-    for (CommAddrRecord* pCopy : m_Records)
-        FreeStoredCopy(pCopy);
+    for (size_t i = 0; i < m_Records.size(); ++i) {
+        if (!m_SharesBlock[i])
+            FreeStoredCopy(m_Records[i]);
+    }
     m_Records.clear();
+    m_SharesBlock.clear();
     if (m_pCopies != nullptr)
         m_pCopies->Reset();
     m_nCursor = 0;
@@ -658,6 +661,16 @@ void CommAddrMgr::ClearRecords()
 }
 
 CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
+{
+    return StoreCopy(pRecord, false);
+}
+
+CommAddrRecord* CommAddrMgr::AddCopySharingBlock(const CommAddrRecord* pRecord)
+{
+    return StoreCopy(pRecord, true);
+}
+
+CommAddrRecord* CommAddrMgr::StoreCopy(const CommAddrRecord* pRecord, bool bShareBlock)
 {
     if (pRecord == nullptr || m_Records.size() >= static_cast<size_t>(INT32_MAX))
         return nullptr;
@@ -671,10 +684,12 @@ CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
     if (pCopy == nullptr)
         return nullptr;
 
-    // The copy never shares the caller's block: it gets a duplicate of its
-    // own, or none when the block cannot be duplicated (the length stays).
-    pCopy->pAttached = nullptr;
-    if (pRecord->pAttached != nullptr && pRecord->nAttachedLen != 0) {
+    // Unless asked to share it, the copy never shares the caller's block: it
+    // gets a duplicate of its own, or none when the block cannot be
+    // duplicated (the length stays).
+    if (!bShareBlock)
+        pCopy->pAttached = nullptr;
+    if (!bShareBlock && pRecord->pAttached != nullptr && pRecord->nAttachedLen != 0) {
         pCopy->pAttached = std::malloc(pRecord->nAttachedLen);
         if (pCopy->pAttached != nullptr)
             std::memcpy(pCopy->pAttached, pRecord->pAttached, pRecord->nAttachedLen);
@@ -682,8 +697,12 @@ CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
 
     try {
         m_Records.push_back(pCopy);
+        m_SharesBlock.push_back(bShareBlock);
     } catch (const std::bad_alloc&) {
-        FreeStoredCopy(pCopy);
+        if (m_Records.size() > m_SharesBlock.size())
+            m_Records.pop_back();
+        if (!bShareBlock)
+            FreeStoredCopy(pCopy);
         return nullptr;
     }
     m_nCursor = static_cast<uint32_t>(m_Records.size() - 1);

@@ -9,7 +9,8 @@
 //
 // Stored copies are owned by the set, and so are their attached blocks: the
 // set duplicates the block (malloc) when it stores a record and frees it with
-// the copy. Never free a stored copy's block yourself. A stored copy keeps its
+// the copy. Never free a stored copy's block yourself. (A copy stored with
+// AddCopySharingBlock is the exception: its block stays the caller's.) A stored copy keeps its
 // address until ClearRecords.
 //
 // Classify answers from an index over the key and compare fields of the
@@ -86,6 +87,13 @@ public:
     // memory runs out. If only the block cannot be duplicated, the copy is
     // stored with a null pAttached and the length kept. Moves the cursor.
     CommAddrRecord* AddCopy(const CommAddrRecord* pRecord);
+
+    // The same, except that the stored copy points at the caller's attached
+    // block instead of a duplicate: the set never frees it, and the caller
+    // keeps it alive (and frees it) for as long as the copy may be read. For
+    // a side whose block is its own live record, which a duplicate would
+    // only repeat.
+    CommAddrRecord* AddCopySharingBlock(const CommAddrRecord* pRecord);
 
     // Merges *pRecord into the stored copy at nPos:
     //  - text fields (all but 80 "ID"): a non-empty incoming text replaces the
@@ -180,6 +188,8 @@ private:
     // Adds the key + compare index to an up-to-date index; false when memory
     // ran out (the index is then dropped).
     bool BuildFullIndex();
+    // AddCopy and AddCopySharingBlock.
+    CommAddrRecord* StoreCopy(const CommAddrRecord* pRecord, bool bShareBlock);
     // Drops the index; the next Classify builds it anew.
     void DropIndex();
     // Classify by comparing the record with every stored copy in load order.
@@ -200,6 +210,7 @@ private:
     uint64_t CompareHash(const CommAddrRecord* pRecord) const;
 
     std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
+    std::vector<bool> m_SharesBlock;                 // per copy: its block is the caller's
     std::unique_ptr<CopyStore> m_pCopies;            // their memory; null until the first AddCopy
     uint32_t m_nCursor;                              // position of the cursor
     std::unique_ptr<MatchIndex> m_pIndex;            // null until the first Classify

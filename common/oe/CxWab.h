@@ -129,6 +129,14 @@ public:
     // saved.
     bool StoreContact(const CommAddrRecord* pRecord);
 
+    // Many StoreContact calls in a row share one transaction of the book
+    // between these two (see WabBeginSaveBatch): the contacts stored in
+    // between are in the file only once EndStoreBatch answered true; false
+    // means none of them is. Without an open book, or with a library that
+    // has no batches, both answer true and every save stands alone.
+    bool BeginStoreBatch();
+    bool EndStoreBatch();
+
     // Creates a new entry of the root folder from pRecord, adds its record to
     // the folder and its neutral copy to the set, and writes it. The new
     // record has no identifier until the book is opened again. False when the

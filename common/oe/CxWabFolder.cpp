@@ -38,7 +38,9 @@ bool CxWabFolder::AddEntry(WabRecord* pRecord)
     CopyTextField(pRecord->szFolderName, kFolderNameCut + 1, m_szName);
     m_pRecords->AddTail(pRecord);
 
-    // The set keeps a copy: the record itself lives only for this call.
+    // The set keeps a neutral copy whose attached block is this folder's
+    // record itself: it lives as long as the set's copies (both go with the
+    // book), so a duplicate of it would only take memory.
     CommAddrRecord comm;
     ZeroCommRecord(&comm);
     CxWab::ConvertToComm(pRecord, &comm);
@@ -46,7 +48,7 @@ bool CxWabFolder::AddEntry(WabRecord* pRecord)
     comm.nAttachedLen = sizeof(WabRecord);
     comm.nSourceType = CST_WAB;
     if (m_pWab != nullptr && m_pWab->GetNeutralSet() != nullptr)
-        m_pWab->GetNeutralSet()->AddCopy(&comm);
+        m_pWab->GetNeutralSet()->AddCopySharingBlock(&comm);
     return true;
 }
 

@@ -100,6 +100,22 @@ int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
     return nCode;
 }
 
+bool CxWab::BeginStoreBatch()
+{
+    if (m_lpAdrBook == nullptr)
+        return true;
+    const HRESULT hr = WabBeginSaveBatch(m_lpAdrBook);
+    return HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+}
+
+bool CxWab::EndStoreBatch()
+{
+    if (m_lpAdrBook == nullptr)
+        return true;
+    const HRESULT hr = WabEndSaveBatch(m_lpAdrBook);
+    return HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+}
+
 bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 {
     if (pRecord == nullptr)
@@ -179,8 +195,11 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
             pWritten = pMoved.get();
         }
     }
-    ConvertFromComm(pWritten, pMatch);
-    const bool bSaved = WriteProperties(pMatch, m_lpMailUser);
+    // The entry is written from a copy of its record: the folder's record
+    // (a row of the list) keeps the values the book was loaded with.
+    auto pUpdated = std::make_unique<WabRecord>(*pMatch);
+    ConvertFromComm(pWritten, pUpdated.get());
+    const bool bSaved = WriteProperties(pUpdated.get(), m_lpMailUser);
     // The entry was opened for this write only.
     m_lpMailUser->Release();
     m_lpMailUser = nullptr;

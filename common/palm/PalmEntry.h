@@ -22,8 +22,10 @@ struct PalmEntry {
     static constexpr int32_t kDesktop6 = 3;
 
     int32_t nKind;
-    // The facade's own copy, one of PmAddrRecord, PmAddrExRecord (owning its
-    // binary items' bytes) or PmAddrEx2Record by kind; owned by the facade.
+    // The record the facade reads and changes, one of PmAddrRecord,
+    // PmAddrExRecord or PmAddrEx2Record by kind: the reader's record below
+    // once the entry is listed (a record being built for AddRecord is the
+    // facade's own until the reader has taken it).
     void* pRecord;
     // The record of the same type in the reader's list that this entry was
     // loaded from, or that was appended for it; owned by the reader.

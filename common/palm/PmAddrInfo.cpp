@@ -691,12 +691,15 @@ bool PmAddrInfo::BuildContactSet()
     for (void* pReaderRecord = first(); pReaderRecord != nullptr; pReaderRecord = next()) {
         if ((StatusOf(nKind, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
             continue;   // not listed; stays in the reader's list and is saved unchanged
-        PalmEntry* pEntry = NewEntry(nKind);
+        // The entry works on the reader's record itself: a second copy of
+        // every contact would only have to be kept equal to it.
+        auto* pEntry = new (std::nothrow) PalmEntry{};
         if (pEntry == nullptr) {
             bAll = false;
             continue;
         }
-        CopyRecord(nKind, pEntry->pRecord, pReaderRecord);
+        pEntry->nKind = nKind;
+        pEntry->pRecord = pReaderRecord;
         pEntry->pReaderRecord = pReaderRecord;
 
         CommAddrRecord comm;
@@ -802,6 +805,9 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         FreeEntry(pEntry);
         return false;
     }
+    // From here on the entry works on the reader's copy, as a loaded one does.
+    DeleteRecord(nKind, pEntry->pRecord);
+    pEntry->pRecord = pEntry->pReaderRecord;
 
     // The stored copy keeps the incoming fields as they are, and carries the
     // entry as its attached block like every other record of this set (an
@@ -835,7 +841,8 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
     m_pContacts->MergeAt(pRecord, nPos);
 
     *StatusField(*pEntry) |= kStatusModified;
-    CopyRecord(pEntry->nKind, pEntry->pReaderRecord, pEntry->pRecord);
+    if (pEntry->pReaderRecord != pEntry->pRecord)
+        CopyRecord(pEntry->nKind, pEntry->pReaderRecord, pEntry->pRecord);
     m_bUnsaved = true;
     // Desktop 6: back into the row it was loaded from (a record added in
     // this run has its row too).
@@ -892,7 +899,9 @@ void PmAddrInfo::FreeEntry(PalmEntry* pEntry)
 {
     if (pEntry == nullptr)
         return;
-    DeleteRecord(pEntry->nKind, pEntry->pRecord);
+    // The reader's record is the reader's.
+    if (pEntry->pRecord != pEntry->pReaderRecord)
+        DeleteRecord(pEntry->nKind, pEntry->pRecord);
     delete pEntry;
 }
 

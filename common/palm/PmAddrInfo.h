@@ -9,7 +9,7 @@
 // other address book and adds them as new Palm records or merges them into
 // existing ones, and saves.
 //
-// The facade keeps one PalmEntry (its own copy of a Palm record) per listed
+// The facade keeps one PalmEntry (a link to the reader's record) per listed
 // Palm record, in load order, followed by the records added since. The
 // entries and the contact set stay parallel: entry i belongs to set
 // position i. Reader lists may hold more records than the entries (records

@@ -122,6 +122,16 @@ public:
     virtual HRESULT FreeBuffer(LPVOID lpBuffer) = 0;
 };
 
+// Saves of many entries in a row (a transfer into the book) can share one
+// transaction: WabBeginSaveBatch starts it, WabEndSaveBatch commits it. Each
+// SaveChanges inside still stores all of its entry's changes or none, but
+// the batch as a whole is in the file only once WabEndSaveBatch succeeded;
+// when that commit fails, none of the batch is (MAPI_E_CALL_FAILED). A book
+// released with a batch open commits it. A book that is not this library's
+// answers MAPI_E_NO_SUPPORT and saves entry by entry.
+HRESULT WabBeginSaveBatch(IAddrBook* lpAdrBook);
+HRESULT WabEndSaveBatch(IAddrBook* lpAdrBook);
+
 // The parameters of WABOpen.
 struct WAB_PARAM {
     ULONG cbSize;           // sizeof(WAB_PARAM)

@@ -533,6 +533,8 @@ class WabAddrBook : public RefCounted<IAddrBook> {
 public:
     explicit WabAddrBook(StorePtr pStore) : m_pStore(std::move(pStore)) {}
 
+    WabStore& Store() { return *m_pStore; }
+
     HRESULT GetPAB(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override
     {
         if (lpcbEntryID == nullptr || lppEntryID == nullptr)
@@ -635,4 +637,16 @@ HRESULT WABOpen(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lp
     *lppAdrBook = pAddrBook;
     *lppWABObject = pObject;
     return hrSuccess;
+}
+
+HRESULT WabBeginSaveBatch(IAddrBook* lpAdrBook)
+{
+    auto* pBook = dynamic_cast<WabAddrBook*>(lpAdrBook);
+    return pBook != nullptr ? pBook->Store().BeginWriteBatch() : MAPI_E_NO_SUPPORT;
+}
+
+HRESULT WabEndSaveBatch(IAddrBook* lpAdrBook)
+{
+    auto* pBook = dynamic_cast<WabAddrBook*>(lpAdrBook);
+    return pBook != nullptr ? pBook->Store().EndWriteBatch() : MAPI_E_NO_SUPPORT;
 }

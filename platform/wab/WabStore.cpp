@@ -209,6 +209,7 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
 WabStore::~WabStore()
 {
     EndReadBatch();
+    EndWriteBatch();
     for (sqlite3_stmt* pStmt : {m_stmtFindEntry, m_stmtLoadProps, m_stmtLoadProp, m_stmtNextEntries, m_stmtLastId,
                                 m_stmtInsertEntry, m_stmtPutProp}) {
         sqlite3_finalize(pStmt);
@@ -471,10 +472,40 @@ void WabStore::EndReadBatch()
         Exec("ROLLBACK");
 }
 
+HRESULT WabStore::BeginWriteBatch()
+{
+    if (m_bWriteBatch)
+        return hrSuccess;
+    EndReadBatch();
+    if (m_db == nullptr || !Exec("BEGIN IMMEDIATE")) {
+        LogSqlError("cannot be written");
+        return MAPI_E_CALL_FAILED;
+    }
+    m_bWriteBatch = true;
+    return hrSuccess;
+}
+
+HRESULT WabStore::EndWriteBatch()
+{
+    if (!m_bWriteBatch)
+        return hrSuccess;
+    m_bWriteBatch = false;
+    if (!Exec("COMMIT")) {
+        LogSqlError("cannot be written");
+        Exec("ROLLBACK");
+        return MAPI_E_CALL_FAILED;
+    }
+    return hrSuccess;
+}
+
 HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props)
 {
     EndReadBatch();
-    if (!Exec("BEGIN IMMEDIATE")) {
+    // Inside a write batch the entry is a savepoint; alone, a transaction.
+    const char* pszBegin = m_bWriteBatch ? "SAVEPOINT entry" : "BEGIN IMMEDIATE";
+    const char* pszCommit = m_bWriteBatch ? "RELEASE entry" : "COMMIT";
+    const char* pszRollback = m_bWriteBatch ? "ROLLBACK TO entry" : "ROLLBACK";
+    if (!Exec(pszBegin)) {
         LogSqlError("cannot be written");
         return MAPI_E_CALL_FAILED;
     }
@@ -506,10 +537,12 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
         bOk = sqlite3_step(m_stmtPutProp) == SQLITE_DONE;
     }
     if (bOk)
-        bOk = Exec("COMMIT");
+        bOk = Exec(pszCommit);
     if (!bOk) {
         LogSqlError("cannot be written");
-        Exec("ROLLBACK");
+        Exec(pszRollback);
+        if (m_bWriteBatch)
+            Exec("RELEASE entry");
         return MAPI_E_CALL_FAILED;
     }
     *pRow = row;

@@ -93,6 +93,17 @@ public:
     void BeginReadBatch();
     void EndReadBatch();
 
+    // Saves that follow one another (a transfer of many contacts) can share
+    // one write transaction instead of a commit and a round of file locking
+    // per entry. Inside it each SaveEntry is a savepoint of its own, so a
+    // failed save still writes nothing of its entry and leaves the others.
+    // EndWriteBatch commits: only then is the batch in the file, and when
+    // the commit fails none of it is (MAPI_E_CALL_FAILED). BeginWriteBatch
+    // ends a read batch first; while a write batch runs, reads see its saves.
+    // The store's end commits a batch still open.
+    HRESULT BeginWriteBatch();
+    HRESULT EndWriteBatch();
+
     const std::string& GetPath() const { return m_path; }
 
 private:
@@ -114,4 +125,5 @@ private:
     sqlite3_stmt* m_stmtInsertEntry = nullptr;
     sqlite3_stmt* m_stmtPutProp = nullptr;
     bool m_bReadBatch = false;   // a read transaction of BeginReadBatch is open
+    bool m_bWriteBatch = false;  // a write transaction of BeginWriteBatch is open
 };

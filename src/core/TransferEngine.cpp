@@ -674,6 +674,27 @@ void TransferEngine::HandRecordsToPalm(const std::vector<const CommAddrRecord*>&
     }
 }
 
+// Commits what was handed to the address book in one batch. A failed commit
+// keeps none of the additions and updates: each of them counts as a record
+// the book could not store, with the reason the commit failed.
+void TransferEngine::FinishWabSide(SideOutcome& outcome)
+{
+    errno = 0;
+    if (m_pWab->EndStoreBatch())
+        return;
+    const int nErrno = errno;
+    outcome.nFailed += outcome.nAdded + outcome.nUpdated;
+    outcome.nAdded = 0;
+    outcome.nUpdated = 0;
+    if (outcome.strReason.empty())
+        outcome.strReason = FailureReason(nErrno);
+    if (outcome.nFailed == 0 && outcome.bWritten) {
+        outcome.bWritten = false;
+        outcome.strError = "the Outlook Express address book " + Quoted(m_Settings.WabFile, "(the default book)") +
+                           " could not be written";
+    }
+}
+
 // Writes the Palm data back after records were handed to it; a failed save
 // keeps none of the additions and updates.
 void TransferEngine::FinishPalmSide(SideOutcome& outcome)
@@ -797,7 +818,9 @@ TransferResult TransferEngine::TransferPalmToOutlook()
     } else {
         int nDone = 0;
         Progress(0, nTicked);
+        m_pWab->BeginStoreBatch();
         HandToWab(TickedRows(LIST_PALM), toWab, nDone, nTicked);
+        FinishWabSide(toWab);
     }
 
     LoadOutlookList();
@@ -866,7 +889,9 @@ TransferResult TransferEngine::SynchronizeAll()
         nDone += nPalmRows;
         Progress(nDone, nTotal);
     } else if (nPalmRows > 0) {
+        m_pWab->BeginStoreBatch();
         HandToWab(AllRows(LIST_PALM), toWab, nDone, nTotal);
+        FinishWabSide(toWab);
         // The address book as the first pass left it: what the second pass
         // hands back holds the Palm values where both sides had one, so both
         // sides end equal instead of trading their values.
@@ -948,10 +973,13 @@ SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<con
     }
     int nDone = 0;
     Progress(0, nTotal);
-    if (eInto == LIST_WAB)
+    if (eInto == LIST_WAB) {
+        m_pWab->BeginStoreBatch();
         HandRecordsToWab(records, outcome, nDone, nTotal);
-    else
+        FinishWabSide(outcome);
+    } else {
         HandRecordsToPalm(records, {}, outcome, nDone, nTotal);
+    }
     if (eInto == LIST_PALM) {
         FinishPalmSide(outcome);
         LoadPalmList();

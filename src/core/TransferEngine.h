@@ -301,6 +301,7 @@ private:
     std::vector<const ContactRow*> AllRows(ListType eList) const;
     void UntickSame();
     bool WabIsOpen() const;
+    void FinishWabSide(SideOutcome& outcome);
     void FinishPalmSide(SideOutcome& outcome);
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
     void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;

@@ -82,8 +82,9 @@ protected:
 
     std::string File(const std::string& name) const { return m_tmp.File(name); }
 
-    // Runs the program in the scratch folder with --ini and the arguments.
-    RunResult Run(const std::vector<std::string>& args, bool bWithIni = true)
+    // Runs the program in the scratch folder with --ini and the arguments;
+    // standard output goes to pszStdout when given (then not read back).
+    RunResult Run(const std::vector<std::string>& args, bool bWithIni = true, const char* pszStdout = nullptr)
     {
         const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
         std::vector<std::string> all = {program};
@@ -102,7 +103,8 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, pszStdout != nullptr ? pszStdout : outPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
         RunResult result;
@@ -113,7 +115,7 @@ protected:
             result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
         }
         posix_spawn_file_actions_destroy(&actions);
-        result.out = vwtest::ReadFileText(outPath);
+        result.out = pszStdout != nullptr ? std::string() : vwtest::ReadFileText(outPath);
         result.err = vwtest::ReadFileText(errPath);
         return result;
     }
@@ -378,6 +380,27 @@ TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
     result = Run({"compare", "--palm", palm, "--wab", wab, "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(Count(result.out, "{\"state\": \"new\", \"listed\": true"), 2u) << result.out;
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailure)
+{
+    const std::string wab = File("book.wab");
+    WriteWab(wab, {Contact("Ann", "Archer", "ann@example.org")});
+    const std::string palm = File("address.dat");
+    ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(datgen::DatDescription())));
+    const std::vector<std::vector<std::string>> commands = {
+        {"list", "wab", wab},
+        {"list", "wab", wab, "--json"},
+        {"compare", "--palm", palm, "--wab", wab},
+        {"compare", "--palm", palm, "--wab", wab, "--json"},
+        {"transfer", "o2p", "--palm", palm, "--wab", wab, "--json"},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        SCOPED_TRACE(command[0] + " " + command.back());
+        const RunResult result = Run(command, true, "/dev/full");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("cannot write the output"), std::string::npos) << result.err;
+    }
 }
 
 TEST_F(CliTest, TransferPrintsTheMessageAndWhatEachSideDid)

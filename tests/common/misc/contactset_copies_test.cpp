@@ -59,3 +59,39 @@ TEST(AddCopyTest, CopiesAreTheRecordByteForByteInNewAndReusedMemory)
 }
 
 } // namespace
+
+TEST(AddCopyTest, ASharedBlockStaysTheCallersWhileOwnedBlocksAreDuplicated)
+{
+    // A block the set must never free: under the sanitizers a free of it
+    // would fail the test, and so would a leak of the duplicated ones.
+    char szShared[] = "the caller's live record";
+    char szOwned[] = "duplicated";
+    CommAddrMgr set;
+    for (int round = 0; round < 2; ++round) {
+        CommAddrRecord record;
+        ZeroCommRecord(&record);
+        SetTextField(&record, CF_LAST_NAME, "Shared");
+        record.pAttached = szShared;
+        record.nAttachedLen = sizeof szShared;
+        const CommAddrRecord* pShared = set.AddCopySharingBlock(&record);
+        ASSERT_NE(pShared, nullptr);
+        EXPECT_EQ(pShared->pAttached, szShared);
+        EXPECT_EQ(pShared->nAttachedLen, sizeof szShared);
+        EXPECT_STREQ(pShared->szLastName, "Shared");
+
+        SetTextField(&record, CF_LAST_NAME, "Owned");
+        record.pAttached = szOwned;
+        record.nAttachedLen = sizeof szOwned;
+        const CommAddrRecord* pOwned = set.AddCopy(&record);
+        ASSERT_NE(pOwned, nullptr);
+        EXPECT_NE(pOwned->pAttached, szOwned);
+        EXPECT_EQ(std::memcmp(pOwned->pAttached, szOwned, sizeof szOwned), 0);
+
+        // Classify treats both alike.
+        CommAddrRecord* pMatch = nullptr;
+        EXPECT_EQ(set.Classify(&record, &pMatch, nullptr), CLASSIFY_SAME);
+        EXPECT_EQ(pMatch, pOwned);
+        set.ClearRecords();
+    }
+    EXPECT_STREQ(szShared, "the caller's live record");
+}

@@ -363,6 +363,45 @@ TEST_F(WabLibraryTest, TableRowsFollowCreationOrder)
     object->FreeBuffer(rows);
 }
 
+TEST_F(WabLibraryTest, SaveBatchIsInTheFileOnlyOnceCommitted)
+{
+    const std::string path = Path("book.wab");
+    Ref<IAddrBook> book;
+    Ref<IWABObject> object;
+    ASSERT_EQ(Open(path, book, object), hrSuccess);
+    Ref<IABContainer> container;
+    OpenPab(book.p, object.p, container);
+    // A second program reading the same file.
+    Ref<IAddrBook> reader;
+    Ref<IWABObject> readerObject;
+    ASSERT_EQ(Open(path, reader, readerObject), hrSuccess);
+    Ref<IABContainer> readerContainer;
+    OpenPab(reader.p, readerObject.p, readerContainer);
+
+    ASSERT_EQ(WabBeginSaveBatch(book.p), hrSuccess);
+    for (const char* name : {"one", "two"})
+        CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_DISPLAY_NAME, name)});
+    EXPECT_EQ(Rows(container.p, object.p).size(), 2u);       // the batch sees its own saves
+    EXPECT_TRUE(Rows(readerContainer.p, readerObject.p).empty());
+    ASSERT_EQ(WabEndSaveBatch(book.p), hrSuccess);
+    EXPECT_EQ(Rows(readerContainer.p, readerObject.p).size(), 2u);
+    EXPECT_EQ(WabEndSaveBatch(book.p), hrSuccess);            // none open: nothing to do
+
+    // A book released with its batch still open keeps what was saved.
+    ASSERT_EQ(WabBeginSaveBatch(book.p), hrSuccess);
+    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_DISPLAY_NAME, "three")});
+    container.p->Release();
+    container.p = nullptr;
+    book.p->Release();
+    book.p = nullptr;
+    object.p->Release();
+    object.p = nullptr;
+    EXPECT_EQ(Rows(readerContainer.p, readerObject.p).size(), 3u);
+
+    EXPECT_EQ(WabBeginSaveBatch(nullptr), MAPI_E_NO_SUPPORT);
+    EXPECT_EQ(WabEndSaveBatch(nullptr), MAPI_E_NO_SUPPORT);
+}
+
 TEST_F(WabLibraryTest, LoaderFindsTheLibraryByItsName)
 {
     const struct {
