@@ -117,6 +117,15 @@ bool FileExists(const char* pszPath)
     return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Names a side's file. A path that does not fit its field is refused whole,
+// never cut (the side then fails to load and says why).
+void SetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
+{
+    const bool bTooLong = strPath.size() >= MAX_PATH;
+    CopyTextField(bPalm ? settings.DatFile : settings.WabFile, bTooLong ? "" : strPath.c_str());
+    (bPalm ? settings.nDatFileTooLong : settings.nWabFileTooLong) = bTooLong ? static_cast<int>(strPath.size()) : 0;
+}
+
 // Settings, engine and the options every command shares.
 struct Session {
     SysSettings settings{};
@@ -129,12 +138,11 @@ struct Session {
 // The Palm side as named by the settings (or an override), loaded.
 int LoadPalmSide(Session& session)
 {
-    if (session.settings.DatFile[0] == '\0')
+    if (session.settings.DatFile[0] == '\0' && session.settings.nDatFileTooLong == 0)
         return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file");
     session.engine.LoadPalmList();
     if (!session.engine.GetPalmInfo()->IsLoaded())
-        return Fail(kExitSide,
-                    std::string("cannot read Palm Desktop data file ") + session.settings.DatFile);
+        return Fail(kExitSide, session.engine.SideFailureText(LIST_PALM, false));
     return kExitOk;
 }
 
@@ -145,11 +153,11 @@ int LoadWabSide(Session& session, bool bMayCreate)
 {
     const char* pszFile = session.settings.WabFile;
     if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
-        return Fail(kExitSide, std::string("address book ") + pszFile + " does not exist");
+        return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
+                                   "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
     session.engine.LoadOutlookList();
     if (!session.engine.GetWab()->IsOpen())
-        return Fail(kExitSide, std::string("cannot open address book ") +
-                                   (pszFile[0] != '\0' ? pszFile : "(the default book)"));
+        return Fail(kExitSide, session.engine.SideFailureText(LIST_WAB, false));
     return kExitOk;
 }
 
@@ -298,7 +306,7 @@ int CmdList(Session& session, const std::vector<std::string>& args)
     TransferEngine& engine = session.engine;
     engine.Startup(false);
     if (!strFile.empty())
-        CopyTextField(bPalm ? session.settings.DatFile : session.settings.WabFile, strFile.c_str());
+        SetSidePath(session.settings, bPalm, strFile);
     const int nStatus = bPalm ? LoadPalmSide(session) : LoadWabSide(session, false);
     if (nStatus != kExitOk)
         return nStatus;
@@ -344,7 +352,8 @@ int ParseSideOptions(Session& session, const std::vector<std::string>& args, siz
         if (arg == "--json") {
             session.bJson = true;
         } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
-            CopyTextField(arg == "--palm" ? settings.DatFile : settings.WabFile, args[++i].c_str());
+            const bool bPalm = arg == "--palm";
+            SetSidePath(settings, bPalm, args[++i]);
         } else if (bTransferOptions && arg == "--email-only") {
             settings.EmailOnly = 1;
         } else if (bTransferOptions && arg == "--swap-name") {

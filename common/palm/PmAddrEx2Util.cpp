@@ -1,5 +1,7 @@
 #include "common/palm/PmAddrEx2Util.h"
 
+#include "platform/jetdb/JetConnection.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -106,8 +108,10 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
     if (pszPath == nullptr || pszPath[0] == '\0')
         return false;
     g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts:%s", pszPath);
-    if (!Open(kAccessorAddress, pszPath)) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s", pszPath);
+    if (!Open(kAccessorAddress, pszPath) || !HasDesktopTables()) {
+        if (!m_bFailureLogged)
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
         return false;
     }
     if (m_pAccessor == nullptr || m_pDataMgr == nullptr)
@@ -125,6 +129,34 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
         PmDataAccessor::FreeValues(pValues, nCount);
         pValues = nullptr;
         nCount = kColumnCount;
+    }
+    return true;
+}
+
+bool PmAddrEx2Util::HasDesktopTables()
+{
+    JetConnection* pConnection = m_pAccessor != nullptr ? m_pAccessor->GetConnection() : nullptr;
+    if (pConnection == nullptr || !pConnection->IsOpen()) {
+        m_LastFailure = FailReason::Of(FailKind::Unreadable);
+        return false;
+    }
+    std::string mainSelect = "SELECT ";
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        mainSelect += nColumn == 0 ? "[" : ", [";
+        mainSelect += ColumnName(nColumn);
+        mainSelect += "]";
+    }
+    mainSelect += " FROM [Main]";
+    const std::string selects[] = {mainSelect, "SELECT [ID], [Name], [Status], [Color] FROM [Category]",
+                                   "SELECT [Name], [Note] FROM [Information]"};
+    for (const std::string& select : selects) {
+        std::string error;
+        if (!pConnection->CanPrepare(select.c_str(), &error)) {
+            m_LastFailure = FailReason::Of(FailKind::WrongKind, "a database, but not a Palm Desktop 6 one (" + error + ")");
+            m_bFailureLogged = false;
+            pConnection->Close();
+            return false;
+        }
     }
     return true;
 }

@@ -57,11 +57,13 @@ void CopyPath(char (&szDest)[MAX_PATH], const char* pszSrc)
 }
 
 // The file a side names in a message: the path, or a word for the default.
+// Messages are ANSI text; a path is in the file system's UTF-8, so it is
+// converted (a name that is no UTF-8 shows '?' where it is not).
 std::string Quoted(const char* pszPath, const char* pszEmpty)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return pszEmpty;
-    return std::string("\"") + pszPath + "\"";
+    return std::string("\"") + Utf8ToAnsi(pszPath) + "\"";
 }
 
 } // namespace
@@ -179,9 +181,17 @@ void TransferEngine::LoadOutlookList()
 {
     m_WabRows.clear();
     BuildColumns(LIST_WAB);
+    m_WabFailure.Clear();
     if (m_pWab != nullptr) {
-        // A failed open simply lists nothing.
-        m_pWab->OpenAddressBook(m_Settings.WabFile);
+        // A failed open lists nothing; the reason is kept for the window
+        // and the command line.
+        if (m_Settings.WabFile[0] == '\0' && m_Settings.nWabFileTooLong > 0) {
+            m_WabFailure = FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nWabFileTooLong) +
+                                                                     " bytes, at most " + std::to_string(MAX_PATH - 1));
+            m_pWab->CloseAddressBook();
+        } else if (!m_pWab->OpenAddressBook(m_Settings.WabFile)) {
+            m_WabFailure = m_pWab->GetLastFailure();
+        }
         for (WabRecord* pRecord = m_pWab->GetFirstEntry(); pRecord != nullptr;
              pRecord = m_pWab->GetNextEntry()) {
             if (m_Settings.EmailOnly && pRecord->PR_EMAIL_ADDRESS[0] == '\0')
@@ -216,8 +226,17 @@ void TransferEngine::LoadPalmList()
 
     if (m_pPalmInfo != nullptr) {
         m_pPalmInfo->SetSwapName(m_Settings.SwapName != 0);
-        // A failed load leaves the contact set empty.
-        m_pPalmInfo->LoadContacts(m_Settings.DatFile);
+        // A failed load leaves the contact set empty; the reason is kept.
+        m_PalmFailure.Clear();
+        if (m_Settings.DatFile[0] == '\0') {
+            m_pPalmInfo->ClearAll();
+            m_PalmFailure = m_Settings.nDatFileTooLong > 0
+                                ? FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nDatFileTooLong) +
+                                                                            " bytes, at most " + std::to_string(MAX_PATH - 1))
+                                : FailReason::Of(FailKind::Missing, "no data file is chosen");
+        } else if (!m_pPalmInfo->LoadContacts(m_Settings.DatFile)) {
+            m_PalmFailure = m_pPalmInfo->GetLastFailure();
+        }
         CommAddrMgr* pSet = m_pPalmInfo->GetContactSet();
         for (CommAddrRecord* pRecord = pSet != nullptr ? pSet->GetFirstRecord() : nullptr;
              pRecord != nullptr; pRecord = pSet->GetNextRecord()) {
@@ -417,12 +436,17 @@ void TransferEngine::BrowseResult(const char* pszPath)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return;
-    CopyPath(m_szDataText, pszPath);
+    // A path that does not fit is refused whole, never cut: the side then
+    // fails to load and says so.
+    const bool bTooLong = std::strlen(pszPath) >= MAX_PATH;
+    CopyPath(m_szDataText, bTooLong ? "" : pszPath);
     if (m_nDataSource == DATA_WAB_FILE) {
-        CopyPath(m_Settings.WabFile, pszPath);
+        CopyPath(m_Settings.WabFile, bTooLong ? "" : pszPath);
+        m_Settings.nWabFileTooLong = bTooLong ? static_cast<int>(std::strlen(pszPath)) : 0;
         LoadOutlookList();
     } else {
-        CopyPath(m_Settings.DatFile, pszPath);
+        CopyPath(m_Settings.DatFile, bTooLong ? "" : pszPath);
+        m_Settings.nDatFileTooLong = bTooLong ? static_cast<int>(std::strlen(pszPath)) : 0;
         LoadPalmList();
     }
     RefreshStates();
@@ -503,8 +527,7 @@ void TransferEngine::FinishPalmSide(SideOutcome& outcome)
     const bool bSaved = m_pPalmInfo != nullptr && m_pPalmInfo->SaveContacts();
     if (!bSaved && outcome.bWritten) {
         outcome.bWritten = false;
-        outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "") +
-                           " could not be saved";
+        outcome.strError = SideFailureText(LIST_PALM, true);
         outcome.nFailed += outcome.nAdded + outcome.nUpdated;
         outcome.nAdded = 0;
         outcome.nUpdated = 0;
@@ -520,22 +543,25 @@ constexpr const char kPalmSide[] = "the Palm Desktop data";
 // counts as not written. A single record it could not take (two contacts
 // of one side sharing their key fields, say) is only counted: the walk
 // skips it and goes on.
-void MarkUnwritten(SideOutcome& outcome, const char* pszSide)
+void MarkUnwritten(SideOutcome& outcome, const char* pszSide, const FailReason& reason)
 {
     if (outcome.bReceiving && outcome.bWritten && outcome.nFailed > 0 && outcome.nAdded == 0 &&
         outcome.nUpdated == 0) {
         outcome.bWritten = false;
         outcome.strError = "none of the " + std::to_string(outcome.nFailed) +
                            " new or changed records could be written to " + pszSide;
+        const std::string strReason = FailReasonText(reason);
+        if (!strReason.empty())
+            outcome.strError += ": " + strReason;
     }
 }
 
 // Settles whether each receiving side was written, and answers the reasons
 // of those that were not, joined; "" when the transfer succeeded.
-std::string CollectErrors(TransferResult& result)
+std::string CollectErrors(TransferResult& result, const FailReason& wabReason, const FailReason& palmReason)
 {
-    MarkUnwritten(result.toWab, kWabSide);
-    MarkUnwritten(result.toPalm, kPalmSide);
+    MarkUnwritten(result.toWab, kWabSide, wabReason);
+    MarkUnwritten(result.toPalm, kPalmSide, palmReason);
     std::string strErrors;
     for (const SideOutcome* pSide : {&result.toWab, &result.toPalm}) {
         if (!pSide->bReceiving || pSide->bWritten)
@@ -552,15 +578,44 @@ std::string CollectErrors(TransferResult& result)
 void TransferEngine::MarkWabNotOpen(SideOutcome& outcome, int nRows) const
 {
     outcome.bWritten = false;
-    outcome.strError = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") + " is not open";
+    outcome.strError = SideFailureText(LIST_WAB, false);
     outcome.nFailed = nRows;
 }
 
 void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
 {
     outcome.bWritten = false;
-    outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") + " is not loaded";
+    outcome.strError = SideFailureText(LIST_PALM, false);
     outcome.nFailed = nRows;
+}
+
+const FailReason& TransferEngine::GetSideFailure(ListType eSide) const
+{
+    return eSide == LIST_PALM ? m_PalmFailure : m_WabFailure;
+}
+
+FailReason TransferEngine::SideWriteFailure(ListType eSide) const
+{
+    if (eSide == LIST_PALM)
+        return m_pPalmInfo != nullptr ? m_pPalmInfo->GetWriteFailure() : FailReason();
+    return m_pWab != nullptr ? m_pWab->GetLastFailure() : FailReason();
+}
+
+std::string TransferEngine::SideFailureText(ListType eSide, bool bWriting) const
+{
+    const FailReason reason = bWriting ? SideWriteFailure(eSide) : GetSideFailure(eSide);
+    std::string strText;
+    if (eSide == LIST_PALM) {
+        strText = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") +
+                  (bWriting ? " could not be saved" : " is not loaded");
+    } else {
+        strText = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") +
+                  (bWriting ? " could not be written" : " is not open");
+    }
+    const std::string strReason = FailReasonText(reason);
+    if (!strReason.empty())
+        strText += ": " + strReason;
+    return strText;
 }
 
 // The message that ends a transfer that ran: the success text with the row
@@ -569,7 +624,7 @@ void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
 void TransferEngine::ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed,
                                       int nCount)
 {
-    const std::string strErrors = CollectErrors(result);
+    const std::string strErrors = CollectErrors(result, SideWriteFailure(LIST_WAB), SideWriteFailure(LIST_PALM));
     if (strErrors.empty()) {
         char szText[256];
         std::snprintf(szText, sizeof szText, pszDoneFormat, nCount);
