@@ -1,7 +1,5 @@
 #include "common/palm/PmAddrEx2Util.h"
 
-#include "platform/jetdb/JetConnection.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -18,6 +16,8 @@
 #include "common/palm/PmCategoryEx2Mgr.h"
 #include "common/palm/PmInfoEx2.h"
 #include "common/palm/PmMDBAccessor.h"
+#include "platform/jetdb/JetConnection.h"
+#include "platform/jetdb/JetQuery.h"
 
 namespace {
 
@@ -129,6 +129,17 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
         PmDataAccessor::FreeValues(pValues, nCount);
         pValues = nullptr;
         nCount = kColumnCount;
+    }
+    // A walk that ended in a read error stopped in damaged pages: the rows
+    // listed are not all of them, and nothing may be written back.
+    JetQuery* pQuery = m_pAccessor->GetQuery();
+    if (m_pAccessor->LastExecuteFailed() || (pQuery != nullptr && pQuery->Failed())) {
+        m_LastFailure = FailReason::Of(FailKind::Damaged, pQuery != nullptr ? pQuery->GetLastError() : std::string());
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
+        m_pDataMgr->Clear();
+        m_pAccessor->GetConnection()->Close();
+        return false;
     }
     return true;
 }

@@ -63,8 +63,14 @@ bool PmMDBAccessor::Connect(int nKind, const char* pszPath)
     pConnection->SetDataSource(m_szPath);
     if (!pConnection->Open()) {
         m_LastFailure = pConnection->GetLastFailure();
-        if (m_LastFailure.eKind == FailKind::WrongKind && IsJetDatabase(m_szPath))
-            m_LastFailure.strDetail = "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet";
+        if (m_LastFailure.eKind == FailKind::WrongKind) {
+            if (IsJetDatabase(m_szPath))
+                m_LastFailure.strDetail = "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet";
+            else if (m_LastFailure.strDetail.empty() || m_LastFailure.strDetail == "unknown data")
+                m_LastFailure.strDetail = "not a Palm Desktop 6 database";
+            else
+                m_LastFailure.strDetail += ", not a Palm Desktop 6 database";
+        }
         g_DebugUtil.Log(0, __FILE__, __LINE__, "Open database failed: %s (%s; %s)", m_szPath,
                         pConnection->GetLastError().c_str(), FailReasonText(m_LastFailure).c_str());
         return false;

@@ -248,7 +248,9 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
             SetFailure(FailReason::Of(FailKind::WrongKind,
                                       "an address book made by Windows (.wab); Varnwick cannot read it yet"));
         else
-            SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(path) + ", not a Varnwick address book"));
+            SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(path) == "unknown data"
+                                                               ? std::string("not a Varnwick address book")
+                                                               : DescribeContent(path) + ", not a Varnwick address book"));
         g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched (%s)", path.c_str(),
                         FailReasonText(g_lastFailure).c_str());
         return MAPI_E_NOT_A_BOOK;
@@ -385,6 +387,9 @@ const FailReason& WabLastFailure()
 
 void WabStore::LogSqlError(const char* pszWhat)
 {
+    // The reason the program shows, unless a more precise one is known.
+    if (m_db != nullptr && !g_lastFailure.IsSet())
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, std::strstr(pszWhat, "written") != nullptr));
     g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s %s: %s", m_path.c_str(), pszWhat,
                     m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
 }
