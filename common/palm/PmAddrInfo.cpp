@@ -672,8 +672,16 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
         else
             m_LastFailure = reason.IsSet() ? reason : m_pAddrEx2Util->GetLastFailure();
     } else if (strcasecmp(pszExt, ".dat") == 0) {
+        // A file that cannot be had at all (missing, in use...) is not
+        // tried a second time with the other reader.
+        const auto fileLevel = [](FailKind eKind) {
+            return eKind == FailKind::Missing || eKind == FailKind::NotRegular || eKind == FailKind::Locked ||
+                   eKind == FailKind::PathTooLong || eKind == FailKind::Unreadable;
+        };
         if (m_pAddrExUtil->LoadFile(pszPath)) {
             nGen = kGenExtended;
+        } else if (fileLevel(m_pAddrExUtil->GetLastFailure().eKind)) {
+            m_LastFailure = m_pAddrExUtil->GetLastFailure();
         } else if (m_pAddrUtil->LoadFile(pszPath)) {
             nGen = kGenClassic;
         } else {

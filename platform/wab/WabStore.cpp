@@ -606,9 +606,20 @@ HRESULT WabStore::NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRo
     sqlite3_bind_int64(m_stmtNextEntries, 1, nAfterId);
     sqlite3_bind_int(m_stmtNextEntries, 2, nMax);
     int rc;
+    int64_t nLastId = nAfterId;
     while ((rc = sqlite3_step(m_stmtNextEntries)) == SQLITE_ROW) {
         WabEntryRow row;
         row.nId = sqlite3_column_int64(m_stmtNextEntries, 0);
+        if (row.nId <= nLastId) {
+            // Ids that do not climb come from a damaged file; a walk of them
+            // would never end.
+            SetFailure(FailReason::Of(FailKind::Damaged, "its entries are out of order"));
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be read: %s", m_path.c_str(),
+                            FailReasonText(g_lastFailure).c_str());
+            pRows->clear();
+            return MAPI_E_CALL_FAILED;
+        }
+        nLastId = row.nId;
         row.lObjType = static_cast<LONG>(sqlite3_column_int(m_stmtNextEntries, 1));
         const void* pId = sqlite3_column_blob(m_stmtNextEntries, 2);
         row.entryId.assign(static_cast<const char*>(pId != nullptr ? pId : ""),

@@ -605,11 +605,15 @@ std::string TransferEngine::SideFailureText(ListType eSide, bool bWriting) const
 {
     const FailReason reason = bWriting ? SideWriteFailure(eSide) : GetSideFailure(eSide);
     std::string strText;
+    // A path refused for its length is not in the settings to be named.
     if (eSide == LIST_PALM) {
-        strText = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") +
+        strText = "the Palm Desktop data file" +
+                  (reason.eKind == FailKind::PathTooLong ? std::string() : " " + Quoted(m_Settings.DatFile, "(none chosen)")) +
                   (bWriting ? " could not be saved" : " is not loaded");
     } else {
-        strText = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") +
+        strText = std::string(kWabSide) +
+                  (reason.eKind == FailKind::PathTooLong ? std::string()
+                                                         : " " + Quoted(m_Settings.WabFile, "(the default book)")) +
                   (bWriting ? " could not be written" : " is not open");
     }
     const std::string strReason = FailReasonText(reason);
