@@ -6,8 +6,6 @@
 // Phones go through a second table (kPhoneLabels) that maps the Palm phone
 // label codes onto neutral fields, and a per-generation phone slot layout.
 #include "common/palm/PmAddrInfo.h"
-#include "common/palm/PmMDBAccessor.h"
-#include "platform/fsutil/FsUtil.h"
 
 #include <strings.h>
 
@@ -31,6 +29,7 @@
 #include "common/palm/PmAddrExUtil.h"
 #include "common/palm/PmAddrUtil.h"
 #include "common/palm/PmDesktop.h"
+#include "common/palm/PmMDBAccessor.h"
 #include "platform/fsutil/FsUtil.h"
 #include "platform/oletime/OleTime.h"
 

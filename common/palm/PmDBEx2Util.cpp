@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include <sys/stat.h>
-
 #include "common/palm/PmCategoryEx2.h"
 #include "common/palm/PmCategoryEx2Mgr.h"
 #include "common/palm/PmInfoEx2.h"

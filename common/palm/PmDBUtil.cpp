@@ -1,8 +1,5 @@
 #include "common/palm/PmDBUtil.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>

@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include <sys/stat.h>
-
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/TdmMain.h"
 #include "platform/fsutil/FailReason.h"

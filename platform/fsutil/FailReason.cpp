@@ -137,8 +137,9 @@ FailReason CheckInputPath(const std::string& path, size_t nMaxLength)
 
 namespace {
 
-// The first bytes of a regular file (at most nCount); empty for anything else.
-std::string ReadHead(const std::string& path, size_t nCount)
+}  // namespace
+
+std::string ReadFileHead(const std::string& path, size_t nCount)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
@@ -162,6 +163,8 @@ std::string ReadHead(const std::string& path, size_t nCount)
     return head;
 }
 
+namespace {
+
 // A Windows address book starts with this identifier.
 constexpr unsigned char kWindowsWabMagic[16] = {0x9C, 0xCB, 0xCB, 0x8D, 0x13, 0x75, 0xD2, 0x11,
                                                 0x91, 0x58, 0x00, 0xC0, 0x4F, 0x79, 0x56, 0xA4};
@@ -181,12 +184,12 @@ bool HeadIsWindowsWab(const std::string& head)
 
 bool IsJetDatabase(const std::string& path)
 {
-    return HeadIsJet(ReadHead(path, 32));
+    return HeadIsJet(ReadFileHead(path, 32));
 }
 
 bool IsWindowsWab(const std::string& path)
 {
-    return HeadIsWindowsWab(ReadHead(path, 32));
+    return HeadIsWindowsWab(ReadFileHead(path, 32));
 }
 
 std::string DescribeContent(const std::string& path)
@@ -194,7 +197,7 @@ std::string DescribeContent(const std::string& path)
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
         return "an empty file";
-    const std::string head = ReadHead(path, 512);
+    const std::string head = ReadFileHead(path, 512);
     if (head.empty())
         return "an empty file";
     if (HeadIsJet(head))

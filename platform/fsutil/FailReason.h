@@ -71,6 +71,10 @@ FailReason CheckInputPath(const std::string& path, size_t nMaxLength = 0);
 // "unknown data" when none of these. Never blocks (a FIFO is not read).
 std::string DescribeContent(const std::string& path);
 
+// The first nCount bytes (fewer when the file is shorter) of a regular file,
+// read without blocking; empty for anything else.
+std::string ReadFileHead(const std::string& path, size_t nCount);
+
 // Whether the first bytes are those of a genuine Jet database file
 // ("Standard Jet DB" or "Standard ACE DB" at offset 4).
 bool IsJetDatabase(const std::string& path);

@@ -48,9 +48,9 @@ bool EqualsNoCase(const std::string& a, const char* b)
 // even though SQLite would take it as a new one and write to it.
 bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* pReason)
 {
-    std::string head;
-    FailReason reason;
-    if (!ReadRegularFile(path, &head, &reason)) {
+    FailReason reason = CheckInputPath(path);
+    const std::string head = reason.IsSet() ? std::string() : ReadFileHead(path, sizeof(kSqliteMagic));
+    if (reason.IsSet()) {
         *pError = "cannot read " + path;
         *pReason = reason;
         return false;
@@ -68,8 +68,8 @@ bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* p
 // as an immutable file, without the lock files a reader would otherwise make.
 bool IsClosedLogFile(const std::string& path)
 {
-    std::string head;
-    if (!ReadRegularFile(path, &head) || head.size() < 100)
+    const std::string head = ReadFileHead(path, 100);
+    if (head.size() < 100)
         return false;
     if (head[18] != 2 || head[19] != 2)
         return false;

@@ -112,8 +112,8 @@ void SetFailure(const FailReason& reason)
 // an immutable file, without the lock files a reader would otherwise leave.
 bool IsClosedLogFile(const std::string& path)
 {
-    std::string head;
-    if (!ReadRegularFile(path, &head) || head.size() < kSqliteHeaderSize)
+    const std::string head = ReadFileHead(path, kSqliteHeaderSize);
+    if (head.size() < kSqliteHeaderSize)
         return false;
     if (head[18] != 2 || head[19] != 2)
         return false;
