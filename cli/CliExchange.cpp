@@ -11,6 +11,7 @@
 #include "common/oe/CxWab.h"
 #include "common/palm/PmAddrInfo.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FailReason.h"
 #include "src/core/SideExchange.h"
 
 namespace {
@@ -43,20 +44,20 @@ bool FileExists(const char* pszPath)
 int LoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool bMayCreate)
 {
     if (eSide == LIST_PALM) {
-        if (settings.DatFile[0] == '\0')
+        if (settings.DatFile[0] == '\0' && settings.nDatFileTooLong == 0)
             return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file with --palm");
         engine.LoadPalmList();
         if (!engine.GetPalmInfo()->IsLoaded())
-            return Fail(kExitSide, std::string("cannot read Palm Desktop data file ") + settings.DatFile);
+            return Fail(kExitSide, engine.SideFailureText(LIST_PALM, false));
         return kExitOk;
     }
     const char* pszFile = settings.WabFile;
     if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
-        return Fail(kExitSide, std::string("address book ") + pszFile + " does not exist");
+        return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
+                                   "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
     engine.LoadOutlookList();
     if (!engine.GetWab()->IsOpen())
-        return Fail(kExitSide, std::string("cannot open address book ") +
-                                   (pszFile[0] != '\0' ? pszFile : "(the default book)"));
+        return Fail(kExitSide, engine.SideFailureText(LIST_WAB, false));
     return kExitOk;
 }
 
@@ -134,7 +135,7 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::v
         } else if ((arg == "-o" || arg == "--output") && bHasValue) {
             output = args[++i];
         } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
-            CopyTextField(arg == "--palm" ? settings.DatFile : settings.WabFile, args[++i].c_str());
+            CliSetSidePath(settings, arg == "--palm", args[++i]);
         } else if (!bSide && ParseSide(arg, &eSide)) {
             bSide = true;
         } else {
@@ -207,7 +208,7 @@ int RunImportCommand(SysSettings& settings, TransferEngine& engine, const std::v
                                             "' (vcard4, vcard3, csv-google or csv-outlook)");
             bFormat = true;
         } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
-            CopyTextField(arg == "--palm" ? settings.DatFile : settings.WabFile, args[++i].c_str());
+            CliSetSidePath(settings, arg == "--palm", args[++i]);
         } else if (file.empty() && !arg.empty() && arg[0] != '-') {
             file = arg;
         } else {

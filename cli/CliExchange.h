@@ -12,6 +12,10 @@
 // error, or with --json a JSON error object on standard output.
 int CliFail(int nStatus, const std::string& strReason);
 
+// Sets the settings' path of one side from the command line; a path too
+// long for the settings is not cut but kept out, and named when loading.
+void CliSetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath);
+
 // export palm|wab [--format F] [--ticked-state LIST] [--palm FILE]
 //        [--wab FILE] [-o FILE] [--json]
 // The engine is started by the command. Answers the exit status.

@@ -211,6 +211,15 @@ bool FileExists(const char* pszPath)
     return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Names a side's file. A path that does not fit its field is refused whole,
+// never cut (the side then fails to load and says why).
+void SetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
+{
+    const bool bTooLong = strPath.size() >= MAX_PATH;
+    CopyTextField(bPalm ? settings.DatFile : settings.WabFile, bTooLong ? "" : strPath.c_str());
+    (bPalm ? settings.nDatFileTooLong : settings.nWabFileTooLong) = bTooLong ? static_cast<int>(strPath.size()) : 0;
+}
+
 // Settings, engine and the options every command shares.
 struct Session {
     SysSettings settings{};
@@ -223,12 +232,11 @@ struct Session {
 // The Palm side as named by the settings (or an override), loaded.
 int LoadPalmSide(Session& session)
 {
-    if (session.settings.DatFile[0] == '\0')
+    if (session.settings.DatFile[0] == '\0' && session.settings.nDatFileTooLong == 0)
         return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file");
     session.engine.LoadPalmList();
     if (!session.engine.GetPalmInfo()->IsLoaded())
-        return Fail(kExitSide,
-                    std::string("cannot read Palm Desktop data file ") + session.settings.DatFile);
+        return Fail(kExitSide, session.engine.SideFailureText(LIST_PALM, false));
     return kExitOk;
 }
 
@@ -239,11 +247,11 @@ int LoadWabSide(Session& session, bool bMayCreate)
 {
     const char* pszFile = session.settings.WabFile;
     if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
-        return Fail(kExitSide, std::string("address book ") + pszFile + " does not exist");
+        return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
+                                   "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
     session.engine.LoadOutlookList();
     if (!session.engine.GetWab()->IsOpen())
-        return Fail(kExitSide, std::string("cannot open address book ") +
-                                   (pszFile[0] != '\0' ? pszFile : "(the default book)"));
+        return Fail(kExitSide, session.engine.SideFailureText(LIST_WAB, false));
     return kExitOk;
 }
 
@@ -407,7 +415,7 @@ int CmdList(Session& session, const std::vector<std::string>& args)
     if (bAll)
         session.settings.EmailOnly = 0;
     if (!strFile.empty())
-        CopyTextField(bPalm ? session.settings.DatFile : session.settings.WabFile, strFile.c_str());
+        SetSidePath(session.settings, bPalm, strFile);
     const int nStatus = bPalm ? LoadPalmSide(session) : LoadWabSide(session, false);
     if (nStatus != kExitOk)
         return nStatus;
@@ -467,7 +475,7 @@ int ParseSideOptions(Session& session, const std::vector<std::string>& args, siz
         } else if (arg == "--palm" || arg == "--wab") {
             if (!bHasValue)
                 return MissingValue(arg, "a file");
-            CopyTextField(arg == "--palm" ? settings.DatFile : settings.WabFile, args[++i].c_str());
+            SetSidePath(settings, arg == "--palm", args[++i]);
         } else if (!bTransferOptions && arg == "--all") {
             settings.EmailOnly = 0;
         } else if (bTransferOptions && arg == "--email-only") {
@@ -719,6 +727,11 @@ int CmdImport(Session& session, const std::vector<std::string>& args)
 int CliFail(int nStatus, const std::string& strReason)
 {
     return Fail(nStatus, strReason);
+}
+
+void CliSetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
+{
+    SetSidePath(settings, bPalm, strPath);
 }
 
 int main(int argc, char** argv)

@@ -141,18 +141,78 @@ QString AnsiToQString(const std::string& strAnsi)
     return QString::fromStdString(AnsiToUtf8(strAnsi));
 }
 
+namespace {
+
+// A byte of a path that is not part of valid UTF-8 is shown as the private-
+// use character U+F700 + byte, and turned back into that very byte, so that
+// every name the file system can hold survives the window unchanged.
+constexpr char16_t kRawByteBase = 0xF700;
+
+}  // namespace
+
 bool PathToNative(const QString& strPath, std::string* pstrNative)
 {
-    const QByteArray native = QFile::encodeName(strPath);
-    if (native.size() > MAX_PATH - 1 || native.contains('\0'))
+    std::string native;
+    const QString& text = strPath;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (unit >= kRawByteBase + 0x80 && unit <= kRawByteBase + 0xFF) {
+            native += static_cast<char>(unit - kRawByteBase);
+            continue;
+        }
+        qsizetype nLength = 1;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            nLength = 2;
+        native += text.mid(i, nLength).toUtf8().toStdString();
+        i += nLength - 1;
+    }
+    if (native.size() > MAX_PATH - 1 || native.find('\0') != std::string::npos)
         return false;
-    *pstrNative = native.toStdString();
+    *pstrNative = native;
     return true;
 }
 
 QString NativeToPath(const char* pszNative)
 {
-    return pszNative != nullptr ? QFile::decodeName(pszNative) : QString();
+    if (pszNative == nullptr)
+        return QString();
+    QString text;
+    const auto* p = reinterpret_cast<const unsigned char*>(pszNative);
+    while (*p != 0) {
+        // The length of a valid UTF-8 sequence at p, 0 when it is not one.
+        int nLength = 0;
+        char32_t code = 0;
+        if (*p < 0x80) {
+            nLength = 1;
+            code = *p;
+        } else if (*p >= 0xC2 && *p <= 0xDF) {
+            nLength = 2;
+            code = *p & 0x1F;
+        } else if (*p >= 0xE0 && *p <= 0xEF) {
+            nLength = 3;
+            code = *p & 0x0F;
+        } else if (*p >= 0xF0 && *p <= 0xF4) {
+            nLength = 4;
+            code = *p & 0x07;
+        }
+        for (int k = 1; k < nLength; ++k) {
+            if ((p[k] & 0xC0) != 0x80) {
+                nLength = 0;
+                break;
+            }
+            code = (code << 6) | (p[k] & 0x3F);
+        }
+        const bool bOverlong = (nLength == 3 && code < 0x800) || (nLength == 4 && code < 0x10000);
+        if (nLength == 0 || bOverlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+            (code >= kRawByteBase + 0x80 && code <= kRawByteBase + 0xFF)) {
+            text += QChar(static_cast<char16_t>(kRawByteBase + *p));
+            ++p;
+            continue;
+        }
+        text += QString::fromUcs4(&code, 1);
+        p += nLength;
+    }
+    return text;
 }
 
 QColor ColorRefToQColor(int nColorRef)

@@ -96,24 +96,8 @@ constexpr const char kAllFilesDescription[] = "All Files(*.*)";
 constexpr const char kAllFilesPattern[] = "*.*";
 
 // ---- Why a side did not load ----------------------------------------------
-// A thin adapter: the sides answer only whether they loaded, not why. Until
-// the engine reports their reasons, the window looks at the file itself to
-// name the likely one. Kept in this one place so that it can go then.
-
-QString FileProblem(const QString& strPath)
-{
-    const QFileInfo info(strPath);
-    if (!info.exists()) {
-        if (!QFileInfo(info.absolutePath()).isDir())
-            return QStringLiteral("its folder does not exist");
-        return QStringLiteral("the file does not exist");
-    }
-    if (info.isDir())
-        return QStringLiteral("it is a folder, not a file");
-    if (::access(QFile::encodeName(strPath).constData(), R_OK) != 0)
-        return QStringLiteral("the file cannot be read");
-    return QString();
-}
+// The sides keep the reason of their last failure and the engine hands it
+// out; the window only words the sentence around it.
 
 SideProblem PalmLoadProblem(const TransferEngine& engine)
 {
@@ -121,18 +105,9 @@ SideProblem PalmLoadProblem(const TransferEngine& engine)
     if (pInfo == nullptr || pInfo->IsLoaded())
         return SideProblem();
     const char* pszPath = engine.GetSettings().DatFile;
-    if (pszPath[0] == '\0')
-        return {QStringLiteral("Palm Desktop data not loaded"), QString(), QStringLiteral("no data file is chosen")};
-    const QString strPath = NativeToPath(pszPath);
-    QString strReason = FileProblem(strPath);
-    if (strReason.isEmpty()) {
-        const QString strSuffix = QFileInfo(strPath).suffix().toLower();
-        if (strSuffix != QLatin1String("dat") && strSuffix != QLatin1String("mdb"))
-            strReason = QStringLiteral("only .dat and .mdb files hold Palm Desktop contacts");
-        else
-            strReason = QStringLiteral("not a Palm Desktop contacts file, or damaged or in use (see appdebug.log)");
-    }
-    return {QStringLiteral("Palm Desktop data not loaded"), strPath, strReason};
+    const QString strReason = QString::fromUtf8(FailReasonText(engine.GetSideFailure(LIST_PALM)));
+    return {QStringLiteral("Palm Desktop data not loaded"), pszPath[0] != '\0' ? NativeToPath(pszPath) : QString(),
+            strReason};
 }
 
 SideProblem OutlookOpenProblem(TransferEngine& engine)
@@ -144,14 +119,10 @@ SideProblem OutlookOpenProblem(TransferEngine& engine)
     if (!pWab->IsLibraryLoaded())
         return {strSide, QString(), QStringLiteral("the address-book library is not available")};
     const char* pszPath = engine.GetSettings().WabFile;
-    if (pszPath[0] == '\0')
-        return {QStringLiteral("Default Outlook Express address book not opened"), QString(),
-                QStringLiteral("see appdebug.log")};
-    const QString strPath = NativeToPath(pszPath);
-    QString strReason = FileProblem(strPath);
-    if (strReason.isEmpty() || strReason == QLatin1String("the file does not exist"))
-        strReason = QStringLiteral("not an address book this program can read, or in use (see appdebug.log)");
-    return {strSide, strPath, strReason};
+    const QString strReason = QString::fromUtf8(FailReasonText(engine.GetSideFailure(LIST_WAB)));
+    if (pszPath[0] == '\0' && engine.GetSettings().nWabFileTooLong == 0)
+        return {QStringLiteral("Default Outlook Express address book not opened"), QString(), strReason};
+    return {strSide, pszPath[0] != '\0' ? NativeToPath(pszPath) : QString(), strReason};
 }
 
 // A HotSync user's name. The user library names users after their folders,

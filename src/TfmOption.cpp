@@ -15,6 +15,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <filesystem>
+#include <system_error>
+
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrRecord.h"
 #include "common/palm/PmDesktop.h"
@@ -329,14 +332,16 @@ bool TfmOption::ExchangeSettings(bool bSave)
                                      kIconError);
             return false;
         }
-        if (!QFileInfo::exists(strName)) {
-            DialogSeam().ShowMessage(this, QString::fromLatin1(kWabMissing), QString::fromLatin1(kErrorCaption),
-                                     kIconError);
-            return false;
-        }
         if (!PathToNative(strName, &strWabFile)) {
             DialogSeam().ShowMessage(this, QString::fromLatin1(kWabPathUnusable),
                                      QString::fromLatin1(kErrorCaption), kIconError);
+            return false;
+        }
+        // The file as the file system names it, byte for byte.
+        std::error_code error;
+        if (!std::filesystem::exists(strWabFile, error)) {
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kWabMissing), QString::fromLatin1(kErrorCaption),
+                                     kIconError);
             return false;
         }
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/misc/CxDebugUtil.h"
 #include "platform/wab/MapiTags.h"
 #include "platform/wab/WabLoader.h"
 
@@ -60,6 +61,13 @@ CxWab::CxWab(const char* pszWabFile)
         OpenAddressBook(pszWabFile);
 }
 
+FailReason CxWab::GetLastFailure() const
+{
+    if (m_LastFailure.IsSet())
+        return m_LastFailure;
+    return WabLastFailure();
+}
+
 CxWab::~CxWab()
 {
     CloseAddressBook();
@@ -73,10 +81,20 @@ CxWab::~CxWab()
 bool CxWab::OpenAddressBook(const char* pszWabFile)
 {
     CloseAddressBook();
-    if (m_lpfnWABOpen == nullptr)
+    m_LastFailure.Clear();
+    if (m_lpfnWABOpen == nullptr) {
+        m_LastFailure = FailReason::Of(FailKind::Missing, "the address-book library is missing");
         return false;
+    }
+    if (pszWabFile != nullptr && std::strlen(pszWabFile) >= sizeof(m_szWabFile)) {
+        // A cut path would name another file: refused.
+        m_LastFailure = CheckInputPath(pszWabFile, sizeof(m_szWabFile));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book not opened: %.200s... (%s)", pszWabFile,
+                        FailReasonText(m_LastFailure).c_str());
+        return false;
+    }
 
-    CopyTextField(m_szWabFile, pszWabFile);   // null gives "", a long path is cut to 259
+    CopyTextField(m_szWabFile, pszWabFile);   // null gives ""
 
     WAB_PARAM wp;
     std::memset(&wp, 0, sizeof wp);
@@ -86,6 +104,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
     wp.ulFlags = 0;
     HRESULT hr = m_lpfnWABOpen(&m_lpAdrBook, &m_lpWABObject, &wp, 0);
     if (HR_FAILED(hr) || m_lpAdrBook == nullptr || m_lpWABObject == nullptr) {
+        m_LastFailure = WabLastFailure().IsSet() ? WabLastFailure() : FailReason::Of(FailKind::Unreadable);
         CloseAddressBook();
         return false;
     }

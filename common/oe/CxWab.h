@@ -51,7 +51,7 @@ public:
     // ---- connection and reading ----
 
     // Closes any open book, then opens pszWabFile (null or "": the default
-    // book; a longer path is cut to 259 characters) and reads every contact.
+    // book; a path of MAX_PATH bytes or more is refused, never cut) and reads every contact.
     // True when the book is open afterwards. Fails, closed, when the library
     // is missing, WABOpen refuses the file, the personal address book cannot
     // be opened, or its table cannot be read; a book whose contents table
@@ -180,11 +180,17 @@ public:
     bool IsLibraryLoaded() const { return m_bDllLoaded != 0; }
     // The file passed to the library, "" for the default book.
     const char* GetWabFile() const { return m_szWabFile; }
+    // Why the book could not be opened or an entry not saved: the file
+    // missing or not a file, not an address book of this program (a Windows
+    // .wab named as such), in use by another program, read-only, the disk
+    // full, the path too long.
+    FailReason GetLastFailure() const;
     CxWabFolder* GetRootFolder() { return m_pRootFolder; }
 
 protected:
     CommAddrMgr* m_pAddrMgr;             // owned neutral set
     char m_szWabFile[MAX_PATH];          // "" means the default book
+    FailReason m_LastFailure;            // of the last OpenAddressBook
     CxWabFolder* m_pRootFolder;          // owned; null while closed
     BYTE m_bDllLoaded;                   // the library was loaded by this object
     HMODULE m_hWabDll;                   // the loaded library

@@ -16,6 +16,8 @@
 #include "common/palm/PmCategoryEx2Mgr.h"
 #include "common/palm/PmInfoEx2.h"
 #include "common/palm/PmMDBAccessor.h"
+#include "platform/jetdb/JetConnection.h"
+#include "platform/jetdb/JetQuery.h"
 
 namespace {
 
@@ -106,8 +108,10 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
     if (pszPath == nullptr || pszPath[0] == '\0')
         return false;
     g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts:%s", pszPath);
-    if (!Open(kAccessorAddress, pszPath)) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s", pszPath);
+    if (!Open(kAccessorAddress, pszPath) || !HasDesktopTables()) {
+        if (!m_bFailureLogged)
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
         return false;
     }
     if (m_pAccessor == nullptr || m_pDataMgr == nullptr)
@@ -125,6 +129,45 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
         PmDataAccessor::FreeValues(pValues, nCount);
         pValues = nullptr;
         nCount = kColumnCount;
+    }
+    // A walk that ended in a read error stopped in damaged pages: the rows
+    // listed are not all of them, and nothing may be written back.
+    JetQuery* pQuery = m_pAccessor->GetQuery();
+    if (m_pAccessor->LastExecuteFailed() || (pQuery != nullptr && pQuery->Failed())) {
+        m_LastFailure = FailReason::Of(FailKind::Damaged, pQuery != nullptr ? pQuery->GetLastError() : std::string());
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
+        m_pDataMgr->Clear();
+        m_pAccessor->GetConnection()->Close();
+        return false;
+    }
+    return true;
+}
+
+bool PmAddrEx2Util::HasDesktopTables()
+{
+    JetConnection* pConnection = m_pAccessor != nullptr ? m_pAccessor->GetConnection() : nullptr;
+    if (pConnection == nullptr || !pConnection->IsOpen()) {
+        m_LastFailure = FailReason::Of(FailKind::Unreadable);
+        return false;
+    }
+    std::string mainSelect = "SELECT ";
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        mainSelect += nColumn == 0 ? "[" : ", [";
+        mainSelect += ColumnName(nColumn);
+        mainSelect += "]";
+    }
+    mainSelect += " FROM [Main]";
+    const std::string selects[] = {mainSelect, "SELECT [ID], [Name], [Status], [Color] FROM [Category]",
+                                   "SELECT [Name], [Note] FROM [Information]"};
+    for (const std::string& select : selects) {
+        std::string error;
+        if (!pConnection->CanPrepare(select.c_str(), &error)) {
+            m_LastFailure = FailReason::Of(FailKind::WrongKind, "a database, but not a Palm Desktop 6 one (" + error + ")");
+            m_bFailureLogged = false;
+            pConnection->Close();
+            return false;
+        }
     }
     return true;
 }

@@ -31,10 +31,10 @@ public:
     // Opens the database at pszPath and appends every row of "Main" to the
     // record list (which is not emptied first), with its derived fields
     // filled. Logs "Loading Palm Desktop Contacts:%s" at level 2. False for
-    // a null or empty path (nothing logged) and when no file is there
-    // ("Load Palm Desktop Contacts failed: %s" at level 0). True otherwise,
-    // also when the file is no database or "Main" cannot be read (then no
-    // records; the accessor logged why).
+    // a null or empty path (nothing logged), and when no file is there, the
+    // file is no database, or not a Desktop 6 one ("Load Palm Desktop
+    // Contacts failed: %s" at level 0, with the reason GetLastFailure()
+    // tells). Such a file is never written.
     bool LoadFile(const char* pszPath);
 
     // Always true: every change was written by WriteRecord when it was made.
@@ -131,6 +131,12 @@ public:
     // record's Record ID, First Name and Last Name. False for no record or
     // ids, with no database open, or when the statement fails.
     bool WriteColumns(const PmAddrEx2Record* pRecord, const int* pIds, int nCount);
+
+    // Whether the open database has the tables and columns of a Desktop 6
+    // contacts file ("Main" with its 95 columns, "Category", "Information").
+    // False, with the connection closed and GetLastFailure() naming the
+    // file a database of another kind, when one is missing.
+    bool HasDesktopTables();
 
 protected:
     // WriteColumns with the update's row found by the first nKeys of the

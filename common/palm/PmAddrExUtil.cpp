@@ -243,6 +243,7 @@ bool PmAddrExUtil::ReadSignature()
     int32_t nSignature = 0;
     if (!ReadInt32(nSignature) || nSignature != kSignature)
         return false;
+    MarkRecognised();
     return ReadBytes(m_byHeader, sizeof(m_byHeader));
 }
 

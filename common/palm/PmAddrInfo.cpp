@@ -30,6 +30,7 @@
 #include "common/palm/PmAddrExUtil.h"
 #include "common/palm/PmAddrUtil.h"
 #include "common/palm/PmDesktop.h"
+#include "common/palm/PmMDBAccessor.h"
 #include "platform/fsutil/FsUtil.h"
 #include "platform/oletime/OleTime.h"
 
@@ -562,6 +563,9 @@ void PmAddrInfo::Init(DWORD dwDesktopVersion)
     m_pAddrEx2Util = new PmAddrEx2Util();
     m_pEntries = new CxList();
     m_pContacts = new CommAddrMgr();
+    m_pHold = new FileHold();
+    m_pAddrUtil->ShareHold(m_pHold);
+    m_pAddrExUtil->ShareHold(m_pHold);
 }
 
 PmAddrInfo::~PmAddrInfo()
@@ -572,6 +576,7 @@ PmAddrInfo::~PmAddrInfo()
     delete m_pAddrEx2Util;
     delete m_pAddrExUtil;
     delete m_pAddrUtil;
+    delete m_pHold;
 }
 
 int PmAddrInfo::GenerationFromVersion(DWORD dwDesktopVersion)
@@ -639,6 +644,16 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
     if (pszPath == nullptr || pszPath[0] == '\0')
         return false;
     ClearAll();
+    m_LastFailure.Clear();
+    if (std::strlen(pszPath) >= MAX_PATH) {
+        // A cut path would name another file.
+        m_nLoadedGen = kGenFailed;
+        m_pHold->Release();
+        m_LastFailure = CheckInputPath(pszPath, MAX_PATH);
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %.200s... (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
+        return false;
+    }
 
     // The extension: from the last dot of the file name on.
     const char* pszName = pszPath;
@@ -652,17 +667,54 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
 
     int nGen = kGenFailed;
     if (strcasecmp(pszExt, ".mdb") == 0) {
-        if (m_pAddrEx2Util->LoadFile(pszPath))
+        // The database is held from its load for as long as it stays loaded:
+        // its changes are written as they are made.
+        const std::string path = ResolvePathCase(pszPath);
+        FailReason reason = CheckInputPath(path);
+        if (!reason.IsSet() && !m_pHold->Acquire(path, &reason))
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)", pszPath,
+                            FailReasonText(reason).c_str());
+        if (!reason.IsSet() && m_pAddrEx2Util->LoadFile(pszPath))
             nGen = kGenDesktop6;
+        else
+            m_LastFailure = reason.IsSet() ? reason : m_pAddrEx2Util->GetLastFailure();
     } else if (strcasecmp(pszExt, ".dat") == 0) {
-        if (m_pAddrExUtil->LoadFile(pszPath))
+        // A file that cannot be had at all (missing, in use...) is not
+        // tried a second time with the other reader.
+        const auto fileLevel = [](FailKind eKind) {
+            return eKind == FailKind::Missing || eKind == FailKind::NotRegular || eKind == FailKind::Locked ||
+                   eKind == FailKind::PathTooLong || eKind == FailKind::Unreadable;
+        };
+        if (m_pAddrExUtil->LoadFile(pszPath)) {
             nGen = kGenExtended;
-        else if (m_pAddrUtil->LoadFile(pszPath))
+        } else if (fileLevel(m_pAddrExUtil->GetLastFailure().eKind)) {
+            m_LastFailure = m_pAddrExUtil->GetLastFailure();
+        } else if (m_pAddrUtil->LoadFile(pszPath)) {
             nGen = kGenClassic;
+        } else {
+            // The reader that knew the file says what is wrong with it;
+            // when neither did, it is not an address file at all.
+            const FailReason& extended = m_pAddrExUtil->GetLastFailure();
+            const FailReason& classic = m_pAddrUtil->GetLastFailure();
+            m_LastFailure = extended.eKind == FailKind::Damaged ? extended : classic;
+            if (m_LastFailure.eKind == FailKind::WrongKind && m_LastFailure.strDetail != "an empty file") {
+                const std::string content = DescribeContent(ResolvePathCase(pszPath));
+                m_LastFailure.strDetail = content == "unknown data" ? std::string("not a Palm Desktop address file")
+                                                                    : content + ", not a Palm Desktop address file";
+            }
+        }
+    } else {
+        m_LastFailure = FailReason::Of(FailKind::WrongKind, "not a Palm Desktop data file (.dat or .mdb)");
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
     }
     m_nLoadedGen = nGen;
-    if (nGen == kGenFailed)
+    if (nGen == kGenFailed) {
+        if (!m_LastFailure.IsSet())
+            m_LastFailure = FailReason::Of(FailKind::Unreadable);
+        m_pHold->Release();
         return false;
+    }
     BuildContactSet();
     return true;
 }
@@ -857,21 +909,43 @@ bool PmAddrInfo::SaveContacts()
 {
     if ((m_nLoadedGen == kGenClassic || m_nLoadedGen == kGenExtended) && !m_bUnsaved)
         return true;   // nothing changed: the file stays as it is, bytes and time
-    bool bSaved = false;
+    bool bOk = false;
     switch (m_nLoadedGen) {
     case kGenClassic: {
         // SaveFile sets the reader's file name while it runs: pass a copy.
         const std::string strPath = m_pAddrUtil->m_szFileName;
-        bSaved = m_pAddrUtil->SaveFile(strPath.c_str());
+        bOk = m_pAddrUtil->SaveFile(strPath.c_str());
+        m_LastFailure = bOk ? FailReason() : m_pAddrUtil->GetLastFailure();
         break;
     }
-    case kGenExtended: bSaved = m_pAddrExUtil->Save(); break;
-    case kGenDesktop6: bSaved = m_pAddrEx2Util->SaveFile(); break;
-    default: return false;
+    case kGenExtended:
+        bOk = m_pAddrExUtil->Save();
+        m_LastFailure = bOk ? FailReason() : m_pAddrExUtil->GetLastFailure();
+        break;
+    case kGenDesktop6: bOk = m_pAddrEx2Util->SaveFile(); break;
+    default:
+        m_LastFailure = m_nLoadedGen == kGenFailed ? m_LastFailure : FailReason::Of(FailKind::Missing, "nothing is loaded");
+        return false;
     }
-    if (bSaved)
+    if (bOk)
         m_bUnsaved = false;
-    return bSaved;
+    else if (!m_LastFailure.IsSet())
+        m_LastFailure = FailReason::Of(FailKind::WriteFailed);
+    return bOk;
+}
+
+FailReason PmAddrInfo::GetWriteFailure() const
+{
+    if (m_nLoadedGen == kGenDesktop6 && m_pAddrEx2Util->GetAccessor() != nullptr &&
+        m_pAddrEx2Util->GetAccessor()->GetLastFailure().IsSet())
+        return m_pAddrEx2Util->GetAccessor()->GetLastFailure();
+    return m_LastFailure;
+}
+
+void PmAddrInfo::ReleaseFile()
+{
+    ClearAll();
+    m_pHold->Release();
 }
 
 void PmAddrInfo::ClearAll()

@@ -18,9 +18,11 @@
 // Only the window thread uses the facade. Failures are reported by results.
 #pragma once
 
+#include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
 
 class CommAddrMgr;
+class FileHold;
 class CxList;
 class PmAddrUtil;
 class PmAddrExUtil;
@@ -87,8 +89,11 @@ public:
     // ".dat" first with the extended reader, then with the classic one; any
     // other extension fails. On success builds the contact set and answers
     // true. On failure the loaded generation is 255, the contact set is empty
-    // and the answer is false. A null or empty path answers false and changes
-    // nothing.
+    // and the answer is false, with GetLastFailure() saying why. A path of
+    // MAX_PATH bytes or more is refused, never cut. A null or empty path
+    // answers false and changes nothing. The loaded file stays held (a
+    // second program waits, then fails with "in use by another program")
+    // until the next load or the end of the facade.
     bool LoadContacts(const char* pszPath);
 
     // The contact set: one neutral record per listed Palm contact in file
@@ -135,6 +140,9 @@ public:
 
     // Frees every entry, empties the entry list and the contact set.
     void ClearEntries();
+    // ClearAll, then lets go of the file held since its load, so that
+    // another program (or another facade) may load it.
+    void ReleaseFile();
 
     int GetExpectedGeneration() const { return m_nExpectedGen; }
     int GetLoadedGeneration() const { return m_nLoadedGen; }
@@ -149,6 +157,14 @@ public:
     PmAddrUtil* GetAddrUtil() { return m_pAddrUtil; }
     PmAddrExUtil* GetAddrExUtil() { return m_pAddrExUtil; }
     PmAddrEx2Util* GetAddrEx2Util() { return m_pAddrEx2Util; }
+
+    // Why the last LoadContacts or SaveContacts failed (see FailReason):
+    // the reader that recognised the file says where it is damaged; a file
+    // no reader recognised is named for what it is instead.
+    const FailReason& GetLastFailure() const { return m_LastFailure; }
+    // Why the last write failed, the Desktop 6 database's own statements
+    // included (they write as records are added or updated).
+    FailReason GetWriteFailure() const;
 
 protected:
     void Init(DWORD dwDesktopVersion);
@@ -169,4 +185,9 @@ protected:
     PmAddrExUtil* m_pAddrExUtil;     // extended reader, owned
     PmAddrEx2Util* m_pAddrEx2Util;   // Desktop 6 reader, owned
     bool m_bUnsaved = false;         // a record was added or updated since the load or the last save
+    // The loaded file, held from its load until the next load (or the end)
+    // so that no second program changes it in between; owned, shared by
+    // the two address.dat readers.
+    FileHold* m_pHold;
+    FailReason m_LastFailure;
 };

@@ -158,6 +158,7 @@ bool PmAddrUtil::ReadSignature()
     int32_t nSignature = 0;
     if (!ReadInt32(nSignature) || nSignature != kSignature)
         return false;
+    MarkRecognised();
     // The path the file was last saved to; a save writes its own.
     char szStoredName[kStoredNameCapacity + 1];
     int nCapacity = kStoredNameCapacity;

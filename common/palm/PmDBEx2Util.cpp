@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include <sys/stat.h>
-
 #include "common/palm/PmCategoryEx2.h"
 #include "common/palm/PmCategoryEx2Mgr.h"
 #include "common/palm/PmInfoEx2.h"
@@ -35,12 +33,6 @@ constexpr InfoKey kInfoKeys[] = {
     {"PreSahara", &PmInfoEx2::PreSahara}, {"FreeRecID", &PmInfoEx2::FreeRecID},
 };
 
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }  // namespace
 
 PmDBEx2Util::PmDBEx2Util()
@@ -59,14 +51,27 @@ bool PmDBEx2Util::Open(int nKind, const char* pszPath)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return false;
+    m_LastFailure.Clear();
+    m_bFailureLogged = false;
     const std::string path = ResolvePathCase(pszPath);
-    if (!IsRegularFile(path))
+    m_LastFailure = CheckInputPath(path);
+    if (m_LastFailure.IsSet())
         return false;
     if (m_pAccessor == nullptr)
         m_pAccessor = new PmMDBAccessor(nKind, path.c_str());
     else
         m_pAccessor->Connect(nKind, path.c_str());
     m_pCategoryMgr->SetAccessor(m_pAccessor);
+    if (!m_pAccessor->IsConnected()) {
+        // Not a database, or not one that can be read: nothing is listed
+        // from it and nothing is ever written to it.
+        m_LastFailure = m_pAccessor->GetLastFailure();
+        m_bFailureLogged = true;   // by the accessor
+        if (!m_LastFailure.IsSet())
+            m_LastFailure = FailReason::Of(FailKind::Unreadable);
+        m_pCategoryMgr->Clear();
+        return false;
+    }
     LoadCategories();
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "platform/fsutil/FailReason.h"
 #include "platform/jetdb/JetValue.h"
 
 class PmCategoryEx2Mgr;
@@ -28,9 +29,9 @@ public:
     // Opens the database file at pszPath (resolving the letter case of its
     // components when the exact path does not exist) on the connection of
     // the accessor kind, then LoadCategories. False for a null or empty
-    // path and when no file is there. True otherwise, even when the file
-    // turns out not to be a database: the accessor has logged that, and the
-    // category list and every select are then empty.
+    // path, when no regular file is there, and when the file cannot be
+    // opened as a database (the accessor has logged why; GetLastFailure
+    // tells it): the category list and every select are then empty.
     virtual bool Open(int nKind, const char* pszPath);
 
     // Replaces the category list with the rows of "Category" (ID, Name,
@@ -67,8 +68,13 @@ public:
     PmCategoryEx2Mgr* GetCategoryMgr() const { return m_pCategoryMgr; }
     PmInfoEx2* GetInfo() const { return m_pInfo; }
 
+    // Why the last Open (or load) failed; cleared by each Open.
+    const FailReason& GetLastFailure() const { return m_LastFailure; }
+
 protected:
     PmMDBAccessor* m_pAccessor;          // owned, null until the first Open
     PmCategoryEx2Mgr* m_pCategoryMgr;    // owned
     PmInfoEx2* m_pInfo;                  // owned
+    FailReason m_LastFailure;
+    bool m_bFailureLogged = false;       // the last failure has its log line already
 };

@@ -1,8 +1,5 @@
 #include "common/palm/PmDBUtil.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -25,36 +22,6 @@ constexpr BYTE kLongTextMarker = 0xFF;
 constexpr size_t kMinCategoryEntryBytes = 3 * 4 + 2;
 
 std::atomic<long long> g_failWritesAfter{-1};
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Reads a whole file into buf. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<BYTE>& buf)
-{
-    buf.clear();
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (fp == nullptr)
-        return false;
-    struct stat st {};
-    if (fstat(fileno(fp), &st) == 0 && st.st_size > 0)
-        buf.reserve(static_cast<size_t>(st.st_size));
-    BYTE chunk[1 << 16];
-    bool bOk = true;
-    for (;;) {
-        const size_t nRead = std::fread(chunk, 1, sizeof(chunk), fp);
-        buf.insert(buf.end(), chunk, chunk + nRead);
-        if (nRead < sizeof(chunk)) {
-            bOk = std::ferror(fp) == 0;
-            break;
-        }
-    }
-    std::fclose(fp);
-    return bOk;
-}
 
 }  // namespace
 
@@ -82,30 +49,35 @@ PmDBUtil::~PmDBUtil()
 bool PmDBUtil::Open(const char* pszPath, int nMode)
 {
     Close();
-    if (pszPath == nullptr || *pszPath == '\0' || nMode < kModeRead || nMode > kModeCreate)
+    m_LastFailure.Clear();
+    if (pszPath == nullptr || *pszPath == '\0' || nMode < kModeRead || nMode > kModeCreate) {
+        m_LastFailure = FailReason::Of(FailKind::Missing);
         return false;
+    }
 
     // Data copied from Windows comes in any letter case.
     const std::string path = ResolvePathCase(pszPath);
-    if (path.size() >= static_cast<size_t>(kFileNameSize))
+    const FailReason input = CheckInputPath(path, static_cast<size_t>(kFileNameSize));
+    const bool bExists = !input.IsSet();
+    if (!bExists && (nMode != kModeCreate || input.eKind != FailKind::Missing)) {
+        m_LastFailure = input;
         return false;
-    const bool bExists = IsRegularFile(path);
-    if (!bExists && nMode != kModeCreate)
-        return false;
+    }
 
     // The replacement is renamed over the file, which a folder permission
     // alone would allow: a file the user cannot write stays unwritten.
     const bool bWrite = nMode != kModeRead;
-    if (bWrite && bExists && access(path.c_str(), W_OK) != 0)
+    if (bWrite && bExists && !MayReplaceFile(path, &m_LastFailure))
         return false;
 
-    auto pLock = std::make_unique<FileLock>();
-    if (bExists && !pLock->Lock(path.c_str()))
+    // Held from the load to the save, and beyond until the next load: no
+    // second program loads and saves the file in between.
+    if (bExists && !Hold()->Acquire(path, &m_LastFailure))
         return false;
 
     const bool bRead = nMode != kModeWrite;
     m_inBuf.clear();
-    if (bRead && nMode != kModeCreate && !ReadWholeFile(path, m_inBuf)) {
+    if (bRead && nMode != kModeCreate && !ReadRegularFile(path, &m_inBuf, &m_LastFailure)) {
         m_inBuf.clear();
         return false;
     }
@@ -113,12 +85,12 @@ bool PmDBUtil::Open(const char* pszPath, int nMode)
     if (bWrite) {
         pOut = std::make_unique<AtomicFile>();
         if (!pOut->Open(path.c_str())) {
+            m_LastFailure = pOut->GetFailure();
             m_inBuf.clear();
             return false;
         }
     }
 
-    m_pLock = std::move(pLock);
     m_pOut = std::move(pOut);
     m_nMode = nMode;
     m_bReading = bRead;
@@ -166,8 +138,11 @@ bool PmDBUtil::FlushOut()
 {
     if (m_bToMemory || m_outBuf.empty())
         return !m_bWriteFailed;
-    if (!m_pOut || !m_pOut->Write(m_outBuf.data(), m_outBuf.size()))
+    if (!m_pOut || !m_pOut->Write(m_outBuf.data(), m_outBuf.size())) {
         m_bWriteFailed = true;
+        if (m_pOut)
+            m_LastFailure = m_pOut->GetFailure();
+    }
     m_outBuf.clear();
     return !m_bWriteFailed;
 }
@@ -178,9 +153,14 @@ bool PmDBUtil::Commit()
         return false;
     if (m_bToMemory)
         return true;
-    bool bOk = FlushOut() && m_pOut && m_pOut->Commit();
-    if (!bOk)
+    bool bOk = FlushOut() && m_pOut && m_pOut->Commit(Hold());
+    if (!bOk) {
+        if (m_pOut && m_pOut->GetFailure().IsSet())
+            m_LastFailure = m_pOut->GetFailure();
+        if (!m_LastFailure.IsSet())
+            m_LastFailure = FailReason::Of(FailKind::WriteFailed);
         m_bWriteFailed = true;
+    }
     m_bWriting = false;   // the replacement is installed (or gone); nothing more to write
     return bOk;
 }
@@ -194,7 +174,6 @@ void PmDBUtil::Close()
     if (!m_bToMemory)
         std::vector<BYTE>().swap(m_outBuf);
     std::vector<BYTE>().swap(m_inBuf);
-    m_pLock.reset();
     m_nPos = 0;
     m_nMode = -1;
     m_bReading = false;
@@ -334,6 +313,7 @@ bool PmDBUtil::WriteBytes(const void* pBuf, size_t n)
         m_nWritten += static_cast<long long>(nFits);
         FlushOut();
         m_bWriteFailed = true;
+        m_LastFailure = FailReason::Of(FailKind::DiskFull);
         return false;
     }
     m_outBuf.insert(m_outBuf.end(), pBytes, pBytes + n);
@@ -674,18 +654,47 @@ bool PmDBUtil::GetCategoryId(const char* pszName, int32_t& nId, bool bCreate)
 
 bool PmDBUtil::BeginLoad(const char* pszPath)
 {
+    m_bRecognised = false;
     return Open(pszPath, kModeRead);
 }
 
 bool PmDBUtil::EndLoad(const char* pszPath, bool bOk)
 {
+    const size_t nStopped = m_nPos;
+    const size_t nSize = m_inBuf.size();
+    const bool bOpened = IsOpen();
     Close();
     m_bLoaded = bOk;
     m_bLoadFailed = !bOk;
-    if (!bOk)
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s",
-                        pszPath != nullptr ? pszPath : "");
+    if (!bOk) {
+        // Opened but not read: the content is at fault, not the file system.
+        if (bOpened && !m_LastFailure.IsSet()) {
+            m_LastFailure = m_bRecognised ? FailReason::Of(FailKind::Damaged, {}, static_cast<int64_t>(nStopped))
+                            : nSize == 0  ? FailReason::Of(FailKind::WrongKind, "an empty file")
+                                          : FailReason::Of(FailKind::WrongKind, "not a Palm Desktop address file");
+        }
+        if (m_pOwnHold && m_pHold == m_pOwnHold.get())
+            m_pOwnHold->Release();
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)",
+                        pszPath != nullptr ? pszPath : "", FailReasonText(m_LastFailure).c_str());
+    }
     return bOk;
+}
+
+FileHold* PmDBUtil::Hold()
+{
+    if (m_pHold == nullptr) {
+        m_pOwnHold = std::make_unique<FileHold>();
+        m_pHold = m_pOwnHold.get();
+    }
+    return m_pHold;
+}
+
+void PmDBUtil::ShareHold(FileHold* pHold)
+{
+    m_pHold = pHold != nullptr ? pHold : nullptr;
+    if (pHold != nullptr)
+        m_pOwnHold.reset();
 }
 
 bool PmDBUtil::BeginSave(const char* pszPath)
@@ -695,16 +704,29 @@ bool PmDBUtil::BeginSave(const char* pszPath)
         // would replace the user's file with a fragment of it.
         g_DebugUtil.Log(0, __FILE__, __LINE__, "Not saving %s: the last load failed",
                         pszPath != nullptr ? pszPath : "");
+        m_LastFailure = FailReason::Of(FailKind::Damaged, "it did not load");
         return false;
     }
-    return Open(pszPath, kModeWrite);
+    if (!Open(pszPath, kModeWrite)) {
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not save Palm Desktop Contacts: %s (%s)",
+                        pszPath != nullptr ? pszPath : "", FailReasonText(m_LastFailure).c_str());
+        return false;
+    }
+    return true;
 }
 
 bool PmDBUtil::EndSave(bool bOk)
 {
     if (bOk)
         bOk = Commit();
+    else if (!m_LastFailure.IsSet())
+        m_LastFailure = m_bWriteFailed && m_pOut ? m_pOut->GetFailure() : FailReason::Of(FailKind::WriteFailed);
+    if (!bOk && !m_LastFailure.IsSet())
+        m_LastFailure = FailReason::Of(FailKind::WriteFailed);
     Close();
+    if (!bOk)
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not save Palm Desktop Contacts: %s (%s)", m_szFileName,
+                        FailReasonText(m_LastFailure).c_str());
     return bOk;
 }
 

@@ -11,9 +11,12 @@
 // at the first step that answers false.
 //
 // Files on disk:
-//  - A file is open only inside one load or one save, and for that time an
-//    exclusive advisory lock (flock) is held on it; a file locked by anyone
-//    else fails the open at once.
+//  - A file is open only inside one load or one save, but it is held (an
+//    exclusive advisory lock, FileHold) from its load through its save until
+//    the next load: a second program waits a few seconds for it, then fails
+//    with "in use by another program". A failed load releases it. Readers of
+//    one facade share one hold (ShareHold), so that they never wait for each
+//    other.
 //  - Reading takes the whole file into memory at Open; every read primitive
 //    works on that buffer and never reads past its end. No count read from
 //    the file makes anything allocate more than the bytes left in it.
@@ -37,10 +40,11 @@
 #include <vector>
 
 #include "common/palm/PmCategoryMgr.h"
+#include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
 
 class AtomicFile;
-class FileLock;
+class FileHold;
 
 // Type codes of the typed field values.
 constexpr int32_t kPmTypeInt = 1;       // payload int32
@@ -267,6 +271,15 @@ public:
     // reader never saves.
     bool HasLoadFailed() const { return m_bLoadFailed; }
 
+    // Why the last open, load or save failed (the file missing, not a
+    // regular file, not an address file, damaged at an offset, in use,
+    // read-only, the disk full, the path too long). Cleared by each open.
+    const FailReason& GetLastFailure() const { return m_LastFailure; }
+
+    // Uses pHold (not owned; must outlive this reader) instead of a hold of
+    // its own: the readers of one facade then hold the file together.
+    void ShareHold(FileHold* pHold);
+
     // Test hook: from now on every save (any write opened on a file or in
     // memory) fails its writes once it has written nBytes bytes in total, as
     // a full disk would. Negative (the default) switches it off. Applies to
@@ -357,6 +370,13 @@ protected:
     // them, nCapacity included, in the generation's constructor).
     PmSchema m_Schema;
 
+    // A generation's signature step calls it once the file has shown itself
+    // to be of its kind: a later failure is then "damaged at byte N" rather
+    // than "not a Palm Desktop address file".
+    void MarkRecognised() { m_bRecognised = true; }
+
+    FailReason m_LastFailure;
+
 private:
     bool FlushOut();
 
@@ -371,6 +391,9 @@ private:
     size_t m_nPos;                     // read position in m_inBuf
     std::vector<BYTE> m_outBuf;        // bytes written, not yet handed to m_pOut
     long long m_nWritten;              // bytes written since Open
-    std::unique_ptr<FileLock> m_pLock;
+    FileHold* Hold();
+    bool m_bRecognised = false;
+    FileHold* m_pHold = nullptr;           // m_pOwnHold or a shared one
+    std::unique_ptr<FileHold> m_pOwnHold;
     std::unique_ptr<AtomicFile> m_pOut;
 };

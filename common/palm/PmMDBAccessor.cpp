@@ -4,22 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include <sys/stat.h>
-
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/TdmMain.h"
+#include "platform/fsutil/FailReason.h"
 #include "platform/jetdb/JetConnection.h"
 #include "platform/jetdb/JetQuery.h"
 
 namespace {
 
 constexpr const char* kConnectionPrefix = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
-
-bool FileExists(const char* pszPath)
-{
-    struct stat st {};
-    return pszPath[0] != '\0' && ::stat(pszPath, &st) == 0 && S_ISREG(st.st_mode);
-}
 
 }  // namespace
 
@@ -36,11 +29,14 @@ bool PmMDBAccessor::Connect(int nKind, const char* pszPath)
 {
     m_nKind = nKind;
     m_szPath[0] = '\0';
+    m_LastFailure.Clear();
     JetConnection* pConnection = GetConnection();
     const char* pszGiven = pszPath != nullptr ? pszPath : "";
     if (std::strlen(pszGiven) >= sizeof(m_szPath)) {
         // A cut path could name another file.
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Database path too long: %.200s", pszGiven);
+        m_LastFailure = CheckInputPath(pszGiven, sizeof(m_szPath));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Database path too long: %.200s (%s)", pszGiven,
+                        FailReasonText(m_LastFailure).c_str());
         if (pConnection != nullptr)
             pConnection->Close();
         return false;
@@ -51,17 +47,30 @@ bool PmMDBAccessor::Connect(int nKind, const char* pszPath)
     // Whatever was open before is closed: queries must not reach the file of
     // an earlier Connect when this one names none.
     pConnection->Close();
-    if (!FileExists(m_szPath))
+    m_LastFailure = CheckInputPath(m_szPath);
+    if (m_LastFailure.IsSet())
         return false;
 
+    // The connection string is kept for whoever shows it; the file itself is
+    // named byte for byte, so no quote or ';' in the path can name another.
     std::string connectionString = kConnectionPrefix;
     connectionString += '"';
     connectionString += m_szPath;
     connectionString += '"';
     pConnection->SetConnectionString(connectionString.c_str());
+    pConnection->SetDataSource(m_szPath);
     if (!pConnection->Open()) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Open database failed: %s (%s)", m_szPath,
-                        pConnection->GetLastError().c_str());
+        m_LastFailure = pConnection->GetLastFailure();
+        if (m_LastFailure.eKind == FailKind::WrongKind) {
+            if (IsJetDatabase(m_szPath))
+                m_LastFailure.strDetail = "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet";
+            else if (m_LastFailure.strDetail.empty() || m_LastFailure.strDetail == "unknown data")
+                m_LastFailure.strDetail = "not a Palm Desktop 6 database";
+            else
+                m_LastFailure.strDetail += ", not a Palm Desktop 6 database";
+        }
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Open database failed: %s (%s; %s)", m_szPath,
+                        pConnection->GetLastError().c_str(), FailReasonText(m_LastFailure).c_str());
         return false;
     }
     return true;
@@ -134,6 +143,8 @@ bool PmMDBAccessor::Execute(const char* pszSql, bool bReturnsRows)
     }
     const bool bOk = bReturnsRows ? pQuery->Open() : pQuery->ExecSql();
     if (!bOk) {
+        if (pConnection->GetLastFailure().IsSet())
+            m_LastFailure = pConnection->GetLastFailure();
         g_DebugUtil.Log(0, __FILE__, __LINE__, "SQL failed: %s: %.200s", pQuery->GetLastError().c_str(), pszSql);
         return false;
     }

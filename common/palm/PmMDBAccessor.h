@@ -14,6 +14,7 @@
 #pragma once
 
 #include "common/palm/PmDataAccessor.h"
+#include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
 
 class JetConnection;
@@ -81,9 +82,16 @@ public:
     // Whether the last Execute failed (as opposed to a select without rows).
     bool LastExecuteFailed() const { return m_bLastFailed; }
 
+    // Why the last Connect or Execute failed: the file missing, not a
+    // regular file, not a database (a Jet file from Windows is named as
+    // such), damaged, in use, read-only, the disk full, the path too long.
+    const FailReason& GetLastFailure() const { return m_LastFailure; }
+    void SetLastFailure(const FailReason& reason) { m_LastFailure = reason; }
+
 protected:
     TdmMain* m_pDataModule;   // not owned
     int m_nKind;
     char m_szPath[MAX_PATH];
     bool m_bLastFailed;
+    FailReason m_LastFailure;
 };

@@ -9,8 +9,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 DWORD GetModuleFileNameA(HMODULE /*hModule*/, char* pszFileName, DWORD nSize)
@@ -111,7 +117,130 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+// Opens a regular file for reading without blocking on whatever else may
+// be at the path; -1 with *pReason set otherwise.
+int OpenRegularForReading(const std::string& path, FailReason* pReason)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        const int nErrno = errno;
+        const std::string kind = NonRegularKind(path);
+        *pReason = !kind.empty() ? FailReason::Of(FailKind::NotRegular, kind)
+                   : nErrno == ENOTDIR ? FailReason::Of(FailKind::Missing)
+                                       : ReasonFromErrno(nErrno, false);
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *pReason = FailReason::Of(FailKind::NotRegular, NonRegularKind(path));
+        return -1;
+    }
+    // Reads of a regular file never block; the flag only kept the open
+    // from waiting on a FIFO.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+template <class Buffer>
+bool ReadRegularFileInto(const std::string& path, Buffer* pContent, FailReason* pReason)
+{
+    FailReason ignored;
+    FailReason& reason = pReason != nullptr ? *pReason : ignored;
+    reason.Clear();
+    pContent->clear();
+    const int fd = OpenRegularForReading(path, &reason);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof(buffer));
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            reason = ReasonFromErrno(errno, false);
+            close(fd);
+            pContent->clear();
+            return false;
+        }
+        pContent->insert(pContent->end(), buffer, buffer + got);
+    }
+    close(fd);
+    return true;
+}
+
+// Whether the temporary file name `entry` belongs to the target file name
+// `base`: base + ".tmp-" + six characters of mkostemp.
+bool IsTempOf(const std::string& entry, const std::string& base)
+{
+    const std::string prefix = base + ".tmp-";
+    return entry.size() == prefix.size() + 6 && entry.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Removes the temporary files of `target` that no save holds any more: a
+// save in progress keeps its temporary file locked.
+void RemoveStaleTemps(const std::string& target)
+{
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : FolderOf(target);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(dir)) {
+        if (IsTempOf(entry->d_name, base))
+            stale.push_back(folder + "/" + entry->d_name);
+    }
+    closedir(dir);
+    for (const std::string& path : stale) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlink(path.c_str());
+        close(fd);
+    }
+}
+
+std::atomic<int> g_holdWaitMs{-1};
+
 } // namespace
+
+bool ReadRegularFile(const std::string& path, std::vector<BYTE>* pContent, FailReason* pReason)
+{
+    return ReadRegularFileInto(path, pContent, pReason);
+}
+
+bool ReadRegularFile(const std::string& path, std::string* pContent, FailReason* pReason)
+{
+    return ReadRegularFileInto(path, pContent, pReason);
+}
+
+bool MayReplaceFile(const std::string& path, FailReason* pReason)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return true;
+    if ((st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) {
+        if (pReason != nullptr)
+            *pReason = FailReason::Of(FailKind::ReadOnly);
+        return false;
+    }
+    return true;
+}
+
+void IgnoreFileSizeSignal()
+{
+    static const bool s_bDone = [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)s_bDone;
+}
 
 void AtomicFile::SetFailAfterBytesForTest(long long nBytes)
 {
@@ -127,11 +256,15 @@ AtomicFile::~AtomicFile()
 
 bool AtomicFile::Open(const char* path)
 {
-    if (m_fp != nullptr || path == nullptr || path[0] == '\0')
+    if (m_fp != nullptr)
         return false;
+    m_failure.Clear();
+    if (path == nullptr || path[0] == '\0' || path[std::strlen(path) - 1] == '/') {
+        m_failure = FailReason::Of(FailKind::Missing);
+        return false;
+    }
+    IgnoreFileSizeSignal();
     std::string target = path;
-    if (target.back() == '/')
-        return false;
     // Replace what a symbolic link points at, not the link itself.
     struct stat linkStat {};
     if (lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
@@ -141,17 +274,30 @@ bool AtomicFile::Open(const char* path)
             std::free(real);
         }
     }
-    // A file its owner made read-only is not replaced behind their back.
-    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0)
+    // A file its owner made read-only is not replaced behind their back,
+    // not even by the superuser.
+    if (!MayReplaceFile(target, &m_failure))
         return false;
+    const std::string kind = NonRegularKind(target);
+    if (!kind.empty()) {
+        m_failure = FailReason::Of(FailKind::NotRegular, kind);
+        return false;
+    }
+    RemoveStaleTemps(target);
     std::string pattern = target + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        m_failure = ReasonFromErrno(errno, true);
         return false;
+    }
+    // Locked while it is written, so that another save of the same file
+    // does not take it for the leftover of a killed one.
+    flock(fd, LOCK_EX | LOCK_NB);
     std::FILE* fp = fdopen(fd, "wb");
     if (fp == nullptr) {
+        m_failure = ReasonFromErrno(errno, true);
         close(fd);
         unlink(name.data());
         return false;
@@ -178,27 +324,34 @@ bool AtomicFile::Write(const void* data, size_t size)
     size_t allowed = size;
     if (m_failAfter >= 0 && m_written + static_cast<long long>(size) > m_failAfter)
         allowed = static_cast<size_t>(m_failAfter - m_written);
+    errno = 0;
     const size_t wrote = std::fwrite(data, 1, allowed, m_fp);
     m_written += static_cast<long long>(wrote);
     if (wrote != size) {
+        m_failure = wrote != allowed ? ReasonFromErrno(errno, true) : FailReason::Of(FailKind::DiskFull);
         m_failed = true;
         return false;
     }
     return true;
 }
 
-bool AtomicFile::Commit()
+bool AtomicFile::Commit(FileHold* pHold)
 {
     if (m_fp == nullptr)
         return false;
     if (m_failed) {
+        const FailReason failure = m_failure;
         Abort();
+        m_failure = failure;
         return false;
     }
     std::FILE* fp = m_fp;
     m_fp = nullptr;
     const int fd = fileno(fp);
+    errno = 0;
     bool ok = std::fflush(fp) == 0 && fsync(fd) == 0;
+    if (!ok)
+        m_failure = ReasonFromErrno(errno, true);
 
     // Keep the permissions of the file being replaced; a new file gets the
     // usual 0666 less the umask (mkostemp made it 0600).
@@ -211,18 +364,36 @@ bool AtomicFile::Commit()
         umask(mask);
         mode = 0666 & ~mask;
     }
-    if (ok && fchmod(fd, mode) != 0)
+    if (ok && fchmod(fd, mode) != 0) {
+        m_failure = ReasonFromErrno(errno, true);
         ok = false;
-    if (std::fclose(fp) != 0)
+    }
+    // The hold's lock on the new file: the writer's own lock on the
+    // temporary file, kept by a duplicate of its descriptor beyond the
+    // close, so the file is locked before the rename makes it the target.
+    int holdFd = -1;
+    if (ok && pHold != nullptr)
+        holdFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (std::fclose(fp) != 0 && ok) {
+        m_failure = ReasonFromErrno(errno, true);
         ok = false;
-    if (ok && rename(m_temp.c_str(), m_target.c_str()) != 0)
+    }
+    if (ok && rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        m_failure = ReasonFromErrno(errno, true);
         ok = false;
+    }
     if (!ok) {
+        if (holdFd >= 0)
+            close(holdFd);
         unlink(m_temp.c_str());
         m_temp.clear();
+        if (!m_failure.IsSet())
+            m_failure = FailReason::Of(FailKind::WriteFailed);
         return false;
     }
     m_temp.clear();
+    if (holdFd >= 0)
+        pHold->Adopt(holdFd, m_target);
 
     // Make the rename itself durable.
     const int dirFd = open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -282,4 +453,167 @@ void FileLock::Unlock()
         close(m_fd);
         m_fd = -1;
     }
+}
+
+FileHold::FileHold() : m_fd(-1) {}
+
+FileHold::~FileHold()
+{
+    Release();
+}
+
+int FileHold::GetWaitMs()
+{
+    int nMs = g_holdWaitMs;
+    if (nMs < 0) {
+        const char* pszValue = std::getenv("VARNWICK_LOCK_WAIT_MS");
+        nMs = pszValue != nullptr && *pszValue != '\0' ? std::atoi(pszValue) : 5000;
+        if (nMs < 0)
+            nMs = 0;
+    }
+    return nMs;
+}
+
+void FileHold::SetWaitMs(int nMs)
+{
+    g_holdWaitMs = nMs;
+}
+
+namespace {
+
+// The files this process holds, by identity: one program is one holder, so
+// a second FileHold of the same file in this process shares the first one's
+// lock instead of waiting for it (flock would set them against each other).
+struct HeldFile {
+    int nLockFd = -1;   // the descriptor that carries the flock
+    int nHolders = 0;
+};
+std::mutex g_heldMutex;
+std::map<std::pair<dev_t, ino_t>, HeldFile> g_heldFiles;
+
+std::pair<dev_t, ino_t> FileKey(int fd)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return {0, 0};
+    return {st.st_dev, st.st_ino};
+}
+
+// Registers fd as a holder of its file. With bLocked the caller has taken
+// the flock on fd already. False when the file is not held in this process
+// and fd is not locked.
+bool JoinHeld(int fd, bool bLocked)
+{
+    std::lock_guard<std::mutex> lock(g_heldMutex);
+    HeldFile& held = g_heldFiles[FileKey(fd)];
+    if (held.nHolders == 0) {
+        if (!bLocked) {
+            g_heldFiles.erase(FileKey(fd));
+            return false;
+        }
+        held.nLockFd = fd;
+    }
+    ++held.nHolders;
+    return true;
+}
+
+// Drops fd's share; the last holder releases the lock. Closes fd unless it
+// is the one that carries the lock and others still hold the file.
+void LeaveHeld(int fd)
+{
+    std::lock_guard<std::mutex> lock(g_heldMutex);
+    const auto key = FileKey(fd);
+    auto it = g_heldFiles.find(key);
+    if (it == g_heldFiles.end()) {
+        close(fd);
+        return;
+    }
+    HeldFile& held = it->second;
+    if (--held.nHolders > 0) {
+        if (held.nLockFd != fd)
+            close(fd);
+        return;   // the lock's descriptor stays open for the others
+    }
+    flock(held.nLockFd, LOCK_UN);
+    if (held.nLockFd != fd)
+        close(held.nLockFd);
+    close(fd);
+    g_heldFiles.erase(it);
+}
+
+}  // namespace
+
+bool FileHold::Holds(const std::string& path) const
+{
+    if (m_fd < 0)
+        return false;
+    struct stat held {};
+    struct stat now {};
+    return fstat(m_fd, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+           held.st_ino == now.st_ino;
+}
+
+bool FileHold::Acquire(const std::string& path, FailReason* pReason)
+{
+    FailReason ignored;
+    FailReason& reason = pReason != nullptr ? *pReason : ignored;
+    reason.Clear();
+    if (Holds(path)) {
+        m_path = path;
+        return true;
+    }
+    Release();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(GetWaitMs());
+    for (;;) {
+        const int fd = OpenRegularForReading(path, &reason);
+        if (fd < 0)
+            return false;
+        if (JoinHeld(fd, false)) {
+            m_fd = fd;
+            m_path = path;
+            return true;
+        }
+        bool bLocked = false;
+        while (!(bLocked = flock(fd, LOCK_EX | LOCK_NB) == 0) && errno == EWOULDBLOCK &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!bLocked) {
+            reason = errno == EWOULDBLOCK ? FailReason::Of(FailKind::Locked) : ReasonFromErrno(errno, false);
+            close(fd);
+            return false;
+        }
+        // The other program may have replaced the file while we waited:
+        // then the lock is on a file no longer there; start over.
+        struct stat held {};
+        struct stat now {};
+        if (fstat(fd, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+            held.st_ino == now.st_ino) {
+            JoinHeld(fd, true);
+            m_fd = fd;
+            m_path = path;
+            return true;
+        }
+        close(fd);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            reason = FailReason::Of(FailKind::Locked);
+            return false;
+        }
+    }
+}
+
+void FileHold::Adopt(int fd, const std::string& path)
+{
+    Release();
+    JoinHeld(fd, true);
+    m_fd = fd;
+    m_path = path;
+}
+
+void FileHold::Release()
+{
+    if (m_fd >= 0) {
+        LeaveHeld(m_fd);
+        m_fd = -1;
+    }
+    m_path.clear();
 }

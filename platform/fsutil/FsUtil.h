@@ -6,8 +6,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
+
+class FileHold;
 
 // Writes the full path of the running executable (a null or any other module
 // means the executable) into pszFileName, cut to nSize - 1 characters and
@@ -24,6 +28,23 @@ DWORD GetModuleFileNameA(HMODULE hModule, char* pszFileName, DWORD nSize);
 // order wins.
 std::string ResolvePathCase(const std::string& path);
 
+// Reads a whole regular file without ever blocking: a FIFO, a device or a
+// folder at the path is refused (NotRegular) instead of waited on. False,
+// with *pReason (when given) saying why, when the file cannot be read.
+bool ReadRegularFile(const std::string& path, std::vector<BYTE>* pContent, FailReason* pReason = nullptr);
+bool ReadRegularFile(const std::string& path, std::string* pContent, FailReason* pReason = nullptr);
+
+// Whether an existing file may be replaced by this user: false (ReadOnly)
+// when the system refuses writing, and also when no write permission bit is
+// set at all, which the superuser would otherwise ignore (a file made 0444
+// is the owner saying "leave it"). True for a path where nothing exists.
+bool MayReplaceFile(const std::string& path, FailReason* pReason = nullptr);
+
+// A write past the file-size limit (ulimit -f) fails with EFBIG, reported
+// like a full disk, instead of killing the process with SIGXFSZ. Called by
+// every writer before it writes; harmless to call again.
+void IgnoreFileSizeSignal();
+
 // Replaces a file's content as a whole: the file is either the old one or
 // the new one, never a mix, and ends where the new content ends.
 //
@@ -32,6 +53,11 @@ std::string ResolvePathCase(const std::string& path);
 // replaces (0644 less the umask for a new file), renames it over the target
 // and fsyncs the folder. Abort() or destruction without Commit() removes the
 // temporary file and leaves the target untouched.
+//
+// The temporary file is named <target>.tmp-XXXXXX and locked (flock) while
+// it is written; Open() first removes the unlocked ones of its target, left
+// behind by a save that was killed. GetFailure() tells why the last call
+// that answered false failed.
 class AtomicFile {
 public:
     AtomicFile();
@@ -50,12 +76,16 @@ public:
 
     // Makes the written bytes the content of the target. False on any failure,
     // in which case the target is untouched and the temporary file is gone.
-    bool Commit();
+    // With pHold (holding the target), the new file is locked before it is
+    // renamed into place and the hold moves to it, so no other program can
+    // take the file between the rename and the next save.
+    bool Commit(FileHold* pHold = nullptr);
 
     // Drops the replacement; the target is untouched.
     void Abort();
 
     bool IsOpen() const { return m_fp != nullptr; }
+    const FailReason& GetFailure() const { return m_failure; }
 
     // Test hook: every AtomicFile opened afterwards fails its writes once it
     // has accepted `nBytes` bytes in total, as a full disk would. A negative
@@ -69,6 +99,7 @@ private:
     long long m_written;
     long long m_failAfter;
     bool m_failed;
+    FailReason m_failure;
 };
 
 // Writes a whole file atomically with AtomicFile. True on success.
@@ -92,4 +123,49 @@ public:
 
 private:
     int m_fd;
+};
+
+// Holds one of the user's files for this program from its load to its save
+// (flock, exclusive), so that two copies of the program never both load,
+// change and save one file: the second waits up to GetWaitMs(), then fails
+// with FailKind::Locked ("in use by another program").
+//
+// The holds of one process on one file share a single lock: the program is
+// one holder, however many of its objects hold the file.
+//
+// A file replaced by an atomic save is a new file at the same path: Acquire
+// checks, once it has the lock, that the locked file is still the one at
+// the path, and starts over on the new one when it is not. AtomicFile's
+// Commit(FileHold*) moves the hold to the file it installs.
+class FileHold {
+public:
+    FileHold();
+    ~FileHold();
+    FileHold(const FileHold&) = delete;
+    FileHold& operator=(const FileHold&) = delete;
+
+    // Holds the regular file at `path`. True at once when this hold already
+    // holds that very file. Otherwise releases what it held and waits for
+    // the lock; false with *pReason (when given) saying why: Missing,
+    // NotRegular, Locked after the wait, or the open's error. Never blocks
+    // on a FIFO or device.
+    bool Acquire(const std::string& path, FailReason* pReason = nullptr);
+    void Release();
+    bool IsHeld() const { return m_fd >= 0; }
+    // Whether this hold holds the file now at `path`.
+    bool Holds(const std::string& path) const;
+    const std::string& GetPath() const { return m_path; }
+
+    // How long Acquire waits for another program, in milliseconds (default
+    // 5000; the VARNWICK_LOCK_WAIT_MS environment variable or this setter
+    // change it, tests use a short wait).
+    static int GetWaitMs();
+    static void SetWaitMs(int nMs);
+
+private:
+    friend class AtomicFile;
+    void Adopt(int fd, const std::string& path);
+
+    int m_fd;
+    std::string m_path;
 };

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/fsutil/FsUtil.h"
 #include "platform/jetdb/JetQuery.h"
 
 namespace {
@@ -45,21 +46,81 @@ bool EqualsNoCase(const std::string& a, const char* b)
 
 // Checks the first bytes of the file; an empty file is no database here,
 // even though SQLite would take it as a new one and write to it.
-bool HasSqliteHeader(const std::string& path, std::string* pError)
+bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* pReason)
 {
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (fp == nullptr) {
+    FailReason reason = CheckInputPath(path);
+    const std::string head = reason.IsSet() ? std::string() : ReadFileHead(path, sizeof(kSqliteMagic));
+    if (reason.IsSet()) {
         *pError = "cannot read " + path;
+        *pReason = reason;
         return false;
     }
-    char header[sizeof(kSqliteMagic)] = {};
-    const size_t nRead = std::fread(header, 1, sizeof(header), fp);
-    std::fclose(fp);
-    if (nRead != sizeof(header) || std::memcmp(header, kSqliteMagic, sizeof(header)) != 0) {
+    if (head.size() < sizeof(kSqliteMagic) || std::memcmp(head.data(), kSqliteMagic, sizeof(kSqliteMagic)) != 0) {
         *pError = "not a database: " + path;
+        *pReason = FailReason::Of(FailKind::WrongKind, DescribeContent(path));
         return false;
     }
     return true;
+}
+
+// Whether the file is in write-ahead-log mode (header bytes 18 and 19 are 2)
+// with no log beside it: everything is in the file itself, and it can be read
+// as an immutable file, without the lock files a reader would otherwise make.
+bool IsClosedLogFile(const std::string& path)
+{
+    const std::string head = ReadFileHead(path, 100);
+    if (head.size() < 100)
+        return false;
+    if (head[18] != 2 || head[19] != 2)
+        return false;
+    struct stat st {};
+    return ::stat((path + "-wal").c_str(), &st) != 0;
+}
+
+// A file: URI for a path, every byte outside the unreserved set escaped, so
+// that no character of the path is taken for a parameter.
+std::string FileUri(const std::string& path)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
+}
+
+FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting)
+{
+    switch (nResult & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return FailReason::Of(FailKind::Locked);
+    case SQLITE_FULL:
+        return FailReason::Of(FailKind::DiskFull);
+    case SQLITE_READONLY:
+        return FailReason::Of(FailKind::ReadOnly);
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return FailReason::Of(bWriting ? FailKind::ReadOnly : FailKind::Unreadable, "permission denied");
+    case SQLITE_CORRUPT:
+        return FailReason::Of(FailKind::Damaged);
+    case SQLITE_NOTADB:
+        return FailReason::Of(FailKind::WrongKind, DescribeContent(path));
+    case SQLITE_CANTOPEN:
+        if (bWriting && !MayReplaceFile(path))
+            return FailReason::Of(FailKind::ReadOnly);
+        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
+    case SQLITE_IOERR:
+        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
+    default:
+        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
+    }
 }
 
 }  // namespace
@@ -76,6 +137,14 @@ JetConnection::~JetConnection()
 void JetConnection::SetConnectionString(const char* pszConnectionString)
 {
     m_connectionString = pszConnectionString != nullptr ? pszConnectionString : "";
+    m_dataSource.clear();
+    m_bDataSourceSet = false;
+}
+
+void JetConnection::SetDataSource(const char* pszPath)
+{
+    m_dataSource = pszPath != nullptr ? pszPath : "";
+    m_bDataSourceSet = true;
 }
 
 bool JetConnection::ParseDataSource(const std::string& connectionString, std::string* pPath)
@@ -128,86 +197,125 @@ bool JetConnection::Open()
 {
     Close();
     m_lastError.clear();
+    m_lastFailure.Clear();
 
     std::string path;
-    if (!ParseDataSource(m_connectionString, &path) || path.empty()) {
+    if (m_bDataSourceSet) {
+        path = m_dataSource;
+    } else if (!ParseDataSource(m_connectionString, &path)) {
+        path.clear();
+    }
+    if (path.empty()) {
         m_lastError = "no data source in the connection string";
+        m_lastFailure = FailReason::Of(FailKind::Missing);
         return false;
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    m_lastFailure = CheckInputPath(path);
+    if (m_lastFailure.IsSet()) {
         m_lastError = "no such file: " + path;
         return false;
     }
-    if (!HasSqliteHeader(path, &m_lastError))
+    if (!HasSqliteHeader(path, &m_lastError, &m_lastFailure))
         return false;
-
-    sqlite3* pDb = nullptr;
-    // SQLITE_OPEN_READWRITE without SQLITE_OPEN_CREATE: an existing file
-    // only. One thread uses a connection, so SQLite need not lock around
-    // every call (SQLITE_OPEN_NOMUTEX).
-    const int rc = sqlite3_open_v2(path.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        m_lastError = pDb != nullptr ? sqlite3_errmsg(pDb) : sqlite3_errstr(rc);
-        sqlite3_close_v2(pDb);
+    m_path = path;
+    if (!OpenFile(false)) {
+        m_path.clear();
         return false;
     }
-    sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
-    // Reading the schema proves the file is a database and not just a file
-    // with the right first bytes.
-    char* pszError = nullptr;
-    if (sqlite3_exec(pDb, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &pszError) != SQLITE_OK) {
-        m_lastError = pszError != nullptr ? pszError : sqlite3_errmsg(pDb);
-        sqlite3_free(pszError);
+    return true;
+}
+
+// Opens m_path read-only or for writing, and reads the schema, which proves
+// the file is a database and not just a file with the right first bytes.
+bool JetConnection::OpenFile(bool bWrite)
+{
+    sqlite3* pDb = nullptr;
+    // Never SQLITE_OPEN_CREATE: an existing file only. One thread uses a
+    // connection, so SQLite need not lock around every call.
+    int nFlags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI | (bWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    std::string uri = FileUri(m_path);
+    if (!bWrite)
+        uri += IsClosedLogFile(m_path) ? "?mode=ro&immutable=1" : "?mode=ro";
+    if (bWrite)
+        IgnoreFileSizeSignal();
+    int rc = sqlite3_open_v2(uri.c_str(), &pDb, nFlags, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(pDb, 1);
+        sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
+        char* pszError = nullptr;
+        rc = sqlite3_exec(pDb, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &pszError);
+        if (rc != SQLITE_OK) {
+            m_lastError = pszError != nullptr ? pszError : sqlite3_errmsg(pDb);
+            sqlite3_free(pszError);
+        }
+    } else {
+        m_lastError = pDb != nullptr ? sqlite3_errmsg(pDb) : sqlite3_errstr(rc);
+    }
+    if (rc != SQLITE_OK) {
+        m_lastFailure = ReasonFromSqlite(rc, m_path, bWrite);
         sqlite3_close_v2(pDb);
         return false;
     }
     m_pDb = pDb;
-    UseWriteAheadLog();
+    m_bReadOnly = !bWrite;
+    if (m_pTrace != nullptr)
+        sqlite3_trace_v2(m_pDb, m_uTraceMask, m_pTrace, m_pTraceContext);
     return true;
 }
 
-// Every statement is a transaction of its own, seen by every other reader of
-// the file as soon as it ends. With a rollback journal each such commit waits
-// for the disk two or three times; with SQLite's write-ahead log it waits for
-// none (the log is synced when it is copied back into the file), and the file
-// stays consistent whatever happens to the process. The file's own journal
-// mode is put back when the connection closes. A file that cannot take the
-// log (a read-only folder, say) keeps its mode.
-void JetConnection::UseWriteAheadLog()
+void JetConnection::SetTrace(unsigned uMask, TraceCallback pCallback, void* pContext)
 {
-    m_restoreJournalMode.clear();
-    const std::string mode = JournalMode("PRAGMA journal_mode");
-    if (mode.empty())
-        return;
-    if (mode != "wal") {
-        if (JournalMode("PRAGMA journal_mode=WAL") != "wal")
-            return;
-        m_restoreJournalMode = mode;
-    }
-    sqlite3_exec(m_pDb, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    // The log is copied back when it reaches this many pages and when the
-    // connection closes: a page many statements write is copied once.
-    sqlite3_exec(m_pDb, "PRAGMA wal_autocheckpoint=8192", nullptr, nullptr, nullptr);
+    m_uTraceMask = pCallback != nullptr ? uMask : 0;
+    m_pTrace = pCallback;
+    m_pTraceContext = pContext;
+    if (m_pDb != nullptr)
+        sqlite3_trace_v2(m_pDb, m_uTraceMask, m_pTrace, m_pTraceContext);
 }
 
-// Runs a journal_mode pragma and answers the mode it reports ("" on failure
-// or for an answer that is not a plain word).
-std::string JetConnection::JournalMode(const char* pszPragma)
+bool JetConnection::OpenForWriting()
 {
+    if (m_pDb == nullptr)
+        return false;
+    if (!m_bReadOnly)
+        return true;
+    if (!MayReplaceFile(m_path, &m_lastFailure)) {
+        m_lastError = "the file is read-only: " + m_path;
+        return false;
+    }
+    for (JetQuery* pQuery : m_queries)
+        pQuery->Close();
+    sqlite3_close_v2(m_pDb);
+    m_pDb = nullptr;
+    if (OpenFile(true))
+        return true;
+    // Keep reading what could be read before.
+    const FailReason failure = m_lastFailure;
+    const std::string error = m_lastError;
+    OpenFile(false);
+    m_lastFailure = failure;
+    m_lastError = error;
+    return false;
+}
+
+void JetConnection::NoteStatementFailure(int nResult)
+{
+    const int nPrimary = nResult & 0xFF;
+    if (nPrimary == SQLITE_FULL || nPrimary == SQLITE_READONLY || nPrimary == SQLITE_BUSY ||
+        nPrimary == SQLITE_LOCKED || nPrimary == SQLITE_IOERR || nPrimary == SQLITE_CORRUPT ||
+        nPrimary == SQLITE_PERM || nPrimary == SQLITE_CANTOPEN)
+        m_lastFailure = ReasonFromSqlite(nResult, m_path, true);
+}
+
+bool JetConnection::CanPrepare(const char* pszSqlUtf8, std::string* pError)
+{
+    if (m_pDb == nullptr || pszSqlUtf8 == nullptr)
+        return false;
     sqlite3_stmt* pStmt = nullptr;
-    std::string mode;
-    if (sqlite3_prepare_v2(m_pDb, pszPragma, -1, &pStmt, nullptr) == SQLITE_OK && sqlite3_step(pStmt) == SQLITE_ROW) {
-        const unsigned char* pszMode = sqlite3_column_text(pStmt, 0);
-        if (pszMode != nullptr)
-            mode = reinterpret_cast<const char*>(pszMode);
-    }
+    const bool bOk = sqlite3_prepare_v2(m_pDb, pszSqlUtf8, -1, &pStmt, nullptr) == SQLITE_OK && pStmt != nullptr;
+    if (!bOk && pError != nullptr)
+        *pError = sqlite3_errmsg(m_pDb);
     sqlite3_finalize(pStmt);
-    for (char c : mode) {
-        if (!std::islower(static_cast<unsigned char>(c)))
-            return std::string();
-    }
-    return mode;
+    return bOk;
 }
 
 void JetConnection::Close()
@@ -215,18 +323,11 @@ void JetConnection::Close()
     for (JetQuery* pQuery : m_queries)
         pQuery->Close();
     if (m_pDb != nullptr) {
-        // Copies the log back into the file and removes it; harmless when
-        // another connection still reads the file (the log then stays). This
-        // is the connection's own housekeeping, not a statement of its user:
-        // whatever traces the user's statements is told nothing more.
-        if (!m_restoreJournalMode.empty()) {
-            sqlite3_trace_v2(m_pDb, 0, nullptr, nullptr);
-            JournalMode(("PRAGMA journal_mode=" + m_restoreJournalMode).c_str());
-        }
-        m_restoreJournalMode.clear();
         sqlite3_close_v2(m_pDb);
         m_pDb = nullptr;
     }
+    m_path.clear();
+    m_bReadOnly = false;
 }
 
 void JetConnection::Attach(JetQuery* pQuery)

@@ -3,21 +3,25 @@
 // The database is a SQLite file. The connection is named by a connection
 // string of "key=value" pairs separated by ';', of which only "Data Source"
 // (the file path, optionally in double quotes) is used; a "Provider" pair is
-// accepted and ignored. Open() only ever opens a file that already exists
-// and begins like a SQLite database: it never creates a file and never
-// writes to one that is something else.
+// accepted and ignored. A path can also be given as it stands
+// (SetDataSource), which no quoting inside it can redirect. Open() only ever
+// opens a file that already exists and begins like a SQLite database: it
+// never creates a file and never writes to one that is something else.
 //
 // Queries bound to the connection (JetQuery) are closed when it closes.
 //
-// While open, the connection keeps the file in SQLite's write-ahead-log mode,
-// so that a statement's commit does not wait for the disk; the file's own
-// journal mode is restored when the connection closes.
+// Reading never writes: Open() opens the file read-only, and a file whose
+// log was cleanly closed is read without the lock files SQLite would leave
+// beside it. The first statement that writes (JetQuery::ExecSql) reopens the
+// file for writing. The file's journal mode is never changed.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <string>
 #include <vector>
+
+#include "platform/fsutil/FailReason.h"
 
 class JetQuery;
 
@@ -32,6 +36,9 @@ public:
     // Replaces the connection string. An open connection stays open on the
     // file it has until the next Open().
     void SetConnectionString(const char* pszConnectionString);
+    // Names the file directly, byte for byte (null: none); replaces the
+    // connection string's "Data Source" until the next SetConnectionString.
+    void SetDataSource(const char* pszPath);
     const std::string& GetConnectionString() const { return m_connectionString; }
 
     // Opens the file named by "Data Source", closing any file open before.
@@ -46,6 +53,23 @@ public:
 
     // The reason of the last failure of Open() (UTF-8 text, may be empty).
     const std::string& GetLastError() const { return m_lastError; }
+    // The same as a reason value: Missing, NotRegular, WrongKind (what the
+    // file is instead), Damaged, Locked, ReadOnly, DiskFull... Also set by a
+    // failed OpenForWriting and by a statement that failed for want of room
+    // or permission.
+    const FailReason& GetLastFailure() const { return m_lastFailure; }
+    // Reopens the open file for writing (closing the bound queries). True
+    // when it is open for writing afterwards.
+    bool OpenForWriting();
+    bool IsReadOnly() const { return m_bReadOnly; }
+    // Whether the statement compiles against the file's schema (its tables
+    // and columns are there). Runs nothing.
+    bool CanPrepare(const char* pszSqlUtf8, std::string* pError = nullptr);
+
+    // Traces the statements of this connection (sqlite3_trace_v2), also
+    // across the reopen for writing; a null callback ends the trace.
+    using TraceCallback = int (*)(unsigned, void*, void*, void*);
+    void SetTrace(unsigned uMask, TraceCallback pCallback, void* pContext);
 
     // The SQLite handle while open, else null. For bound queries and for
     // tests that observe what is run.
@@ -59,12 +83,19 @@ private:
     friend class JetQuery;
     void Attach(JetQuery* pQuery);
     void Detach(JetQuery* pQuery);
-    void UseWriteAheadLog();
-    std::string JournalMode(const char* pszPragma);
+    bool OpenFile(bool bWrite);
+    void NoteStatementFailure(int nResult);
 
     std::string m_connectionString;
+    std::string m_dataSource;           // from SetDataSource
+    bool m_bDataSourceSet = false;
+    std::string m_path;                 // the file open now
     std::string m_lastError;
+    FailReason m_lastFailure;
     sqlite3* m_pDb;
-    std::string m_restoreJournalMode;   // the file's own journal mode, while the log is used
+    bool m_bReadOnly = false;
+    unsigned m_uTraceMask = 0;
+    TraceCallback m_pTrace = nullptr;
+    void* m_pTraceContext = nullptr;
     std::vector<JetQuery*> m_queries;   // bound queries, not owned
 };

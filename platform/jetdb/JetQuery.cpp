@@ -109,14 +109,24 @@ bool JetQuery::Open()
 
 bool JetQuery::ExecSql()
 {
+    // A statement that is run rather than walked writes (or begins or ends
+    // a write): the file is opened for writing now, not by a mere read.
+    if (m_pConnection != nullptr && m_pConnection->IsOpen() && !m_pConnection->OpenForWriting()) {
+        Close();
+        m_bFailed = true;
+        m_lastError = m_pConnection->GetLastError();
+        return false;
+    }
     if (!Prepare())
         return false;
     int rc;
     do {
         rc = sqlite3_step(m_pStmt);
     } while (rc == SQLITE_ROW);
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
+        m_pConnection->NoteStatementFailure(rc);
         return Fail(sqlite3_errmsg(m_pConnection->GetHandle()));
+    }
     m_nRowsAffected = sqlite3_changes(m_pConnection->GetHandle());
     Close();
     return true;

@@ -1,7 +1,11 @@
 #include "platform/pefile/PeVersion.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
+
+#include "platform/fsutil/FsUtil.h"
 
 namespace {
 
@@ -119,22 +123,16 @@ bool FindResourceEntry(const ByteView& file, size_t base, size_t resourceSize, s
     return false;
 }
 
+// Reads the file when it is a regular file of at most kMaxImageSize bytes;
+// a FIFO or device under an executable's name is refused, not waited on.
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes)
 {
     if (path == nullptr || path[0] == '\0')
         return false;
-    std::FILE* fp = std::fopen(path, "rb");
-    if (fp == nullptr)
+    struct stat st {};
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxImageSize)
         return false;
-    bool ok = std::fseek(fp, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(fp) : -1;
-    ok = ok && size >= 0 && size <= kMaxImageSize && std::fseek(fp, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes->resize(static_cast<size_t>(size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), fp) == bytes->size();
-    }
-    std::fclose(fp);
-    return ok;
+    return ReadRegularFile(path, bytes) && bytes->size() <= static_cast<size_t>(kMaxImageSize);
 }
 
 bool ReadVersionBlock(const char* path, std::vector<uint8_t>* block)

@@ -7,7 +7,11 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,21 +23,18 @@ namespace {
 enum class LoadResult { Loaded, Missing, Failed };
 
 // Reads the whole file as bytes. A file that does not exist is Missing (an
-// empty profile); anything else that cannot be read is Failed.
+// empty profile); anything else that cannot be read is Failed, and so is
+// something that is not a regular file (a FIFO is refused, not waited on).
 LoadResult ReadFileBytes(const char* path, std::string* content)
 {
     content->clear();
-    std::FILE* fp = std::fopen(path, "rb");
-    if (fp == nullptr)
-        return errno == ENOENT || errno == ENOTDIR ? LoadResult::Missing : LoadResult::Failed;
-    char buffer[8192];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), fp)) > 0)
-        content->append(buffer, got);
-    const bool failed = std::ferror(fp) != 0;
-    std::fclose(fp);
-    return failed ? LoadResult::Failed : LoadResult::Loaded;
+    FailReason reason;
+    if (ReadRegularFile(path, content, &reason))
+        return LoadResult::Loaded;
+    return reason.eKind == FailKind::Missing ? LoadResult::Missing : LoadResult::Failed;
 }
+
+void ForgetParsed();
 
 // An ini parser set up as Windows profiles read: 8-bit text, names ignoring
 // case, one value per key, "Key=Value" with no blanks around '='.
@@ -71,9 +72,60 @@ struct Profile {
         std::string content;
         if (ini.Save(content, false) < 0)
             return false;
-        return AtomicWriteFile(path, content.data(), content.size());
+        ForgetParsed();
+        const bool ok = AtomicWriteFile(path, content.data(), content.size());
+        ForgetParsed();
+        return ok;
     }
 };
+
+// The file last read, parsed once: the settings are read key by key (some
+// fifty keys at start-up), and parsing a large file again for each would
+// take seconds. It is parsed again as soon as the file on disk is another
+// one or has changed (its identity, size or times differ).
+struct ParsedFile {
+    std::string path;
+    struct stat st {};
+    std::shared_ptr<Profile> profile;
+};
+
+std::mutex g_parsedMutex;
+ParsedFile g_parsed;
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The parsed profile of a file; null when it is missing or cannot be read.
+std::shared_ptr<Profile> ParsedProfile(const char* fileName)
+{
+    struct stat before {};
+    if (stat(fileName, &before) != 0 || !S_ISREG(before.st_mode))
+        return nullptr;
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    if (g_parsed.profile && g_parsed.path == fileName && SameFile(g_parsed.st, before))
+        return g_parsed.profile;
+    auto profile = std::make_shared<Profile>();
+    if (profile->Load(fileName) != LoadResult::Loaded)
+        return nullptr;
+    struct stat after {};
+    // Kept only when the file did not change while it was read.
+    if (stat(fileName, &after) == 0 && SameFile(before, after)) {
+        g_parsed.path = fileName;
+        g_parsed.st = after;
+        g_parsed.profile = profile;
+    }
+    return profile;
+}
+
+void ForgetParsed()
+{
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    g_parsed = ParsedFile();
+}
 
 // The value of a key as Windows hands it out: one pair of matching quotes
 // around the whole value is removed.
@@ -81,10 +133,10 @@ bool LookupValue(LPCSTR section, LPCSTR key, LPCSTR fileName, std::string* value
 {
     if (section == nullptr || key == nullptr || fileName == nullptr || fileName[0] == '\0')
         return false;
-    Profile profile;
-    if (profile.Load(fileName) != LoadResult::Loaded)
+    const std::shared_ptr<Profile> profile = ParsedProfile(fileName);
+    if (!profile)
         return false;
-    const char* found = profile.ini.GetValue(section, key, nullptr);
+    const char* found = profile->ini.GetValue(section, key, nullptr);
     if (found == nullptr)
         return false;
     *value = found;

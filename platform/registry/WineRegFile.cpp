@@ -3,6 +3,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/fsutil/FsUtil.h"
+
 namespace {
 
 // First line of every registry file Wine writes.
@@ -310,19 +312,10 @@ bool ParseValueLine(const std::string& line, LineReader& reader, std::string& na
     return true;
 }
 
+// A FIFO or device in place of a registry file is refused, not waited on.
 bool ReadWholeFile(const std::string& path, std::string& text)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return false;
-    text.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    in.read(text.data(), size);
-    text.resize(static_cast<size_t>(in.gcount()));
-    return !in.bad();
+    return ReadRegularFile(path, &text);
 }
 
 // Registry files are large (a prefix's system.reg holds many megabytes of

@@ -20,6 +20,7 @@
 // Single-threaded: the objects of one book must be used from one thread.
 #pragma once
 
+#include "platform/fsutil/FailReason.h"
 #include "platform/wab/MapiDefs.h"
 #include "platform/wab/MapiTags.h"
 
@@ -147,6 +148,12 @@ struct WAB_PARAM {
 // that is not an address book of this program, and MAPI_E_CALL_FAILED when
 // the file cannot be created or opened.
 HRESULT WABOpen(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lpWP, DWORD Reserved2);
+
+// Why the last WABOpen, or the last save of an entry, failed: the file
+// missing or not a file, not an address book of this program (a Windows
+// .wab is named as such), in use by another program, read-only, the disk
+// full. Cleared by each WABOpen.
+const FailReason& WabLastFailure();
 
 using LPWABOPEN = HRESULT (*)(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lpWP,
                               DWORD Reserved2);

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "common/misc/CxDebugUtil.h"
+#include "platform/fsutil/FsUtil.h"
+#include "platform/wab/WabApi.h"
 
 namespace {
 
@@ -97,6 +99,70 @@ bool MakeFolders(const std::string& dir)
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// Why the last open or save of a book failed, for the program to show.
+FailReason g_lastFailure;
+
+void SetFailure(const FailReason& reason)
+{
+    g_lastFailure = reason;
+}
+
+// Whether the file is in write-ahead-log mode (header bytes 18 and 19 are 2)
+// with no log beside it: all of it is in the file, which can then be read as
+// an immutable file, without the lock files a reader would otherwise leave.
+bool IsClosedLogFile(const std::string& path)
+{
+    const std::string head = ReadFileHead(path, kSqliteHeaderSize);
+    if (head.size() < kSqliteHeaderSize)
+        return false;
+    if (head[18] != 2 || head[19] != 2)
+        return false;
+    struct stat st {};
+    return stat((path + "-wal").c_str(), &st) != 0;
+}
+
+// A file: URI for a path, every byte outside the unreserved set escaped.
+std::string FileUri(const std::string& path)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '/' || c == '-' ||
+            c == '_' || c == '.' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
+}
+
+FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting)
+{
+    switch (nResult & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return FailReason::Of(FailKind::Locked);
+    case SQLITE_FULL:
+        return FailReason::Of(FailKind::DiskFull);
+    case SQLITE_READONLY:
+        return FailReason::Of(FailKind::ReadOnly);
+    case SQLITE_CORRUPT:
+        return FailReason::Of(FailKind::Damaged);
+    case SQLITE_NOTADB:
+        return FailReason::Of(FailKind::WrongKind, DescribeContent(path));
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        if (bWriting && !MayReplaceFile(path))
+            return FailReason::Of(FailKind::ReadOnly);
+        [[fallthrough]];
+    default:
+        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
+    }
+}
+
 // Resets a cached statement for its next use.
 struct StmtReset {
     sqlite3_stmt* pStmt;
@@ -129,97 +195,202 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
     if (ppStore == nullptr)
         return MAPI_E_INVALID_PARAMETER;
     ppStore->reset();
+    g_lastFailure.Clear();
 
     const bool bDefault = pszFile == nullptr || pszFile[0] == '\0';
     std::string path = bDefault ? DefaultBookPath() : std::string(pszFile);
     if (path.empty()) {
         g_DebugUtil.Log(0, __FILE__, __LINE__, "No home folder is known for the default address book");
+        SetFailure(FailReason::Of(FailKind::Missing, "no home folder"));
         return MAPI_E_CALL_FAILED;
     }
 
     // Decide from the file itself, before SQLite touches it, whether this is
-    // a book of ours, a file to create, or a file to leave alone.
-    bool bCreate = false;       // the file does not exist yet
-    bool bInitialise = false;   // the file exists but is empty
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT) {
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
-                            std::strerror(errno));
-            return MAPI_E_CALL_FAILED;
-        }
-        if (bDefault) {
-            const size_t nSlash = path.find_last_of('/');
-            if (!MakeFolders(path.substr(0, nSlash))) {
-                g_DebugUtil.Log(0, __FILE__, __LINE__, "Folder of the address book %s cannot be created: %s",
-                                path.c_str(), std::strerror(errno));
-                return MAPI_E_CALL_FAILED;
-            }
-        }
-        bCreate = true;
-    } else if (!S_ISREG(st.st_mode)) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s is not a file; left untouched", path.c_str());
-        return MAPI_E_NOT_A_BOOK;
-    } else if (st.st_size == 0) {
-        bInitialise = true;
-    } else if (!HasBookHeader(path)) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", path.c_str());
-        return MAPI_E_NOT_A_BOOK;
-    }
-
+    // a book of ours, a book still to be made, or a file to leave alone.
+    // Nothing is created or written here: a book that does not exist yet,
+    // or an empty file, reads as an empty book and is made by its first save.
     std::shared_ptr<WabStore> pStore(new WabStore());
     pStore->m_path = path;
-    const int nFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (bCreate ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(path.c_str(), &pStore->m_db, nFlags, nullptr) != SQLITE_OK) {
-        pStore->LogSqlError("cannot be opened");
-        return MAPI_E_CALL_FAILED;
-    }
-    sqlite3_extended_result_codes(pStore->m_db, 1);
-    sqlite3_busy_timeout(pStore->m_db, kBusyTimeoutMs);
-
-    HRESULT hr = hrSuccess;
-    if (bCreate || bInitialise) {
-        bool bInitialised = false;
-        hr = pStore->Initialise(&bInitialised);
-        if (HR_FAILED(hr) && bCreate) {
-            // Leave no half-made file behind: the name was free before.
-            sqlite3_close(pStore->m_db);
-            pStore->m_db = nullptr;
-            unlink(path.c_str());
-            return hr;
+    pStore->m_bDefault = bDefault;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        const int nErrno = errno;
+        if (nErrno != ENOENT) {
+            const FailReason reason = CheckInputPath(path);
+            SetFailure(reason.IsSet() ? reason : ReasonFromErrno(nErrno, false));
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
+                            FailReasonText(g_lastFailure).c_str());
+            return MAPI_E_CALL_FAILED;
         }
-        if (HR_SUCCEEDED(hr) && !bInitialised && !HasBookHeader(path)) {
-            // Someone else filled the empty file meanwhile; treat it as any
-            // other existing file.
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched",
-                            path.c_str());
-            return MAPI_E_NOT_A_BOOK;
-        }
+        *ppStore = std::move(pStore);
+        return hrSuccess;
     }
-    if (HR_SUCCEEDED(hr))
-        hr = pStore->Verify();
-    if (HR_SUCCEEDED(hr))
-        hr = pStore->Prepare();
+    if (!S_ISREG(st.st_mode)) {
+        SetFailure(FailReason::Of(FailKind::NotRegular, NonRegularKind(path)));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s is not a file; left untouched (%s)", path.c_str(),
+                        FailReasonText(g_lastFailure).c_str());
+        return MAPI_E_NOT_A_BOOK;
+    }
+    // One program at a time, from the open of the book to its close.
+    FailReason reason;
+    if (!pStore->m_hold.Acquire(path, &reason)) {
+        SetFailure(reason);
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
+                        FailReasonText(reason).c_str());
+        return reason.eKind == FailKind::NotRegular ? MAPI_E_NOT_A_BOOK : MAPI_E_CALL_FAILED;
+    }
+    if (st.st_size == 0) {
+        *ppStore = std::move(pStore);
+        return hrSuccess;
+    }
+    if (!HasBookHeader(path)) {
+        if (IsWindowsWab(path))
+            SetFailure(FailReason::Of(FailKind::WrongKind,
+                                      "an address book made by Windows (.wab); Varnwick cannot read it yet"));
+        else
+            SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(path) == "unknown data"
+                                                               ? std::string("not a Varnwick address book")
+                                                               : DescribeContent(path) + ", not a Varnwick address book"));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched (%s)", path.c_str(),
+                        FailReasonText(g_lastFailure).c_str());
+        return MAPI_E_NOT_A_BOOK;
+    }
+    const HRESULT hr = pStore->OpenDatabase(false);
     if (HR_FAILED(hr))
         return hr;
     *ppStore = std::move(pStore);
     return hrSuccess;
 }
 
-WabStore::~WabStore()
+// Opens the existing book file read-only (a read never changes it) or for
+// writing, checks its marks and prepares the statements.
+HRESULT WabStore::OpenDatabase(bool bWrite)
+{
+    CloseDatabase();
+    std::string uri = FileUri(m_path);
+    if (!bWrite)
+        uri += IsClosedLogFile(m_path) ? "?mode=ro&immutable=1" : "?mode=ro";
+    const int nFlags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI | (bWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    const int rc = sqlite3_open_v2(uri.c_str(), &m_db, nFlags, nullptr);
+    if (rc != SQLITE_OK) {
+        SetFailure(ReasonFromSqlite(rc, m_path, bWrite));
+        LogSqlError("cannot be opened");
+        CloseDatabase();
+        return MAPI_E_CALL_FAILED;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    m_bReadOnly = !bWrite;
+    HRESULT hr = Verify();
+    if (HR_SUCCEEDED(hr))
+        hr = Prepare();
+    if (HR_FAILED(hr)) {
+        if (!g_lastFailure.IsSet())
+            SetFailure(FailReason::Of(FailKind::WrongKind, "a SQLite database, not a Varnwick address book"));
+        CloseDatabase();
+    }
+    return hr;
+}
+
+void WabStore::CloseDatabase()
 {
     EndReadBatch();
-    EndWriteBatch();
-    for (sqlite3_stmt* pStmt : {m_stmtFindEntry, m_stmtLoadProps, m_stmtLoadProp, m_stmtNextEntries, m_stmtLastId,
-                                m_stmtInsertEntry, m_stmtPutProp}) {
-        sqlite3_finalize(pStmt);
+    CommitWriteBatch();
+    for (sqlite3_stmt** ppStmt : {&m_stmtFindEntry, &m_stmtLoadProps, &m_stmtLoadProp, &m_stmtNextEntries,
+                                  &m_stmtLastId, &m_stmtInsertEntry, &m_stmtPutProp}) {
+        sqlite3_finalize(*ppStmt);
+        *ppStmt = nullptr;
     }
     if (m_db != nullptr)
         sqlite3_close(m_db);
+    m_db = nullptr;
+}
+
+// Makes the book writable before its first save: creates a book that does
+// not exist yet (and the folders of the default book), fills an empty file
+// with the schema, or reopens a book that was opened for reading.
+HRESULT WabStore::EnsureWritable()
+{
+    if (m_db != nullptr && !m_bReadOnly)
+        return hrSuccess;
+    IgnoreFileSizeSignal();
+    if (!MayReplaceFile(m_path)) {
+        SetFailure(FailReason::Of(FailKind::ReadOnly));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be written: %s", m_path.c_str(),
+                        FailReasonText(g_lastFailure).c_str());
+        return MAPI_E_CALL_FAILED;
+    }
+    if (m_db != nullptr)
+        return OpenDatabase(true);
+
+    struct stat st;
+    const bool bCreate = stat(m_path.c_str(), &st) != 0;
+    if (bCreate && m_bDefault) {
+        const size_t nSlash = m_path.find_last_of('/');
+        if (!MakeFolders(m_path.substr(0, nSlash))) {
+            SetFailure(ReasonFromErrno(errno, true));
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Folder of the address book %s cannot be created: %s",
+                            m_path.c_str(), std::strerror(errno));
+            return MAPI_E_CALL_FAILED;
+        }
+    }
+    const int nFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (bCreate ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(m_path.c_str(), &m_db, nFlags, nullptr);
+    if (rc != SQLITE_OK) {
+        SetFailure(ReasonFromSqlite(rc, m_path, true));
+        LogSqlError("cannot be created");
+        CloseDatabase();
+        return MAPI_E_CALL_FAILED;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    m_bReadOnly = false;
+    FailReason reason;
+    if (!m_hold.Acquire(m_path, &reason)) {
+        SetFailure(reason);
+        CloseDatabase();
+        return MAPI_E_CALL_FAILED;
+    }
+    bool bInitialised = false;
+    HRESULT hr = Initialise(&bInitialised);
+    if (HR_FAILED(hr) && bCreate) {
+        // Leave no half-made file behind: the name was free before.
+        CloseDatabase();
+        m_hold.Release();
+        unlink(m_path.c_str());
+        return hr;
+    }
+    if (HR_SUCCEEDED(hr) && !bInitialised && !HasBookHeader(m_path)) {
+        // Someone else filled the empty file meanwhile; leave it alone.
+        SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(m_path) + ", not a Varnwick address book"));
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", m_path.c_str());
+        CloseDatabase();
+        return MAPI_E_NOT_A_BOOK;
+    }
+    if (HR_SUCCEEDED(hr))
+        hr = Verify();
+    if (HR_SUCCEEDED(hr))
+        hr = Prepare();
+    if (HR_FAILED(hr))
+        CloseDatabase();
+    return hr;
+}
+
+WabStore::~WabStore()
+{
+    CloseDatabase();
+}
+
+const FailReason& WabLastFailure()
+{
+    return g_lastFailure;
 }
 
 void WabStore::LogSqlError(const char* pszWhat)
 {
+    // The reason the program shows, unless a more precise one is known.
+    if (m_db != nullptr && !g_lastFailure.IsSet())
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, std::strstr(pszWhat, "written") != nullptr));
     g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s %s: %s", m_path.c_str(), pszWhat,
                     m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
 }
@@ -292,10 +463,12 @@ HRESULT WabStore::Verify()
     }
     sqlite3_finalize(pStmt);
     if (format != kWabFormatName) {
+        SetFailure(FailReason::Of(FailKind::WrongKind, "a SQLite database, not a Varnwick address book"));
         g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", m_path.c_str());
         return MAPI_E_NOT_A_BOOK;
     }
     if (nVersion < 1 || nVersion > kWabFormatVersion) {
+        SetFailure(FailReason::Of(FailKind::WrongKind, "an address book of another Varnwick version"));
         g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s has format version %d, this program reads %d",
                         m_path.c_str(), nVersion, kWabFormatVersion);
         return MAPI_E_NOT_A_BOOK;
@@ -369,7 +542,7 @@ bool WabStore::ParseEntryId(const BYTE* lpEntryID, ULONG cbEntryID, IdKind* pKin
 
 HRESULT WabStore::FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow* pRow)
 {
-    if (lpEntryID == nullptr || cbEntryID == 0)
+    if (lpEntryID == nullptr || cbEntryID == 0 || m_db == nullptr)
         return MAPI_E_INVALID_ENTRYID;
     StmtReset reset{m_stmtFindEntry};
     sqlite3_bind_blob(m_stmtFindEntry, 1, lpEntryID, static_cast<int>(cbEntryID), SQLITE_STATIC);
@@ -389,6 +562,8 @@ HRESULT WabStore::FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow*
 HRESULT WabStore::LoadProps(int64_t nId, std::vector<WabProp>* pProps)
 {
     pProps->clear();
+    if (m_db == nullptr)
+        return hrSuccess;
     StmtReset reset{m_stmtLoadProps};
     sqlite3_bind_int64(m_stmtLoadProps, 1, nId);
     int rc;
@@ -408,6 +583,8 @@ HRESULT WabStore::LoadProps(int64_t nId, std::vector<WabProp>* pProps)
 
 HRESULT WabStore::LoadProp(int64_t nId, ULONG ulTag, WabProp* pProp)
 {
+    if (m_db == nullptr)
+        return MAPI_E_NOT_FOUND;
     StmtReset reset{m_stmtLoadProp};
     sqlite3_bind_int64(m_stmtLoadProp, 1, nId);
     sqlite3_bind_int64(m_stmtLoadProp, 2, ulTag);
@@ -424,13 +601,26 @@ HRESULT WabStore::LoadProp(int64_t nId, ULONG ulTag, WabProp* pProp)
 HRESULT WabStore::NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRow>* pRows)
 {
     pRows->clear();
+    if (m_db == nullptr)
+        return hrSuccess;
     StmtReset reset{m_stmtNextEntries};
     sqlite3_bind_int64(m_stmtNextEntries, 1, nAfterId);
     sqlite3_bind_int(m_stmtNextEntries, 2, nMax);
     int rc;
+    int64_t nLastId = nAfterId;
     while ((rc = sqlite3_step(m_stmtNextEntries)) == SQLITE_ROW) {
         WabEntryRow row;
         row.nId = sqlite3_column_int64(m_stmtNextEntries, 0);
+        if (row.nId <= nLastId) {
+            // Ids that do not climb come from a damaged file; a walk of them
+            // would never end.
+            SetFailure(FailReason::Of(FailKind::Damaged, "its entries are out of order"));
+            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be read: %s", m_path.c_str(),
+                            FailReasonText(g_lastFailure).c_str());
+            pRows->clear();
+            return MAPI_E_CALL_FAILED;
+        }
+        nLastId = row.nId;
         row.lObjType = static_cast<LONG>(sqlite3_column_int(m_stmtNextEntries, 1));
         const void* pId = sqlite3_column_blob(m_stmtNextEntries, 2);
         row.entryId.assign(static_cast<const char*>(pId != nullptr ? pId : ""),
@@ -447,6 +637,9 @@ HRESULT WabStore::NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRo
 
 HRESULT WabStore::LastEntryId(int64_t* pnId)
 {
+    *pnId = 0;
+    if (m_db == nullptr)
+        return hrSuccess;
     StmtReset reset{m_stmtLastId};
     if (sqlite3_step(m_stmtLastId) != SQLITE_ROW) {
         LogSqlError("cannot be read");
@@ -474,23 +667,24 @@ void WabStore::EndReadBatch()
 
 HRESULT WabStore::BeginWriteBatch()
 {
-    if (m_bWriteBatch)
-        return hrSuccess;
-    EndReadBatch();
-    if (m_db == nullptr || !Exec("BEGIN IMMEDIATE")) {
-        LogSqlError("cannot be written");
-        return MAPI_E_CALL_FAILED;
-    }
-    m_bWriteBatch = true;
+    m_bBatchWanted = true;
     return hrSuccess;
 }
 
 HRESULT WabStore::EndWriteBatch()
 {
+    m_bBatchWanted = false;
+    return CommitWriteBatch();
+}
+
+// Commits the batch's transaction when one is open.
+HRESULT WabStore::CommitWriteBatch()
+{
     if (!m_bWriteBatch)
         return hrSuccess;
     m_bWriteBatch = false;
     if (!Exec("COMMIT")) {
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
         LogSqlError("cannot be written");
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
@@ -501,11 +695,24 @@ HRESULT WabStore::EndWriteBatch()
 HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props)
 {
     EndReadBatch();
-    // Inside a write batch the entry is a savepoint; alone, a transaction.
+    const HRESULT hrWritable = EnsureWritable();
+    if (HR_FAILED(hrWritable))
+        return hrWritable;
+    // The batch's transaction opens with its first entry, once the book is
+    // writable; inside it each entry is a savepoint, alone a transaction.
+    if (m_bBatchWanted && !m_bWriteBatch) {
+        if (!Exec("BEGIN IMMEDIATE")) {
+            SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
+            LogSqlError("cannot be written");
+            return MAPI_E_CALL_FAILED;
+        }
+        m_bWriteBatch = true;
+    }
     const char* pszBegin = m_bWriteBatch ? "SAVEPOINT entry" : "BEGIN IMMEDIATE";
     const char* pszCommit = m_bWriteBatch ? "RELEASE entry" : "COMMIT";
     const char* pszRollback = m_bWriteBatch ? "ROLLBACK TO entry" : "ROLLBACK";
     if (!Exec(pszBegin)) {
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
         LogSqlError("cannot be written");
         return MAPI_E_CALL_FAILED;
     }
@@ -539,6 +746,7 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
     if (bOk)
         bOk = Exec(pszCommit);
     if (!bOk) {
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
         LogSqlError("cannot be written");
         Exec(pszRollback);
         if (m_bWriteBatch)

@@ -9,6 +9,11 @@
 // and carries kWabApplicationId in the SQLite header, so a file can be
 // recognised from its first 100 bytes before SQLite ever opens it. The
 // journal is a write-ahead log, so a commit per contact stays cheap.
+//
+// Opening reads only: the file is opened read-only, a book that does not
+// exist yet or an empty file reads as an empty book, and the first save
+// creates or reopens it for writing. The file is held (FileHold) from the
+// open to the store's end, so a second program waits, then fails.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fsutil/FsUtil.h"
 #include "platform/wab/MapiDefs.h"
 
 struct sqlite3;
@@ -109,6 +115,9 @@ public:
 private:
     WabStore() = default;
 
+    HRESULT OpenDatabase(bool bWrite);
+    void CloseDatabase();
+    HRESULT EnsureWritable();
     HRESULT Initialise(bool* pbInitialised);
     HRESULT Verify();
     HRESULT Prepare();
@@ -125,5 +134,9 @@ private:
     sqlite3_stmt* m_stmtInsertEntry = nullptr;
     sqlite3_stmt* m_stmtPutProp = nullptr;
     bool m_bReadBatch = false;   // a read transaction of BeginReadBatch is open
-    bool m_bWriteBatch = false;  // a write transaction of BeginWriteBatch is open
+    bool m_bBatchWanted = false; // BeginWriteBatch was called: the next save opens the batch
+    bool m_bWriteBatch = false;  // the write transaction of a batch is open
+    bool m_bReadOnly = true;     // opened for reading; the first save reopens it
+    bool m_bDefault = false;     // the user's default book (its folders are made on the first save)
+    FileHold m_hold;             // the file, held from the open to the close
 };

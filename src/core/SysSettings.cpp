@@ -1,6 +1,7 @@
 #include "src/core/SysSettings.h"
 
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "common/misc/AppFolder.h"
@@ -78,6 +79,26 @@ void CustomKeyName(int index, char (&name)[24])
 
 } // namespace
 
+namespace {
+
+// Reads a path key into a MAX_PATH field. A value that does not fit is
+// refused whole (the field stays empty, *pnTooLong its length): a cut path
+// would name another file.
+void ReadPath(const char* pszKey, char (&szField)[MAX_PATH], int* pnTooLong, const char* pszIniPath)
+{
+    char szValue[4 * MAX_PATH + 2];
+    const DWORD nLength = GetPrivateProfileStringA(kSection, pszKey, "", szValue, sizeof(szValue), pszIniPath);
+    *pnTooLong = 0;
+    szField[0] = '\0';
+    if (nLength >= MAX_PATH) {
+        *pnTooLong = static_cast<int>(nLength);
+        return;
+    }
+    std::memcpy(szField, szValue, nLength + 1);
+}
+
+}  // namespace
+
 bool SysSettings::LoadSettings()
 {
     char path[MAX_PATH];
@@ -92,8 +113,8 @@ bool SysSettings::LoadSettings(const char* pszIniPath)
 {
     // A null path reads no file: every key takes its default.
     *this = SysSettings{};
-    GetPrivateProfileStringA(kSection, "WabFile", "", WabFile, sizeof(WabFile), pszIniPath);
-    GetPrivateProfileStringA(kSection, "DatFile", "", DatFile, sizeof(DatFile), pszIniPath);
+    ReadPath("WabFile", WabFile, &nWabFileTooLong, pszIniPath);
+    ReadPath("DatFile", DatFile, &nDatFileTooLong, pszIniPath);
     for (const IntKey& key : kLeadingKeys)
         this->*key.member = ReadInt(key.name, key.defaultValue, pszIniPath);
     for (int i = 0; i < 9; ++i) {
@@ -124,8 +145,10 @@ bool SysSettings::SaveSettings(const char* pszIniPath) const
 {
     PrivateProfileWriter writer(pszIniPath);
     bool ok = writer.IsLoaded();
-    ok = ok && writer.SetString(kSection, "WabFile", WabFile);
-    ok = ok && writer.SetString(kSection, "DatFile", DatFile);
+    if (WabFile[0] != '\0' || nWabFileTooLong == 0)
+        ok = ok && writer.SetString(kSection, "WabFile", WabFile);
+    if (DatFile[0] != '\0' || nDatFileTooLong == 0)
+        ok = ok && writer.SetString(kSection, "DatFile", DatFile);
     for (const IntKey& key : kLeadingKeys)
         ok = ok && writer.SetInt(kSection, key.name, this->*key.member);
     for (int i = 0; i < 9; ++i) {

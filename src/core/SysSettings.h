@@ -15,6 +15,11 @@ enum SyncModeValue {
 struct SysSettings {
     char WabFile[MAX_PATH];   // address-book file; "" is the default book
     char DatFile[MAX_PATH];   // Palm Desktop contacts data file
+    // The length of a WabFile or DatFile of the settings file that did not
+    // fit its field (0: none). Such a path is refused, never cut: the field
+    // stays empty, and a save keeps the file's own value while it does.
+    int nWabFileTooLong;
+    int nDatFileTooLong;
     int SyncMode;             // a SyncModeValue (other values are kept as read)
     int UserID;               // HotSync user id; 0 is none chosen yet
     int SwapName;             // exchange first and last name on the Palm side

@@ -67,28 +67,17 @@ void CopyPath(char (&szDest)[MAX_PATH], const char* pszSrc)
 // reported for the failed write ("" when it reported none).
 std::string FailureReason(int nErrno)
 {
-    switch (nErrno) {
-    case 0:
-        return std::string();
-    case ENOSPC:
-    case EFBIG:
-    case EDQUOT:
-        return "disk full";
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return "no permission to write";
-    default:
-        return std::strerror(nErrno);
-    }
+    return nErrno == 0 ? std::string() : FailReasonText(ReasonFromErrno(nErrno, true));
 }
 
 // The file a side names in a message: the path, or a word for the default.
+// Messages are ANSI text; a path is in the file system's UTF-8, so it is
+// converted (a name that is no UTF-8 shows '?' where it is not).
 std::string Quoted(const char* pszPath, const char* pszEmpty)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return pszEmpty;
-    return std::string("\"") + pszPath + "\"";
+    return std::string("\"") + Utf8ToAnsi(pszPath) + "\"";
 }
 
 } // namespace
@@ -206,9 +195,17 @@ void TransferEngine::LoadOutlookList()
 {
     m_WabRows.clear();
     BuildColumns(LIST_WAB);
+    m_WabFailure.Clear();
     if (m_pWab != nullptr) {
-        // A failed open simply lists nothing.
-        m_pWab->OpenAddressBook(m_Settings.WabFile);
+        // A failed open lists nothing; the reason is kept for the window
+        // and the command line.
+        if (m_Settings.WabFile[0] == '\0' && m_Settings.nWabFileTooLong > 0) {
+            m_WabFailure = FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nWabFileTooLong) +
+                                                                     " bytes, at most " + std::to_string(MAX_PATH - 1));
+            m_pWab->CloseAddressBook();
+        } else if (!m_pWab->OpenAddressBook(m_Settings.WabFile)) {
+            m_WabFailure = m_pWab->GetLastFailure();
+        }
         for (WabRecord* pRecord = m_pWab->GetFirstEntry(); pRecord != nullptr;
              pRecord = m_pWab->GetNextEntry()) {
             if (m_Settings.EmailOnly && pRecord->PR_EMAIL_ADDRESS[0] == '\0')
@@ -243,8 +240,17 @@ void TransferEngine::LoadPalmList()
 
     if (m_pPalmInfo != nullptr) {
         m_pPalmInfo->SetSwapName(m_Settings.SwapName != 0);
-        // A failed load leaves the contact set empty.
-        m_pPalmInfo->LoadContacts(m_Settings.DatFile);
+        // A failed load leaves the contact set empty; the reason is kept.
+        m_PalmFailure.Clear();
+        if (m_Settings.DatFile[0] == '\0') {
+            m_pPalmInfo->ClearAll();
+            m_PalmFailure = m_Settings.nDatFileTooLong > 0
+                                ? FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nDatFileTooLong) +
+                                                                            " bytes, at most " + std::to_string(MAX_PATH - 1))
+                                : FailReason::Of(FailKind::Missing, "no data file is chosen");
+        } else if (!m_pPalmInfo->LoadContacts(m_Settings.DatFile)) {
+            m_PalmFailure = m_pPalmInfo->GetLastFailure();
+        }
         CommAddrMgr* pSet = m_pPalmInfo->GetContactSet();
         for (CommAddrRecord* pRecord = pSet != nullptr ? pSet->GetFirstRecord() : nullptr;
              pRecord != nullptr; pRecord = pSet->GetNextRecord()) {
@@ -490,12 +496,17 @@ void TransferEngine::BrowseResult(const char* pszPath)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return;
-    CopyPath(m_szDataText, pszPath);
+    // A path that does not fit is refused whole, never cut: the side then
+    // fails to load and says so.
+    const bool bTooLong = std::strlen(pszPath) >= MAX_PATH;
+    CopyPath(m_szDataText, bTooLong ? "" : pszPath);
     if (m_nDataSource == DATA_WAB_FILE) {
-        CopyPath(m_Settings.WabFile, pszPath);
+        CopyPath(m_Settings.WabFile, bTooLong ? "" : pszPath);
+        m_Settings.nWabFileTooLong = bTooLong ? static_cast<int>(std::strlen(pszPath)) : 0;
         LoadOutlookList();
     } else {
-        CopyPath(m_Settings.DatFile, pszPath);
+        CopyPath(m_Settings.DatFile, bTooLong ? "" : pszPath);
+        m_Settings.nDatFileTooLong = bTooLong ? static_cast<int>(std::strlen(pszPath)) : 0;
         LoadPalmList();
     }
     RefreshStates();
@@ -686,8 +697,10 @@ void TransferEngine::FinishWabSide(SideOutcome& outcome)
     outcome.nFailed += outcome.nAdded + outcome.nUpdated;
     outcome.nAdded = 0;
     outcome.nUpdated = 0;
-    if (outcome.strReason.empty())
-        outcome.strReason = FailureReason(nErrno);
+    if (outcome.strReason.empty()) {
+        const FailReason reason = m_pWab->GetLastFailure();
+        outcome.strReason = reason.IsSet() ? FailReasonText(reason) : FailureReason(nErrno);
+    }
     if (outcome.nFailed == 0 && outcome.bWritten) {
         outcome.bWritten = false;
         outcome.strError = "the Outlook Express address book " + Quoted(m_Settings.WabFile, "(the default book)") +
@@ -699,13 +712,10 @@ void TransferEngine::FinishWabSide(SideOutcome& outcome)
 // keeps none of the additions and updates.
 void TransferEngine::FinishPalmSide(SideOutcome& outcome)
 {
-    errno = 0;
     const bool bSaved = m_pPalmInfo != nullptr && m_pPalmInfo->SaveContacts();
     if (!bSaved && outcome.bWritten) {
-        const std::string strReason = FailureReason(errno);
         outcome.bWritten = false;
-        outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "") +
-                           " could not be saved" + (strReason.empty() ? "" : " (" + strReason + ")");
+        outcome.strError = SideFailureText(LIST_PALM, true);
         outcome.nFailed += outcome.nAdded + outcome.nUpdated;
         outcome.nAdded = 0;
         outcome.nUpdated = 0;
@@ -719,25 +729,27 @@ constexpr const char kPalmSide[] = "the Palm Desktop data";
 
 // A receiving side that could not store every record it had to add or
 // update was not written as asked: the transfer is an error that names the
-// side, how many records it could not store, and why.
-void MarkUnwritten(SideOutcome& outcome, const char* pszSide)
+// side, how many records it could not store, and why (the reason of the
+// first record that failed, otherwise the side's own).
+void MarkUnwritten(SideOutcome& outcome, const char* pszSide, const FailReason& reason)
 {
     if (outcome.bReceiving && outcome.bWritten && outcome.nFailed > 0) {
         outcome.bWritten = false;
         const int nToStore = outcome.nFailed + outcome.nAdded + outcome.nUpdated;
         outcome.strError = std::to_string(outcome.nFailed) + " of the " + std::to_string(nToStore) +
                            " new or changed records could not be written to " + pszSide;
-        if (!outcome.strReason.empty())
-            outcome.strError += " (" + outcome.strReason + ")";
+        const std::string strReason = outcome.strReason.empty() ? FailReasonText(reason) : outcome.strReason;
+        if (!strReason.empty())
+            outcome.strError += ": " + strReason;
     }
 }
 
 // Settles whether each receiving side was written, and answers the reasons
 // of those that were not, joined; "" when the transfer succeeded.
-std::string CollectErrors(TransferResult& result)
+std::string CollectErrors(TransferResult& result, const FailReason& wabReason, const FailReason& palmReason)
 {
-    MarkUnwritten(result.toWab, kWabSide);
-    MarkUnwritten(result.toPalm, kPalmSide);
+    MarkUnwritten(result.toWab, kWabSide, wabReason);
+    MarkUnwritten(result.toPalm, kPalmSide, palmReason);
     std::string strErrors;
     for (const SideOutcome* pSide : {&result.toWab, &result.toPalm}) {
         if (!pSide->bReceiving || pSide->bWritten)
@@ -754,15 +766,48 @@ std::string CollectErrors(TransferResult& result)
 void TransferEngine::MarkWabNotOpen(SideOutcome& outcome, int nRows) const
 {
     outcome.bWritten = false;
-    outcome.strError = std::string(kWabSide) + " " + Quoted(m_Settings.WabFile, "(the default book)") + " is not open";
+    outcome.strError = SideFailureText(LIST_WAB, false);
     outcome.nFailed = nRows;
 }
 
 void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
 {
     outcome.bWritten = false;
-    outcome.strError = "the Palm Desktop data file " + Quoted(m_Settings.DatFile, "(none chosen)") + " is not loaded";
+    outcome.strError = SideFailureText(LIST_PALM, false);
     outcome.nFailed = nRows;
+}
+
+const FailReason& TransferEngine::GetSideFailure(ListType eSide) const
+{
+    return eSide == LIST_PALM ? m_PalmFailure : m_WabFailure;
+}
+
+FailReason TransferEngine::SideWriteFailure(ListType eSide) const
+{
+    if (eSide == LIST_PALM)
+        return m_pPalmInfo != nullptr ? m_pPalmInfo->GetWriteFailure() : FailReason();
+    return m_pWab != nullptr ? m_pWab->GetLastFailure() : FailReason();
+}
+
+std::string TransferEngine::SideFailureText(ListType eSide, bool bWriting) const
+{
+    const FailReason reason = bWriting ? SideWriteFailure(eSide) : GetSideFailure(eSide);
+    std::string strText;
+    // A path refused for its length is not in the settings to be named.
+    if (eSide == LIST_PALM) {
+        strText = "the Palm Desktop data file" +
+                  (reason.eKind == FailKind::PathTooLong ? std::string() : " " + Quoted(m_Settings.DatFile, "(none chosen)")) +
+                  (bWriting ? " could not be saved" : " is not loaded");
+    } else {
+        strText = std::string(kWabSide) +
+                  (reason.eKind == FailKind::PathTooLong ? std::string()
+                                                         : " " + Quoted(m_Settings.WabFile, "(the default book)")) +
+                  (bWriting ? " could not be written" : " is not open");
+    }
+    const std::string strReason = FailReasonText(reason);
+    if (!strReason.empty())
+        strText += ": " + strReason;
+    return strText;
 }
 
 // The message that ends a transfer that ran: the success text with the row
@@ -771,7 +816,7 @@ void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
 void TransferEngine::ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed,
                                       int nCount)
 {
-    const std::string strErrors = CollectErrors(result);
+    const std::string strErrors = CollectErrors(result, SideWriteFailure(LIST_WAB), SideWriteFailure(LIST_PALM));
     if (strErrors.empty()) {
         char szText[256];
         std::snprintf(szText, sizeof szText, pszDoneFormat, nCount);
@@ -986,7 +1031,7 @@ SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<con
     } else {
         LoadOutlookList();
     }
-    MarkUnwritten(outcome, eInto == LIST_WAB ? kWabSide : kPalmSide);
+    MarkUnwritten(outcome, eInto == LIST_WAB ? kWabSide : kPalmSide, SideWriteFailure(eInto));
     RefreshStates();
     return outcome;
 }

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
 #include "src/core/ColumnTable.h"
 #include "src/core/SysSettings.h"
@@ -276,6 +277,21 @@ public:
     // The last transfer's result.
     const TransferResult& GetLastResult() const { return m_LastResult; }
 
+    // ---- Why a side failed ----------------------------------------------
+    // Why the side's last load failed (FailKind::None when it loaded): the
+    // file missing or not a file, not this kind of file (and what it is),
+    // damaged at an offset, in use by another program, the path too long...
+    const FailReason& GetSideFailure(ListType eSide) const;
+    // Why the side's last write failed (a save of the Palm data, a store
+    // into the address book): read-only, the disk full, in use...
+    FailReason SideWriteFailure(ListType eSide) const;
+    // The one sentence the window, the messages and the command line show
+    // for a side that failed, with its reason, e.g.
+    //   the Palm Desktop data file "/x/address.dat" is not loaded: it is in use by another program
+    //   the Palm Desktop data file "/x/address.dat" could not be saved: the disk is full
+    // bWriting picks the side's last write instead of its last load.
+    std::string SideFailureText(ListType eSide, bool bWriting) const;
+
     // ---- The objects owned for the run ---------------------------------
 
     SysSettings& GetSettings() { return m_Settings; }
@@ -326,4 +342,6 @@ private:
     std::vector<ContactRow> m_WabRows;
 
     TransferResult m_LastResult;
+    FailReason m_PalmFailure;   // of the last LoadPalmList
+    FailReason m_WabFailure;    // of the last LoadOutlookList
 };

@@ -5,12 +5,19 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +26,7 @@
 #include "common/misc/CommAddrRecord.h"
 #include "common/oe/CxWab.h"
 #include "common/palm/PmAddrInfo.h"
+#include "platform/fsutil/FsUtil.h"
 #include "tests/support/TestFiles.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
@@ -575,5 +583,439 @@ INSTANTIATE_TEST_SUITE_P(Generations, CliRoundTrip, ::testing::Values(Gen::Class
                                     : info.param == Gen::Extended ? "Extended"
                                                                   : "Desktop6";
                          });
+
+
+// ---- Bad input and faults ------------------------------------------------------
+
+// Every file of a folder with its bytes, except what the program itself
+// writes there (its log and the captured output).
+std::map<std::string, std::string> Snapshot(const std::string& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "stdout.txt" || name == "stderr.txt" || name == "appdebug.log" || name == "corvane.ini")
+            continue;
+        if (entry.is_regular_file())
+            files[name] = vwtest::ReadFileText(entry.path().string());
+        else
+            files[name] = entry.is_directory() ? "<folder>" : "<other>";
+    }
+    return files;
+}
+
+std::string RandomBytes(size_t nSize, unsigned nSeed)
+{
+    std::string bytes(nSize, '\0');
+    unsigned nState = nSeed;
+    for (char& c : bytes) {
+        nState = nState * 1103515245u + 12345u;
+        c = static_cast<char>(nState >> 16);
+    }
+    return bytes;
+}
+
+void MakeSqliteFile(const std::string& path, const char* pszSql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, pszSql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// One bad input: the file made at `name`, the command run on it, the exit
+// status and a part of the one line of reason it must print.
+struct BadInput {
+    std::string name;
+    std::function<void(const std::string&)> make;
+    std::vector<std::string> args;   // "@" stands for the file's path
+    int status;
+    std::string reason;
+};
+
+class CliFaultTest : public CliTest {
+protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        setenv("VARNWICK_LOCK_WAIT_MS", "300", 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("VARNWICK_LOCK_WAIT_MS");
+        CliTest::TearDown();
+    }
+
+    std::string ClassicFile(const std::vector<std::string>& firstNames)
+    {
+        namespace c = datgen::classic;
+        datgen::DatDescription desc;
+        for (const std::string& first : firstNames)
+            desc.records.push_back(datgen::DatRecord().Text(c::kFirstName, first).Text(c::kLastName, "Palm"));
+        const auto bytes = datgen::BuildFile(desc);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // Runs every case; each leaves every file of the folder byte for byte.
+    void RunCases(const std::vector<BadInput>& cases)
+    {
+        for (const BadInput& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::string path = c.name[0] == '/' ? c.name : File(c.name);
+            if (c.make)
+                c.make(path);
+            const auto before = Snapshot(m_dir);
+            std::vector<std::string> args;
+            for (const std::string& arg : c.args)
+                args.push_back(arg == "@" ? path : arg);
+            const auto start = std::chrono::steady_clock::now();
+            const RunResult result = Run(args);
+            const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_EQ(result.status, c.status) << result.err << result.out;
+            if (c.status != 0) {
+                EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
+                EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+            } else {
+                EXPECT_NE(result.out.find(c.reason), std::string::npos) << result.out;
+            }
+            EXPECT_EQ(Snapshot(m_dir), before) << "no file changed, none created";
+            EXPECT_LT(seconds, 4.0) << "nothing blocks";
+        }
+    }
+};
+
+TEST_F(CliFaultTest, BadPalmDataFilesAreRefusedWithTheirReasonAndLeftAsTheyAre)
+{
+    const std::string classic = ClassicFile({"Ann", "Bob", "Cid"});
+    const std::string book = File("good.wab");
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    FileLock lock;
+    auto write = [](const std::string& bytes) {
+        return [bytes](const std::string& path) { vwtest::WriteFileText(path, bytes); };
+    };
+    const std::string longPath = m_dir + "/" + std::string(300, 'p') + ".dat";
+    const std::vector<BadInput> cases = {
+        {"missing.dat", nullptr, {"list", "palm", "@"}, 1, "the file does not exist"},
+        {"folder.dat", [](const std::string& p) { fs::create_directory(p); }, {"list", "palm", "@"}, 1,
+         "it is a folder, not a file"},
+        {"random.dat", write(RandomBytes(4096, 1)), {"list", "palm", "@"}, 1, "not a Palm Desktop address file"},
+        {"empty.dat", write(""), {"compare", "--palm", "@", "--wab", book}, 1, "it is an empty file"},
+        {"truncated.dat", write(classic.substr(0, classic.size() / 2)), {"list", "palm", "@"}, 1,
+         "it is damaged at byte"},
+        {"sqlite.dat", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); },
+         {"list", "palm", "@"}, 1, "a SQLite database, not a Palm Desktop address file"},
+        {"fifo.dat", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, {"list", "palm", "@"}, 1,
+         "a named pipe (FIFO), not a file"},
+        {"locked.dat",
+         [&](const std::string& p) {
+             vwtest::WriteFileText(p, classic);
+             ASSERT_TRUE(lock.Lock(p.c_str()));
+         },
+         {"transfer", "o2p", "--palm", "@", "--wab", book}, 1, "it is in use by another program"},
+        {longPath, nullptr, {"list", "palm", "@"}, 1, "the path is too long"},
+        {"notes.txt", write("Ann\n"), {"list", "palm", "@"}, 1, "not a Palm Desktop data file (.dat or .mdb)"},
+        {"readonly.dat",
+         [&](const std::string& p) {
+             vwtest::WriteFileText(p, classic);
+             chmod(p.c_str(), 0444);   // even the superuser leaves it
+         },
+         {"transfer", "o2p", "--palm", "@", "--wab", book}, 1, "could not be saved: it is read-only"},
+    };
+    RunCases(cases);
+    EXPECT_FALSE(fs::exists(longPath.substr(0, MAX_PATH - 1))) << "the cut path is not created";
+}
+
+TEST_F(CliFaultTest, BadDesktop6DatabasesAreRefusedWithTheirReasonAndLeftAsTheyAre)
+{
+    const std::string good = File("good.mdb");
+    std::string error;
+    ASSERT_TRUE(D6CreateDatabase(good, "contact First Name=Ann|Last Name=Lee\n", &error)) << error;
+    const std::string goodBytes = vwtest::ReadFileText(good);
+    const std::string book = File("book.wab");
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    FileLock lock;
+    auto write = [](const std::string& bytes) {
+        return [bytes](const std::string& path) { vwtest::WriteFileText(path, bytes); };
+    };
+    std::string jet(4096, '\0');
+    jet.replace(0, 19, std::string("\x00\x01\x00\x00Standard Jet DB", 19));
+    const std::vector<BadInput> cases = {
+        {"good.mdb", nullptr, {"list", "palm", "@"}, 0, "1 Palm Desktop contacts listed"},
+        {"good.mdb", nullptr, {"compare", "--palm", "@", "--wab", book}, 0, ""},
+        {"random.mdb", write(RandomBytes(8192, 2)), {"list", "palm", "@"}, 1, "not a Palm Desktop 6 database"},
+        {"empty.mdb", write(""), {"list", "palm", "@"}, 1, "it is an empty file, not a Palm Desktop 6 database"},
+        {"truncated.mdb", write(goodBytes.substr(0, 4096)), {"list", "palm", "@"}, 1, "it is damaged"},
+        {"other.mdb", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE Main(x); INSERT INTO Main VALUES(1);"); },
+         {"compare", "--palm", "@", "--wab", book}, 1, "a database, but not a Palm Desktop 6 one"},
+        {"jet.mdb", write(jet), {"list", "palm", "@"}, 1,
+         "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet"},
+        {"fifo.mdb", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, {"list", "palm", "@"}, 1,
+         "a named pipe (FIFO), not a file"},
+        {"locked.mdb",
+         [&](const std::string& p) {
+             vwtest::WriteFileText(p, goodBytes);
+             ASSERT_TRUE(lock.Lock(p.c_str()));
+         },
+         {"list", "palm", "@"}, 1, "it is in use by another program"},
+    };
+    RunCases(cases);
+}
+
+TEST_F(CliFaultTest, BadAddressBooksAreRefusedWithTheirReasonAndLeftAsTheyAre)
+{
+    const std::string palm = File("address.dat");
+    vwtest::WriteFileText(palm, ClassicFile({"Ann"}));
+    FileLock lock;
+    auto write = [](const std::string& bytes) {
+        return [bytes](const std::string& path) { vwtest::WriteFileText(path, bytes); };
+    };
+    const std::string windowsBook =
+        std::string("\x9C\xCB\xCB\x8D\x13\x75\xD2\x11\x91\x58\x00\xC0\x4F\x79\x56\xA4", 16) + RandomBytes(4096, 3);
+    const std::string longPath = m_dir + "/" + std::string(300, 'w') + ".wab";
+    const std::vector<BadInput> cases = {
+        {"good.wab", [&](const std::string& p) { WriteWab(p, {Contact("Dee", "Book", "dee@example.org")}); },
+         {"list", "wab", "@"}, 0, "1 address-book contacts listed"},
+        {"good.wab", nullptr, {"compare", "--palm", palm, "--wab", "@"}, 0, ""},
+        {"empty.wab", write(""), {"list", "wab", "@"}, 0, "0 address-book contacts listed"},
+        {"random.wab", write(RandomBytes(4096, 4)), {"list", "wab", "@"}, 1, "not a Varnwick address book"},
+        {"windows.wab", write(windowsBook), {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1,
+         "an address book made by Windows (.wab); Varnwick cannot read it yet"},
+        {"other.wab", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); }, {"list", "wab", "@"}, 1,
+         "a SQLite database, not a Varnwick address book"},
+        {"text.wab", write("BEGIN:VCARD\r\nEND:VCARD\r\n"), {"list", "wab", "@"}, 1,
+         "a text file, not a Varnwick address book"},
+        {"folder.wab", [](const std::string& p) { fs::create_directory(p); }, {"list", "wab", "@"}, 1,
+         "it is a folder, not a file"},
+        {"fifo.wab", [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+         {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "a named pipe (FIFO), not a file"},
+        {"locked.wab",
+         [&](const std::string& p) {
+             WriteWab(p, {Contact("Eve", "Book", "eve@example.org")});
+             ASSERT_TRUE(lock.Lock(p.c_str()));
+         },
+         {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "it is in use by another program"},
+        {longPath, nullptr, {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "the path is too long"},
+    };
+    RunCases(cases);
+    EXPECT_FALSE(fs::exists(longPath.substr(0, MAX_PATH - 1))) << "the cut path is not created";
+}
+
+TEST_F(CliFaultTest, ADesktop6PathWithQuotesAndSemicolonsOpensTheFileItNames)
+{
+    const std::string other = File("other.mdb");
+    const std::string tricky = File("a\";Data Source=") + other;
+    fs::create_directories(fs::path(tricky).parent_path());
+    std::string error;
+    ASSERT_TRUE(D6CreateDatabase(tricky, "contact First Name=Ann|Last Name=Lee\n", &error)) << error;
+    ASSERT_TRUE(D6CreateDatabase(other, "", &error)) << error;
+    const std::string otherBefore = vwtest::ReadFileText(other);
+
+    const std::string book = File("book.wab");
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    const RunResult result = Run({"transfer", "o2p", "--palm", tricky, "--wab", book});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::vector<std::map<std::string, std::string>> rows;
+    ASSERT_TRUE(D6Query(tricky, "SELECT [First Name] FROM Main ORDER BY [First Name]", &rows, &error)) << error;
+    EXPECT_EQ(rows.size(), 2u) << "Dee went into the file named";
+    EXPECT_EQ(vwtest::ReadFileText(other), otherBefore) << "and nowhere else";
+}
+
+TEST_F(CliFaultTest, ReadingNeverChangesTheJournalModeAndATransferLeavesItAsItWas)
+{
+    const std::string mdb = File("address.mdb");
+    std::string error;
+    ASSERT_TRUE(D6CreateDatabase(mdb, "contact First Name=Ann|Last Name=Lee\n", &error)) << error;
+    const std::string book = File("book.wab");
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    const std::string before = vwtest::ReadFileText(mdb);
+    ASSERT_GE(before.size(), 100u);
+
+    EXPECT_EQ(Run({"list", "palm", mdb}).status, 0);
+    EXPECT_EQ(Run({"compare", "--palm", mdb, "--wab", book}).status, 0);
+    EXPECT_EQ(vwtest::ReadFileText(mdb), before) << "a read changes no byte, header included";
+
+    ASSERT_EQ(Run({"transfer", "o2p", "--palm", mdb, "--wab", book}).status, 0);
+    const std::string after = vwtest::ReadFileText(mdb);
+    EXPECT_EQ(after.substr(18, 2), before.substr(18, 2)) << "the journal mode is the file's own";
+    for (const char* pszSuffix : {"-wal", "-shm", "-journal"})
+        EXPECT_FALSE(fs::exists(mdb + pszSuffix)) << pszSuffix;
+}
+
+TEST_F(CliFaultTest, AReadOnlyBookInAReadOnlyFolderListsAndLeavesNothingBeside)
+{
+    const std::string folder = File("ro");
+    fs::create_directory(folder);
+    const std::string book = folder + "/book.wab";
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    chmod(book.c_str(), 0444);
+    chmod(folder.c_str(), 0555);
+    const RunResult result = Run({"list", "wab", book});
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("1 address-book contacts listed"), std::string::npos);
+    EXPECT_EQ(Snapshot(folder), (std::map<std::string, std::string>{{"book.wab", vwtest::ReadFileText(book)}}));
+}
+
+// Runs the program in a child with a file-size limit of nBytes.
+RunResult RunWithFileSizeLimit(const std::string& dir, std::vector<std::string> args, rlim_t nBytes)
+{
+    const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string errPath = dir + "/stderr.txt";
+    RunResult result;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        const int out = open("/dev/null", O_WRONLY);
+        dup2(out, 1);
+        if (chdir(dir.c_str()) != 0)
+            _exit(127);
+        struct rlimit limit = {nBytes, nBytes};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.err = vwtest::ReadFileText(errPath);
+    return result;
+}
+
+TEST_F(CliFaultTest, ASaveOverTheFileSizeLimitFailsLikeAFullDiskAndLeavesTheOriginal)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 400; ++i)
+        names.push_back("Contact" + std::to_string(i));
+    const std::string palm = File("address.dat");
+    vwtest::WriteFileText(palm, ClassicFile(names));
+    const std::string before = vwtest::ReadFileText(palm);
+    const std::string book = File("book.wab");
+    WriteWab(book, {Contact("Dee", "Book", "dee@example.org")});
+    // Left behind by a save that was killed: the next save removes it.
+    vwtest::WriteFileText(palm + ".tmp-K1LLED", "half a file");
+
+    const RunResult result =
+        RunWithFileSizeLimit(m_dir, {"--ini", m_ini, "transfer", "o2p", "--palm", palm, "--wab", book},
+                             static_cast<rlim_t>(before.size() / 2));
+    EXPECT_EQ(result.status, 1) << "no death by SIGXFSZ: " << result.err;
+    EXPECT_NE(result.err.find("could not be saved: the disk is full (file-size limit reached)"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(vwtest::ReadFileText(palm), before);
+    const auto files = Snapshot(m_dir);
+    EXPECT_EQ(files.size(), 2u) << "no temporary file, the stale one gone too";
+    EXPECT_EQ(files.count("address.dat.tmp-K1LLED"), 0u);
+}
+
+TEST_F(CliFaultTest, AFifoForTheSettingsFileOrTheDesktopProgramReturnsPromptly)
+{
+    const std::string fifo = File("corvane-fifo.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult result = Run({"--ini", fifo, "users"}, false);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4.0);
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
+}
+
+// Two transfers of different contacts into one file, as two processes at
+// the same time: the second waits for the first, and the file ends with
+// every contact of both, each once.
+TEST_F(CliFaultTest, TwoConcurrentTransfersIntoOneFileLoseAndDuplicateNothing)
+{
+    setenv("VARNWICK_LOCK_WAIT_MS", "20000", 1);
+    const std::string wabA = File("a.wab");
+    const std::string wabB = File("b.wab");
+    std::vector<CommAddrRecord> a, b;
+    for (int i = 0; i < 150; ++i) {
+        a.push_back(Contact("Ann" + std::to_string(i), "Alpha", "ann" + std::to_string(i) + "@example.org"));
+        b.push_back(Contact("Bob" + std::to_string(i), "Beta", "bob" + std::to_string(i) + "@example.org"));
+    }
+    WriteWab(wabA, a);
+    WriteWab(wabB, b);
+    const std::string palmA = File("a.dat");
+    const std::string palmB = File("b.dat");
+    {
+        std::vector<std::string> namesA, namesB;
+        for (int i = 0; i < 150; ++i) {
+            namesA.push_back("Cid" + std::to_string(i));
+            namesB.push_back("Dee" + std::to_string(i));
+        }
+        vwtest::WriteFileText(palmA, ClassicFile(namesA));
+        vwtest::WriteFileText(palmB, ClassicFile(namesB));
+    }
+    std::string error;
+    const std::string mdb = File("address.mdb");
+    ASSERT_TRUE(D6CreateDatabase(mdb, "", &error)) << error;
+    const std::string dat = File("address.dat");
+    vwtest::WriteFileText(dat, ClassicFile({}));
+    const std::string target = File("target.wab");
+
+    auto spawn = [&](std::vector<std::string> args, const std::string& tag) {
+        const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
+        args.insert(args.begin(), {program, "--ini", m_ini});
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, File("out-" + tag).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, File("err-" + tag).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
+        pid_t pid = 0;
+        EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    };
+    auto wait = [](pid_t pid) {
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    };
+    struct Pair {
+        const char* what;
+        std::vector<std::string> first, second;
+    } pairs[] = {
+        {"address.dat", {"transfer", "o2p", "--palm", dat, "--wab", wabA}, {"transfer", "o2p", "--palm", dat, "--wab", wabB}},
+        {"address.mdb", {"transfer", "o2p", "--palm", mdb, "--wab", wabA}, {"transfer", "o2p", "--palm", mdb, "--wab", wabB}},
+        {"target.wab", {"transfer", "p2o", "--palm", palmA, "--wab", target}, {"transfer", "p2o", "--palm", palmB, "--wab", target}},
+    };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.what);
+        const pid_t first = spawn(pair.first, "1");
+        const pid_t second = spawn(pair.second, "2");
+        EXPECT_EQ(wait(first), 0) << vwtest::ReadFileText(File("err-1"));
+        EXPECT_EQ(wait(second), 0) << vwtest::ReadFileText(File("err-2"));
+    }
+    unsetenv("VARNWICK_LOCK_WAIT_MS");
+
+    auto countNames = [](CommAddrMgr* pSet) {
+        std::map<std::string, int> names;
+        for (CommAddrRecord* p = pSet->GetFirstRecord(); p != nullptr; p = pSet->GetNextRecord())
+            ++names[p->szFirstName];
+        return names;
+    };
+    for (const std::string& palm : {dat, mdb}) {
+        SCOPED_TRACE(palm);
+        PmAddrInfo info(palm == mdb ? 60000 : 40000);
+        ASSERT_TRUE(info.LoadContacts(palm.c_str()));
+        const auto names = countNames(info.GetContactSet());
+        EXPECT_EQ(names.size(), 300u) << "every contact of both transfers";
+        for (const auto& [name, n] : names)
+            EXPECT_EQ(n, 1) << name;
+    }
+    CxWab wab(target.c_str());
+    ASSERT_TRUE(wab.IsOpen());
+    const auto names = countNames(wab.GetNeutralSet());
+    EXPECT_EQ(names.size(), 300u);
+    for (const auto& [name, n] : names)
+        EXPECT_EQ(n, 1) << name;
+}
 
 } // namespace

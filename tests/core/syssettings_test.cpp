@@ -94,7 +94,9 @@ TEST_F(SysSettingsTest, ValuesTravelAsStoredAndOtherSectionsStay)
     EXPECT_EQ(settings.ShowFax, 0);
     EXPECT_EQ(settings.ShowCompany, 1);
     EXPECT_EQ(settings.SameColor, 255);
-    EXPECT_EQ(std::string(settings.DatFile), longPath.substr(0, 259));
+    // A path that does not fit is refused, never cut: a cut one names another file.
+    EXPECT_STREQ(settings.DatFile, "");
+    EXPECT_EQ(settings.nDatFileTooLong, static_cast<int>(longPath.size()));
 
     ASSERT_TRUE(settings.SaveSettings());
     const std::vector<std::string> lines = Lines();
@@ -105,7 +107,7 @@ TEST_F(SysSettingsTest, ValuesTravelAsStoredAndOtherSectionsStay)
     EXPECT_TRUE(has("DisableColor=1"));
     EXPECT_TRUE(has("EmailOnly=1"));
     EXPECT_TRUE(has("Custom4=973471774"));
-    EXPECT_TRUE(has("DatFile=" + longPath.substr(0, 259)));
+    EXPECT_TRUE(has("DatFile=" + longPath)) << "the file keeps the path it had";
     EXPECT_EQ(lines.front(), "[Path]");
     EXPECT_TRUE(has("PDPath=/opt/palm"));
     EXPECT_EQ(lines[lines.size() - 2], "[Hollowfen]");

@@ -99,6 +99,20 @@ TEST_F(DialogsTest, OptionsConfirmedUntouchedChangesNothing)
     }
 }
 
+TEST_F(DialogsTest, OptionsConfirmsABookWhoseNameIsNoUtf8)
+{
+    // "Bücher" in Latin-1: a name the file system holds but UTF-8 cannot spell.
+    const std::string book = File("B\xFC" "cher.wab");
+    std::ofstream(book) << "";
+    SysSettings settings = SampleSettings();
+    CopyTextField(settings.WabFile, book.c_str());
+    TfmOption dialog(settings);
+    Find<QPushButton>(&dialog, "sbtnOK")->click();
+    EXPECT_EQ(dialog.result(), kModalOk);
+    EXPECT_TRUE(seam.messages.empty()) << "the book is found under its own name";
+    EXPECT_EQ(std::string(settings.WabFile), book) << "and kept byte for byte";
+}
+
 TEST_F(DialogsTest, OptionsStoresTheControlsOnOk)
 {
     const std::string book = File("book.wab");

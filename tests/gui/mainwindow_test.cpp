@@ -231,6 +231,24 @@ TEST_F(MainWindowTest, SynchronizeWithBothListsEmpty)
     EXPECT_EQ(MessageTexts(), QStringList{"Error: No contact records found."});
 }
 
+TEST_F(MainWindowTest, TheStatusBarShowsTheReasonEachSideGives)
+{
+    MakeSides({}, {});
+    std::string jet(2048, '\0');
+    jet.replace(0, 19, std::string("\x00\x01\x00\x00Standard Jet DB", 19));
+    const std::string mdb = File("address.mdb");
+    std::ofstream(mdb, std::ios::binary) << jet;
+    const std::string book = File("windows.wab");
+    std::ofstream(book, std::ios::binary)
+        << std::string("\x9C\xCB\xCB\x8D\x13\x75\xD2\x11\x91\x58\x00\xC0\x4F\x79\x56\xA4", 16) << std::string(512, 'x');
+    WriteIni({"DatFile=" + mdb, "WabFile=" + book});
+    auto pWindow = OpenMain();
+    const QString strTip = Find<QStatusBar>(pWindow.get(), "sbMain")->toolTip();
+    EXPECT_TRUE(strTip.contains("Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet"))
+        << strTip.toStdString();
+    EXPECT_TRUE(strTip.contains("an address book made by Windows (.wab)")) << strTip.toStdString();
+}
+
 TEST_F(MainWindowTest, SideThatCannotBeLoadedIsNamedAndNotReportedAsWritten)
 {
     MakeSides({}, kWabContacts);

@@ -422,12 +422,12 @@ TEST_F(CxWabTest, OpeningAgainReplacesTheEarlierBook)
     EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 1);
     EXPECT_STREQ(wab.GetWabFile(), book.c_str());
 
-    // A path too long for the buffer names the file of its first 259 characters.
+    // A path too long for the buffer is refused: cut, it would name another file.
     const std::string longPath = dir + "/" + std::string(300 - dir.size() - 1, 'p');
-    ASSERT_TRUE(wab.OpenAddressBook(longPath.c_str()));
-    EXPECT_EQ(std::string(wab.GetWabFile()), longPath.substr(0, MAX_PATH - 1));
+    EXPECT_FALSE(wab.OpenAddressBook(longPath.c_str()));
+    EXPECT_EQ(wab.GetLastFailure().eKind, FailKind::PathTooLong);
     struct stat st;
-    EXPECT_EQ(stat(longPath.substr(0, MAX_PATH - 1).c_str(), &st), 0);
+    EXPECT_NE(stat(longPath.substr(0, MAX_PATH - 1).c_str(), &st), 0) << "the cut path is not created";
     EXPECT_TRUE(wab.CloseAddressBook());
     EXPECT_FALSE(wab.IsOpen());
     EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 0);

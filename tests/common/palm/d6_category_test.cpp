@@ -66,8 +66,8 @@ TEST_F(D6CategoryTest, NewCategoryTakesCountPlusOneUnlessThatIdIsTaken)
         PmDBEx2Util db;
         ASSERT_TRUE(db.Open(kAccessorAddress, path.c_str()));
         std::vector<std::string> statements;
-        sqlite3_trace_v2(
-            TdmMain::Instance()->connAddr.GetHandle(), SQLITE_TRACE_STMT,
+        TdmMain::Instance()->connAddr.SetTrace(
+            SQLITE_TRACE_STMT,
             [](unsigned, void* ctx, void*, void* x) {
                 static_cast<std::vector<std::string>*>(ctx)->push_back(static_cast<const char*>(x));
                 return 0;
@@ -75,9 +75,8 @@ TEST_F(D6CategoryTest, NewCategoryTakesCountPlusOneUnlessThatIdIsTaken)
             &statements);
         // The trace must end before the vector does, whichever way the case ends.
         struct TraceOff {
-            sqlite3* pDb;
-            ~TraceOff() { sqlite3_trace_v2(pDb, 0, nullptr, nullptr); }
-        } traceOff{TdmMain::Instance()->connAddr.GetHandle()};
+            ~TraceOff() { TdmMain::Instance()->connAddr.SetTrace(0, nullptr, nullptr); }
+        } traceOff;
 
         PmCategoryEx2 family;
         family.SetName("Family");

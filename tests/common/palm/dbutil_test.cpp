@@ -570,17 +570,27 @@ TEST_F(PmDBUtilFiles, OpenChecksPathModeAndExistence)
     EXPECT_STREQ(util.m_szFileName, m_path.c_str()) << "the path outlives the open file";
 }
 
-TEST_F(PmDBUtilFiles, LockedFileCannotBeOpenedAndIsReleasedOnClose)
+TEST_F(PmDBUtilFiles, LockedFileFailsAsInUseAndALoadHoldsTheFileUntilTheReaderGoes)
 {
     WriteFileBytes(m_path, TestGenFile({1}));
+    FileHold::SetWaitMs(100);
     FileLock other;
     ASSERT_TRUE(other.Lock(m_path.c_str()));
-    TestGen gen;
-    EXPECT_FALSE(gen.Load(m_path.c_str()));
-    other.Unlock();
+    {
+        TestGen gen;
+        EXPECT_FALSE(gen.Load(m_path.c_str()));
+        EXPECT_EQ(gen.GetLastFailure().eKind, FailKind::Locked);
+        EXPECT_EQ(FailReasonText(gen.GetLastFailure()), "it is in use by another program");
+        other.Unlock();
 
-    ASSERT_TRUE(gen.Load(m_path.c_str()));
-    EXPECT_TRUE(other.Lock(m_path.c_str())) << "a load holds no lock after it ends";
+        ASSERT_TRUE(gen.Load(m_path.c_str()));
+        EXPECT_FALSE(other.Lock(m_path.c_str())) << "the file is held from its load to its save";
+        gen.values = {2};
+        ASSERT_TRUE(gen.Save(m_path.c_str()));
+        EXPECT_FALSE(other.Lock(m_path.c_str())) << "the saved file is held too";
+    }
+    EXPECT_TRUE(other.Lock(m_path.c_str())) << "a reader that goes lets go of the file";
+    FileHold::SetWaitMs(-1);
 }
 
 TEST_F(PmDBUtilFiles, LoadRunsStepsInOrderAndSaveReplacesTheWholeFile)
@@ -648,14 +658,16 @@ TEST_F(PmDBUtilFiles, SaveFailingHalfWayLeavesTheOriginalAndNoTemporaryFile)
     EXPECT_FALSE(gen.Save(m_path.c_str()));
     PmDBUtil::SetFailWritesAfterBytesForTest(-1);
     EXPECT_EQ(ReadFileBytes(m_path), original);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"address.dat"});
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"address.dat", "appdebug.log"}));
+    EXPECT_EQ(gen.GetLastFailure().eKind, FailKind::DiskFull);
 
     AtomicFile::SetFailAfterBytesForTest(40);
     EXPECT_FALSE(gen.Save(m_path.c_str()));
     AtomicFile::SetFailAfterBytesForTest(-1);
     EXPECT_EQ(ReadFileBytes(m_path), original);
     std::vector<std::string> entries = dir.Entries();
-    EXPECT_EQ(entries, std::vector<std::string>{"address.dat"});
+    EXPECT_EQ(entries, (std::vector<std::string>{"address.dat", "appdebug.log"}));
+    EXPECT_EQ(gen.GetLastFailure().eKind, FailKind::DiskFull);
 
     ASSERT_TRUE(gen.Save(m_path.c_str()));
     struct stat st {};

@@ -516,6 +516,7 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
     EXPECT_EQ(ann[0]["Status"], "2");
     EXPECT_EQ(ann[0]["Company"], "Acme");
     ASSERT_TRUE(info.SaveContacts());
+    info.ReleaseFile();   // one holder of the file at a time
 
     PmAddrInfo again(60000);
     ASSERT_TRUE(again.LoadContacts(path.c_str()));

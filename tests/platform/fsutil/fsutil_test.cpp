@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -143,6 +145,115 @@ TEST_F(FsUtilTest, LockIsExclusiveAndNeverWaits)
     first.Unlock();
     FileLock third;
     EXPECT_TRUE(third.Lock(target.c_str()));
+}
+
+TEST_F(FsUtilTest, EachKindOfFailureHasItsReason)
+{
+    WriteFileText(Path("file"), "x");
+    ASSERT_EQ(mkdir(Path("folder").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(Path("nowhere").c_str(), Path("dangling").c_str()), 0);
+    const struct {
+        std::string path;
+        FailKind eKind;
+        const char* pszText;
+    } cases[] = {
+        {Path("file"), FailKind::None, ""},
+        {Path("missing"), FailKind::Missing, "the file does not exist"},
+        {Path("no/such/file"), FailKind::Missing, "its folder does not exist"},
+        {Path("folder"), FailKind::NotRegular, "it is a folder, not a file"},
+        {Path("fifo"), FailKind::NotRegular, "it is a named pipe (FIFO), not a file"},
+        {Path("dangling"), FailKind::NotRegular, "it is a symbolic link that leads nowhere, not a file"},
+        {"/dev/null", FailKind::NotRegular, "it is a device, not a file"},
+        {Path(std::string(300, 'p')), FailKind::PathTooLong, "the path is too long"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const FailReason reason = CheckInputPath(c.path, 260);
+        EXPECT_EQ(reason.eKind, c.eKind);
+        EXPECT_EQ(FailReasonText(reason).rfind(c.pszText, 0), 0u) << FailReasonText(reason);
+    }
+    EXPECT_EQ(FailReasonText(FailReason::Of(FailKind::Damaged, {}, 1234)), "it is damaged at byte 1234");
+    EXPECT_EQ(FailReasonText(ReasonFromErrno(EFBIG, true)), "the disk is full (file-size limit reached)");
+    EXPECT_EQ(FailReasonText(ReasonFromErrno(ENOSPC, true)), "the disk is full");
+    EXPECT_EQ(FailureText("cannot read the file", "/x/J\xC3\xBCrgen.dat", FailReason::Of(FailKind::Locked)),
+              "cannot read the file \"/x/J\xC3\xBCrgen.dat\": it is in use by another program");
+}
+
+TEST_F(FsUtilTest, ReadingAFifoIsRefusedAtOnce)
+{
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+    std::string content = "left";
+    FailReason reason;
+    EXPECT_FALSE(ReadRegularFile(Path("fifo"), &content, &reason));   // returns: no writer is waited for
+    EXPECT_EQ(reason.eKind, FailKind::NotRegular);
+    EXPECT_TRUE(content.empty());
+    FileHold hold;
+    EXPECT_FALSE(hold.Acquire(Path("fifo"), &reason));
+    EXPECT_EQ(reason.eKind, FailKind::NotRegular);
+}
+
+TEST_F(FsUtilTest, AFileWithoutWritePermissionIsNeverReplacedNotEvenByTheSuperuser)
+{
+    const std::string target = Path("address.dat");
+    WriteFileText(target, "original");
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    AtomicFile file;
+    EXPECT_FALSE(file.Open(target.c_str()));
+    EXPECT_EQ(file.GetFailure().eKind, FailKind::ReadOnly);
+    EXPECT_EQ(ReadFileText(target), "original");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"address.dat"});
+}
+
+TEST_F(FsUtilTest, TheNextSaveRemovesTemporaryFilesLeftByAKilledOneButNotThoseOfASaveInProgress)
+{
+    const std::string target = Path("address.dat");
+    WriteFileText(target, "original");
+    WriteFileText(target + ".tmp-Dead01", "left by a killed save");
+    WriteFileText(Path("other.dat.tmp-Dead02"), "another file's");
+    AtomicFile inProgress;
+    ASSERT_TRUE(inProgress.Open(target.c_str()));
+    ASSERT_TRUE(inProgress.Write("a", 1));
+    std::vector<std::string> entries = Entries();
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "address.dat.tmp-Dead01"), 0) << "removed by the save";
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "other.dat.tmp-Dead02"), 1) << "another file's stays";
+    ASSERT_EQ(entries.size(), 3u);
+
+    ASSERT_TRUE(AtomicWriteFile(target.c_str(), "new", 3));
+    EXPECT_EQ(ReadFileText(target), "new");
+    EXPECT_EQ(Entries().size(), 3u) << "the running save's temporary file stays";
+    inProgress.Abort();
+    EXPECT_EQ(Entries().size(), 2u);
+}
+
+TEST_F(FsUtilTest, AHoldWaitsThenFailsAsInUseAndFollowsTheFileItsSaveInstalls)
+{
+    const std::string target = Path("address.dat");
+    WriteFileText(target, "original");
+    FileHold::SetWaitMs(200);
+    FileLock other;   // another program, as flock sees it
+    ASSERT_TRUE(other.Lock(target.c_str()));
+    FileHold hold;
+    FailReason reason;
+    EXPECT_FALSE(hold.Acquire(target, &reason));
+    EXPECT_EQ(reason.eKind, FailKind::Locked);
+    other.Unlock();
+
+    ASSERT_TRUE(hold.Acquire(target, &reason));
+    FileHold sameProgram;   // one program is one holder
+    EXPECT_TRUE(sameProgram.Acquire(target, &reason));
+    sameProgram.Release();
+    EXPECT_FALSE(other.Lock(target.c_str()));
+
+    AtomicFile file;
+    ASSERT_TRUE(file.Open(target.c_str()));
+    ASSERT_TRUE(file.Write("new", 3));
+    ASSERT_TRUE(file.Commit(&hold));
+    EXPECT_TRUE(hold.Holds(target));
+    EXPECT_FALSE(other.Lock(target.c_str())) << "the new file is held from the moment it is there";
+    hold.Release();
+    EXPECT_TRUE(other.Lock(target.c_str()));
+    FileHold::SetWaitMs(-1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/profile/PrivateProfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 #include <string>
@@ -113,6 +114,25 @@ TEST_F(ProfileTest, WriterSavesManyKeysOnce)
     EXPECT_EQ(ReadText(), "[Other]\nk=v\n");   // nothing written before Save
     ASSERT_TRUE(writer.Save());
     EXPECT_EQ(ReadLines(), "[Other]|k=v|[S]|Key0=first|Key1=10|Key2=20|Key3=30|Key4=40|");
+}
+
+TEST_F(ProfileTest, AFileChangedOnDiskIsReadAgainAndAFifoIsNotWaitedFor)
+{
+    // The file is parsed once for many reads, but never read stale.
+    std::ofstream(file) << "[iSysVal]\nKey=one\n";
+    EXPECT_EQ(GetString("iSysVal", "Key"), "one");
+    EXPECT_EQ(GetString("iSysVal", "Key"), "one");
+    std::ofstream(file) << "[iSysVal]\nKey=two\n";   // same size, other bytes
+    EXPECT_EQ(GetString("iSysVal", "Key"), "two");
+    ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "Key", "three", file.c_str()));
+    EXPECT_EQ(GetString("iSysVal", "Key"), "three");
+
+    const std::string fifo = m_tmp.File("fifo.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    char buffer[16];
+    EXPECT_EQ(GetPrivateProfileStringA("iSysVal", "Key", "dflt", buffer, sizeof(buffer), fifo.c_str()), 4u);
+    EXPECT_STREQ(buffer, "dflt");
+    EXPECT_FALSE(WritePrivateProfileStringA("iSysVal", "Key", "x", fifo.c_str()));
 }
 
 } // namespace

@@ -171,12 +171,13 @@ TEST_F(WabLibraryTest, ForeignFilesAreRefusedAndNeverTouched)
     }
 }
 
-TEST_F(WabLibraryTest, MissingAndEmptyFilesBecomeNewBooks)
+TEST_F(WabLibraryTest, MissingAndEmptyFilesReadAsEmptyBooksAndTheFirstSaveMakesThem)
 {
     for (const char* name : {"new.wab", "empty.wab"}) {
         SCOPED_TRACE(name);
         const std::string path = Path(name);
-        if (std::strcmp(name, "empty.wab") == 0)
+        const bool bEmptyFile = std::strcmp(name, "empty.wab") == 0;
+        if (bEmptyFile)
             WriteFileText(path, "");
         {
             Ref<IAddrBook> book;
@@ -186,31 +187,63 @@ TEST_F(WabLibraryTest, MissingAndEmptyFilesBecomeNewBooks)
             OpenPab(book.p, object.p, container);
             EXPECT_TRUE(Rows(container.p, object.p).empty());
         }
-        // Recognisable from its header, and opens again.
+        // Reading created and wrote nothing.
+        EXPECT_EQ(PathExists(path), bEmptyFile);
+        if (bEmptyFile) {
+            EXPECT_EQ(ReadFileText(path), "");
+        }
+        {
+            Ref<IAddrBook> book;
+            Ref<IWABObject> object;
+            ASSERT_EQ(Open(path, book, object), hrSuccess);
+            Ref<IABContainer> container;
+            OpenPab(book.p, object.p, container);
+            CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_DISPLAY_NAME, "Ann")});
+        }
+        // Recognisable from its header, and opens again with the entry.
         const std::string header = ReadFileText(path).substr(0, 100);
         EXPECT_EQ(header.compare(0, 16, std::string("SQLite format 3\0", 16)), 0);
         EXPECT_EQ(header.substr(68, 4), "VWAB");
         Ref<IAddrBook> book;
         Ref<IWABObject> object;
-        EXPECT_EQ(Open(path, book, object), hrSuccess);
+        ASSERT_EQ(Open(path, book, object), hrSuccess);
+        Ref<IABContainer> container;
+        OpenPab(book.p, object.p, container);
+        EXPECT_EQ(Rows(container.p, object.p).size(), 1u);
     }
 
     // A named file in a folder that does not exist is not created.
     Ref<IAddrBook> book;
     Ref<IWABObject> object;
-    EXPECT_EQ(Open(Path("no/such/folder/book.wab"), book, object), MAPI_E_CALL_FAILED);
+    EXPECT_EQ(Open(Path("no/such/folder/book.wab"), book, object), hrSuccess);
+    Ref<IABContainer> container;
+    OpenPab(book.p, object.p, container);
+    std::string id = Template(container.p, object.p, PR_DEF_CREATE_MAILUSER);
+    Ref<IMailUser> entry;
+    ASSERT_EQ(container->CreateEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()),
+                                     CREATE_CHECK_DUP_LOOSE, &entry.p),
+              hrSuccess);
+    SPropValue name = Text(PR_DISPLAY_NAME, "Ann");
+    ASSERT_EQ(entry->SetProps(1, &name, nullptr), hrSuccess);
+    EXPECT_TRUE(HR_FAILED(entry->SaveChanges(0)));
     EXPECT_FALSE(PathExists(Path("no")));
 }
 
-TEST_F(WabLibraryTest, DefaultBookLivesInTheDataFolder)
+TEST_F(WabLibraryTest, DefaultBookLivesInTheDataFolderAndIsMadeByItsFirstSave)
 {
     const vwtest::ScopedEnv dataHome("XDG_DATA_HOME", Path("data").c_str());
-    {
+    for (bool bSave : {false, true}) {
         Ref<IAddrBook> book;
         Ref<IWABObject> object;
         WAB_PARAM wp = {};
         wp.cbSize = sizeof wp;
         EXPECT_EQ(WABOpen(&book.p, &object.p, &wp, 0), hrSuccess);
+        EXPECT_FALSE(PathExists(Path("data"))) << "opening the default book makes nothing";
+        if (bSave) {
+            Ref<IABContainer> container;
+            OpenPab(book.p, object.p, container);
+            CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_DISPLAY_NAME, "Ann")});
+        }
     }
     EXPECT_TRUE(PathExists(Path("data/varnwick/default.wab")));
 }

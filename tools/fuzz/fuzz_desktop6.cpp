@@ -1,0 +1,49 @@
+// Fuzzes the Desktop 6 database stand-in with hostile files: whatever the
+// bytes (a damaged or foreign SQLite database, a Jet header, random data),
+// loading must end cleanly; a file that does not load is never written and
+// says why; loading alone never changes the file; a database that loads
+// is offered a new contact.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "common/misc/AppFolder.h"
+#include "common/misc/CommAddrRecord.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/palm/PmAddrInfo.h"
+#include "platform/fsutil/FsUtil.h"
+#include "tools/fuzz/FuzzScratch.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::string dir = [] {
+        const std::string folder = vwfuzz::MakeScratchFolder("desktop6");
+        SetIniFilePathOverride((folder + "/corvane.ini").c_str());
+        g_DebugUtil.SetFolder((folder + "/").c_str());
+        FileHold::SetWaitMs(0);
+        return folder;
+    }();
+    const std::string path = dir + "/address.mdb";
+    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
+        std::remove((path + pszSuffix).c_str());
+    vwfuzz::WriteBytes(path, data, size);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+
+    PmAddrInfo info(60000);
+    const bool bLoaded = info.LoadContacts(path.c_str());
+    std::string after;
+    vwfuzz::Abort(ReadRegularFile(path, &after) && after == input);
+    if (!bLoaded) {
+        vwfuzz::Abort(info.GetLastFailure().IsSet());
+        return 0;
+    }
+    CommAddrRecord record;
+    ZeroCommRecord(&record);
+    std::strcpy(record.szFirstName, "Fuzz");
+    std::strcpy(record.szLastName, "Contact");
+    std::strcpy(record.szEmail, "fuzz@example.org");
+    (void)info.AddOrUpdate(&record);
+    (void)info.SaveContacts();
+    return 0;
+}
