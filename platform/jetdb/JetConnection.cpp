@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -95,8 +96,15 @@ std::string FileUri(const std::string& path)
     return uri;
 }
 
-FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting)
+FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting, int nSystemErrno = 0)
 {
+    // An I/O error with the system's own error (a full disk, a file-size
+    // limit) is named by that error.
+    if ((nResult & 0xFF) == SQLITE_IOERR) {
+        const int nErrno = nSystemErrno != 0 ? nSystemErrno : errno;
+        if (nErrno == ENOSPC || nErrno == EFBIG || nErrno == EDQUOT)
+            return ReasonFromErrno(nErrno, bWriting);
+    }
     switch (nResult & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -303,7 +311,7 @@ void JetConnection::NoteStatementFailure(int nResult)
     if (nPrimary == SQLITE_FULL || nPrimary == SQLITE_READONLY || nPrimary == SQLITE_BUSY ||
         nPrimary == SQLITE_LOCKED || nPrimary == SQLITE_IOERR || nPrimary == SQLITE_CORRUPT ||
         nPrimary == SQLITE_PERM || nPrimary == SQLITE_CANTOPEN)
-        m_lastFailure = ReasonFromSqlite(nResult, m_path, true);
+        m_lastFailure = ReasonFromSqlite(nResult, m_path, true, sqlite3_system_errno(m_pDb));
 }
 
 bool JetConnection::CanPrepare(const char* pszSqlUtf8, std::string* pError)

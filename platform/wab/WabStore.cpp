@@ -139,8 +139,15 @@ std::string FileUri(const std::string& path)
     return uri;
 }
 
-FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting)
+FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting, int nSystemErrno = 0)
 {
+    // An I/O error with the system's own error (a full disk, a file-size
+    // limit) is named by that error.
+    if ((nResult & 0xFF) == SQLITE_IOERR) {
+        const int nErrno = nSystemErrno != 0 ? nSystemErrno : errno;
+        if (nErrno == ENOSPC || nErrno == EFBIG || nErrno == EDQUOT)
+            return ReasonFromErrno(nErrno, bWriting);
+    }
     switch (nResult & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -390,7 +397,8 @@ void WabStore::LogSqlError(const char* pszWhat)
 {
     // The reason the program shows, unless a more precise one is known.
     if (m_db != nullptr && !g_lastFailure.IsSet())
-        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, std::strstr(pszWhat, "written") != nullptr));
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, std::strstr(pszWhat, "written") != nullptr,
+                                    sqlite3_system_errno(m_db)));
     g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s %s: %s", m_path.c_str(), pszWhat,
                     m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
 }
@@ -684,7 +692,7 @@ HRESULT WabStore::CommitWriteBatch()
         return hrSuccess;
     m_bWriteBatch = false;
     if (!Exec("COMMIT")) {
-        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
         LogSqlError("cannot be written");
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
@@ -702,7 +710,7 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
     // writable; inside it each entry is a savepoint, alone a transaction.
     if (m_bBatchWanted && !m_bWriteBatch) {
         if (!Exec("BEGIN IMMEDIATE")) {
-            SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
+            SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
             LogSqlError("cannot be written");
             return MAPI_E_CALL_FAILED;
         }
@@ -712,7 +720,7 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
     const char* pszCommit = m_bWriteBatch ? "RELEASE entry" : "COMMIT";
     const char* pszRollback = m_bWriteBatch ? "ROLLBACK TO entry" : "ROLLBACK";
     if (!Exec(pszBegin)) {
-        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
         LogSqlError("cannot be written");
         return MAPI_E_CALL_FAILED;
     }
@@ -746,7 +754,7 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
     if (bOk)
         bOk = Exec(pszCommit);
     if (!bOk) {
-        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true));
+        SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
         LogSqlError("cannot be written");
         Exec(pszRollback);
         if (m_bWriteBatch)

@@ -118,6 +118,7 @@ private:
     HRESULT OpenDatabase(bool bWrite);
     void CloseDatabase();
     HRESULT EnsureWritable();
+    HRESULT CommitWriteBatch();
     HRESULT Initialise(bool* pbInitialised);
     HRESULT Verify();
     HRESULT Prepare();

@@ -240,7 +240,8 @@ TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)
         {{"transfer", "sync", "--custom"}, true, 2, "option --custom needs N=TAG"},
         {{"users", "--ini"}, false, 2, "option --ini needs a file"},
         {{"bogus"}, true, 2, "unknown command 'bogus'; see --help"},
-        {{"list", "palm", "missing.dat"}, true, 1, "cannot read Palm Desktop data file missing.dat"},
+        {{"list", "palm", "missing.dat"}, true, 1,
+         "the Palm Desktop data file \"missing.dat\" is not loaded: the file does not exist"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -253,7 +254,10 @@ TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)
         withJson.insert(withJson.begin(), "--json");   // as a global option
         result = Run(withJson, c.bWithIni);
         EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.out, "{\"error\": \"" + c.reason + "\", \"status\": " + std::to_string(c.status) + "}\n");
+        std::string jsonReason;
+        for (const char ch : c.reason)
+            jsonReason += ch == '"' ? std::string("\\\"") : std::string(1, ch);
+        EXPECT_EQ(result.out, "{\"error\": \"" + jsonReason + "\", \"status\": " + std::to_string(c.status) + "}\n");
         EXPECT_EQ(result.err, "");
     }
 }

@@ -527,7 +527,7 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     void (*pOldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = saved;
-    limit.rlim_cur = static_cast<rlim_t>(fs::file_size(m_wab) + 32 * 1024);
+    limit.rlim_cur = static_cast<rlim_t>((fs::exists(m_wab) ? fs::file_size(m_wab) : 0) + 32 * 1024);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
     setrlimit(RLIMIT_FSIZE, &saved);
@@ -540,7 +540,7 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     EXPECT_EQ(result.toWab.nAdded, 0);
     EXPECT_EQ(result.toWab.nFailed, 400);
     const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
-                                "be written to the Outlook Express address book (disk full)";
+                                "be written to the Outlook Express address book: the disk is full";
     EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
     // Nothing of it is in the book.
     EXPECT_EQ(CountWab(m_wab), 0);

@@ -1,5 +1,6 @@
 #include "gui_helpers.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -216,6 +217,9 @@ bool WriteWabFile(const std::string& path, const std::vector<Contact>& contacts)
         if (!wab.AddContact(&record))
             return false;
     }
+    // A book is made by its first save; an empty one is an empty file.
+    if (contacts.empty() && !std::filesystem::exists(path))
+        return std::ofstream(path).good();
     return true;
 }
 
