@@ -172,9 +172,32 @@ bool PmAddrEx2Util::HasDesktopTables()
     return true;
 }
 
+void PmAddrEx2Util::BeginWriteBatch()
+{
+    m_bBatchWanted = true;
+}
+
+bool PmAddrEx2Util::EnterBatch()
+{
+    if (!m_bBatchWanted || m_bInBatch)
+        return true;
+    if (m_pAccessor == nullptr || !m_pAccessor->Execute("BEGIN IMMEDIATE", false))
+        return false;
+    m_bInBatch = true;
+    return true;
+}
+
 bool PmAddrEx2Util::SaveFile()
 {
-    return true;
+    m_bBatchWanted = false;
+    if (!m_bInBatch)
+        return true;
+    m_bInBatch = false;
+    if (m_pAccessor != nullptr && m_pAccessor->Execute("COMMIT", false))
+        return true;
+    if (m_pAccessor != nullptr)
+        m_pAccessor->Execute("ROLLBACK", false);
+    return false;
 }
 
 bool PmAddrEx2Util::WriteRecord(const PmAddrEx2Record* pRecord)
@@ -231,7 +254,7 @@ bool PmAddrEx2Util::WriteByKeys(const PmAddrEx2Record* pRecord, int nKeys, bool 
 
 bool PmAddrEx2Util::RewriteRecord(const PmAddrEx2Record* pRecord)
 {
-    if (pRecord == nullptr || m_pAccessor == nullptr)
+    if (pRecord == nullptr || m_pAccessor == nullptr || !EnterBatch())
         return false;
     const std::string strCount =
         "SELECT COUNT(*) FROM Main WHERE [Record ID] = " + std::to_string(pRecord->RecordID);
@@ -249,16 +272,24 @@ bool PmAddrEx2Util::RewriteRecord(const PmAddrEx2Record* pRecord)
 
 bool PmAddrEx2Util::InsertNewRecord(PmAddrEx2Record* pRecord)
 {
-    if (pRecord == nullptr || m_pAccessor == nullptr)
+    if (pRecord == nullptr || m_pAccessor == nullptr || !EnterBatch())
         return false;
     // The id is read and taken inside the transaction: a second writer
-    // waits for it to end and then sees the id as used.
-    if (!m_pAccessor->Execute("BEGIN IMMEDIATE", false))
+    // waits for it to end and then sees the id as used. Inside a batch the
+    // insert is a savepoint of the batch's transaction.
+    const char* pszBegin = m_bInBatch ? "SAVEPOINT newrecord" : "BEGIN IMMEDIATE";
+    const char* pszCommit = m_bInBatch ? "RELEASE newrecord" : "COMMIT";
+    if (!m_pAccessor->Execute(pszBegin, false))
         return false;
     const int32_t nOldId = pRecord->RecordID;
-    if (AssignNewRecordId(pRecord) && WriteRecord(pRecord) && m_pAccessor->Execute("COMMIT", false))
+    if (AssignNewRecordId(pRecord) && WriteRecord(pRecord) && m_pAccessor->Execute(pszCommit, false))
         return true;
-    m_pAccessor->Execute("ROLLBACK", false);
+    if (m_bInBatch) {
+        m_pAccessor->Execute("ROLLBACK TO newrecord", false);
+        m_pAccessor->Execute("RELEASE newrecord", false);
+    } else {
+        m_pAccessor->Execute("ROLLBACK", false);
+    }
     pRecord->RecordID = nOldId;
     return false;
 }

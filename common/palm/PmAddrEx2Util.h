@@ -3,7 +3,8 @@
 // LoadFile reads every row into the record list of its PmAddrEx2DataMgr;
 // WriteRecord writes one record back at once, as an update of the changed
 // columns of its row or as an insert of a new row. There is no whole-file
-// save: SaveFile has nothing left to do. A row is found by its Record ID,
+// save: SaveFile only commits a write batch (BeginWriteBatch), the one
+// transaction a transfer's writes share. A row is found by its Record ID,
 // First Name and Last Name, so every record written must carry a Record ID
 // that is its own: a new record gets one from AssignNewRecordId before it
 // is written.
@@ -37,7 +38,14 @@ public:
     // tells). Such a file is never written.
     bool LoadFile(const char* pszPath);
 
-    // Always true: every change was written by WriteRecord when it was made.
+    // Every change is written when it is made. Outside a write batch each
+    // write is its own transaction and SaveFile has nothing left to do
+    // (true). After BeginWriteBatch the writes that follow share one
+    // transaction, opened by the first of them, and SaveFile commits it:
+    // true when the commit succeeded (or nothing was written); false, with
+    // none of the batch's writes in the file, when it failed. A batch not
+    // committed when the database closes is not in the file.
+    void BeginWriteBatch();
     bool SaveFile();
 
     // Writes one record into "Main" now. The row with the record's Record
@@ -139,6 +147,9 @@ public:
     bool HasDesktopTables();
 
 protected:
+    // Opens the batch's transaction before the first write of a batch;
+    // false when it cannot be opened.
+    bool EnterBatch();
     // WriteColumns with the update's row found by the first nKeys of the
     // key columns (Record ID, First Name, Last Name).
     bool WriteColumnsByKeys(const PmAddrEx2Record* pRecord, const int* pIds, int nCount, int nKeys);
@@ -149,5 +160,7 @@ protected:
     bool m_bSwapName;
     PmAddrEx2DataMgr* m_pDataMgr;   // owned
     int32_t m_nNextRecordId;        // one past the last id handed out, 0 before
+    bool m_bBatchWanted = false;    // BeginWriteBatch was called: the next write opens the batch
+    bool m_bInBatch = false;        // the batch's transaction is open
     bool m_bLookupFailed;
 };

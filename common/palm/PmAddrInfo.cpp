@@ -905,6 +905,12 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
 
 // ---- Saving and clearing -------------------------------------------------------------------
 
+void PmAddrInfo::BeginSaveBatch()
+{
+    if (m_nLoadedGen == kGenDesktop6)
+        m_pAddrEx2Util->BeginWriteBatch();
+}
+
 bool PmAddrInfo::SaveContacts()
 {
     if ((m_nLoadedGen == kGenClassic || m_nLoadedGen == kGenExtended) && !m_bUnsaved)

@@ -127,9 +127,17 @@ public:
     // the whole address.dat they were loaded from, unless no record was added
     // or updated since the load or the last save (the file then keeps its
     // bytes and its modification time: true); Desktop 6 has written every
-    // change already and answers true. False without touching any file when
-    // nothing is loaded or the last load failed; otherwise the writer's answer.
+    // change already and answers true, or, after BeginSaveBatch, commits the
+    // changes made since in one transaction. False without touching any file
+    // when nothing is loaded or the last load failed; otherwise the writer's
+    // answer.
     bool SaveContacts();
+
+    // Many records to come (a transfer): Desktop 6 writes them in one
+    // transaction that the next SaveContacts commits, instead of one
+    // transaction per record; a commit that fails keeps none of them. The
+    // .dat files are written whole by SaveContacts anyway.
+    void BeginSaveBatch();
 
     // The loaded generation is 1, 2 or 3.
     bool IsLoaded() const;

@@ -655,6 +655,8 @@ void TransferEngine::HandRecordsToPalm(const std::vector<const CommAddrRecord*>&
                                        const std::vector<const WabRecord*>& entries, SideOutcome& outcome,
                                        int& nDone, int nTotal)
 {
+    // One write transaction for all of them; FinishPalmSide commits it.
+    m_pPalmInfo->BeginSaveBatch();
     std::vector<ClassifyMatch> answers(records.size());
     if (!m_pPalmInfo->GetContactSet()->ClassifySide(records.data(), static_cast<int32_t>(records.size()),
                                                     answers.data()))

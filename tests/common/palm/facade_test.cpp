@@ -528,4 +528,46 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
     EXPECT_EQ(Rows(path, "1 = 1").size(), 5u);
 }
 
+// A transfer's Desktop 6 writes share one transaction: another reader of the
+// file sees none of them before the save and all of them after it, and
+// FreeRecID moves with them.
+TEST_F(FacadeTest, Desktop6BatchIsInTheFileOnlyOnceSaved)
+{
+    const std::string path = File("address.mdb");
+    std::string error;
+    ASSERT_TRUE(D6CreateDatabase(path,
+                                 "info FreeRecID=10\n"
+                                 "contact Record ID=7|First Name=Ann|Last Name=Lee|Work Phone=555-0100|Phone Label1=0\n",
+                                 &error))
+        << error;
+    PmAddrInfo info(60000);
+    ASSERT_TRUE(info.LoadContacts(path.c_str()));
+    info.BeginSaveBatch();
+    CommAddrRecord added = Contact("Bob", "Lee", "bob@example.org");
+    CommAddrRecord namesake = Contact("Bob", "Lee", "other@example.org");
+    CommAddrRecord changed = Contact("Ann", "Lee");
+    SetTextField(&changed, CF_WORK_PHONE, "555-0111");
+    ASSERT_TRUE(info.AddOrUpdate(&added));
+    ASSERT_TRUE(info.AddOrUpdate(&namesake));
+    ASSERT_TRUE(info.AddOrUpdate(&changed));
+    EXPECT_EQ(Rows(path, "1 = 1").size(), 1u);
+    EXPECT_EQ(Rows(path, "[First Name] = 'Ann'")[0]["Work Phone"], "555-0100");
+
+    ASSERT_TRUE(info.SaveContacts());
+    auto rows = Rows(path, "[Record ID] >= 10");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["Record ID"], "10");
+    EXPECT_EQ(rows[1]["Record ID"], "11");
+    EXPECT_EQ(Rows(path, "[First Name] = 'Ann'")[0]["Work Phone"], "555-0111");
+    std::vector<std::map<std::string, std::string>> free;
+    ASSERT_TRUE(D6Query(path, "SELECT [Note] FROM Information WHERE [Name] = 'FreeRecID'", &free, &error));
+    ASSERT_EQ(free.size(), 1u);
+    EXPECT_EQ(free[0]["Note"], "12");
+
+    // Writes after the save are their own transactions again.
+    CommAddrRecord later = Contact("Cy", "Lee", "cy@example.org");
+    ASSERT_TRUE(info.AddOrUpdate(&later));
+    EXPECT_EQ(Rows(path, "1 = 1").size(), 4u);
+}
+
 }  // namespace
