@@ -3,19 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
-
-#include <sys/stat.h>
 
 #include "platform/fsutil/FsUtil.h"
 #include "platform/jetdb/JetQuery.h"
+#include "platform/sqlitefile/SqliteFile.h"
 
 namespace {
-
-// Every SQLite database file starts with these 16 bytes.
-constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
-                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
 
 // How long a statement waits for a lock held by another process (another
 // reader of the same file) before it fails.
@@ -50,13 +44,13 @@ bool EqualsNoCase(const std::string& a, const char* b)
 bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* pReason)
 {
     FailReason reason = CheckInputPath(path);
-    const std::string head = reason.IsSet() ? std::string() : ReadFileHead(path, sizeof(kSqliteMagic));
+    const std::string head = reason.IsSet() ? std::string() : ReadFileHead(path, kSqliteHeaderSize);
     if (reason.IsSet()) {
         *pError = "cannot read " + path;
         *pReason = reason;
         return false;
     }
-    if (head.size() < sizeof(kSqliteMagic) || std::memcmp(head.data(), kSqliteMagic, sizeof(kSqliteMagic)) != 0) {
+    if (!HasSqliteMagic(head)) {
         *pError = "not a database: " + path;
         *pReason = FailReason::Of(FailKind::WrongKind, DescribeContent(path));
         return false;
@@ -64,72 +58,6 @@ bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* p
     return true;
 }
 
-// Whether the file is in write-ahead-log mode (header bytes 18 and 19 are 2)
-// with no log beside it: everything is in the file itself, and it can be read
-// as an immutable file, without the lock files a reader would otherwise make.
-bool IsClosedLogFile(const std::string& path)
-{
-    const std::string head = ReadFileHead(path, 100);
-    if (head.size() < 100)
-        return false;
-    if (head[18] != 2 || head[19] != 2)
-        return false;
-    struct stat st {};
-    return ::stat((path + "-wal").c_str(), &st) != 0;
-}
-
-// A file: URI for a path, every byte outside the unreserved set escaped, so
-// that no character of the path is taken for a parameter.
-std::string FileUri(const std::string& path)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 15];
-        }
-    }
-    return uri;
-}
-
-FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting, int nSystemErrno = 0)
-{
-    // An I/O error with the system's own error (a full disk, a file-size
-    // limit) is named by that error.
-    if ((nResult & 0xFF) == SQLITE_IOERR) {
-        const int nErrno = nSystemErrno != 0 ? nSystemErrno : errno;
-        if (nErrno == ENOSPC || nErrno == EFBIG || nErrno == EDQUOT)
-            return ReasonFromErrno(nErrno, bWriting);
-    }
-    switch (nResult & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return FailReason::Of(FailKind::Locked);
-    case SQLITE_FULL:
-        return FailReason::Of(FailKind::DiskFull);
-    case SQLITE_READONLY:
-        return FailReason::Of(FailKind::ReadOnly);
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return FailReason::Of(bWriting ? FailKind::ReadOnly : FailKind::Unreadable, "permission denied");
-    case SQLITE_CORRUPT:
-        return FailReason::Of(FailKind::Damaged);
-    case SQLITE_NOTADB:
-        return FailReason::Of(FailKind::WrongKind, DescribeContent(path));
-    case SQLITE_CANTOPEN:
-        if (bWriting && !MayReplaceFile(path))
-            return FailReason::Of(FailKind::ReadOnly);
-        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
-    case SQLITE_IOERR:
-        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
-    default:
-        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
-    }
-}
 
 }  // namespace
 

@@ -12,14 +12,11 @@
 
 #include "common/misc/CxDebugUtil.h"
 #include "platform/fsutil/FsUtil.h"
+#include "platform/sqlitefile/SqliteFile.h"
 #include "platform/wab/WabApi.h"
 
 namespace {
 
-// The first 16 bytes of every SQLite database file.
-constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
-                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
-constexpr size_t kSqliteHeaderSize = 100;
 constexpr size_t kApplicationIdOffset = 68;   // big-endian 32 bits
 
 // Marks every identifier of this library, after 4 zero flag bytes.
@@ -65,23 +62,10 @@ bool ReadValue(sqlite3_stmt* pStmt, int nCol, ULONG ulTag, WabProp* pProp)
 // only; the file is not opened for writing.
 bool HasBookHeader(const std::string& path)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const std::string head = ReadFileHead(path, kSqliteHeaderSize);
+    if (head.size() < kSqliteHeaderSize || !HasSqliteMagic(head))
         return false;
-    unsigned char header[kSqliteHeaderSize];
-    size_t nRead = 0;
-    while (nRead < sizeof header) {
-        const ssize_t n = read(fd, header + nRead, sizeof header - nRead);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        nRead += static_cast<size_t>(n);
-    }
-    close(fd);
-    if (nRead < sizeof header || std::memcmp(header, kSqliteMagic, sizeof kSqliteMagic) != 0)
-        return false;
-    const unsigned char* p = header + kApplicationIdOffset;
+    const auto* p = reinterpret_cast<const unsigned char*>(head.data()) + kApplicationIdOffset;
     const uint32_t ulId = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
     return ulId == kWabApplicationId;
 }
@@ -107,68 +91,6 @@ void SetFailure(const FailReason& reason)
     g_lastFailure = reason;
 }
 
-// Whether the file is in write-ahead-log mode (header bytes 18 and 19 are 2)
-// with no log beside it: all of it is in the file, which can then be read as
-// an immutable file, without the lock files a reader would otherwise leave.
-bool IsClosedLogFile(const std::string& path)
-{
-    const std::string head = ReadFileHead(path, kSqliteHeaderSize);
-    if (head.size() < kSqliteHeaderSize)
-        return false;
-    if (head[18] != 2 || head[19] != 2)
-        return false;
-    struct stat st {};
-    return stat((path + "-wal").c_str(), &st) != 0;
-}
-
-// A file: URI for a path, every byte outside the unreserved set escaped.
-std::string FileUri(const std::string& path)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : path) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '/' || c == '-' ||
-            c == '_' || c == '.' || c == '~') {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 15];
-        }
-    }
-    return uri;
-}
-
-FailReason ReasonFromSqlite(int nResult, const std::string& path, bool bWriting, int nSystemErrno = 0)
-{
-    // An I/O error with the system's own error (a full disk, a file-size
-    // limit) is named by that error.
-    if ((nResult & 0xFF) == SQLITE_IOERR) {
-        const int nErrno = nSystemErrno != 0 ? nSystemErrno : errno;
-        if (nErrno == ENOSPC || nErrno == EFBIG || nErrno == EDQUOT)
-            return ReasonFromErrno(nErrno, bWriting);
-    }
-    switch (nResult & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return FailReason::Of(FailKind::Locked);
-    case SQLITE_FULL:
-        return FailReason::Of(FailKind::DiskFull);
-    case SQLITE_READONLY:
-        return FailReason::Of(FailKind::ReadOnly);
-    case SQLITE_CORRUPT:
-        return FailReason::Of(FailKind::Damaged);
-    case SQLITE_NOTADB:
-        return FailReason::Of(FailKind::WrongKind, DescribeContent(path));
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-        if (bWriting && !MayReplaceFile(path))
-            return FailReason::Of(FailKind::ReadOnly);
-        [[fallthrough]];
-    default:
-        return FailReason::Of(bWriting ? FailKind::WriteFailed : FailKind::Unreadable, sqlite3_errstr(nResult));
-    }
-}
 
 // Resets a cached statement for its next use.
 struct StmtReset {
