@@ -1,7 +1,5 @@
 #include "cli/CliExchange.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -31,34 +29,6 @@ int FailAfterOutput(int nStatus, const std::string& strReason)
 {
     std::fprintf(stderr, "varnwick-cli: %s\n", strReason.c_str());
     return nStatus;
-}
-
-bool FileExists(const char* pszPath)
-{
-    struct stat info;
-    return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// The file names on the command line are the bytes the file system uses;
-// paths in the settings are kept as such too.
-int LoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool bMayCreate)
-{
-    if (eSide == LIST_PALM) {
-        if (settings.DatFile[0] == '\0' && settings.nDatFileTooLong == 0)
-            return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file with --palm");
-        engine.LoadPalmList();
-        if (!engine.GetPalmInfo()->IsLoaded())
-            return Fail(kExitSide, engine.SideFailureText(LIST_PALM, false));
-        return kExitOk;
-    }
-    const char* pszFile = settings.WabFile;
-    if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
-        return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
-                                   "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
-    engine.LoadOutlookList();
-    if (!engine.GetWab()->IsOpen())
-        return Fail(kExitSide, engine.SideFailureText(LIST_WAB, false));
-    return kExitOk;
 }
 
 bool ParseSide(const std::string& arg, ListType* peSide)
@@ -123,18 +93,26 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::v
         const bool bHasValue = i + 1 < args.size();
         if (arg == "--json") {
             bJson = true;
-        } else if (arg == "--format" && bHasValue) {
+        } else if (arg == "--format") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "a format");
             if (!ParseExchangeFormat(args[++i], &eFormat))
                 return Fail(kExitUsage, "export: unknown format '" + args[i] +
                                             "' (vcard4, vcard3, csv-google or csv-outlook)");
-        } else if (arg == "--ticked-state" && bHasValue) {
+        } else if (arg == "--ticked-state") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "states");
             if (!ParseStates(args[++i], states))
                 return Fail(kExitUsage, "export: --ticked-state wants states from same, new, modified: '" +
                                             args[i] + "'");
             bStates = true;
-        } else if ((arg == "-o" || arg == "--output") && bHasValue) {
+        } else if (arg == "-o" || arg == "--output") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "a file");
             output = args[++i];
-        } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
+        } else if (arg == "--palm" || arg == "--wab") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "a file");
             CliSetSidePath(settings, arg == "--palm", args[++i]);
         } else if (!bSide && ParseSide(arg, &eSide)) {
             bSide = true;
@@ -147,12 +125,12 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::v
     if (bJson && output.empty())
         return Fail(kExitUsage, "export: --json needs -o FILE (without it the contacts go to standard output)");
 
-    int nStatus = LoadSide(settings, engine, eSide, false);
+    int nStatus = CliLoadSide(settings, engine, eSide, false);
     if (nStatus != kExitOk)
         return nStatus;
     if (bStates) {
         // The ticks of a state come from classifying against the other side.
-        nStatus = LoadSide(settings, engine, eSide == LIST_PALM ? LIST_WAB : LIST_PALM, false);
+        nStatus = CliLoadSide(settings, engine, eSide == LIST_PALM ? LIST_WAB : LIST_PALM, false);
         if (nStatus != kExitOk)
             return nStatus;
         engine.RefreshStates();
@@ -198,16 +176,22 @@ int RunImportCommand(SysSettings& settings, TransferEngine& engine, const std::v
         const bool bHasValue = i + 1 < args.size();
         if (arg == "--json") {
             bJson = true;
-        } else if (arg == "--into" && bHasValue) {
+        } else if (arg == "--into") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "palm or wab");
             if (!ParseSide(args[++i], &eInto))
                 return Fail(kExitUsage, "import: --into wants palm or wab, not '" + args[i] + "'");
             bInto = true;
-        } else if (arg == "--format" && bHasValue) {
+        } else if (arg == "--format") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "a format");
             if (!ParseExchangeFormat(args[++i], &eFormat))
                 return Fail(kExitUsage, "import: unknown format '" + args[i] +
                                             "' (vcard4, vcard3, csv-google or csv-outlook)");
             bFormat = true;
-        } else if ((arg == "--palm" || arg == "--wab") && bHasValue) {
+        } else if (arg == "--palm" || arg == "--wab") {
+            if (!bHasValue)
+                return CliMissingValue(arg, "a file");
             CliSetSidePath(settings, arg == "--palm", args[++i]);
         } else if (file.empty() && !arg.empty() && arg[0] != '-') {
             file = arg;
@@ -219,10 +203,11 @@ int RunImportCommand(SysSettings& settings, TransferEngine& engine, const std::v
         return Fail(kExitUsage, "import: name the vCard or CSV file");
     if (!bInto)
         return Fail(kExitUsage, "import: say which side receives the contacts: --into palm or --into wab");
-    if (!FileExists(file.c_str()))
-        return Fail(kExitSide, "import: " + file + " does not exist or is not a regular file");
+    const FailReason fileReason = CheckInputPath(file);
+    if (fileReason.IsSet())
+        return Fail(kExitSide, "import: " + file + ": " + FailReasonText(fileReason));
 
-    const int nStatus = LoadSide(settings, engine, eInto, true);
+    const int nStatus = CliLoadSide(settings, engine, eInto, true);
     if (nStatus != kExitOk)
         return nStatus;
     const ImportResult result = ImportFile(engine, file.c_str(), eInto, bFormat ? &eFormat : nullptr);

@@ -16,6 +16,15 @@ int CliFail(int nStatus, const std::string& strReason);
 // long for the settings is not cut but kept out, and named when loading.
 void CliSetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath);
 
+// "option --format needs a format": the complaint of an option given
+// without its value, exit status 2.
+int CliMissingValue(const std::string& strOption, const char* pszWhat);
+
+// Loads one side as the settings name it, or fails with the side's reason
+// (exit status 1). A named address book that does not exist is refused
+// unless bMayCreate.
+int CliLoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool bMayCreate);
+
 // export palm|wab [--format F] [--ticked-state LIST] [--palm FILE]
 //        [--wab FILE] [-o FILE] [--json]
 // The engine is started by the command. Answers the exit status.

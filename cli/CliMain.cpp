@@ -229,30 +229,37 @@ struct Session {
     ~Session() { engine.Shutdown(false); }
 };
 
-// The Palm side as named by the settings (or an override), loaded.
-int LoadPalmSide(Session& session)
+// One side as named by the settings (or an override), loaded. A read-only
+// command refuses a named address book that does not exist, because a
+// command that writes would create it.
+int LoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool bMayCreate)
 {
-    if (session.settings.DatFile[0] == '\0' && session.settings.nDatFileTooLong == 0)
-        return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file");
-    session.engine.LoadPalmList();
-    if (!session.engine.GetPalmInfo()->IsLoaded())
-        return Fail(kExitSide, session.engine.SideFailureText(LIST_PALM, false));
-    return kExitOk;
-}
-
-// The address book as named by the settings (or an override), opened. A
-// read-only command refuses a named book that does not exist, because
-// opening it would create it.
-int LoadWabSide(Session& session, bool bMayCreate)
-{
-    const char* pszFile = session.settings.WabFile;
+    if (eSide == LIST_PALM) {
+        if (settings.DatFile[0] == '\0' && settings.nDatFileTooLong == 0)
+            return Fail(kExitSide, "no Palm Desktop data file: no HotSync user is known; name the file");
+        engine.LoadPalmList();
+        if (!engine.GetPalmInfo()->IsLoaded())
+            return Fail(kExitSide, engine.SideFailureText(LIST_PALM, false));
+        return kExitOk;
+    }
+    const char* pszFile = settings.WabFile;
     if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
         return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
                                    "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
-    session.engine.LoadOutlookList();
-    if (!session.engine.GetWab()->IsOpen())
-        return Fail(kExitSide, session.engine.SideFailureText(LIST_WAB, false));
+    engine.LoadOutlookList();
+    if (!engine.GetWab()->IsOpen())
+        return Fail(kExitSide, engine.SideFailureText(LIST_WAB, false));
     return kExitOk;
+}
+
+int LoadPalmSide(Session& session)
+{
+    return LoadSide(session.settings, session.engine, LIST_PALM, false);
+}
+
+int LoadWabSide(Session& session, bool bMayCreate)
+{
+    return LoadSide(session.settings, session.engine, LIST_WAB, bMayCreate);
 }
 
 const char* StateName(int nState)
@@ -732,6 +739,16 @@ int CliFail(int nStatus, const std::string& strReason)
 void CliSetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
 {
     SetSidePath(settings, bPalm, strPath);
+}
+
+int CliMissingValue(const std::string& strOption, const char* pszWhat)
+{
+    return MissingValue(strOption, pszWhat);
+}
+
+int CliLoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool bMayCreate)
+{
+    return LoadSide(settings, engine, eSide, bMayCreate);
 }
 
 int main(int argc, char** argv)
