@@ -118,6 +118,15 @@ uint64_t MixBits(uint64_t nValue)
     return nValue;
 }
 
+// A date into the hash: 0.0 and -0.0 alike (both "not set").
+uint64_t HashDate(uint64_t nHash, double dDate)
+{
+    uint64_t nBits = 0;
+    if (dDate != 0.0)
+        std::memcpy(&nBits, &dDate, sizeof nBits);
+    return MixBits(nHash ^ nBits) * kFnvPrime;
+}
+
 uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32_t nCount)
 {
     uint64_t nHash = kFnvOffset;
@@ -136,14 +145,9 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
             nHash = (nHash ^ kFieldEnd) * kFnvPrime;
             break;
         }
-        case MatchKind::Date: {
-            const double dDate = ReadDate(pRecord, nId);
-            uint64_t nBits = 0;
-            if (dDate != 0.0)
-                std::memcpy(&nBits, &dDate, sizeof nBits);
-            nHash = MixBits(nHash ^ nBits) * kFnvPrime;
+        case MatchKind::Date:
+            nHash = HashDate(nHash, ReadDate(pRecord, nId));
             break;
-        }
         case MatchKind::Skipped:
             break;
         }
@@ -271,14 +275,9 @@ uint64_t HashCompareFields(const CommAddrRecord* pRecord, const int32_t* pIds, i
             nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(nWidth, kHashedPrefix));
             break;
         }
-        case MatchKind::Date: {
-            const double dDate = ReadDate(pRecord, nId);
-            uint64_t nBits = 0;
-            if (dDate != 0.0)
-                std::memcpy(&nBits, &dDate, sizeof nBits);
-            nHash = MixBits(nHash ^ nBits) * kFnvPrime;
+        case MatchKind::Date:
+            nHash = HashDate(nHash, ReadDate(pRecord, nId));
             break;
-        }
         case MatchKind::Skipped:
             break;
         }
