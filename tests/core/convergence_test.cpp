@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,7 @@
 #include "tests/support/TestFiles.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
+#include "tools/syncgen/SyncPopulation.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ const int32_t kFields[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL,     CF_COMPANY
                            CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_FAX, CF_HOME_FAX,
                            CF_WORK_CITY,  CF_WORK_STATE, CF_NOTE};
 
-using Contact = std::map<int32_t, std::string>;
+using syncgen::Contact;
+using syncgen::Neutral;
 
 struct Generation {
     const char* pszName;
@@ -53,15 +54,6 @@ class NullSink : public IEngineSink {
 public:
     void ShowMessage(const char*, const char*, int) override {}
 };
-
-CommAddrRecord Neutral(const Contact& contact)
-{
-    CommAddrRecord record;
-    ZeroCommRecord(&record);
-    for (const auto& [nId, text] : contact)
-        SetTextField(&record, nId, text.c_str());
-    return record;
-}
 
 class ConvergenceTest : public ::testing::TestWithParam<Generation> {
 protected:
@@ -253,91 +245,11 @@ TEST_P(ConvergenceTest, OneSynchronizeConvergesOnRandomBooks)
 {
     for (uint32_t nSeed = 1; nSeed <= 3; ++nSeed) {
         SCOPED_TRACE("seed " + std::to_string(nSeed));
-        std::mt19937 rng(nSeed * 7919 + static_cast<uint32_t>(GetParam().nVersion));
-        auto below = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
-        int nSerial = 0;
-        auto value = [&](int32_t nId) {
-            const std::string serial = std::to_string(++nSerial);
-            switch (nId) {
-            case CF_COMPANY:
-                return below(3) == 0 ? "Consolidated Regional Services Number " + serial : "Firm " + serial;
-            case CF_NOTE:
-                return "note " + serial;
-            case CF_WORK_CITY:
-            case CF_WORK_STATE:
-            case CF_TITLE:
-                return "t" + serial;
-            default:
-                return "555-" + serial;
-            }
-        };
-        // Namesakes without e-mail are told apart by their values alone:
-        // they are never changed, and only shared contacts are namesakes.
-        auto person = [&](int nIndex, bool bNamesakes) {
-            Contact contact;
-            const uint32_t nKind = bNamesakes ? below(10) : 4 + below(6);
-            if (nKind == 0) {
-                contact[CF_COMPANY] = "Company Only " + std::to_string(nIndex);
-            } else {
-                // Namesakes: a few names shared by several contacts, some
-                // without e-mail.
-                contact[CF_FIRST_NAME] = nKind < 4 ? "Pat" : "First" + std::to_string(nIndex);
-                contact[CF_LAST_NAME] = nKind < 4 ? "Namesake" : "Last" + std::to_string(nIndex);
-                if (nKind >= 3)
-                    contact[CF_EMAIL] = "p" + std::to_string(nIndex) + "@example.org";
-            }
-            for (int32_t nId : {CF_TITLE, CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_CITY, CF_NOTE})
-                if (below(2) == 0)
-                    contact[nId] = value(nId);
-            if (contact.count(CF_COMPANY) == 0 && below(2) == 0)
-                contact[CF_COMPANY] = value(CF_COMPANY);
-            return contact;
-        };
-        // A change of one side: another value, a new value, or a value taken away.
-        auto change = [&](Contact& contact) {
-            const int32_t nIds[] = {CF_TITLE, CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_CITY, CF_NOTE};
-            const int32_t nId = nIds[below(6)];
-            if (contact.count(nId) != 0 && below(4) == 0)
-                contact.erase(nId);
-            else
-                contact[nId] = value(nId);
-        };
-
-        std::vector<Contact> palm;
-        std::vector<Contact> wab;
-        std::vector<std::pair<Contact, Contact>> shared;   // as each side holds it
-        int nIndex = 0;
-        for (int i = 0; i < 40; ++i) {
-            Contact contact = person(++nIndex, true);
-            Contact onPalm = contact;
-            Contact onWab = contact;
-            const bool bNamesake = contact.count(CF_EMAIL) == 0 && contact.count(CF_FIRST_NAME) != 0 &&
-                                   contact[CF_FIRST_NAME] == "Pat";
-            const uint32_t nChange = bNamesake ? 0 : below(4);   // none, Palm, book, both
-            if (nChange == 1 || nChange == 3)
-                change(onPalm);
-            if (nChange == 2 || nChange == 3)
-                change(onWab);
-            // A fax the book keeps as its home fax.
-            if (below(5) == 0) {
-                onPalm[CF_WORK_FAX] = "555-7" + std::to_string(i);
-                onWab[CF_HOME_FAX] = onPalm[CF_WORK_FAX];
-            }
-            shared.emplace_back(onPalm, onWab);
-        }
-        // Both sides list them in their own order.
-        std::vector<size_t> order(shared.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        for (size_t i : order)
-            palm.push_back(shared[i].first);
-        std::shuffle(order.begin(), order.end(), rng);
-        for (size_t i : order)
-            wab.push_back(shared[i].second);
-        for (int i = 0; i < 20; ++i)
-            palm.push_back(person(++nIndex, false));
-        for (int i = 0; i < 20; ++i)
-            wab.push_back(person(++nIndex, false));
+        const syncgen::Population population =
+            syncgen::MakePopulation(nSeed * 7919 + static_cast<uint32_t>(GetParam().nVersion), 40, 20);
+        const std::vector<Contact>& palm = population.palm;
+        const std::vector<Contact>& wab = population.wab;
+        const std::vector<std::pair<Contact, Contact>>& shared = population.shared;
 
         m_engine.reset();
         std::filesystem::remove(m_wab);
