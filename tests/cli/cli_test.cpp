@@ -28,21 +28,16 @@
 #include "common/palm/PmAddrInfo.h"
 #include "platform/fsutil/FsUtil.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestProcess.h"
 #include "tools/d6gen/D6Gen.h"
 #include "tools/datgen/DatGen.h"
 #include "tools/pdgen/PdGen.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using vwtest::RunResult;
 
 // The integer after "key": inside the object that follows "object": in a
 // JSON text, or -1.
@@ -94,38 +89,15 @@ protected:
     // standard output goes to pszStdout when given (then not read back).
     RunResult Run(const std::vector<std::string>& args, bool bWithIni = true, const char* pszStdout = nullptr)
     {
-        const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
-        std::vector<std::string> all = {program};
+        std::vector<std::string> all;
         if (bWithIni) {
             all.push_back("--ini");
             all.push_back(m_ini);
         }
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        const std::string outPath = File("stdout.txt");
-        const std::string errPath = File("stderr.txt");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, pszStdout != nullptr ? pszStdout : outPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
-        RunResult result;
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-            int wstatus = 0;
-            waitpid(pid, &wstatus, 0);
-            result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        result.out = pszStdout != nullptr ? std::string() : vwtest::ReadFileText(outPath);
-        result.err = vwtest::ReadFileText(errPath);
-        return result;
+        return vwtest::RunProgram(std::string(VW_BINARY_DIR) + "/varnwick-cli", all,
+                                  pszStdout != nullptr ? pszStdout : File("stdout.txt"), File("stderr.txt"), m_dir,
+                                  pszStdout == nullptr);
     }
 
     static void WriteWab(const std::string& path, const std::vector<CommAddrRecord>& records)

@@ -2,10 +2,7 @@
 // program on scratch files, judged by exit status, output and files.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <string>
@@ -15,17 +12,12 @@
 #include "common/oe/CxWab.h"
 #include "common/palm/PmAddrInfo.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestProcess.h"
 #include "tools/datgen/DatGen.h"
-
-extern char** environ;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using vwtest::RunResult;
 
 class CliExchangeTest : public ::testing::Test {
 protected:
@@ -40,30 +32,9 @@ protected:
 
     RunResult Run(std::vector<std::string> args)
     {
-        const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
-        args.insert(args.begin(), {program, "--ini", m_ini});
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string outPath = File("stdout.txt");
-        const std::string errPath = File("stderr.txt");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        RunResult result;
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-            int wstatus = 0;
-            waitpid(pid, &wstatus, 0);
-            result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        result.out = vwtest::ReadFileText(outPath);
-        result.err = vwtest::ReadFileText(errPath);
-        return result;
+        args.insert(args.begin(), {"--ini", m_ini});
+        return vwtest::RunProgram(std::string(VW_BINARY_DIR) + "/varnwick-cli", args, File("stdout.txt"),
+                                  File("stderr.txt"));
     }
 
     // An extended address.dat with one contact per (first, last, e-mail).
