@@ -23,12 +23,9 @@ int Fail(int nStatus, const std::string& strReason)
     return CliFail(nStatus, strReason);
 }
 
-// A failure the printed result already tells of: the line on standard error
-// only, so that JSON output stays one document.
 int FailAfterOutput(int nStatus, const std::string& strReason)
 {
-    std::fprintf(stderr, "varnwick-cli: %s\n", strReason.c_str());
-    return nStatus;
+    return CliFailAfterOutput(nStatus, strReason);
 }
 
 bool ParseSide(const std::string& arg, ListType* peSide)

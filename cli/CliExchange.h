@@ -11,6 +11,9 @@
 // The command line's complaint, then the exit status: one line on standard
 // error, or with --json a JSON error object on standard output.
 int CliFail(int nStatus, const std::string& strReason);
+// A failure the printed result already tells of: the line on standard error
+// only, so that JSON output stays one document.
+int CliFailAfterOutput(int nStatus, const std::string& strReason);
 
 // Sets the settings' path of one side from the command line; a path too
 // long for the settings is not cut but kept out, and named when loading.

@@ -736,6 +736,11 @@ int CliFail(int nStatus, const std::string& strReason)
     return Fail(nStatus, strReason);
 }
 
+int CliFailAfterOutput(int nStatus, const std::string& strReason)
+{
+    return FailAfterOutput(nStatus, strReason);
+}
+
 void CliSetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
 {
     SetSidePath(settings, bPalm, strPath);
