@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "common/misc/CutText.h"
+
 namespace {
 
 // Default key fields: a record is the same contact when these are equal.
@@ -45,11 +47,6 @@ constexpr IdRange kMatchedTextIds[] = {{1, 7}, {9, 61}, {65, 65}, {68, 70}, {82,
 // Text fields that a merge copies into the stored copy (every text field
 // except 80 "ID", which belongs to the stored side).
 constexpr IdRange kMergedTextIds[] = {{1, 7}, {9, 65}, {68, 75}, {82, 90}};
-
-// Lengths at which the narrower fields of either side cut a text (their
-// widths minus one). An incoming text of such a length that the stored text
-// extends came back cut and must not shorten the stored one.
-constexpr size_t kCutLengths[] = {15, 23, 31, 63, 127, 255, 2047};
 
 // TextDiffers on at most nMax bytes of each text, so a field that lacks its
 // terminator is never read past its width.
@@ -178,14 +175,6 @@ enum class KeyKind { Keys, Company, Blank };
 // copy (at least this long) hash alike.
 constexpr size_t kHashedPrefix = 15;
 
-bool IsCutLength(size_t nLength)
-{
-    for (size_t nCut : kCutLengths)
-        if (nLength == nCut)
-            return true;
-    return false;
-}
-
 // Equal a-z folded, or one the other cut at a cut length.
 bool TextsAgree(const char* pszA, const char* pszB, size_t nWidth)
 {
@@ -193,13 +182,8 @@ bool TextsAgree(const char* pszA, const char* pszB, size_t nWidth)
         return true;
     const size_t nLenA = strnlen(pszA, nWidth);
     const size_t nLenB = strnlen(pszB, nWidth);
-    const size_t nShort = std::min(nLenA, nLenB);
-    if (nLenA == nLenB || !IsCutLength(nShort))
-        return false;
-    // The shorter text, terminator and all, against the longer one's start.
-    const std::string strShort(nLenA < nLenB ? pszA : pszB, nShort);
-    const std::string strStart(nLenA < nLenB ? pszB : pszA, nShort);
-    return !TextsDiffer(strShort.c_str(), strStart.c_str(), nShort + 1);
+    return nLenA < nLenB ? IsCutCopy(pszA, nLenA, pszB, nLenB, CutCompare::FoldAZ)
+                         : IsCutCopy(pszB, nLenB, pszA, nLenA, CutCompare::FoldAZ);
 }
 
 KeyKind KeyKindOf(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t nKeys)
@@ -463,18 +447,6 @@ private:
     std::vector<int32_t> m_Prev;      // per position: previous in its chain
 };
 
-// Whether an incoming text is the stored text cut short by a narrower field:
-// its length is one of the cut lengths and the stored text starts with it and
-// goes on.
-bool IsCutCopyOf(const char* pszIncoming, size_t nIncomingLen, const char* pszStored, size_t nStoredLen)
-{
-    bool bCutLength = false;
-    for (size_t nCut : kCutLengths)
-        bCutLength = bCutLength || nIncomingLen == nCut;
-    return bCutLength && nStoredLen > nIncomingLen &&
-           std::memcmp(pszStored, pszIncoming, nIncomingLen) == 0;
-}
-
 // Frees what a stored copy owns besides its memory (which is the set's
 // CopyStore's): the attached block.
 void FreeStoredCopy(CommAddrRecord* pCopy)
@@ -725,7 +697,7 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
         const size_t nIncomingLen = strnlen(pszIncoming, nWidth - 1);
         if (nIncomingLen == 0)
             continue;
-        if (IsCutCopyOf(pszIncoming, nIncomingLen, pszStored, strnlen(pszStored, nWidth)))
+        if (IsCutCopy(pszIncoming, nIncomingLen, pszStored, strnlen(pszStored, nWidth)))
             continue;
         std::memmove(pszStored, pszIncoming, nIncomingLen);
         pszStored[nIncomingLen] = '\0';

@@ -10,18 +10,17 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "common/palm/PalmGeneration.h"
+
 struct CommAddrRecord;
 struct PmAddrRecord;
 struct PmAddrExRecord;
 struct PmAddrEx2Record;
 
 struct PalmEntry {
-    // Kinds: the generation of the record below.
-    static constexpr int32_t kClassic = 1;
-    static constexpr int32_t kExtended = 2;
-    static constexpr int32_t kDesktop6 = 3;
-
-    int32_t nKind;
+    // The generation of the record below: kGenClassic, kGenExtended or
+    // kGenDesktop6.
+    PalmGeneration nKind;
     // The record the facade reads and changes, one of PmAddrRecord,
     // PmAddrExRecord or PmAddrEx2Record by kind: the reader's record below
     // once the entry is listed (a record being built for AddRecord is the
@@ -36,16 +35,17 @@ struct PalmEntry {
     // Typed views; null when the entry is of another kind.
     PmAddrRecord* Classic() const
     {
-        return nKind == kClassic ? static_cast<PmAddrRecord*>(pRecord) : nullptr;
+        return nKind == kGenClassic ? static_cast<PmAddrRecord*>(pRecord) : nullptr;
     }
     PmAddrExRecord* Extended() const
     {
-        return nKind == kExtended ? static_cast<PmAddrExRecord*>(pRecord) : nullptr;
+        return nKind == kGenExtended ? static_cast<PmAddrExRecord*>(pRecord) : nullptr;
     }
     PmAddrEx2Record* Desktop6() const
     {
-        return nKind == kDesktop6 ? static_cast<PmAddrEx2Record*>(pRecord) : nullptr;
+        return nKind == kGenDesktop6 ? static_cast<PmAddrEx2Record*>(pRecord) : nullptr;
     }
 };
 
 static_assert(std::is_trivially_copyable_v<PalmEntry>, "the contact set keeps byte copies of entries");
+static_assert(sizeof(PalmGeneration) == sizeof(int32_t), "the kind is a 32-bit code");

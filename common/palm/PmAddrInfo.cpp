@@ -4,7 +4,12 @@
 // is driven by one table (kFieldMap): each row names a neutral field and the
 // member that holds it in each generation's record, by byte offset and width.
 // Phones go through a second table (kPhoneLabels) that maps the Palm phone
-// label codes onto neutral fields, and a per-generation phone slot layout.
+// label codes onto neutral fields, and the phone slot layout of each
+// generation's record.
+//
+// What differs between the generations beyond that (record types, readers,
+// files) is behind PmAddrGeneration: the facade holds one object per
+// generation and asks the one of the loaded generation, or of an entry.
 #include "common/palm/PmAddrInfo.h"
 
 #include <strings.h>
@@ -15,22 +20,25 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <span>
 #include <string>
 #include <utility>
 
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CutText.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxFile.h"
 #include "common/misc/CxList.h"
 #include "common/palm/PalmEntry.h"
-#include "common/palm/PmAddrEx2DataMgr.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
+#include "common/palm/PmAddrExRecord.h"
 #include "common/palm/PmAddrExUtil.h"
+#include "common/palm/PmAddrGeneration.h"
+#include "common/palm/PmAddrRecord.h"
 #include "common/palm/PmAddrUtil.h"
 #include "common/palm/PmDesktop.h"
-#include "common/palm/PmMDBAccessor.h"
 #include "platform/fsutil/FsUtil.h"
 #include "platform/oletime/OleTime.h"
 
@@ -56,7 +64,7 @@ struct PalmMember {
 struct FieldMapRow {
     int32_t nFieldId;
     MapKind kind;
-    PalmMember member[3];      // classic, extended, Desktop 6
+    PalmMember member[3];      // by generation: classic, extended, Desktop 6
 };
 
 #define VW_MEMBER(T, m) PalmMember{static_cast<int32_t>(offsetof(T, m)), \
@@ -150,35 +158,28 @@ constexpr PhoneLabelRow kPhoneLabels[] = {
 };
 constexpr int kPhoneLabelCount = static_cast<int>(std::size(kPhoneLabels));
 
-// The phone slots of one generation's record: nCount texts of nTextWidth
-// bytes from nTextOffset, and nCount int32 labels from nLabelOffset.
-struct PhoneLayout {
-    int32_t nCount;
-    int32_t nTextOffset;
-    int32_t nTextWidth;
-    int32_t nLabelOffset;
-};
-
-constexpr PhoneLayout kPhoneLayouts[3] = {
-    {kPmAddrPhoneCount, offsetof(PmAddrRecord, szPhone), kPmAddrPhoneWidth,
-     offsetof(PmAddrRecord, nPhoneLabel)},
-    {kPmAddrExPhoneCount, offsetof(PmAddrExRecord, szPhone), kPmAddrExPhoneWidth,
-     offsetof(PmAddrExRecord, nPhoneLabel)},
-    {PmAddrEx2Record::kPhoneCount, offsetof(PmAddrEx2Record, phone),
-     sizeof(PmAddrEx2Record::phone[0]), offsetof(PmAddrEx2Record, phoneLabel)},
-};
-
-static_assert(sizeof(PmAddrEx2Record::phone[0]) * PmAddrEx2Record::kPhoneCount ==
-              sizeof(PmAddrEx2Record::phone));
-
-// Lengths at which a text arrives cut by a narrower field somewhere on its
-// way (a field width minus one).
-constexpr size_t kCutLengths[] = {15, 23, 31, 63, 127, 255, 2047};
-
 // OLE Automation dates the neutral record can hold: 1 January 100 up to the
 // end of 31 December 9999.
 constexpr double kMinOleDate = -657434.0;
 constexpr double kMaxOleDate = 2958466.0;
+
+// The field mapping's column for a generation: codes 1 to 3 are its columns
+// 0 to 2, as PmAddrGeneration::All() lists them.
+inline int MapColumn(PalmGeneration eGen)
+{
+    return static_cast<int>(eGen) - 1;
+}
+
+// The row of the category (there is one).
+constexpr size_t kCategoryRow = [] {
+    size_t nRow = 0;
+    while (nRow < std::size(kFieldMap) && kFieldMap[nRow].kind != kMapCategory)
+        ++nRow;
+    return nRow;
+}();
+static_assert(kCategoryRow < std::size(kFieldMap));
+
+using PhoneLayout = PmAddrGeneration::PhoneLayout;
 
 // ---- Byte-level access ----------------------------------------------------------
 
@@ -208,19 +209,16 @@ void CopyMember(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSr
     std::memset(pszDest + nLen, 0, nDestWidth - nLen);
 }
 
-// Whether the incoming text is the stored one cut short by a narrower field
-// on its way: its length is such a cut length and the stored text starts
-// with it and goes on. Writing it would shorten the stored text.
-bool IsCutCopy(const char* pszIncoming, size_t nIncomingWidth, const char* pszStored, size_t nStoredWidth)
+// Writes an incoming text into a member, as CopyMember. An update leaves the
+// member as it is when the incoming text is only the member's text cut short
+// by a narrower field on its way: writing it would shorten the stored text.
+void WriteIncomingText(char* pszMember, size_t nMemberWidth, const char* pszIncoming, size_t nIncomingWidth,
+                       bool bUpdate)
 {
-    size_t nLen = strnlen(pszIncoming, nIncomingWidth);
-    bool bCutLength = false;
-    for (size_t nCut : kCutLengths)
-        bCutLength = bCutLength || nLen == nCut;
-    if (!bCutLength)
-        return false;
-    size_t nStored = strnlen(pszStored, nStoredWidth);
-    return nStored > nLen && std::memcmp(pszStored, pszIncoming, nLen) == 0;
+    if (bUpdate && IsCutCopy(pszIncoming, strnlen(pszIncoming, nIncomingWidth), pszMember,
+                             strnlen(pszMember, nMemberWidth)))
+        return;
+    CopyMember(pszMember, nMemberWidth, pszIncoming, nIncomingWidth);
 }
 
 // A date as the neutral record may hold it: a value outside the dates an
@@ -233,86 +231,26 @@ double CheckedNeutralDate(double dDate)
     return dDate;
 }
 
-// ---- Per-generation helpers -------------------------------------------------------
+// ---- Records and entries ----------------------------------------------------------
 
-inline int GenIndex(int nKind)
+int32_t StatusOf(const PmAddrGeneration& gen, const void* pRecord)
 {
-    return nKind - 1;
+    return IntAt(pRecord, gen.GetFacts().nStatusOffset);
 }
 
-int32_t StatusOf(int nKind, const void* pRecord)
+void AddStatus(const PmAddrGeneration& gen, void* pRecord, int32_t nBits)
 {
-    switch (nKind) {
-    case PalmEntry::kClassic: return static_cast<const PmAddrRecord*>(pRecord)->nStatus;
-    case PalmEntry::kExtended: return static_cast<const PmAddrExRecord*>(pRecord)->nStatus;
-    case PalmEntry::kDesktop6: return static_cast<const PmAddrEx2Record*>(pRecord)->Status;
-    default: return 0;
-    }
+    SetIntAt(pRecord, gen.GetFacts().nStatusOffset, StatusOf(gen, pRecord) | nBits);
 }
 
-int32_t* StatusField(const PalmEntry& entry)
-{
-    switch (entry.nKind) {
-    case PalmEntry::kClassic: return &entry.Classic()->nStatus;
-    case PalmEntry::kExtended: return &entry.Extended()->nStatus;
-    case PalmEntry::kDesktop6: return &entry.Desktop6()->Status;
-    default: return nullptr;
-    }
-}
-
-// A new zero-filled record of the kind, or null when memory runs out.
-void* NewRecord(int nKind)
-{
-    switch (nKind) {
-    case PalmEntry::kClassic: return new (std::nothrow) PmAddrRecord();
-    case PalmEntry::kExtended: return new (std::nothrow) PmAddrExRecord();
-    case PalmEntry::kDesktop6: return new (std::nothrow) PmAddrEx2Record();
-    default: return nullptr;
-    }
-}
-
-void DeleteRecord(int nKind, void* pRecord)
-{
-    switch (nKind) {
-    case PalmEntry::kClassic: delete static_cast<PmAddrRecord*>(pRecord); break;
-    case PalmEntry::kExtended: delete static_cast<PmAddrExRecord*>(pRecord); break;
-    case PalmEntry::kDesktop6: {
-        auto* pRec = static_cast<PmAddrEx2Record*>(pRecord);
-        PmAddrEx2DataMgr::FreeRecord(pRec);
-        delete pRec;
-        break;
-    }
-    default: break;
-    }
-}
-
-// Copies a record of the kind over another (extended: the binary items'
-// bytes too, so the two never share a buffer).
-void CopyRecord(int nKind, void* pDest, const void* pSrc)
-{
-    switch (nKind) {
-    case PalmEntry::kClassic:
-        *static_cast<PmAddrRecord*>(pDest) = *static_cast<const PmAddrRecord*>(pSrc);
-        break;
-    case PalmEntry::kExtended:
-        *static_cast<PmAddrExRecord*>(pDest) = *static_cast<const PmAddrExRecord*>(pSrc);
-        break;
-    case PalmEntry::kDesktop6:
-        PmAddrEx2DataMgr::CopyRecord(static_cast<PmAddrEx2Record*>(pDest),
-                                     static_cast<const PmAddrEx2Record*>(pSrc));
-        break;
-    default: break;
-    }
-}
-
-// A new entry of the kind with a zero-filled record, or null.
-PalmEntry* NewEntry(int nKind)
+// A new entry of the generation with a zero-filled record, or null.
+PalmEntry* NewEntry(const PmAddrGeneration& gen)
 {
     auto* pEntry = new (std::nothrow) PalmEntry{};
     if (pEntry == nullptr)
         return nullptr;
-    pEntry->nKind = nKind;
-    pEntry->pRecord = NewRecord(nKind);
+    pEntry->nKind = gen.GetFacts().eGeneration;
+    pEntry->pRecord = gen.NewRecord();
     if (pEntry->pRecord == nullptr) {
         delete pEntry;
         return nullptr;
@@ -320,15 +258,64 @@ PalmEntry* NewEntry(int nKind)
     return pEntry;
 }
 
+// ---- Phone slots ------------------------------------------------------------------------
+
+const char* SlotText(const PhoneLayout& phones, const void* pRecord, int nSlot)
+{
+    return static_cast<const char*>(pRecord) + phones.nTextOffset + nSlot * phones.nTextWidth;
+}
+
+char* SlotText(const PhoneLayout& phones, void* pRecord, int nSlot)
+{
+    return static_cast<char*>(pRecord) + phones.nTextOffset + nSlot * phones.nTextWidth;
+}
+
+int32_t SlotLabel(const PhoneLayout& phones, const void* pRecord, int nSlot)
+{
+    return IntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
+}
+
+void SetSlotLabel(const PhoneLayout& phones, void* pRecord, int nSlot, int32_t nLabel)
+{
+    SetIntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)), nLabel);
+}
+
+// The slot that holds a label: the one whose text the neutral record shows
+// (when several slots of the label hold text, the last, as ReadPhones reads
+// them), so that a change lands where it is read back from; when none holds
+// text, the first slot with the label; -1 when no slot has it.
+int SlotOfLabel(const PhoneLayout& phones, const void* pRecord, int32_t nLabel)
+{
+    int nFirst = -1;
+    int nShown = -1;
+    for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
+        if (SlotLabel(phones, pRecord, nSlot) != nLabel)
+            continue;
+        if (nFirst < 0)
+            nFirst = nSlot;
+        if (SlotText(phones, pRecord, nSlot)[0] != '\0')
+            nShown = nSlot;
+    }
+    return nShown >= 0 ? nShown : nFirst;
+}
+
+// The first slot without text, or -1.
+int FirstEmptySlot(const PhoneLayout& phones, const void* pRecord)
+{
+    for (int nSlot = 0; nSlot < phones.nCount; ++nSlot)
+        if (SlotText(phones, pRecord, nSlot)[0] == '\0')
+            return nSlot;
+    return -1;
+}
+
 // ---- Palm to neutral ----------------------------------------------------------------
 
-void PalmToNeutral(int nKind, const void* pRecord, CommAddrRecord* pComm)
+// The texts, the category name and the dates of the field mapping's column.
+void ReadMappedFields(int nColumn, const void* pRecord, CommAddrRecord* pComm)
 {
-    const int nGen = GenIndex(nKind);
     const char* pBytes = static_cast<const char*>(pRecord);
-
     for (const FieldMapRow& row : kFieldMap) {
-        const PalmMember& member = row.member[nGen];
+        const PalmMember& member = row.member[nColumn];
         if (member.nOffset < 0 || member.bToPalmOnly)
             continue;
         switch (row.kind) {
@@ -354,190 +341,209 @@ void PalmToNeutral(int nKind, const void* pRecord, CommAddrRecord* pComm)
             break;   // not read back
         }
     }
+}
 
-    // Phones: each non-empty slot fills the neutral field of its label; a
-    // later slot with the same label replaces an earlier one.
-    const PhoneLayout& phones = kPhoneLayouts[nGen];
+// Phones: each non-empty slot fills the neutral field of its label; a later
+// slot with the same label replaces an earlier one.
+void ReadPhones(const PhoneLayout& phones, const void* pRecord, CommAddrRecord* pComm)
+{
     for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
-        const char* pszText = pBytes + phones.nTextOffset + nSlot * phones.nTextWidth;
-        int32_t nLabel = IntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
+        const char* pszText = SlotText(phones, pRecord, nSlot);
+        const int32_t nLabel = SlotLabel(phones, pRecord, nSlot);
         if (pszText[0] == '\0' || nLabel < 0 || nLabel >= kPhoneLabelCount)
             continue;
-        int32_t nField = kPhoneLabels[nLabel].nToNeutral;
+        const int32_t nField = kPhoneLabels[nLabel].nToNeutral;
         if (nField == 0)
             continue;
         CopyMember(GetTextField(pComm, nField), static_cast<size_t>(GetFieldWidth(nField)), pszText,
                    static_cast<size_t>(phones.nTextWidth));
     }
+}
 
+void PalmToNeutral(const PmAddrGeneration& gen, const void* pRecord, CommAddrRecord* pComm)
+{
+    ReadMappedFields(MapColumn(gen.GetFacts().eGeneration), pRecord, pComm);
+    ReadPhones(gen.GetFacts().phones, pRecord, pComm);
     pComm->nSourceType = CST_PALM;
+}
+
+// ---- Neutral to Palm --------------------------------------------------------------------
+// A new record takes every value as the neutral record has it. An update
+// keeps the Palm record's own values where the neutral record has nothing to
+// say: an empty text, an unset date, a private flag of 0, and a text that is
+// only the stored one cut short on its way.
+
+// The neutral text a phone label takes to Palm: its field's, or its second
+// field's when the first is empty. No text for a label without a field.
+struct PhoneSource {
+    const char* pszText = nullptr;
+    size_t nWidth = 0;
+
+    bool HasText() const { return pszText != nullptr && pszText[0] != '\0'; }
+};
+
+PhoneSource PhoneSourceOf(const CommAddrRecord* pComm, const PhoneLabelRow& label)
+{
+    PhoneSource source;
+    if (label.nToPalm == 0)
+        return source;
+    int32_t nField = label.nToPalm;
+    if (GetTextField(pComm, nField)[0] == '\0' && label.nToPalmElse != 0)
+        nField = label.nToPalmElse;
+    source.pszText = GetTextField(pComm, nField);
+    source.nWidth = static_cast<size_t>(GetFieldWidth(nField));
+    return source;
+}
+
+// One label's text into the slots: into the slot that holds the label; a
+// label no slot holds yet takes the first empty slot (a label without text
+// or field is given to it all the same); with every slot taken the text is
+// dropped.
+void WritePhoneLabel(const CommAddrRecord* pComm, int32_t nLabel, const PhoneLayout& phones, void* pRecord,
+                     bool bUpdate)
+{
+    const PhoneLabelRow& label = kPhoneLabels[nLabel];
+    const PhoneSource source = PhoneSourceOf(pComm, label);
+    int nSlot = SlotOfLabel(phones, pRecord, nLabel);
+    if (nSlot < 0 || !(source.HasText() || label.nToPalm == 0)) {
+        nSlot = FirstEmptySlot(phones, pRecord);
+        if (nSlot < 0)
+            return;
+        SetSlotLabel(phones, pRecord, nSlot, nLabel);
+    }
+    if (source.HasText())
+        WriteIncomingText(SlotText(phones, pRecord, nSlot), static_cast<size_t>(phones.nTextWidth), source.pszText,
+                          source.nWidth, bUpdate);
+}
+
+// Step 1: the phones, label by label in code order.
+void WritePhones(const CommAddrRecord* pComm, const PhoneLayout& phones, void* pRecord, bool bUpdate)
+{
+    for (int32_t nLabel = 0; nLabel < kPhoneLabelCount; ++nLabel)
+        WritePhoneLabel(pComm, nLabel, phones, pRecord, bUpdate);
+}
+
+void WriteTextMember(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+                     bool bUpdate)
+{
+    const char* pszIncoming = GetTextField(pComm, row.nFieldId);
+    if (pszIncoming[0] == '\0')
+        return;
+    WriteIncomingText(pBytes + member.nOffset, static_cast<size_t>(member.nWidth), pszIncoming,
+                      static_cast<size_t>(GetFieldWidth(row.nFieldId)), bUpdate);
+}
+
+// The category name, up to its first comma (a neutral category may list
+// several), into *pstrName and the member. False when the record keeps the
+// category it has: no name came, or an update named the category the record
+// already has (its id is then kept as it is).
+bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+                       bool bUpdate, std::string* pstrName)
+{
+    const char* pszIncoming = GetTextField(pComm, row.nFieldId);
+    if (pszIncoming[0] == '\0')
+        return false;
+    const char* pszComma = std::strchr(pszIncoming, ',');
+    pstrName->assign(pszIncoming, pszComma != nullptr ? static_cast<size_t>(pszComma - pszIncoming)
+                                                      : std::strlen(pszIncoming));
+    char* pszMember = pBytes + member.nOffset;
+    const size_t nMemberWidth = static_cast<size_t>(member.nWidth);
+    if (bUpdate && strnlen(pszMember, nMemberWidth) == pstrName->size() &&
+        pstrName->compare(0, std::string::npos, pszMember, pstrName->size()) == 0)
+        return false;
+    CopyMember(pszMember, nMemberWidth, pstrName->c_str(), pstrName->size() + 1);
+    return true;
+}
+
+void WritePrivateFlag(const CommAddrRecord* pComm, const PalmMember& member, char* pBytes, bool bUpdate)
+{
+    if (!bUpdate || pComm->nPrivate != 0)
+        SetIntAt(pBytes, member.nOffset, pComm->nPrivate);
+}
+
+void WriteDate(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+               bool bUpdate)
+{
+    const double dNeutral = CheckedNeutralDate(*static_cast<const double*>(GetFieldAddress(pComm, row.nFieldId)));
+    if (bUpdate && dNeutral == 0.0)
+        return;
+    if (member.nWidth == 8) {
+        const uint64_t qValue = PmDBUtil::DoubleToQuad(dNeutral + PmAddrInfo::DateConstant());
+        std::memcpy(pBytes + member.nOffset, &qValue, sizeof qValue);
+    } else {
+        SetIntAt(pBytes, member.nOffset, static_cast<int32_t>(std::trunc(dNeutral)) + PmAddrInfo::DateConstant());
+    }
+}
+
+// Steps 2 to 4: the texts, the category name, the private flag and the
+// dates, row by row of the field mapping's column. True when the record was
+// given the category name in *pstrCategory (WriteCategoryName).
+bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, char* pBytes, bool bUpdate,
+                       std::string* pstrCategory)
+{
+    bool bCategoryNamed = false;
+    for (const FieldMapRow& row : kFieldMap) {
+        const PalmMember& member = row.member[nColumn];
+        if (member.nOffset < 0)
+            continue;
+        switch (row.kind) {
+        case kMapText: WriteTextMember(pComm, row, member, pBytes, bUpdate); break;
+        case kMapCategory:
+            bCategoryNamed = WriteCategoryName(pComm, row, member, pBytes, bUpdate, pstrCategory) || bCategoryNamed;
+            break;
+        case kMapPrivate: WritePrivateFlag(pComm, member, pBytes, bUpdate); break;
+        case kMapDate: WriteDate(pComm, row, member, pBytes, bUpdate); break;
+        }
+    }
+    return bCategoryNamed;
+}
+
+// Step 5: the category id for the category name, creating the category when
+// it does not exist; -1 when it cannot be created. pszName is the full name
+// the record was given (up to the comma), not the member's cut copy: a
+// Desktop 6 category may be longer than the member holds; null for the name
+// the member holds.
+void WriteCategoryId(PmAddrGeneration& gen, int nColumn, char* pBytes, const char* pszName)
+{
+    const PalmMember& category = kFieldMap[kCategoryRow].member[nColumn];
+    if (pszName == nullptr)
+        pszName = pBytes + category.nOffset;
+    int32_t nId = 0;
+    if (!gen.GetCategoryId(pszName, &nId) && pszName[0] != '\0')
+        nId = -1;
+    SetIntAt(pBytes, category.nIdOffset, nId);
+}
+
+// Whether a load failed because the file cannot be had at all (missing, in
+// use...), rather than because of what it holds: no other reader can do
+// better with it.
+bool IsFileLevel(FailKind eKind)
+{
+    return eKind == FailKind::Missing || eKind == FailKind::NotRegular || eKind == FailKind::Locked ||
+           eKind == FailKind::PathTooLong || eKind == FailKind::Unreadable;
 }
 
 }  // namespace
 
-// ---- Neutral to Palm --------------------------------------------------------------------
-
-// Writes the neutral record into the entry's record. A new record (bUpdate
-// false) takes every value as the neutral record has it. An update keeps the
-// Palm record's own values where the neutral record has nothing to say: an
-// empty text, an unset date, a private flag of 0, and a text that is only
-// the stored one cut short on its way.
+// Writes the neutral record into the entry's record (see "Neutral to Palm"
+// above). An update whose category is empty or the one the record already
+// has keeps the record's category id, so that a category the list does not
+// know (or knows under a longer name) is never replaced behind the user's
+// back. Last, the generation derives what follows from the values written.
 bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, bool bUpdate)
 {
-    const int nKind = pEntry->nKind;
-    const int nGen = GenIndex(nKind);
-    void* pRecord = pEntry->pRecord;
-    char* pBytes = static_cast<char*>(pRecord);
+    PmAddrGeneration* pGen = GenerationOf(pEntry->nKind);
+    if (pGen == nullptr)
+        return false;
+    const int nColumn = MapColumn(pEntry->nKind);
+    char* pBytes = static_cast<char*>(pEntry->pRecord);
 
-    // 1. Phones, label by label in code order.
-    const PhoneLayout& phones = kPhoneLayouts[nGen];
-    auto slotText = [&](int nSlot) { return pBytes + phones.nTextOffset + nSlot * phones.nTextWidth; };
-    auto slotLabel = [&](int nSlot) {
-        return phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t));
-    };
-    for (int32_t nLabel = 0; nLabel < kPhoneLabelCount; ++nLabel) {
-        const PhoneLabelRow& label = kPhoneLabels[nLabel];
-        const char* pszSource = nullptr;
-        int32_t nSourceField = 0;
-        if (label.nToPalm != 0) {
-            nSourceField = label.nToPalm;
-            pszSource = GetTextField(pComm, nSourceField);
-            if (pszSource[0] == '\0' && label.nToPalmElse != 0) {
-                nSourceField = label.nToPalmElse;
-                pszSource = GetTextField(pComm, nSourceField);
-            }
-        }
-        const bool bHasSource = pszSource != nullptr && pszSource[0] != '\0';
-        const size_t nSourceWidth = nSourceField != 0 ? static_cast<size_t>(GetFieldWidth(nSourceField)) : 0;
-
-        // The slot with this label: the one whose text the neutral record
-        // shows (when several slots of the label hold text, the last, as
-        // PalmToNeutral reads them), so that a change lands where it is read
-        // back from; when none holds text, the first slot with the label.
-        int nFound = -1;
-        int nShown = -1;
-        for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
-            if (IntAt(pRecord, slotLabel(nSlot)) != nLabel)
-                continue;
-            if (nFound < 0)
-                nFound = nSlot;
-            if (slotText(nSlot)[0] != '\0')
-                nShown = nSlot;
-        }
-        if (nShown >= 0)
-            nFound = nShown;
-        if (nFound >= 0 && (bHasSource || label.nToPalm == 0)) {
-            if (bHasSource &&
-                !(bUpdate && IsCutCopy(pszSource, nSourceWidth, slotText(nFound),
-                                       static_cast<size_t>(phones.nTextWidth))))
-                CopyMember(slotText(nFound), static_cast<size_t>(phones.nTextWidth), pszSource, nSourceWidth);
-            continue;
-        }
-        int nEmpty = -1;
-        for (int nSlot = 0; nSlot < phones.nCount && nEmpty < 0; ++nSlot) {
-            if (slotText(nSlot)[0] == '\0')
-                nEmpty = nSlot;
-        }
-        if (nEmpty < 0)
-            continue;   // every slot has text: the source is dropped
-        SetIntAt(pRecord, slotLabel(nEmpty), nLabel);
-        if (bHasSource)
-            CopyMember(slotText(nEmpty), static_cast<size_t>(phones.nTextWidth), pszSource, nSourceWidth);
-    }
-
-    // 2 to 4. Texts, category name, private flag, dates.
-    bool bCategoryNamed = false;
+    WritePhones(pComm, pGen->GetFacts().phones, pBytes, bUpdate);
     std::string strCategory;
-    for (const FieldMapRow& row : kFieldMap) {
-        const PalmMember& member = row.member[nGen];
-        if (member.nOffset < 0)
-            continue;
-        char* pszMember = pBytes + member.nOffset;
-        const size_t nMemberWidth = static_cast<size_t>(member.nWidth);
-        switch (row.kind) {
-        case kMapText: {
-            const char* pszIncoming = GetTextField(pComm, row.nFieldId);
-            const size_t nIncomingWidth = static_cast<size_t>(GetFieldWidth(row.nFieldId));
-            if (pszIncoming[0] == '\0')
-                break;
-            if (bUpdate && IsCutCopy(pszIncoming, nIncomingWidth, pszMember, nMemberWidth))
-                break;
-            CopyMember(pszMember, nMemberWidth, pszIncoming, nIncomingWidth);
-            break;
-        }
-        case kMapCategory: {
-            const char* pszIncoming = GetTextField(pComm, row.nFieldId);
-            if (pszIncoming[0] == '\0')
-                break;
-            const char* pszComma = std::strchr(pszIncoming, ',');
-            strCategory.assign(pszIncoming, pszComma != nullptr ? static_cast<size_t>(pszComma - pszIncoming)
-                                                                : std::strlen(pszIncoming));
-            if (bUpdate && strnlen(pszMember, nMemberWidth) == strCategory.size() &&
-                strCategory.compare(0, std::string::npos, pszMember, strCategory.size()) == 0)
-                break;   // the category it already has: keep its id as it is
-            bCategoryNamed = true;
-            CopyMember(pszMember, nMemberWidth, strCategory.c_str(), strCategory.size() + 1);
-            break;
-        }
-        case kMapPrivate: {
-            const int32_t nPrivate = pComm->nPrivate;
-            if (!bUpdate || nPrivate != 0)
-                SetIntAt(pRecord, member.nOffset, nPrivate);
-            break;
-        }
-        case kMapDate: {
-            const double dNeutral = CheckedNeutralDate(*static_cast<const double*>(GetFieldAddress(pComm, row.nFieldId)));
-            if (bUpdate && dNeutral == 0.0)
-                break;
-            if (member.nWidth == 8) {
-                uint64_t qValue = PmDBUtil::DoubleToQuad(dNeutral + DateConstant());
-                std::memcpy(pszMember, &qValue, sizeof qValue);
-            } else {
-                SetIntAt(pRecord, member.nOffset, static_cast<int32_t>(std::trunc(dNeutral)) + DateConstant());
-            }
-            break;
-        }
-        }
-    }
-
-    // The extended record's three addresses are work, home and other.
-    if (nKind == PalmEntry::kExtended) {
-        for (int i = 0; i < kPmAddrExAddressCount; ++i)
-            pEntry->Extended()->addresses[i].nKind = i;
-    }
-
-    // 5. The category id for the record's category name, creating the
-    // category when it does not exist. An update whose category is empty or
-    // the one the record already has keeps the record's id, so that a
-    // category the list does not know (or knows under a longer name) is never
-    // replaced behind the user's back.
-    const FieldMapRow* pCategoryRow = nullptr;
-    for (const FieldMapRow& row : kFieldMap) {
-        if (row.kind == kMapCategory)
-            pCategoryRow = &row;
-    }
-    const PalmMember& category = pCategoryRow->member[nGen];
-    if (!bUpdate || bCategoryNamed) {
-        // The full name (up to the comma) is looked up, not the member's cut
-        // copy: a Desktop 6 category may be longer than the member holds.
-        const char* pszName = bCategoryNamed ? strCategory.c_str() : pBytes + category.nOffset;
-        int32_t nId = 0;
-        bool bFound = true;
-        switch (nKind) {
-        case PalmEntry::kClassic: bFound = m_pAddrUtil->GetCategoryId(pszName, nId, true); break;
-        case PalmEntry::kExtended: bFound = m_pAddrExUtil->GetCategoryId(pszName, nId, true); break;
-        case PalmEntry::kDesktop6: bFound = m_pAddrEx2Util->GetCategoryId(pszName, &nId, true); break;
-        default: break;
-        }
-        if (!bFound && pszName[0] != '\0')
-            nId = -1;
-        SetIntAt(pRecord, category.nIdOffset, nId);
-    }
-
-    // 6. Desktop 6 derives its label texts and category name from the slots
-    // and the id (so the name becomes the one of the category chosen above).
-    if (nKind == PalmEntry::kDesktop6)
-        m_pAddrEx2Util->FillDerivedFields(pEntry->Desktop6());
+    const bool bCategoryNamed = WriteMappedFields(pComm, nColumn, pBytes, bUpdate, &strCategory);
+    if (!bUpdate || bCategoryNamed)
+        WriteCategoryId(*pGen, nColumn, pBytes, bCategoryNamed ? strCategory.c_str() : nullptr);
+    pGen->CompleteRecord(pBytes);
     return true;
 }
 
@@ -555,9 +561,9 @@ PmAddrInfo::PmAddrInfo(DWORD dwDesktopVersion)
 
 void PmAddrInfo::Init(DWORD dwDesktopVersion)
 {
-    m_nExpectedGen = GenerationFromVersion(dwDesktopVersion);
+    m_eExpectedGen = GenerationFromVersion(dwDesktopVersion);
     g_DebugUtil.Log(2, __FILE__, __LINE__, "Palm Desktop Version: %d", static_cast<int>(dwDesktopVersion));
-    m_nLoadedGen = kGenUnknown;
+    m_eLoadedGen = kGenUnknown;
     m_pAddrUtil = new PmAddrUtil();
     m_pAddrExUtil = new PmAddrExUtil();
     m_pAddrEx2Util = new PmAddrEx2Util();
@@ -566,11 +572,14 @@ void PmAddrInfo::Init(DWORD dwDesktopVersion)
     m_pHold = new FileHold();
     m_pAddrUtil->ShareHold(m_pHold);
     m_pAddrExUtil->ShareHold(m_pHold);
+    for (const PmAddrGeneration::Row& row : PmAddrGeneration::All())
+        m_Generations.emplace_back(row.Create(row.facts, *this, m_pHold));
 }
 
 PmAddrInfo::~PmAddrInfo()
 {
     ClearEntries();
+    m_Generations.clear();
     delete m_pContacts;
     delete m_pEntries;
     delete m_pAddrEx2Util;
@@ -579,15 +588,22 @@ PmAddrInfo::~PmAddrInfo()
     delete m_pHold;
 }
 
-int PmAddrInfo::GenerationFromVersion(DWORD dwDesktopVersion)
+PalmGeneration PmAddrInfo::GenerationFromVersion(DWORD dwDesktopVersion)
 {
-    if (dwDesktopVersion >= 60000u)
-        return kGenDesktop6;
-    if (dwDesktopVersion >= 40102u)
-        return kGenExtended;
-    if (dwDesktopVersion >= 30500u)
-        return kGenClassic;
-    return kGenUnknown;
+    // The rows are oldest first: the last one the version has reached.
+    PalmGeneration eGen = kGenUnknown;
+    for (const PmAddrGeneration::Row& row : PmAddrGeneration::All())
+        if (dwDesktopVersion >= row.facts.dwFirstVersion)
+            eGen = row.facts.eGeneration;
+    return eGen;
+}
+
+PmAddrGeneration* PmAddrInfo::GenerationOf(PalmGeneration eGen) const
+{
+    for (const std::unique_ptr<PmAddrGeneration>& pGen : m_Generations)
+        if (pGen->GetFacts().eGeneration == eGen)
+            return pGen.get();
+    return nullptr;
 }
 
 int PmAddrInfo::DateConstant()
@@ -614,14 +630,21 @@ bool PmAddrInfo::GetUserFilePath(DWORD dwUserId, char* pszBuf, int nLen)
     char szFolder[MAX_PATH] = {};
     if (!GetUserFolder(dwUserId, szFolder, MAX_PATH))
         return false;
-    const bool bDesktop6 = m_nExpectedGen == kGenDesktop6;
+    // The expected generation's file; an unknown version expects the
+    // oldest generation's.
+    const std::span<const PmAddrGeneration::Row> generations = PmAddrGeneration::All();
+    const char* pszExpected = generations.front().facts.pszUserFile;
+    for (const PmAddrGeneration::Row& row : generations)
+        if (row.facts.eGeneration == m_eExpectedGen)
+            pszExpected = row.facts.pszUserFile;
     // Folders copied from Windows come in any letter case.
-    std::string strPath = ResolvePathCase(std::string(szFolder) + (bDesktop6 ? "address/address.mdb" : "address/address.dat"));
+    std::string strPath = ResolvePathCase(std::string(szFolder) + pszExpected);
     // A folder copied without its palm.exe says nothing of its version: a
-    // user who has only the other generation's file gets that file.
-    if (CxFile::GetFileLength(strPath.c_str()) < 0) {
-        const std::string strOther =
-            ResolvePathCase(std::string(szFolder) + (bDesktop6 ? "address/address.dat" : "address/address.mdb"));
+    // user who has only another generation's file gets that file.
+    for (size_t i = 0; i < generations.size() && CxFile::GetFileLength(strPath.c_str()) < 0; ++i) {
+        if (std::strcmp(generations[i].facts.pszUserFile, pszExpected) == 0)
+            continue;
+        const std::string strOther = ResolvePathCase(std::string(szFolder) + generations[i].facts.pszUserFile);
         if (CxFile::GetFileLength(strOther.c_str()) >= 0)
             strPath = strOther;
     }
@@ -634,9 +657,8 @@ bool PmAddrInfo::GetUserFilePath(DWORD dwUserId, char* pszBuf, int nLen)
 
 void PmAddrInfo::SetSwapName(bool bSwap)
 {
-    m_pAddrUtil->SwapName = bSwap;
-    m_pAddrExUtil->SwapName = bSwap;
-    m_pAddrEx2Util->SetSwapName(bSwap);
+    for (const std::unique_ptr<PmAddrGeneration>& pGen : m_Generations)
+        pGen->SetSwapName(bSwap);
 }
 
 bool PmAddrInfo::LoadContacts(const char* pszPath)
@@ -647,7 +669,7 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
     m_LastFailure.Clear();
     if (std::strlen(pszPath) >= MAX_PATH) {
         // A cut path would name another file.
-        m_nLoadedGen = kGenFailed;
+        m_eLoadedGen = kGenFailed;
         m_pHold->Release();
         m_LastFailure = CheckInputPath(pszPath, MAX_PATH);
         g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %.200s... (%s)", pszPath,
@@ -665,51 +687,9 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
     if (pszExt == nullptr)
         pszExt = "";
 
-    int nGen = kGenFailed;
-    if (strcasecmp(pszExt, ".mdb") == 0) {
-        // The database is held from its load for as long as it stays loaded:
-        // its changes are written as they are made.
-        const std::string path = ResolvePathCase(pszPath);
-        FailReason reason = CheckInputPath(path);
-        if (!reason.IsSet() && !m_pHold->Acquire(path, &reason))
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)", pszPath,
-                            FailReasonText(reason).c_str());
-        if (!reason.IsSet() && m_pAddrEx2Util->LoadFile(pszPath))
-            nGen = kGenDesktop6;
-        else
-            m_LastFailure = reason.IsSet() ? reason : m_pAddrEx2Util->GetLastFailure();
-    } else if (strcasecmp(pszExt, ".dat") == 0) {
-        // A file that cannot be had at all (missing, in use...) is not
-        // tried a second time with the other reader.
-        const auto fileLevel = [](FailKind eKind) {
-            return eKind == FailKind::Missing || eKind == FailKind::NotRegular || eKind == FailKind::Locked ||
-                   eKind == FailKind::PathTooLong || eKind == FailKind::Unreadable;
-        };
-        if (m_pAddrExUtil->LoadFile(pszPath)) {
-            nGen = kGenExtended;
-        } else if (fileLevel(m_pAddrExUtil->GetLastFailure().eKind)) {
-            m_LastFailure = m_pAddrExUtil->GetLastFailure();
-        } else if (m_pAddrUtil->LoadFile(pszPath)) {
-            nGen = kGenClassic;
-        } else {
-            // The reader that knew the file says what is wrong with it;
-            // when neither did, it is not an address file at all.
-            const FailReason& extended = m_pAddrExUtil->GetLastFailure();
-            const FailReason& classic = m_pAddrUtil->GetLastFailure();
-            m_LastFailure = extended.eKind == FailKind::Damaged ? extended : classic;
-            if (m_LastFailure.eKind == FailKind::WrongKind && m_LastFailure.strDetail != "an empty file") {
-                const std::string content = DescribeContent(ResolvePathCase(pszPath));
-                m_LastFailure.strDetail = content == "unknown data" ? std::string("not a Palm Desktop address file")
-                                                                    : content + ", not a Palm Desktop address file";
-            }
-        }
-    } else {
-        m_LastFailure = FailReason::Of(FailKind::WrongKind, "not a Palm Desktop data file (.dat or .mdb)");
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)", pszPath,
-                        FailReasonText(m_LastFailure).c_str());
-    }
-    m_nLoadedGen = nGen;
-    if (nGen == kGenFailed) {
+    PmAddrGeneration* pLoaded = LoadByExtension(pszPath, pszExt);
+    m_eLoadedGen = pLoaded != nullptr ? pLoaded->GetFacts().eGeneration : kGenFailed;
+    if (pLoaded == nullptr) {
         if (!m_LastFailure.IsSet())
             m_LastFailure = FailReason::Of(FailKind::Unreadable);
         m_pHold->Release();
@@ -719,29 +699,52 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
     return true;
 }
 
+PmAddrGeneration* PmAddrInfo::LoadByExtension(const char* pszPath, const char* pszExtension)
+{
+    // Newest first: the extended address.dat carries a signature that the
+    // classic one lacks, so the classic reader is the last resort.
+    int nTried = 0;
+    FailReason damaged;
+    for (auto it = m_Generations.rbegin(); it != m_Generations.rend(); ++it) {
+        PmAddrGeneration& gen = **it;
+        if (strcasecmp(pszExtension, gen.GetFacts().pszExtension) != 0)
+            continue;
+        if (gen.Load(pszPath))
+            return &gen;
+        ++nTried;
+        m_LastFailure = gen.GetLoadFailure();
+        if (m_LastFailure.eKind == FailKind::Damaged && !damaged.IsSet())
+            damaged = m_LastFailure;
+        if (IsFileLevel(m_LastFailure.eKind))
+            break;   // not tried a second time with another reader
+    }
+    if (nTried == 0) {
+        m_LastFailure = FailReason::Of(FailKind::WrongKind, "not a Palm Desktop data file (.dat or .mdb)");
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "Can not load Palm Desktop Contacts: %s (%s)", pszPath,
+                        FailReasonText(m_LastFailure).c_str());
+        return nullptr;
+    }
+    // The reader that knew the file says what is wrong with it; when several
+    // readers each took it for something else, it is not an address file at
+    // all, and is named for what it is.
+    if (damaged.IsSet())
+        m_LastFailure = damaged;
+    if (nTried > 1 && m_LastFailure.eKind == FailKind::WrongKind && m_LastFailure.strDetail != "an empty file") {
+        const std::string content = DescribeContent(ResolvePathCase(pszPath));
+        m_LastFailure.strDetail = content == "unknown data" ? std::string("not a Palm Desktop address file")
+                                                            : content + ", not a Palm Desktop address file";
+    }
+    return nullptr;
+}
+
 bool PmAddrInfo::BuildContactSet()
 {
-    const int nKind = m_nLoadedGen;
-    auto first = [&]() -> void* {
-        switch (nKind) {
-        case kGenClassic: return m_pAddrUtil->m_pDataMgr->First();
-        case kGenExtended: return m_pAddrExUtil->m_pDataMgr->First();
-        case kGenDesktop6: return m_pAddrEx2Util->GetDataMgr()->First();
-        default: return nullptr;
-        }
-    };
-    auto next = [&]() -> void* {
-        switch (nKind) {
-        case kGenClassic: return m_pAddrUtil->m_pDataMgr->Next();
-        case kGenExtended: return m_pAddrExUtil->m_pDataMgr->Next();
-        case kGenDesktop6: return m_pAddrEx2Util->GetDataMgr()->Next();
-        default: return nullptr;
-        }
-    };
-
+    PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen);
+    if (pGen == nullptr)
+        return true;
     bool bAll = true;
-    for (void* pReaderRecord = first(); pReaderRecord != nullptr; pReaderRecord = next()) {
-        if ((StatusOf(nKind, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
+    for (void* pReaderRecord = pGen->First(); pReaderRecord != nullptr; pReaderRecord = pGen->Next()) {
+        if ((StatusOf(*pGen, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
             continue;   // not listed; stays in the reader's list and is saved unchanged
         // The entry works on the reader's record itself: a second copy of
         // every contact would only have to be kept equal to it.
@@ -750,17 +753,17 @@ bool PmAddrInfo::BuildContactSet()
             bAll = false;
             continue;
         }
-        pEntry->nKind = nKind;
+        pEntry->nKind = m_eLoadedGen;
         pEntry->pRecord = pReaderRecord;
         pEntry->pReaderRecord = pReaderRecord;
 
         CommAddrRecord comm;
         ZeroCommRecord(&comm);
-        PalmToNeutral(nKind, pEntry->pRecord, &comm);
+        PalmToNeutral(*pGen, pEntry->pRecord, &comm);
         comm.pAttached = pEntry;
         comm.nAttachedLen = sizeof(PalmEntry);
         comm.nSourceType = CST_PALM;
-        comm.nStatus = StatusOf(nKind, pEntry->pRecord);
+        comm.nStatus = StatusOf(*pGen, pEntry->pRecord);
 
         pEntry->pSetRecord = m_pContacts->AddCopy(&comm);
         if (pEntry->pSetRecord == nullptr) {
@@ -784,7 +787,7 @@ CommAddrMgr* PmAddrInfo::GetContactSet()
 
 bool PmAddrInfo::IsLoaded() const
 {
-    return m_nLoadedGen == kGenClassic || m_nLoadedGen == kGenExtended || m_nLoadedGen == kGenDesktop6;
+    return GenerationOf(m_eLoadedGen) != nullptr;
 }
 
 // ---- Adding and updating -----------------------------------------------------------------
@@ -804,61 +807,22 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
 {
     if (!IsLoaded() || pRecord == nullptr)
         return false;
-    const int nKind = m_nLoadedGen;
-    PalmEntry* pEntry = NewEntry(nKind);
+    PmAddrGeneration& gen = *GenerationOf(m_eLoadedGen);
+    PalmEntry* pEntry = NewEntry(gen);
     if (pEntry == nullptr)
         return false;
     NeutralToPalm(pRecord, pEntry, false);
 
     // Into the reader's list first: only a record the reader holds gets an
     // entry, so entries, contact set and reader stay in step on failure.
-    bool bAppended = false;
-    switch (nKind) {
-    case kGenClassic: {
-        PmAddrRecord* pRec = pEntry->Classic();
-        pRec->nStatus |= kStatusAdded;
-        pRec->nPosition = 0x7FFFFFFF;
-        PmAddrDataMgr* pMgr = m_pAddrUtil->m_pDataMgr;
-        bAppended = pMgr->Append(pRec);
-        if (bAppended)
-            pEntry->pReaderRecord = pMgr->GetAt(pMgr->Count() - 1);
-        break;
-    }
-    case kGenExtended: {
-        PmAddrExRecord* pRec = pEntry->Extended();
-        PmAddrExDataMgr* pMgr = m_pAddrExUtil->m_pDataMgr;
-        const int32_t n = pMgr->Count();
-        pRec->nStatus |= kStatusAdded;
-        pRec->nSequence = n + 4096;
-        pRec->nField3 = n * 73;
-        pRec->nPlacement = 0x7FFFFFFF;
-        bAppended = pMgr->Append(pRec);
-        if (bAppended)
-            pEntry->pReaderRecord = pMgr->GetAt(pMgr->Count() - 1);
-        break;
-    }
-    case kGenDesktop6: {
-        PmAddrEx2Record* pRec = pEntry->Desktop6();
-        pRec->Status |= kStatusAdded;
-        pRec->Placement = 0x7FFFFFFF;
-        // A record id of its own, so the row can never be confused with
-        // another contact's; the row is written at once.
-        bAppended = m_pAddrEx2Util->InsertNewRecord(pRec);
-        PmAddrEx2DataMgr* pMgr = m_pAddrEx2Util->GetDataMgr();
-        if (bAppended)
-            bAppended = pMgr->Append(pRec);
-        if (bAppended)
-            pEntry->pReaderRecord = pMgr->GetAt(pMgr->Count() - 1);
-        break;
-    }
-    default: break;
-    }
-    if (!bAppended || pEntry->pReaderRecord == nullptr) {
+    AddStatus(gen, pEntry->pRecord, kStatusAdded);
+    pEntry->pReaderRecord = gen.Append(pEntry->pRecord);
+    if (pEntry->pReaderRecord == nullptr) {
         FreeEntry(pEntry);
         return false;
     }
     // From here on the entry works on the reader's copy, as a loaded one does.
-    DeleteRecord(nKind, pEntry->pRecord);
+    gen.DeleteRecord(pEntry->pRecord);
     pEntry->pRecord = pEntry->pReaderRecord;
 
     // The stored copy keeps the incoming fields as they are, and carries the
@@ -886,53 +850,41 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
     if (pRecord == nullptr || nPos < 0 || !IsLoaded())
         return false;
     auto* pEntry = static_cast<PalmEntry*>(m_pEntries->GetByIndex(static_cast<uint32_t>(nPos)));
-    if (pEntry == nullptr)
+    PmAddrGeneration* pGen = pEntry != nullptr ? GenerationOf(pEntry->nKind) : nullptr;
+    if (pGen == nullptr)
         return false;
 
     NeutralToPalm(pRecord, pEntry, true);
     m_pContacts->MergeAt(pRecord, nPos);
 
-    *StatusField(*pEntry) |= kStatusModified;
+    AddStatus(*pGen, pEntry->pRecord, kStatusModified);
     if (pEntry->pReaderRecord != pEntry->pRecord)
-        CopyRecord(pEntry->nKind, pEntry->pReaderRecord, pEntry->pRecord);
+        pGen->CopyRecord(pEntry->pReaderRecord, pEntry->pRecord);
     m_bUnsaved = true;
     // Desktop 6: back into the row it was loaded from (a record added in
-    // this run has its row too).
-    if (pEntry->nKind == PalmEntry::kDesktop6)
-        return m_pAddrEx2Util->RewriteRecord(static_cast<PmAddrEx2Record*>(pEntry->pReaderRecord));
-    return true;
+    // this run has its row too); the .dat files wait for SaveContacts.
+    return pGen->WriteBack(pEntry->pReaderRecord);
 }
 
 // ---- Saving and clearing -------------------------------------------------------------------
 
 void PmAddrInfo::BeginSaveBatch()
 {
-    if (m_nLoadedGen == kGenDesktop6)
-        m_pAddrEx2Util->BeginWriteBatch();
+    if (PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen))
+        pGen->BeginWriteBatch();
 }
 
 bool PmAddrInfo::SaveContacts()
 {
-    if ((m_nLoadedGen == kGenClassic || m_nLoadedGen == kGenExtended) && !m_bUnsaved)
-        return true;   // nothing changed: the file stays as it is, bytes and time
-    bool bOk = false;
-    switch (m_nLoadedGen) {
-    case kGenClassic: {
-        // SaveFile sets the reader's file name while it runs: pass a copy.
-        const std::string strPath = m_pAddrUtil->m_szFileName;
-        bOk = m_pAddrUtil->SaveFile(strPath.c_str());
-        m_LastFailure = bOk ? FailReason() : m_pAddrUtil->GetLastFailure();
-        break;
-    }
-    case kGenExtended:
-        bOk = m_pAddrExUtil->Save();
-        m_LastFailure = bOk ? FailReason() : m_pAddrExUtil->GetLastFailure();
-        break;
-    case kGenDesktop6: bOk = m_pAddrEx2Util->SaveFile(); break;
-    default:
-        m_LastFailure = m_nLoadedGen == kGenFailed ? m_LastFailure : FailReason::Of(FailKind::Missing, "nothing is loaded");
+    PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen);
+    if (pGen == nullptr) {
+        if (m_eLoadedGen != kGenFailed)
+            m_LastFailure = FailReason::Of(FailKind::Missing, "nothing is loaded");
         return false;
     }
+    if (pGen->GetFacts().bWholeFile && !m_bUnsaved)
+        return true;   // nothing changed: the file stays as it is, bytes and time
+    const bool bOk = pGen->Save(&m_LastFailure);
     if (bOk)
         m_bUnsaved = false;
     else if (!m_LastFailure.IsSet())
@@ -942,9 +894,11 @@ bool PmAddrInfo::SaveContacts()
 
 FailReason PmAddrInfo::GetWriteFailure() const
 {
-    if (m_nLoadedGen == kGenDesktop6 && m_pAddrEx2Util->GetAccessor() != nullptr &&
-        m_pAddrEx2Util->GetAccessor()->GetLastFailure().IsSet())
-        return m_pAddrEx2Util->GetAccessor()->GetLastFailure();
+    if (const PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen)) {
+        FailReason write = pGen->GetWriteFailure();
+        if (write.IsSet())
+            return write;
+    }
     return m_LastFailure;
 }
 
@@ -956,14 +910,10 @@ void PmAddrInfo::ReleaseFile()
 
 void PmAddrInfo::ClearAll()
 {
-    m_nLoadedGen = kGenUnknown;
+    m_eLoadedGen = kGenUnknown;
     m_bUnsaved = false;
-    if (m_pAddrUtil->m_pDataMgr != nullptr)
-        m_pAddrUtil->m_pDataMgr->Clear();
-    if (m_pAddrExUtil->m_pDataMgr != nullptr)
-        m_pAddrExUtil->m_pDataMgr->Clear();
-    if (m_pAddrEx2Util->GetDataMgr() != nullptr)
-        m_pAddrEx2Util->GetDataMgr()->Clear();
+    for (const std::unique_ptr<PmAddrGeneration>& pGen : m_Generations)
+        pGen->ClearList();
     ClearEntries();
 }
 
@@ -980,8 +930,10 @@ void PmAddrInfo::FreeEntry(PalmEntry* pEntry)
     if (pEntry == nullptr)
         return;
     // The reader's record is the reader's.
-    if (pEntry->pRecord != pEntry->pReaderRecord)
-        DeleteRecord(pEntry->nKind, pEntry->pRecord);
+    if (pEntry->pRecord != pEntry->pReaderRecord) {
+        if (const PmAddrGeneration* pGen = GenerationOf(pEntry->nKind))
+            pGen->DeleteRecord(pEntry->pRecord);
+    }
     delete pEntry;
 }
 

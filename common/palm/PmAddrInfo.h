@@ -18,6 +18,10 @@
 // Only the window thread uses the facade. Failures are reported by results.
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "common/palm/PalmGeneration.h"
 #include "platform/fsutil/FailReason.h"
 #include "platform/wintypes/WinTypes.h"
 
@@ -27,17 +31,15 @@ class CxList;
 class PmAddrUtil;
 class PmAddrExUtil;
 class PmAddrEx2Util;
+class PmAddrGeneration;
 struct CommAddrRecord;
 struct PalmEntry;
 
 class PmAddrInfo {
 public:
-    // Database generation codes (expected and loaded generation).
-    static constexpr int kGenUnknown = 0;    // nothing expected / nothing loaded
-    static constexpr int kGenClassic = 1;    // classic address.dat
-    static constexpr int kGenExtended = 2;   // extended "PalmSG Database" address.dat
-    static constexpr int kGenDesktop6 = 3;   // Desktop 6 address.mdb
-    static constexpr int kGenFailed = 255;   // loaded generation only: the last load failed
+    // Database generation codes (expected and loaded generation), also as
+    // PmAddrInfo::kGenClassic and so on.
+    using enum PalmGeneration;
 
     // Status bits of a Palm record.
     static constexpr int kStatusAdded = 0x01;     // set on a record the facade adds
@@ -63,7 +65,7 @@ public:
     // 10000 + minor * 100 + build), compared as unsigned: 60000 or more gives
     // 3, 40102 or more 2, 30500 or more 1, else 0. The unknown version
     // 0xFFFFFFFF therefore gives 3.
-    static int GenerationFromVersion(DWORD dwDesktopVersion);
+    static PalmGeneration GenerationFromVersion(DWORD dwDesktopVersion);
 
     // The constant between neutral dates (OLE Automation days) and the Palm
     // birthday/anniversary values: 1 January 1970 packed as
@@ -152,8 +154,8 @@ public:
     // another program (or another facade) may load it.
     void ReleaseFile();
 
-    int GetExpectedGeneration() const { return m_nExpectedGen; }
-    int GetLoadedGeneration() const { return m_nLoadedGen; }
+    PalmGeneration GetExpectedGeneration() const { return m_eExpectedGen; }
+    PalmGeneration GetLoadedGeneration() const { return m_eLoadedGen; }
 
     // The entries, parallel to the contact set. GetEntry answers null for a
     // position outside 0 .. GetEntryCount() - 1. Moves the entry list's cursor.
@@ -184,9 +186,15 @@ protected:
     // neutral record has nothing to say about).
     bool NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, bool bUpdate);
     void FreeEntry(PalmEntry* pEntry);
+    // The object of a generation, or null for 0 and 255.
+    PmAddrGeneration* GenerationOf(PalmGeneration eGen) const;
+    // Loads the file with the readers of its extension (pszExtension),
+    // newest generation first. The generation that loaded it, or null with
+    // m_LastFailure saying why none did.
+    PmAddrGeneration* LoadByExtension(const char* pszPath, const char* pszExtension);
 
-    int m_nExpectedGen;              // from the desktop version, fixed for the lifetime
-    int m_nLoadedGen;                // 0, 1 to 3, or 255 after a failed load
+    PalmGeneration m_eExpectedGen;   // from the desktop version, fixed for the lifetime
+    PalmGeneration m_eLoadedGen;     // 0, 1 to 3, or 255 after a failed load
     CxList* m_pEntries;              // PalmEntry*, owned, parallel to the contact set
     CommAddrMgr* m_pContacts;        // owned
     PmAddrUtil* m_pAddrUtil;         // classic reader, owned
@@ -197,5 +205,8 @@ protected:
     // so that no second program changes it in between; owned, shared by
     // the two address.dat readers.
     FileHold* m_pHold;
+    // One per row of PmAddrGeneration::All(), in its order; they work on
+    // the readers above.
+    std::vector<std::unique_ptr<PmAddrGeneration>> m_Generations;
     FailReason m_LastFailure;
 };
