@@ -42,15 +42,12 @@ inline bool IsCutCopy(const char* pszCut, size_t nCutLen, const char* pszWhole, 
         return false;
     if (eCompare == CutCompare::Exact)
         return std::memcmp(pszCut, pszWhole, nCutLen) == 0;
-    for (size_t i = 0; i < nCutLen; ++i) {
-        unsigned char cCut = static_cast<unsigned char>(pszCut[i]);
-        unsigned char cWhole = static_cast<unsigned char>(pszWhole[i]);
-        if (cCut >= 'a' && cCut <= 'z')
-            cCut = static_cast<unsigned char>(cCut - 'a' + 'A');
-        if (cWhole >= 'a' && cWhole <= 'z')
-            cWhole = static_cast<unsigned char>(cWhole - 'a' + 'A');
-        if (cCut != cWhole)
+    const auto upper = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+    };
+    for (size_t i = 0; i < nCutLen; ++i)
+        if (upper(pszCut[i]) != upper(pszWhole[i]))
             return false;
-    }
     return true;
 }
