@@ -612,18 +612,22 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--json") == 0)
             g_bJsonErrors = true;
     }
+    // --ini and --help count wherever they stand, --version and --json
+    // before the command; the rest after the command is the command's.
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--ini") {
+        const CliOption* pGlobal = FindCliGlobalOption(arg);
+        const std::string strGlobal = pGlobal != nullptr ? pGlobal->pszName : "";
+        if (strGlobal == "--ini") {
             if (i + 1 >= argc)
-                return MissingValue(arg, FindCliGlobalOption(arg)->pszNeeds);
+                return MissingValue(arg, pGlobal->pszNeeds);
             strIni = argv[++i];
-        } else if (arg == "--help" || arg == "-h") {
+        } else if (strGlobal == "--help") {
             bHelp = true;
-        } else if (arg == "--version" && strCommand.empty()) {
+        } else if (strGlobal == "--version" && strCommand.empty()) {
             std::printf("varnwick-cli %s\n", VW_VERSION);
             return kExitOk;
-        } else if (arg == "--json" && strCommand.empty()) {
+        } else if (strGlobal == "--json" && strCommand.empty()) {
             bGlobalJson = true;
         } else if (strCommand.empty() && !arg.empty() && arg[0] != '-') {
             strCommand = arg;
@@ -640,7 +644,7 @@ int main(int argc, char** argv)
         int (*pfnRun)(Session&, const CliArgs&);
     };
     static const Command kCommands[] = {
-        {"users", CmdUsers},   {"list", CmdList},     {"compare", CmdCompare},
+        {"users", CmdUsers},       {"list", CmdList},     {"compare", CmdCompare},
         {"transfer", CmdTransfer}, {"export", CmdExport}, {"import", CmdImport},
     };
     // "help [COMMAND]" is "--help" and "COMMAND --help".
