@@ -2,15 +2,13 @@
 // as a file: vw-fuzz-<name>-XXXXXX in memory where possible, removed at exit.
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
+
+#include "platform/fsutil/ScratchFolder.h"
 
 namespace vwfuzz {
 
@@ -20,33 +18,12 @@ inline void Abort(bool bCondition)
         std::abort();
 }
 
-inline std::string& ScratchFolder()
-{
-    static std::string s_dir;
-    return s_dir;
-}
-
-inline void RemoveScratchFolder()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(ScratchFolder(), ec);
-}
-
-// The folder, made on the first call.
+// The folder, made on the first call; removed at exit.
 inline const std::string& MakeScratchFolder(const char* pszName)
 {
-    static const std::string dir = [pszName] {
-        std::string strTemplate = std::string("/dev/shm/vw-fuzz-") + pszName + "-XXXXXX";
-        std::string strFallback = std::string("/tmp/vw-fuzz-") + pszName + "-XXXXXX";
-        const char* pszDir = mkdtemp(strTemplate.data());
-        if (pszDir == nullptr)
-            pszDir = mkdtemp(strFallback.data());
-        Abort(pszDir != nullptr);
-        ScratchFolder() = pszDir;
-        std::atexit(RemoveScratchFolder);
-        return std::string(pszDir);
-    }();
-    return dir;
+    static const ScratchFolder s_folder((std::string("vw-fuzz-") + pszName).c_str(), ScratchFolder::Place::Memory);
+    Abort(s_folder.IsValid());
+    return s_folder.Path();
 }
 
 // Writes the bytes to path, replacing what was there.
