@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "common/misc/AppFolder.h"
-#include "common/misc/CxDebugUtil.h"
 #include "tools/fuzz/FuzzScratch.h"
 
 namespace vwfuzz {
@@ -35,18 +33,11 @@ inline std::vector<uint8_t> ReadAll(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The address.dat path of a scratch folder vw-fuzz-<name>-XXXXXX, made on
-// the first call: in memory where possible (saves fsync every file they
-// write), with the settings file pointed into it (absent: SwapName 0) and the
-// diagnostic log with it. Removed at exit.
+// The address.dat path of the program's scratch folder (the settings file
+// absent: SwapName 0), made on the first call, removed at exit.
 inline const std::string& ScratchFile(const char* pszName)
 {
-    static const std::string path = [pszName] {
-        const std::string& dir = MakeScratchFolder(pszName);
-        SetIniFilePathOverride((dir + "/corvane.ini").c_str());
-        g_DebugUtil.SetFolder((dir + "/").c_str());
-        return dir + "/address.dat";
-    }();
+    static const std::string path = MakeProgramScratchFolder(pszName) + "/address.dat";
     return path;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/misc/AppFolder.h"
+#include "common/misc/CxDebugUtil.h"
 #include "platform/fsutil/ScratchFolder.h"
 
 namespace vwfuzz {
@@ -24,6 +26,20 @@ inline const std::string& MakeScratchFolder(const char* pszName)
     static const ScratchFolder s_folder((std::string("vw-fuzz-") + pszName).c_str(), ScratchFolder::Place::Memory);
     Abort(s_folder.IsValid());
     return s_folder.Path();
+}
+
+// The scratch folder of a target that runs the program's own code, with the
+// settings file pointed into it (absent: the defaults) and the diagnostic
+// log with it.
+inline const std::string& MakeProgramScratchFolder(const char* pszName)
+{
+    static const std::string dir = [pszName] {
+        const std::string& folder = MakeScratchFolder(pszName);
+        SetIniFilePathOverride((folder + "/corvane.ini").c_str());
+        g_DebugUtil.SetFolder((folder + "/").c_str());
+        return folder;
+    }();
+    return dir;
 }
 
 // Writes the bytes to path, replacing what was there.
