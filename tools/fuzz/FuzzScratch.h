@@ -10,6 +10,7 @@
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CxDebugUtil.h"
+#include "platform/fsutil/FsUtil.h"
 #include "platform/fsutil/ScratchFolder.h"
 
 namespace vwfuzz {
@@ -49,6 +50,23 @@ inline void WriteBytes(const std::string& path, const uint8_t* data, size_t size
     Abort(fp != nullptr);
     Abort(size == 0 || std::fwrite(data, 1, size, fp) == size);
     Abort(std::fclose(fp) == 0);
+}
+
+// Writes one input as the database file pszName of the program's scratch
+// folder pszFolder (FileHold waits no time there), after removing what an
+// earlier input left: the file and its journal, write-ahead log and shared
+// memory. Returns the file's path.
+inline std::string WriteDatabaseInput(const char* pszFolder, const char* pszName, const uint8_t* data, size_t size)
+{
+    static const std::string dir = [pszFolder] {
+        FileHold::SetWaitMs(0);
+        return MakeProgramScratchFolder(pszFolder);
+    }();
+    const std::string path = dir + "/" + pszName;
+    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
+        std::remove((path + pszSuffix).c_str());
+    WriteBytes(path, data, size);
+    return path;
 }
 
 }  // namespace vwfuzz

@@ -15,14 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string dir = [] {
-        FileHold::SetWaitMs(0);
-        return vwfuzz::MakeProgramScratchFolder("desktop6");
-    }();
-    const std::string path = dir + "/address.mdb";
-    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((path + pszSuffix).c_str());
-    vwfuzz::WriteBytes(path, data, size);
+    const std::string path = vwfuzz::WriteDatabaseInput("desktop6", "address.mdb", data, size);
     const std::string input(reinterpret_cast<const char*>(data), size);
 
     PmAddrInfo info(60000);

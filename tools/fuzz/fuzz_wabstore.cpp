@@ -26,14 +26,7 @@ int CountEntries(CxWab& wab)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string dir = [] {
-        FileHold::SetWaitMs(0);
-        return vwfuzz::MakeProgramScratchFolder("wabstore");
-    }();
-    const std::string path = dir + "/book.wab";
-    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((path + pszSuffix).c_str());
-    vwfuzz::WriteBytes(path, data, size);
+    const std::string path = vwfuzz::WriteDatabaseInput("wabstore", "book.wab", data, size);
     const std::string input(reinterpret_cast<const char*>(data), size);
 
     {
