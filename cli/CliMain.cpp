@@ -10,8 +10,6 @@
 // Exit status: 0 success, 1 a side cannot be read or written, 2 usage.
 // With --json every error is a JSON object on standard output instead of a
 // line on standard error, with the same exit status.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +32,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmDesktop.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FsUtil.h"
 #include "src/core/SysSettings.h"
 #include "src/core/TransferEngine.h"
 
@@ -76,12 +75,6 @@ int MissingValue(const std::string& strOption, const char* pszWhat)
     return Fail(kExitUsage, "option " + strOption + " needs " + pszWhat);
 }
 
-bool FileExists(const char* pszPath)
-{
-    struct stat info;
-    return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // Names a side's file. A path that does not fit its field is refused whole,
 // never cut (the side then fails to load and says why).
 void SetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
@@ -114,7 +107,7 @@ int LoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool
         return kExitOk;
     }
     const char* pszFile = settings.WabFile;
-    if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
+    if (!bMayCreate && pszFile[0] != '\0' && !IsRegularFile(pszFile))
         return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
                                    "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
     engine.LoadOutlookList();
@@ -682,7 +675,7 @@ int main(int argc, char** argv)
         return Fail(kExitUsage, "unknown command '" + strCommand + "'; see --help");
 
     if (!strIni.empty()) {
-        if (!FileExists(strIni.c_str()))
+        if (!IsRegularFile(strIni))
             return Fail(kExitUsage, "settings file " + strIni + " does not exist");
         SetIniFilePathOverride(strIni.c_str());
     }

@@ -1,7 +1,5 @@
 #include "src/TfmMain.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 

@@ -40,6 +40,7 @@ int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
 
 bool CxWab::BeginStoreBatch()
 {
+    const LibraryLog libraryLog;
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabBeginSaveBatch(m_lpAdrBook);
@@ -48,6 +49,7 @@ bool CxWab::BeginStoreBatch()
 
 bool CxWab::EndStoreBatch()
 {
+    const LibraryLog libraryLog;
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabEndSaveBatch(m_lpAdrBook);
@@ -56,6 +58,7 @@ bool CxWab::EndStoreBatch()
 
 bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr)
         return false;
     WabRecord* pMatch = nullptr;
@@ -71,6 +74,7 @@ bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 
 bool CxWab::AddContact(const CommAddrRecord* pRecord)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr || m_pRootFolder == nullptr || m_lpWABObject == nullptr)
         return false;
     std::unique_ptr<WabRecord> pNew(new (std::nothrow) WabRecord());
@@ -103,6 +107,7 @@ bool CxWab::AddContact(const CommAddrRecord* pRecord)
 
 bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr || pMatch == nullptr || pMatch->lpEntryID == nullptr || pMatch->cbEntryID == 0 ||
         m_lpAdrBook == nullptr) {
         return false;
@@ -146,6 +151,7 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
 
 bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
 {
+    const LibraryLog libraryLog;
     if (lpMailUser == nullptr)
         lpMailUser = m_lpMailUser;
     if (pRecord == nullptr || lpMailUser == nullptr)
@@ -185,6 +191,7 @@ bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
 
 bool CxWab::GetTemplateID(ULONG* pcbEntryID, LPENTRYID* ppEntryID, CxWabFolder* pFolder)
 {
+    const LibraryLog libraryLog;
     if (pFolder == nullptr)
         pFolder = m_pRootFolder;
     if (pcbEntryID == nullptr || ppEntryID == nullptr || pFolder == nullptr || pFolder->GetContainer() == nullptr ||

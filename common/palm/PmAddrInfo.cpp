@@ -7,8 +7,6 @@
 // label codes onto neutral fields, and a per-generation phone slot layout.
 #include "common/palm/PmAddrInfo.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -666,7 +664,7 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
         pszExt = "";
 
     int nGen = kGenFailed;
-    if (strcasecmp(pszExt, ".mdb") == 0) {
+    if (EqualsIgnoringCase(pszExt, ".mdb")) {
         // The database is held from its load for as long as it stays loaded:
         // its changes are written as they are made.
         const std::string path = ResolvePathCase(pszPath);
@@ -678,7 +676,7 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
             nGen = kGenDesktop6;
         else
             m_LastFailure = reason.IsSet() ? reason : m_pAddrEx2Util->GetLastFailure();
-    } else if (strcasecmp(pszExt, ".dat") == 0) {
+    } else if (EqualsIgnoringCase(pszExt, ".dat")) {
         // A file that cannot be had at all (missing, in use...) is not
         // tried a second time with the other reader.
         const auto fileLevel = [](FailKind eKind) {

@@ -1,7 +1,5 @@
 #include "src/core/TransferEngine.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmLibraries.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FsUtil.h"
 #include "platform/profile/PrivateProfile.h"
 
 namespace {
@@ -478,7 +477,7 @@ int TransferEngine::GetLoadedUser() const
     for (int nIndex = 0; nIndex < GetUserCount(); ++nIndex) {
         char szPath[MAX_PATH] = {};
         if (m_pPalmInfo->GetUserFilePath(GetUser(nIndex)->dwUserID, szPath, MAX_PATH) &&
-            strcasecmp(szPath, m_Settings.DatFile) == 0)
+            EqualsIgnoringCase(szPath, m_Settings.DatFile))
             return nIndex;
     }
     return -1;
