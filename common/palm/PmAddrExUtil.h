@@ -16,14 +16,11 @@
 //     (dropped on reading, 0 on writing);
 //   42-byte label block, kept;
 //   the category block and the schema block (PmDBUtil);
-//   int32 E: records = E / fields per row;
-//   per record, the schema's field count of typed values (at most 73) in the
-//     order of PmAddrExRecord; a save writes fields per row values (at most
-//     73) per record. A file whose two numbers give rows of different
-//     lengths is not loaded: what a save wrote could not be read back.
-// Texts that a record member holds cut are kept whole beside the record and
-// written back whole while the member is unchanged, so a load followed by a
-// save never shortens a text.
+//   the record stream (PmRecordStream): per record, the schema's field count
+//     of typed values (at most 73) in the order of PmAddrExRecord; a save
+//     writes fields per row values (at most 73) per record. A file whose two
+//     numbers give rows of different lengths is not loaded: what a save
+//     wrote could not be read back.
 #pragma once
 
 #include <cstdint>
@@ -85,7 +82,7 @@ public:
     virtual bool WriteSignature();
     virtual bool WriteFileName(const char* pszPath);
     virtual bool WriteLabels();
-    virtual bool WriteRecords();
+    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrExRecord* pRecord);
 
     const std::string& GetLabel(int nIndex) const { return m_strLabels[nIndex]; }

@@ -8,13 +8,8 @@
 //   counted text: the header text, kept up to and including its fourth line
 //     feed and at most 511 characters;
 //   the category block and the schema block (PmDBUtil);
-//   int32 E, the number of values that follow: records = E / fields per row;
-//   per record, fields 0 to 29 as typed values in the order of PmAddrRecord
-//     (fewer when the schema's fields per row is below 30; positions beyond
-//     29 are neither read nor written).
-// Texts that a record member holds cut are kept whole beside the record and
-// written back whole while the member is unchanged, so a load followed by a
-// save never shortens a text.
+//   the record stream (PmRecordStream): per record, the schema's fields per
+//     row of typed values (at most 30) in the order of PmAddrRecord.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +56,7 @@ public:
     virtual bool ReadHeaderText();
     virtual bool ReadRecords();
     // The write steps not shared with PmDBUtil.
-    virtual bool WriteRecords();
+    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrRecord* pRecord);
 
     // Whether [Hollowfen] SwapName in corvane.ini reads 1 (the path comes
