@@ -333,9 +333,8 @@ const void* GetFieldAddress(const CommAddrRecord* pRecord, int32_t nId)
 char* GetTextField(CommAddrRecord* pRecord, int32_t nId)
 {
     const FieldRow* pRow = FindRow(nId);
-    if (pRecord == nullptr || pRow == nullptr || pRow->field.type != CFT_TEXT)
-        return nullptr;
-    return MemberAt<char>(pRecord, pRow->nOffset);
+    const bool bText = pRow != nullptr && pRow->field.type == CFT_TEXT;
+    return bText ? static_cast<char*>(GetFieldAddress(pRecord, nId)) : nullptr;
 }
 
 const char* GetTextField(const CommAddrRecord* pRecord, int32_t nId)

@@ -13,7 +13,6 @@ namespace {
 constexpr BYTE kBannerLead[5] = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F};
 // The banner's bytes 5 to 23, checked on reading.
 constexpr char kBannerText[] = "PalmSG Database00RV";
-static_assert(sizeof(kBannerLead) + sizeof(kBannerText) - 1 == PmAddrExUtil::kBannerSize);
 
 // Header block bytes a save recomputes from the record count.
 constexpr int kCountLowByte = 12;
@@ -95,8 +94,7 @@ constexpr PmField kFields[PmAddrExUtil::kRecordFields] = {
 // per row.
 constexpr PmRecordFormat kFormat = {
     .fields = kFields,
-    .nNameField1 = 13,
-    .nNameField2 = 14,
+    .nNameFields = {13, 14},
     .nCategoryNameOffset = offsetof(PmAddrExRecord, szCategoryName),
     .bRowsByFieldCount = true,
 };
@@ -148,18 +146,12 @@ void PmAddrExUtil::Reset()
     std::memset(m_byNameBlock, 0, sizeof(m_byNameBlock));
     std::memset(m_byLabelBlock, 0, sizeof(m_byLabelBlock));
 
-    m_Schema = PmSchema();
-    m_Schema.nCapacity = kRecordFields;
-    m_Schema.nResourceId = 74;
-    m_Schema.nFieldsPerRow = kRecordFields;
-    m_Schema.nRecordIdPos = 0;
-    m_Schema.nStatusPos = 2;
-    m_Schema.nPlacementPos = 4;
-    m_Schema.wFieldCount = kRecordFields;
+    WORD wTypes[kRecordFields] = {};
     for (const TypeRun& run : kDefaultTypes) {
         for (int nField = run.nFirst; nField <= run.nLast; ++nField)
-            m_Schema.wTypes[nField] = run.wType;
+            wTypes[nField] = run.wType;
     }
+    m_Schema = PmSchema::Default(kRecordFields, wTypes, /*nStatusPos=*/2, /*nPlacementPos=*/4);
     SwapName = PmAddrUtil::ReadSwapNameSetting();
 }
 
@@ -195,6 +187,7 @@ bool PmAddrExUtil::Save()
 
 bool PmAddrExUtil::ReadBanner()
 {
+    static_assert(sizeof(kBannerLead) + sizeof(kBannerText) - 1 == kBannerSize);
     BYTE byBanner[kBannerSize];
     if (!ReadBytes(byBanner, sizeof(byBanner)))
         return false;

@@ -1,7 +1,6 @@
 #include "common/palm/PmAddrUtil.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CxDebugUtil.h"
@@ -49,8 +48,7 @@ constexpr PmField kFields[PmAddrUtil::kRecordFields] = {
 // Rows are read and written with the schema's fields per row.
 constexpr PmRecordFormat kFormat = {
     .fields = kFields,
-    .nNameField1 = 3,
-    .nNameField2 = 4,
+    .nNameFields = {3, 4},
     .nCategoryNameOffset = offsetof(PmAddrRecord, szCategoryName),
     .bRowsByFieldCount = false,
 };
@@ -64,14 +62,7 @@ constexpr WORD kDefaultTypes[PmAddrUtil::kRecordFields] = {
 PmAddrUtil::PmAddrUtil()
     : SwapName(ReadSwapNameSetting()), m_pDataMgr(new PmAddrDataMgr), m_nSignature(kSignature)
 {
-    m_Schema.nCapacity = kSchemaCapacity;
-    m_Schema.nResourceId = 74;
-    m_Schema.nFieldsPerRow = kRecordFields;
-    m_Schema.nRecordIdPos = 0;
-    m_Schema.nStatusPos = 1;
-    m_Schema.nPlacementPos = 2;
-    m_Schema.wFieldCount = kRecordFields;
-    std::memcpy(m_Schema.wTypes, kDefaultTypes, sizeof(kDefaultTypes));
+    m_Schema = PmSchema::Default(kSchemaCapacity, kDefaultTypes, /*nStatusPos=*/1, /*nPlacementPos=*/2);
 }
 
 PmAddrUtil::~PmAddrUtil()

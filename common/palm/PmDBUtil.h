@@ -92,6 +92,26 @@ struct PmSchema {
     // How many type codes this generation has room for (31 classic, 73
     // extended); a block listing more fails to read.
     int nCapacity = kMaxTypes;
+
+    // A generation's schema for a file that carries none of its own:
+    // resource id 74, one field per type code in each row, the record id at
+    // position 0, room for nCapacity type codes.
+    template <size_t nFields>
+    static PmSchema Default(int nCapacity, const WORD (&wDefaultTypes)[nFields], int32_t nStatusPos,
+                            int32_t nPlacementPos)
+    {
+        static_assert(nFields <= kMaxTypes);
+        PmSchema schema;
+        schema.nCapacity = nCapacity;
+        schema.nFieldsPerRow = static_cast<int32_t>(nFields);
+        schema.nRecordIdPos = 0;
+        schema.nStatusPos = nStatusPos;
+        schema.nPlacementPos = nPlacementPos;
+        schema.wFieldCount = static_cast<WORD>(nFields);
+        for (size_t i = 0; i < nFields; ++i)
+            schema.wTypes[i] = wDefaultTypes[i];
+        return schema;
+    }
 };
 
 class PmDBUtil {
@@ -105,6 +125,9 @@ public:
     static constexpr int kFileNameSize = 256;
     // Capacity ReadCategories gives each name and short name it reads.
     static constexpr int kCategoryTextCapacity = 256;
+    // Capacity both generations read the stored file name (the path the
+    // file was last saved to) with.
+    static constexpr int kStoredNameCapacity = 260;
 
     // No file, empty path, no category list, an empty schema with room for
     // 73 type codes (each generation sets its defaults in its constructor).

@@ -22,8 +22,10 @@ PmRecordStream::PmRecordStream(PmDBUtil& db, const PmRecordFormat& format, bool 
 
 int PmRecordStream::SlotOf(int nField) const
 {
-    if (m_bSwapName && (nField == m_format.nNameField1 || nField == m_format.nNameField2))
-        return m_format.nNameField1 + m_format.nNameField2 - nField;
+    const int nFirst = m_format.nNameFields[0];
+    const int nSecond = m_format.nNameFields[1];
+    if (m_bSwapName && (nField == nFirst || nField == nSecond))
+        return nFirst + nSecond - nField;
     return nField;
 }
 

@@ -52,8 +52,7 @@ struct PmRecordFormat {
     // count (30 classic, 73 extended).
     std::span<const PmField> fields;
     // The two name fields that SwapName exchanges between file and record.
-    int nNameField1;
-    int nNameField2;
+    int nNameFields[2];
     // Offset of the record's category name (16 bytes), looked up for the id
     // of the Category field on reading; an unknown id leaves it empty.
     size_t nCategoryNameOffset;
