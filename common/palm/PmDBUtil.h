@@ -334,12 +334,12 @@ protected:
 
     // A load: opens pszPath for reading, runs the steps in order, stops at
     // the first that answers false, closes the file. On failure writes the
-    // level-0 log entry "Can not load Palm Desktop Contacts: <path>" and sets
-    // the failure reason: "not a Palm Desktop address file" (or "an empty
-    // file") before the generation's signature step called MarkRecognised,
-    // "damaged at byte N" after it, N being where reading stopped. A failed
-    // load releases the file's hold. Sets IsLoaded() and HasLoadFailed().
-    // The generation writes its own level-2 entry first.
+    // level-0 log entry "Can not load Palm Desktop Contacts: <path>" and
+    // releases the file's hold; a file that opened but did not read fails
+    // as "not a Palm Desktop address file" (or "an empty file") until the
+    // generation's signature step calls MarkRecognised, and as "damaged at
+    // byte N" after it, N being where reading stopped. Sets IsLoaded() and
+    // HasLoadFailed(). The generation writes its own level-2 entry first.
     //   return RunLoad<PmAddrUtil>(pszPath, {&PmAddrUtil::ReadSignature, ...});
     template <class T>
     bool RunLoad(const char* pszPath, std::initializer_list<Step<T>> steps)
