@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/misc/MemberAt.h"
 #include "common/oe/CxWab.h"
 #include "common/oe/WabTextFields.h"
 #include "platform/oletime/OleTime.h"
@@ -133,12 +134,12 @@ void CopyText(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSrcW
 void PairToComm(const WabRecord* pRecord, const FieldPair& pair, CommAddrRecord* pComm)
 {
     CopyText(GetTextField(pComm, pair.nCommId), static_cast<size_t>(GetFieldWidth(pair.nCommId)),
-             FieldAt(pRecord, pair.wab), pair.wab.nWidth);
+             MemberAt<char>(pRecord, pair.wab.nOffset), pair.wab.nWidth);
 }
 
 void PairFromComm(const CommAddrRecord* pComm, const FieldPair& pair, WabRecord* pRecord)
 {
-    CopyText(FieldAt(pRecord, pair.wab), pair.wab.nWidth, GetTextField(pComm, pair.nCommId),
+    CopyText(MemberAt<char>(pRecord, pair.wab.nOffset), pair.wab.nWidth, GetTextField(pComm, pair.nCommId),
              static_cast<size_t>(GetFieldWidth(pair.nCommId)));
 }
 
@@ -185,7 +186,7 @@ char* CxWab::FieldForTag(WabRecord* pRecord, ULONG ulTag, int* pnWidth)
     const WabTextField* pEntry = pRecord != nullptr ? FindTextField(ulTag) : nullptr;
     if (pnWidth != nullptr)
         *pnWidth = pEntry != nullptr ? static_cast<int>(pEntry->field.nWidth) : 0;
-    return pEntry != nullptr ? FieldAt(pRecord, pEntry->field) : nullptr;
+    return pEntry != nullptr ? MemberAt<char>(pRecord, pEntry->field.nOffset) : nullptr;
 }
 
 const char* CxWab::FieldForTag(const WabRecord* pRecord, ULONG ulTag, int* pnWidth)

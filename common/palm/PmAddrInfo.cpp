@@ -21,6 +21,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxFile.h"
 #include "common/misc/CxList.h"
+#include "common/misc/MemberAt.h"
 #include "common/palm/PalmEntry.h"
 #include "common/palm/PmAddrEx2DataMgr.h"
 #include "common/palm/PmAddrEx2Record.h"
@@ -180,18 +181,6 @@ constexpr double kMaxOleDate = 2958466.0;
 
 // ---- Byte-level access ----------------------------------------------------------
 
-inline int32_t IntAt(const void* pRecord, int32_t nOffset)
-{
-    int32_t nValue;
-    std::memcpy(&nValue, static_cast<const char*>(pRecord) + nOffset, sizeof nValue);
-    return nValue;
-}
-
-inline void SetIntAt(void* pRecord, int32_t nOffset, int32_t nValue)
-{
-    std::memcpy(static_cast<char*>(pRecord) + nOffset, &nValue, sizeof nValue);
-}
-
 // Copies the text of pszSrc (up to its terminator, at most nSrcWidth bytes)
 // into the nDestWidth-byte member, cut to nDestWidth - 1 characters and
 // zero-filled behind.
@@ -323,7 +312,6 @@ PalmEntry* NewEntry(int nKind)
 void PalmToNeutral(int nKind, const void* pRecord, CommAddrRecord* pComm)
 {
     const int nGen = GenIndex(nKind);
-    const char* pBytes = static_cast<const char*>(pRecord);
 
     for (const FieldMapRow& row : kFieldMap) {
         const PalmMember& member = row.member[nGen];
@@ -333,16 +321,14 @@ void PalmToNeutral(int nKind, const void* pRecord, CommAddrRecord* pComm)
         case kMapText:
         case kMapCategory:
             CopyMember(GetTextField(pComm, row.nFieldId), static_cast<size_t>(GetFieldWidth(row.nFieldId)),
-                       pBytes + member.nOffset, static_cast<size_t>(member.nWidth));
+                       MemberAt<char>(pRecord, member.nOffset), static_cast<size_t>(member.nWidth));
             break;
         case kMapDate: {
             double dPalm;
             if (member.nWidth == 8) {
-                uint64_t qValue;
-                std::memcpy(&qValue, pBytes + member.nOffset, sizeof qValue);
-                dPalm = PmDBUtil::QuadToDouble(qValue);
+                dPalm = PmDBUtil::QuadToDouble(*MemberAt<uint64_t>(pRecord, member.nOffset));
             } else {
-                dPalm = static_cast<double>(static_cast<uint32_t>(IntAt(pRecord, member.nOffset)));
+                dPalm = static_cast<double>(static_cast<uint32_t>(*MemberAt<int32_t>(pRecord, member.nOffset)));
             }
             auto* pDate = static_cast<double*>(GetFieldAddress(pComm, row.nFieldId));
             *pDate = CheckedNeutralDate(dPalm - PmAddrInfo::DateConstant());
@@ -357,8 +343,8 @@ void PalmToNeutral(int nKind, const void* pRecord, CommAddrRecord* pComm)
     // later slot with the same label replaces an earlier one.
     const PhoneLayout& phones = kPhoneLayouts[nGen];
     for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
-        const char* pszText = pBytes + phones.nTextOffset + nSlot * phones.nTextWidth;
-        int32_t nLabel = IntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
+        const char* pszText = MemberAt<char>(pRecord, phones.nTextOffset + nSlot * phones.nTextWidth);
+        int32_t nLabel = *MemberAt<int32_t>(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
         if (pszText[0] == '\0' || nLabel < 0 || nLabel >= kPhoneLabelCount)
             continue;
         int32_t nField = kPhoneLabels[nLabel].nToNeutral;
@@ -385,11 +371,10 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
     const int nKind = pEntry->nKind;
     const int nGen = GenIndex(nKind);
     void* pRecord = pEntry->pRecord;
-    char* pBytes = static_cast<char*>(pRecord);
 
     // 1. Phones, label by label in code order.
     const PhoneLayout& phones = kPhoneLayouts[nGen];
-    auto slotText = [&](int nSlot) { return pBytes + phones.nTextOffset + nSlot * phones.nTextWidth; };
+    auto slotText = [&](int nSlot) { return MemberAt<char>(pRecord, phones.nTextOffset + nSlot * phones.nTextWidth); };
     auto slotLabel = [&](int nSlot) {
         return phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t));
     };
@@ -415,7 +400,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         int nFound = -1;
         int nShown = -1;
         for (int nSlot = 0; nSlot < phones.nCount; ++nSlot) {
-            if (IntAt(pRecord, slotLabel(nSlot)) != nLabel)
+            if (*MemberAt<int32_t>(pRecord, slotLabel(nSlot)) != nLabel)
                 continue;
             if (nFound < 0)
                 nFound = nSlot;
@@ -438,7 +423,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         }
         if (nEmpty < 0)
             continue;   // every slot has text: the source is dropped
-        SetIntAt(pRecord, slotLabel(nEmpty), nLabel);
+        *MemberAt<int32_t>(pRecord, slotLabel(nEmpty)) = nLabel;
         if (bHasSource)
             CopyMember(slotText(nEmpty), static_cast<size_t>(phones.nTextWidth), pszSource, nSourceWidth);
     }
@@ -450,7 +435,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         const PalmMember& member = row.member[nGen];
         if (member.nOffset < 0)
             continue;
-        char* pszMember = pBytes + member.nOffset;
+        char* pszMember = MemberAt<char>(pRecord, member.nOffset);
         const size_t nMemberWidth = static_cast<size_t>(member.nWidth);
         switch (row.kind) {
         case kMapText: {
@@ -480,7 +465,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         case kMapPrivate: {
             const int32_t nPrivate = pComm->nPrivate;
             if (!bUpdate || nPrivate != 0)
-                SetIntAt(pRecord, member.nOffset, nPrivate);
+                *MemberAt<int32_t>(pRecord, member.nOffset) = nPrivate;
             break;
         }
         case kMapDate: {
@@ -488,10 +473,9 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
             if (bUpdate && dNeutral == 0.0)
                 break;
             if (member.nWidth == 8) {
-                uint64_t qValue = PmDBUtil::DoubleToQuad(dNeutral + DateConstant());
-                std::memcpy(pszMember, &qValue, sizeof qValue);
+                *MemberAt<uint64_t>(pRecord, member.nOffset) = PmDBUtil::DoubleToQuad(dNeutral + DateConstant());
             } else {
-                SetIntAt(pRecord, member.nOffset, static_cast<int32_t>(std::trunc(dNeutral)) + DateConstant());
+                *MemberAt<int32_t>(pRecord, member.nOffset) = static_cast<int32_t>(std::trunc(dNeutral)) + DateConstant();
             }
             break;
         }
@@ -518,7 +502,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
     if (!bUpdate || bCategoryNamed) {
         // The full name (up to the comma) is looked up, not the member's cut
         // copy: a Desktop 6 category may be longer than the member holds.
-        const char* pszName = bCategoryNamed ? strCategory.c_str() : pBytes + category.nOffset;
+        const char* pszName = bCategoryNamed ? strCategory.c_str() : MemberAt<char>(pRecord, category.nOffset);
         int32_t nId = 0;
         bool bFound = true;
         switch (nKind) {
@@ -529,7 +513,7 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
         }
         if (!bFound && pszName[0] != '\0')
             nId = -1;
-        SetIntAt(pRecord, category.nIdOffset, nId);
+        *MemberAt<int32_t>(pRecord, category.nIdOffset) = nId;
     }
 
     // 6. Desktop 6 derives its label texts and category name from the slots
