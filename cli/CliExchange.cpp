@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/CliCommon.h"
 #include "cli/RecordFormat.h"
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
@@ -14,9 +15,9 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitSide = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitOk = kCliExitOk;
+constexpr int kExitSide = kCliExitSide;
+constexpr int kExitUsage = kCliExitUsage;
 
 int Fail(int nStatus, const std::string& strReason)
 {
@@ -62,6 +63,33 @@ bool ParseStates(const std::string& list, bool states[3])
     return true;
 }
 
+// What export and import both take: --json, --format and the sides' files.
+struct ExchangeOptions {
+    bool bJson = false;
+    bool bFormat = false;   // --format was given
+    ExchangeFormat eFormat = EXF_VCARD4;
+};
+
+// Applies the options export and import share, in the order given; the
+// others are left to the command. Answers kExitOk, or the usage status
+// after complaining.
+int ApplyExchangeOptions(SysSettings& settings, const CliArgs& args, const char* pszCommand, ExchangeOptions* pOptions)
+{
+    for (const auto& [strOption, strValue] : args.given) {
+        if (strOption == "--json") {
+            pOptions->bJson = true;
+        } else if (strOption == "--format") {
+            if (!ParseExchangeFormat(strValue, &pOptions->eFormat))
+                return Fail(kExitUsage, std::string(pszCommand) + ": unknown format '" + strValue +
+                                            "' (vcard4, vcard3, csv-google or csv-outlook)");
+            pOptions->bFormat = true;
+        } else if (strOption == "--palm" || strOption == "--wab") {
+            CliSetSidePath(settings, strOption == "--palm", strValue);
+        }
+    }
+    return kExitOk;
+}
+
 std::string IssuesJson(const std::vector<ExchangeIssue>& issues)
 {
     std::string out = "[";
@@ -75,54 +103,37 @@ std::string IssuesJson(const std::vector<ExchangeIssue>& issues)
 
 } // namespace
 
-int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::vector<std::string>& args)
+int RunExportCommand(SysSettings& settings, TransferEngine& engine, const CliArgs& args)
 {
     ListType eSide = LIST_PALM;
-    bool bSide = false;
-    ExchangeFormat eFormat = EXF_VCARD4;
+    if (!args.words.empty() && !ParseSide(args.words[0], &eSide))
+        return Fail(kExitUsage, "export: unexpected argument '" + args.words[0] + "'");
+    engine.Startup(false);
+    ExchangeOptions options;
+    int nStatus = ApplyExchangeOptions(settings, args, "export", &options);
+    if (nStatus != kExitOk)
+        return nStatus;
+    const ExchangeFormat eFormat = options.eFormat;
+    const bool bJson = options.bJson;
     bool bStates = false;
     bool states[3] = {};
     std::string output;
-    bool bJson = false;
-    engine.Startup(false);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool bHasValue = i + 1 < args.size();
-        if (arg == "--json") {
-            bJson = true;
-        } else if (arg == "--format") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "a format");
-            if (!ParseExchangeFormat(args[++i], &eFormat))
-                return Fail(kExitUsage, "export: unknown format '" + args[i] +
-                                            "' (vcard4, vcard3, csv-google or csv-outlook)");
-        } else if (arg == "--ticked-state") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "states");
-            if (!ParseStates(args[++i], states))
+    for (const auto& [strOption, strValue] : args.given) {
+        if (strOption == "--ticked-state") {
+            if (!ParseStates(strValue, states))
                 return Fail(kExitUsage, "export: --ticked-state wants states from same, new, modified: '" +
-                                            args[i] + "'");
+                                            strValue + "'");
             bStates = true;
-        } else if (arg == "-o" || arg == "--output") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "a file");
-            output = args[++i];
-        } else if (arg == "--palm" || arg == "--wab") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "a file");
-            CliSetSidePath(settings, arg == "--palm", args[++i]);
-        } else if (!bSide && ParseSide(arg, &eSide)) {
-            bSide = true;
-        } else {
-            return Fail(kExitUsage, "export: unexpected argument '" + arg + "'");
+        } else if (strOption == "-o") {
+            output = strValue;
         }
     }
-    if (!bSide)
+    if (args.words.empty())
         return Fail(kExitUsage, "export: name the side, palm or wab");
     if (bJson && output.empty())
         return Fail(kExitUsage, "export: --json needs -o FILE (without it the contacts go to standard output)");
 
-    int nStatus = CliLoadSide(settings, engine, eSide, false);
+    nStatus = CliLoadSide(settings, engine, eSide, false);
     if (nStatus != kExitOk)
         return nStatus;
     if (bStates) {
@@ -159,41 +170,24 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const std::v
     return kExitOk;
 }
 
-int RunImportCommand(SysSettings& settings, TransferEngine& engine, const std::vector<std::string>& args)
+int RunImportCommand(SysSettings& settings, TransferEngine& engine, const CliArgs& args)
 {
-    std::string file;
+    const std::string file = !args.words.empty() ? args.words[0] : std::string();
+    engine.Startup(false);
+    ExchangeOptions options;
+    const int nOptionStatus = ApplyExchangeOptions(settings, args, "import", &options);
+    if (nOptionStatus != kExitOk)
+        return nOptionStatus;
+    ExchangeFormat eFormat = options.eFormat;
+    const bool bFormat = options.bFormat;
+    const bool bJson = options.bJson;
     ListType eInto = LIST_PALM;
     bool bInto = false;
-    ExchangeFormat eFormat = EXF_VCARD4;
-    bool bFormat = false;
-    bool bJson = false;
-    engine.Startup(false);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool bHasValue = i + 1 < args.size();
-        if (arg == "--json") {
-            bJson = true;
-        } else if (arg == "--into") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "palm or wab");
-            if (!ParseSide(args[++i], &eInto))
-                return Fail(kExitUsage, "import: --into wants palm or wab, not '" + args[i] + "'");
+    for (const auto& [strOption, strValue] : args.given) {
+        if (strOption == "--into") {
+            if (!ParseSide(strValue, &eInto))
+                return Fail(kExitUsage, "import: --into wants palm or wab, not '" + strValue + "'");
             bInto = true;
-        } else if (arg == "--format") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "a format");
-            if (!ParseExchangeFormat(args[++i], &eFormat))
-                return Fail(kExitUsage, "import: unknown format '" + args[i] +
-                                            "' (vcard4, vcard3, csv-google or csv-outlook)");
-            bFormat = true;
-        } else if (arg == "--palm" || arg == "--wab") {
-            if (!bHasValue)
-                return CliMissingValue(arg, "a file");
-            CliSetSidePath(settings, arg == "--palm", args[++i]);
-        } else if (file.empty() && !arg.empty() && arg[0] != '-') {
-            file = arg;
-        } else {
-            return Fail(kExitUsage, "import: unexpected argument '" + arg + "'");
         }
     }
     if (file.empty())

@@ -10,8 +10,6 @@
 // Exit status: 0 success, 1 a side cannot be read or written, 2 usage.
 // With --json every error is a JSON object on standard output instead of a
 // line on standard error, with the same exit status.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +18,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cli/CliCommon.h"
 #include "cli/CliExchange.h"
+#include "cli/CliOptions.h"
 #include "cli/JsonWriter.h"
 #include "cli/RecordFormat.h"
 #include "common/misc/AppFolder.h"
@@ -32,145 +32,15 @@
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmDesktop.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FsUtil.h"
 #include "src/core/SysSettings.h"
 #include "src/core/TransferEngine.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitSide = 1;
-constexpr int kExitUsage = 2;
-
-constexpr const char kMainHelp[] =
-    "usage: varnwick-cli [--ini FILE] COMMAND [OPTIONS]\n"
-    "       varnwick-cli help [COMMAND]\n"
-    "       varnwick-cli --version\n"
-    "\n"
-    "Carries contacts between Palm Desktop and an Outlook Express address book,\n"
-    "as the Varnwick window does, with the window's settings (corvane.ini).\n"
-    "\n"
-    "commands:\n"
-    "  users                         Palm Desktop folder, version and HotSync users\n"
-    "  list palm|wab [FILE]          the contacts of one side as the window lists them\n"
-    "  compare                       every record of both sides with its state\n"
-    "  transfer p2o|o2p|sync         carry contacts from one side to the other\n"
-    "  export palm|wab               one side's contacts as vCard or CSV\n"
-    "  import FILE --into palm|wab   the contacts of a vCard or CSV file into one side\n"
-    "  help [COMMAND]                this text, or the options of one command\n"
-    "\n"
-    "global options:\n"
-    "  --ini FILE    read the settings from FILE instead of corvane.ini\n"
-    "  --json        print results, and errors, as JSON on standard output\n"
-    "  --help        this text; 'varnwick-cli COMMAND --help' for a command\n"
-    "  --version     the program's version\n"
-    "\n"
-    "The settings file is never written. Exit status: 0 success, 1 a side\n"
-    "cannot be read or written, 2 usage error. With --json an error is printed\n"
-    "as {\"error\": TEXT, \"status\": N} on standard output, with the same status.\n";
-
-constexpr const char kUsersHelp[] =
-    "usage: varnwick-cli [--ini FILE] users [--json]\n"
-    "\n"
-    "Prints the Palm Desktop folder, its version, the database generation that\n"
-    "version expects, and every HotSync user with id, name, folder and address\n"
-    "file. The user marked '*' is the one the settings choose.\n"
-    "Exit status 1 when no Palm Desktop folder can be found.\n";
-
-constexpr const char kListHelp[] =
-    "usage: varnwick-cli [--ini FILE] list palm|wab [FILE] [--all] [--json]\n"
-    "\n"
-    "Prints the contacts of one side as the window lists them (EmailOnly\n"
-    "applies unless --all is given), each as its neutral record: the Palm\n"
-    "contacts of FILE or of the chosen HotSync user's data file, or the\n"
-    "address-book entries of FILE or of WabFile as they convert to neutral\n"
-    "records. --json prints an array of objects keyed by field name, text in\n"
-    "UTF-8, dates in ISO 8601. In text output a line break inside a value is\n"
-    "written as \\n, so that every value keeps to its line (the note keeps its\n"
-    "lines, indented).\n"
-    "\n"
-    "  --all    every contact, also those EmailOnly keeps out of the lists\n"
-    "\n"
-    "Exit status 1 when the file cannot be read.\n";
-
-constexpr const char kCompareHelp[] =
-    "usage: varnwick-cli [--ini FILE] compare [--palm FILE] [--wab FILE] [--all] [--json]\n"
-    "\n"
-    "Classifies every record of both sides against the other side and prints\n"
-    "it with its state: same, new (no match on the other side) or modified (a\n"
-    "match that differs). Records that EmailOnly keeps out of the lists are\n"
-    "classified too and marked as not listed, unless --all lists every record.\n"
-    "\n"
-    "  --palm FILE     Palm Desktop data file (default: the chosen user's file)\n"
-    "  --wab FILE      address book (default: WabFile)\n"
-    "  --all           ignore EmailOnly: every record is listed\n"
-    "\n"
-    "Exit status 1 when a side cannot be read.\n";
-
-constexpr const char kTransferHelp[] =
-    "usage: varnwick-cli [--ini FILE] transfer p2o|o2p|sync [--palm FILE] [--wab FILE]\n"
-    "                    [--email-only] [--swap-name] [--custom N=TAG]... [--json]\n"
-    "\n"
-    "  p2o   Palm Desktop to Outlook Express: the Palm contacts that are new or\n"
-    "        modified against the address book\n"
-    "  o2p   Outlook Express to Palm Desktop: the address-book entries that are\n"
-    "        new or modified against the Palm data\n"
-    "  sync  every listed record of both sides, Palm first\n"
-    "\n"
-    "  --palm FILE     Palm Desktop data file (default: the chosen user's file)\n"
-    "  --wab FILE      address book (default: WabFile; created when missing)\n"
-    "  --email-only    only contacts with an e-mail address\n"
-    "  --swap-name     exchange first and last name on the Palm side\n"
-    "  --custom N=TAG  exchange Palm custom field N (1-9) with the address-book\n"
-    "                  property TAG (decimal or 0x...; 0 for none); turns the\n"
-    "                  custom mapping on\n"
-    "\n"
-    "Prints the window's message and what each receiving side did (added,\n"
-    "updated, unchanged, failed). Exit status 1 when a side cannot be read or\n"
-    "written.\n";
-
-constexpr const char kExportHelp[] =
-    "usage: varnwick-cli [--ini FILE] export palm|wab [--format FORMAT]\n"
-    "                    [--ticked-state STATES] [--palm FILE] [--wab FILE]\n"
-    "                    [-o FILE] [--json]\n"
-    "\n"
-    "Writes the contacts of one side, as the window lists them (EmailOnly\n"
-    "applies), to a file that other address books read.\n"
-    "\n"
-    "  --format FORMAT       vcard4 (vCard 4.0, the default), vcard3 (vCard 3.0,\n"
-    "                        for Google and most phones), csv-google or\n"
-    "                        csv-outlook (CSV with that program's header row)\n"
-    "  --ticked-state STATES only the contacts in these states against the other\n"
-    "                        side, as the window ticks them: a comma-separated\n"
-    "                        list of same, new, modified (both sides are read)\n"
-    "  --palm FILE, --wab FILE  the sides' files (default: the settings')\n"
-    "  -o FILE               write FILE (replaced as a whole); without it the\n"
-    "                        contacts go to standard output\n"
-    "  --json                with -o: the result as a JSON object\n"
-    "\n"
-    "Text is written as UTF-8. Exit status 1 when a side cannot be read or the\n"
-    "file cannot be written.\n";
-
-constexpr const char kImportHelp[] =
-    "usage: varnwick-cli [--ini FILE] import FILE --into palm|wab [--format FORMAT]\n"
-    "                    [--palm FILE] [--wab FILE] [--json]\n"
-    "\n"
-    "Reads the contacts of a vCard file (2.1, 3.0 or 4.0) or of a CSV file with\n"
-    "the header row of Google Contacts or Outlook, and hands them to one side as\n"
-    "a transfer would: a contact is added, merged into its match, or left alone\n"
-    "when the side has it already, so importing a file twice changes nothing.\n"
-    "The Palm data is saved afterwards.\n"
-    "\n"
-    "  --into palm|wab       the receiving side\n"
-    "  --format FORMAT       vcard4, vcard3, csv-google or csv-outlook (default:\n"
-    "                        recognised from the file)\n"
-    "  --palm FILE, --wab FILE  the sides' files (default: the settings'; a\n"
-    "                        missing address book is created)\n"
-    "  --json                the result as a JSON object\n"
-    "\n"
-    "A contact holding characters the ANSI code page cannot hold is not\n"
-    "imported; it is named, with the count, in the result. Exit status 1 when\n"
-    "a side or the file cannot be read or written, or when some contact could\n"
-    "not be imported.\n";
+constexpr int kExitOk = kCliExitOk;
+constexpr int kExitSide = kCliExitSide;
+constexpr int kExitUsage = kCliExitUsage;
 
 // Whether --json stands anywhere on the command line: errors are then JSON
 // objects on standard output, even those found before the command read it.
@@ -205,12 +75,6 @@ int MissingValue(const std::string& strOption, const char* pszWhat)
     return Fail(kExitUsage, "option " + strOption + " needs " + pszWhat);
 }
 
-bool FileExists(const char* pszPath)
-{
-    struct stat info;
-    return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // Names a side's file. A path that does not fit its field is refused whole,
 // never cut (the side then fails to load and says why).
 void SetSidePath(SysSettings& settings, bool bPalm, const std::string& strPath)
@@ -243,7 +107,7 @@ int LoadSide(SysSettings& settings, TransferEngine& engine, ListType eSide, bool
         return kExitOk;
     }
     const char* pszFile = settings.WabFile;
-    if (!bMayCreate && pszFile[0] != '\0' && !FileExists(pszFile))
+    if (!bMayCreate && pszFile[0] != '\0' && !IsRegularFile(pszFile))
         return Fail(kExitSide, std::string("the Outlook Express address book \"") + pszFile +
                                    "\" is not open: " + FailReasonText(CheckInputPath(pszFile)));
     engine.LoadOutlookList();
@@ -318,14 +182,9 @@ int FinishOutput(OutputBuffer& out, int nStatus)
 
 // ---- users -------------------------------------------------------------
 
-int CmdUsers(Session& session, const std::vector<std::string>& args)
+int CmdUsers(Session& session, const CliArgs& args)
 {
-    for (const std::string& arg : args) {
-        if (arg == "--json")
-            session.bJson = true;
-        else
-            return Fail(kExitUsage, "users: unexpected argument '" + arg + "'");
-    }
+    session.bJson = session.bJson || args.Has("--json");
     TransferEngine& engine = session.engine;
     engine.Startup(false);
 
@@ -394,25 +253,12 @@ int CmdUsers(Session& session, const std::vector<std::string>& args)
 
 // ---- list --------------------------------------------------------------
 
-int CmdList(Session& session, const std::vector<std::string>& args)
+int CmdList(Session& session, const CliArgs& args)
 {
-    std::string strSide;
-    std::string strFile;
-    bool bAll = false;
-    for (const std::string& arg : args) {
-        if (arg == "--json")
-            session.bJson = true;
-        else if (arg == "--all")
-            bAll = true;
-        else if (!arg.empty() && arg[0] == '-')
-            return Fail(kExitUsage, "list: unknown option '" + arg + "'");
-        else if (strSide.empty())
-            strSide = arg;
-        else if (strFile.empty())
-            strFile = arg;
-        else
-            return Fail(kExitUsage, "list: unexpected argument '" + arg + "'");
-    }
+    const std::string strSide = !args.words.empty() ? args.words[0] : std::string();
+    const std::string strFile = args.words.size() > 1 ? args.words[1] : std::string();
+    const bool bAll = args.Has("--all");
+    session.bJson = session.bJson || args.Has("--json");
     if (strSide != "palm" && strSide != "wab")
         return Fail(kExitUsage, "list: name the side, palm or wab");
     const bool bPalm = strSide == "palm";
@@ -468,35 +314,28 @@ int CmdList(Session& session, const std::vector<std::string>& args)
 
 // ---- options shared by compare and transfer ----------------------------
 
-// Applies --palm/--wab (and, for transfer, the other overrides; for
-// compare, --all) to the settings. Answers kExitOk, or the usage status after complaining.
-int ParseSideOptions(Session& session, const std::vector<std::string>& args, size_t nFirst,
-                     bool bTransferOptions, const char* pszCommand)
+// Applies the options of compare or transfer to the settings: the sides'
+// files, --all, and transfer's overrides. Answers kExitOk, or the usage
+// status after complaining.
+int ApplySideOptions(Session& session, const CliArgs& args, const char* pszCommand)
 {
     SysSettings& settings = session.settings;
-    for (size_t i = nFirst; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool bHasValue = i + 1 < args.size();
-        if (arg == "--json") {
+    for (const auto& [strOption, strValue] : args.given) {
+        if (strOption == "--json") {
             session.bJson = true;
-        } else if (arg == "--palm" || arg == "--wab") {
-            if (!bHasValue)
-                return MissingValue(arg, "a file");
-            SetSidePath(settings, arg == "--palm", args[++i]);
-        } else if (!bTransferOptions && arg == "--all") {
+        } else if (strOption == "--palm" || strOption == "--wab") {
+            SetSidePath(settings, strOption == "--palm", strValue);
+        } else if (strOption == "--all") {
             settings.EmailOnly = 0;
-        } else if (bTransferOptions && arg == "--email-only") {
+        } else if (strOption == "--email-only") {
             settings.EmailOnly = 1;
-        } else if (bTransferOptions && arg == "--swap-name") {
+        } else if (strOption == "--swap-name") {
             settings.SwapName = 1;
-        } else if (bTransferOptions && arg == "--custom") {
-            if (!bHasValue)
-                return MissingValue(arg, "N=TAG");
-            const std::string& value = args[++i];
+        } else if (strOption == "--custom") {
             char* pEnd = nullptr;
             errno = 0;
-            const long nField = std::strtol(value.c_str(), &pEnd, 10);
-            if (pEnd == value.c_str() || *pEnd != '=' || nField < 1 || nField > 9)
+            const long nField = std::strtol(strValue.c_str(), &pEnd, 10);
+            if (pEnd == strValue.c_str() || *pEnd != '=' || nField < 1 || nField > 9)
                 return Fail(kExitUsage, std::string(pszCommand) + ": --custom wants N=TAG with N from 1 to 9");
             const char* pszTag = pEnd + 1;
             const unsigned long ulTag = std::strtoul(pszTag, &pEnd, 0);
@@ -504,8 +343,6 @@ int ParseSideOptions(Session& session, const std::vector<std::string>& args, siz
                 return Fail(kExitUsage, std::string(pszCommand) + ": --custom TAG is not a number: " + pszTag);
             settings.Custom[nField - 1] = static_cast<int>(static_cast<uint32_t>(ulTag));
             settings.SyncCustom = 1;
-        } else {
-            return Fail(kExitUsage, std::string(pszCommand) + ": unexpected argument '" + arg + "'");
         }
     }
     return kExitOk;
@@ -513,11 +350,11 @@ int ParseSideOptions(Session& session, const std::vector<std::string>& args, siz
 
 // ---- compare -----------------------------------------------------------
 
-int CmdCompare(Session& session, const std::vector<std::string>& args)
+int CmdCompare(Session& session, const CliArgs& args)
 {
     TransferEngine& engine = session.engine;
     engine.Startup(false);
-    int nStatus = ParseSideOptions(session, args, 0, false, "compare");
+    int nStatus = ApplySideOptions(session, args, "compare");
     if (nStatus == kExitOk)
         nStatus = LoadPalmSide(session);
     if (nStatus == kExitOk)
@@ -657,23 +494,24 @@ std::string SideText(const char* pszSide, const SideOutcome& side)
     return out + "\n";
 }
 
-int CmdTransfer(Session& session, const std::vector<std::string>& args)
+int CmdTransfer(Session& session, const CliArgs& args)
 {
-    if (args.empty())
+    if (args.words.empty())
         return Fail(kExitUsage, "transfer: name the mode, p2o, o2p or sync");
+    const std::string& strMode = args.words[0];
     int nMode;
-    if (args[0] == "p2o")
+    if (strMode == "p2o")
         nMode = SYNC_PALM_TO_OE;
-    else if (args[0] == "o2p")
+    else if (strMode == "o2p")
         nMode = SYNC_OE_TO_PALM;
-    else if (args[0] == "sync")
+    else if (strMode == "sync")
         nMode = SYNC_BOTH;
     else
-        return Fail(kExitUsage, "transfer: unknown mode '" + args[0] + "' (p2o, o2p or sync)");
+        return Fail(kExitUsage, "transfer: unknown mode '" + strMode + "' (p2o, o2p or sync)");
 
     TransferEngine& engine = session.engine;
     engine.Startup(false);
-    int nStatus = ParseSideOptions(session, args, 1, true, "transfer");
+    int nStatus = ApplySideOptions(session, args, "transfer");
     if (nStatus == kExitOk)
         nStatus = LoadPalmSide(session);
     if (nStatus == kExitOk)
@@ -689,7 +527,7 @@ int CmdTransfer(Session& session, const std::vector<std::string>& args)
         JsonWriter json(out);
         json.BeginObject();
         json.Key("mode");
-        json.String(args[0]);
+        json.String(strMode);
         json.Key("ran");
         json.Bool(result.bRan);
         json.Key("success");
@@ -719,12 +557,12 @@ int CmdTransfer(Session& session, const std::vector<std::string>& args)
     return nStatus;
 }
 
-int CmdExport(Session& session, const std::vector<std::string>& args)
+int CmdExport(Session& session, const CliArgs& args)
 {
     return RunExportCommand(session.settings, session.engine, args);
 }
 
-int CmdImport(Session& session, const std::vector<std::string>& args)
+int CmdImport(Session& session, const CliArgs& args)
 {
     return RunImportCommand(session.settings, session.engine, args);
 }
@@ -767,18 +605,22 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--json") == 0)
             g_bJsonErrors = true;
     }
+    // --ini and --help count wherever they stand, --version and --json
+    // before the command; the rest after the command is the command's.
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--ini") {
+        const CliOption* pGlobal = FindCliGlobalOption(arg);
+        const std::string strGlobal = pGlobal != nullptr ? pGlobal->pszName : "";
+        if (strGlobal == "--ini") {
             if (i + 1 >= argc)
-                return MissingValue(arg, "a file");
+                return MissingValue(arg, pGlobal->pszNeeds);
             strIni = argv[++i];
-        } else if (arg == "--help" || arg == "-h") {
+        } else if (strGlobal == "--help") {
             bHelp = true;
-        } else if (arg == "--version" && strCommand.empty()) {
+        } else if (strGlobal == "--version" && strCommand.empty()) {
             std::printf("varnwick-cli %s\n", VW_VERSION);
             return kExitOk;
-        } else if (arg == "--json" && strCommand.empty()) {
+        } else if (strGlobal == "--json" && strCommand.empty()) {
             bGlobalJson = true;
         } else if (strCommand.empty() && !arg.empty() && arg[0] != '-') {
             strCommand = arg;
@@ -789,18 +631,14 @@ int main(int argc, char** argv)
         }
     }
 
+    // What runs each command; its options and help are in its table.
     struct Command {
         const char* pszName;
-        const char* pszHelp;
-        int (*pfnRun)(Session&, const std::vector<std::string>&);
+        int (*pfnRun)(Session&, const CliArgs&);
     };
     static const Command kCommands[] = {
-        {"users", kUsersHelp, CmdUsers},
-        {"list", kListHelp, CmdList},
-        {"compare", kCompareHelp, CmdCompare},
-        {"transfer", kTransferHelp, CmdTransfer},
-        {"export", kExportHelp, CmdExport},
-        {"import", kImportHelp, CmdImport},
+        {"users", CmdUsers},       {"list", CmdList},     {"compare", CmdCompare},
+        {"transfer", CmdTransfer}, {"export", CmdExport}, {"import", CmdImport},
     };
     // "help [COMMAND]" is "--help" and "COMMAND --help".
     if (strCommand == "help") {
@@ -815,30 +653,37 @@ int main(int argc, char** argv)
         args.clear();
         bHelp = true;
     }
+    if (strCommand.empty()) {
+        if (!bHelp)
+            return Fail(kExitUsage, "no command given; see --help");
+        std::fputs(CliMainHelp().c_str(), stdout);
+        return kExitOk;
+    }
+    const CliCommandSpec* pSpec = FindCliCommand(strCommand);
+    if (pSpec == nullptr)
+        return Fail(kExitUsage, "unknown command '" + strCommand + "'; see --help");
+    if (bHelp) {
+        std::fputs(CliCommandHelp(*pSpec).c_str(), stdout);
+        return kExitOk;
+    }
     const Command* pCommand = nullptr;
     for (const Command& command : kCommands) {
         if (strCommand == command.pszName)
             pCommand = &command;
     }
-    if (strCommand.empty()) {
-        if (!bHelp)
-            return Fail(kExitUsage, "no command given; see --help");
-        std::fputs(kMainHelp, stdout);
-        return kExitOk;
-    }
     if (pCommand == nullptr)
         return Fail(kExitUsage, "unknown command '" + strCommand + "'; see --help");
-    if (bHelp) {
-        std::fputs(pCommand->pszHelp, stdout);
-        return kExitOk;
-    }
 
     if (!strIni.empty()) {
-        if (!FileExists(strIni.c_str()))
+        if (!IsRegularFile(strIni))
             return Fail(kExitUsage, "settings file " + strIni + " does not exist");
         SetIniFilePathOverride(strIni.c_str());
     }
+    CliArgs parsed;
+    const int nStatus = CliParse(*pSpec, args, &parsed);
+    if (nStatus != kExitOk)
+        return nStatus;
     Session session;
     session.bJson = bGlobalJson;
-    return pCommand->pfnRun(session, args);
+    return pCommand->pfnRun(session, parsed);
 }

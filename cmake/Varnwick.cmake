@@ -35,7 +35,7 @@ function(vw_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${VW_WARNINGS})
   target_compile_definitions(${name} PRIVATE VW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data" VW_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} vw_platform_fsutil GTest::gtest GTest::gmock GTest::gtest_main)
   set(_work ${CMAKE_BINARY_DIR}/testwork/${name})
   file(MAKE_DIRECTORY ${_work})
   # The diagnostic log of code that no test points elsewhere goes to the

@@ -1,7 +1,5 @@
 #include "src/TfmMain.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -303,9 +301,8 @@ void TfmMain::BuildUserPanel(QWidget* pParent)
     pDataLine->addWidget(btnBrowse);
     pLayout->addLayout(pDataLine);
 
-    connect(rbtnP2O, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_PALM_TO_OE); });
-    connect(rbtnO2P, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_OE_TO_PALM); });
-    connect(rbtnSync, &QRadioButton::clicked, this, [this] { m_Engine.ModeClicked(SYNC_BOTH); });
+    for (const auto& [pButton, nMode] : ModeButtons())
+        connect(pButton, &QRadioButton::clicked, this, [this, nMode = nMode] { m_Engine.ModeClicked(nMode); });
     connect(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
     // Only the user's choices count as changes, not choices made by code.
     connect(cmbUser, &QComboBox::activated, this, [this](int nIndex) { cmbUserChange(nIndex); });
@@ -445,20 +442,12 @@ void TfmMain::FormCreate()
     cmbData->addItem(QStringLiteral("Palm Desktop Data File"));
     cmbData->setCurrentIndex(DATA_WAB_FILE);   // the path box stays empty until the user chooses
 
-    // SyncMode 0, 1, 2 pick their button; any other value leaves the
-    // designed choice alone (and is written back unchanged).
-    switch (m_Settings.SyncMode) {
-    case SYNC_BOTH:
-        rbtnSync->setChecked(true);
-        break;
-    case SYNC_PALM_TO_OE:
-        rbtnP2O->setChecked(true);
-        break;
-    case SYNC_OE_TO_PALM:
-        rbtnO2P->setChecked(true);
-        break;
-    default:
-        break;
+    // The engine's start mode picks its button; a SyncMode it does not know
+    // gives the designed choice (and is written back unchanged).
+    const int nInitialMode = m_Engine.InitialMode();
+    for (const auto& [pButton, nMode] : ModeButtons()) {
+        if (nMode == nInitialMode)
+            pButton->setChecked(true);
     }
 }
 
@@ -771,13 +760,18 @@ void TfmMain::btnStartClick()
 {
     // The checked button decides the mode, not the SyncMode setting.
     int nMode = SYNC_BOTH;
-    if (rbtnP2O->isChecked())
-        nMode = SYNC_PALM_TO_OE;
-    else if (rbtnO2P->isChecked())
-        nMode = SYNC_OE_TO_PALM;
+    for (const auto& [pButton, nButtonMode] : ModeButtons()) {
+        if (pButton->isChecked())
+            nMode = nButtonMode;
+    }
     BusyCursor busy(*this);
     m_Engine.StartTransfer(nMode);
     EndProgress();
+}
+
+std::array<std::pair<QRadioButton*, int>, 3> TfmMain::ModeButtons() const
+{
+    return {{{rbtnP2O, SYNC_PALM_TO_OE}, {rbtnO2P, SYNC_OE_TO_PALM}, {rbtnSync, SYNC_BOTH}}};
 }
 
 int TfmMain::SelectedRow(ListType eList) const

@@ -14,6 +14,9 @@
 // it shuts the program down and writes the settings file, once.
 #pragma once
 
+#include <array>
+#include <utility>
+
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
@@ -108,6 +111,8 @@ private:
     void pnlTopResize();
 
     QTreeView* View(ListType eList) const;
+    // The mode radio buttons, each with the SyncModeValue it stands for.
+    std::array<std::pair<QRadioButton*, int>, 3> ModeButtons() const;
     // The selected row of a list, -1 when none is.
     int SelectedRow(ListType eList) const;
     void ApplyColumnWidths(ListType eList);

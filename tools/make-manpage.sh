@@ -22,7 +22,9 @@ roff() {
 
 version=$("$cli" --version | awk '{print $2}')
 main_help=$("$cli" --help)
-commands=$(printf '%s\n' "$main_help" | awk '/^commands:/ {f = 1; next} f && /^$/ {exit} f {print $1}' | grep -vx help)
+# The commands are the first words of the command list's lines that stand two
+# blanks in; a summary too long for its line continues further in.
+commands=$(printf '%s\n' "$main_help" | awk '/^commands:/ {f = 1; next} f && /^$/ {exit} f && /^  [^ ]/ {print $1}' | grep -vx help)
 
 tmp=$(mktemp)
 trap 'rm -f "$tmp"' EXIT

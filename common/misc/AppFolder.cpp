@@ -1,11 +1,5 @@
 #include "common/misc/AppFolder.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -29,30 +23,6 @@ bool CopyPath(char* pszPath, const std::string& value)
     }
     std::memcpy(pszPath, value.c_str(), value.size() + 1);
     return true;
-}
-
-std::string HomeFolder()
-{
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0')
-        return home;
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return {};
-}
-
-// mkdir -p for the folder part of a path, mode 0700 as for per-user config.
-bool MakeFolders(const std::string& folder)
-{
-    for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
-        const std::string part = slash == std::string::npos ? folder : folder.substr(0, slash);
-        if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
-    }
-    struct stat st {};
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace
@@ -84,8 +54,8 @@ bool GetIniFilePathIn(const char* pszAppFolder, char* pszPath, bool bForWriting)
         if (g_hasOverride)
             return CopyPath(pszPath, g_override);
     }
-    const char* fromEnv = std::getenv("VARNWICK_INI");
-    if (fromEnv != nullptr && fromEnv[0] != '\0')
+    const std::string fromEnv = EnvironmentValue("VARNWICK_INI");
+    if (!fromEnv.empty())
         return CopyPath(pszPath, fromEnv);
 
     if (pszAppFolder != nullptr && pszAppFolder[0] != '\0') {
@@ -93,21 +63,14 @@ bool GetIniFilePathIn(const char* pszAppFolder, char* pszPath, bool bForWriting)
         const std::string beside = folder + kIniFileName;
         // An installed program (its data in ../share/varnwick) keeps its
         // settings with the user even where root could write /usr/bin.
-        const bool bInstalled = access((folder + "../share/varnwick").c_str(), F_OK) == 0;
-        if (access(beside.c_str(), F_OK) == 0 || (!bInstalled && access(folder.c_str(), W_OK) == 0))
+        const bool bInstalled = IsFolder(folder + "../share/varnwick");
+        if (IsRegularFile(beside) || (!bInstalled && IsWritable(folder)))
             return CopyPath(pszPath, beside);
     }
 
-    std::string configHome;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        configHome = xdg;
-    } else {
-        const std::string home = HomeFolder();
-        if (home.empty())
-            return false;
-        configHome = home + "/.config";
-    }
+    const std::string configHome = XdgFolder("XDG_CONFIG_HOME", ".config");
+    if (configHome.empty())
+        return false;
     const std::string folder = configHome + "/varnwick";
     if (bForWriting)
         MakeFolders(folder);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/misc/CxDateTime.h"
+#include "common/misc/MemberAt.h"
 
 namespace {
 
@@ -286,7 +287,7 @@ bool FieldToText(const CommAddrRecord* pRecord, const CommField* pField, char* p
     if (pRow == nullptr)
         return false;
 
-    const char* pField0 = reinterpret_cast<const char*>(pRecord) + pRow->nOffset;
+    const char* pField0 = MemberAt<char>(pRecord, pRow->nOffset);
     switch (pRow->field.type) {
     case CFT_TEXT:
         WriteCut(pszBuf, nLen, pField0, pRow->nMemberSize);
@@ -321,7 +322,7 @@ void* GetFieldAddress(CommAddrRecord* pRecord, int32_t nId)
     const FieldRow* pRow = FindRow(nId);
     if (pRecord == nullptr || pRow == nullptr)
         return nullptr;
-    return reinterpret_cast<char*>(pRecord) + pRow->nOffset;
+    return MemberAt<void>(pRecord, pRow->nOffset);
 }
 
 const void* GetFieldAddress(const CommAddrRecord* pRecord, int32_t nId)
@@ -332,9 +333,8 @@ const void* GetFieldAddress(const CommAddrRecord* pRecord, int32_t nId)
 char* GetTextField(CommAddrRecord* pRecord, int32_t nId)
 {
     const FieldRow* pRow = FindRow(nId);
-    if (pRecord == nullptr || pRow == nullptr || pRow->field.type != CFT_TEXT)
-        return nullptr;
-    return reinterpret_cast<char*>(pRecord) + pRow->nOffset;
+    const bool bText = pRow != nullptr && pRow->field.type == CFT_TEXT;
+    return bText ? static_cast<char*>(GetFieldAddress(pRecord, nId)) : nullptr;
 }
 
 const char* GetTextField(const CommAddrRecord* pRecord, int32_t nId)

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "common/misc/CxFile.h"
+#include "platform/fsutil/FsUtil.h"
 
 CxDebugUtil g_DebugUtil;
 
@@ -43,20 +42,13 @@ CxDebugUtil::CxDebugUtil() : m_bDefaultPlace(true), m_nLevel(0), m_bEnabled(fals
 
 std::string CxDebugUtil::DefaultLogPath()
 {
-    const char* pszNamed = std::getenv("VARNWICK_LOG");
-    if (pszNamed != nullptr && pszNamed[0] != '\0')
-        return pszNamed;
-    std::string strState;
-    const char* pszState = std::getenv("XDG_STATE_HOME");
-    if (pszState != nullptr && pszState[0] == '/') {
-        strState = pszState;
-    } else {
-        const char* pszHome = std::getenv("HOME");
-        if (pszHome == nullptr || pszHome[0] == '\0')
-            return {};
-        strState = std::string(pszHome) + "/.local/state";
-    }
-    return strState + "/varnwick/appdebug.log";
+    const std::string named = EnvironmentValue("VARNWICK_LOG");
+    if (!named.empty())
+        return named;
+    const std::string state = XdgFolder("XDG_STATE_HOME", ".local/state");
+    if (state.empty())
+        return {};
+    return state + "/varnwick/appdebug.log";
 }
 
 CxDebugUtil::~CxDebugUtil() = default;
@@ -111,10 +103,9 @@ void CxDebugUtil::WriteEntry(int nLevel, const char* pszSrcFile, int nLine, cons
         return;
     if (m_bDefaultPlace) {
         // The state folder may not exist yet on a fresh account.
-        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        std::error_code error;
-        if (!folder.empty())
-            std::filesystem::create_directories(folder, error);
+        const size_t nSlash = path.rfind('/');
+        if (nSlash != std::string::npos && nSlash > 0)
+            MakeFolders(path.substr(0, nSlash), 0777);
     }
     CxFile file;
     const char* mode = CxFile::GetFileLength(path.c_str()) > kMaxLogSize ? "wb" : "ab";

@@ -61,6 +61,12 @@ CxWab::CxWab(const char* pszWabFile)
         OpenAddressBook(pszWabFile);
 }
 
+CxWab::LibraryLog::~LibraryLog()
+{
+    for (const std::string& line : WabTakeLogLines())
+        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s", line.c_str());
+}
+
 FailReason CxWab::GetLastFailure() const
 {
     if (m_LastFailure.IsSet())
@@ -80,6 +86,7 @@ CxWab::~CxWab()
 
 bool CxWab::OpenAddressBook(const char* pszWabFile)
 {
+    const LibraryLog libraryLog;
     CloseAddressBook();
     m_LastFailure.Clear();
     if (m_lpfnWABOpen == nullptr) {
@@ -178,6 +185,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
 
 bool CxWab::CloseAddressBook()
 {
+    const LibraryLog libraryLog;
     m_pAddrMgr->ClearRecords();
     if (m_lpPropArray != nullptr && m_lpWABObject != nullptr)
         m_lpWABObject->FreeBuffer(m_lpPropArray);
@@ -207,6 +215,7 @@ WabRecord* CxWab::GetNextEntry()
 
 bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
 {
+    const LibraryLog libraryLog;
     assert(pRecord!=NULL);
     assert(lpRowAB!=NULL);
     if (pRecord == nullptr || lpRowAB == nullptr)
@@ -258,6 +267,7 @@ bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
 
 void CxWab::LoadProperties(WabRecord* pRecord)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr)
         return;
     std::memset(pRecord, 0, sizeof *pRecord);

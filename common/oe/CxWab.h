@@ -188,6 +188,16 @@ public:
     CxWabFolder* GetRootFolder() { return m_pRootFolder; }
 
 protected:
+    // Writes what the address-book library noted for the log (its failures,
+    // in its own words) to the diagnostic log when the scope ends: each
+    // call into the library holds one.
+    struct LibraryLog {
+        LibraryLog() = default;
+        LibraryLog(const LibraryLog&) = delete;
+        LibraryLog& operator=(const LibraryLog&) = delete;
+        ~LibraryLog();
+    };
+
     CommAddrMgr* m_pAddrMgr;             // owned neutral set
     char m_szWabFile[MAX_PATH];          // "" means the default book
     FailReason m_LastFailure;            // of the last OpenAddressBook

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/misc/MemberAt.h"
 #include "common/oe/CxWab.h"
+#include "common/oe/WabTextFields.h"
 #include "platform/oletime/OleTime.h"
 #include "platform/wab/MapiTags.h"
 
@@ -14,84 +16,10 @@ DWORD CxWab::dwCustomIDs[CxWab::kCustomCount] = {};
 
 namespace {
 
-// A text field of WabRecord: its offset and width in bytes.
-struct WabField {
-    size_t nOffset;
-    size_t nWidth;
-};
-
-#define WAB_FIELD(member) WabField{offsetof(WabRecord, member), sizeof(WabRecord::member)}
-
-// The text field of each PT_STRING8 property a WabRecord holds (60 tags).
-struct WabTextField {
-    ULONG ulTag;
-    WabField field;
-};
-
-#define WAB_TEXT(name) WabTextField{name, WAB_FIELD(name)}
-
-constexpr std::array<WabTextField, 60> kTextFields = {{
-    WAB_TEXT(PR_DISPLAY_NAME),
-    WAB_TEXT(PR_EMAIL_ADDRESS),
-    WAB_TEXT(PR_GIVEN_NAME),
-    WAB_TEXT(PR_MIDDLE_NAME),
-    WAB_TEXT(PR_SURNAME),
-    WAB_TEXT(PR_COMPANY_NAME),
-    WAB_TEXT(PR_TITLE),
-    WAB_TEXT(PR_DEPARTMENT_NAME),
-    WAB_TEXT(PR_COMMENT),
-    WAB_TEXT(PR_CALLBACK_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_BUSINESS_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_HOME_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_PRIMARY_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_RADIO_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_MOBILE_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_CAR_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_OTHER_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_PAGER_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_PRIMARY_FAX_NUMBER),
-    WAB_TEXT(PR_BUSINESS_FAX_NUMBER),
-    WAB_TEXT(PR_HOME_FAX_NUMBER),
-    WAB_TEXT(PR_PERSONAL_HOME_PAGE),
-    WAB_TEXT(PR_BUSINESS_HOME_PAGE),
-    WAB_TEXT(PR_COUNTRY),
-    WAB_TEXT(PR_STATE_OR_PROVINCE),
-    WAB_TEXT(PR_LOCALITY),
-    WAB_TEXT(PR_STREET_ADDRESS),
-    WAB_TEXT(PR_POSTAL_CODE),
-    WAB_TEXT(PR_HOME_ADDRESS_COUNTRY),
-    WAB_TEXT(PR_HOME_ADDRESS_STATE_OR_PROVINCE),
-    WAB_TEXT(PR_HOME_ADDRESS_CITY),
-    WAB_TEXT(PR_HOME_ADDRESS_STREET),
-    WAB_TEXT(PR_HOME_ADDRESS_POSTAL_CODE),
-    WAB_TEXT(PR_OTHER_ADDRESS_COUNTRY),
-    WAB_TEXT(PR_OTHER_ADDRESS_STATE_OR_PROVINCE),
-    WAB_TEXT(PR_OTHER_ADDRESS_CITY),
-    WAB_TEXT(PR_OTHER_ADDRESS_STREET),
-    WAB_TEXT(PR_OTHER_ADDRESS_POSTAL_CODE),
-    WAB_TEXT(PR_ACCOUNT),
-    WAB_TEXT(PR_GENERATION),
-    WAB_TEXT(PR_GOVERNMENT_ID_NUMBER),
-    WAB_TEXT(PR_INITIALS),
-    WAB_TEXT(PR_KEYWORD),
-    WAB_TEXT(PR_LANGUAGE),
-    WAB_TEXT(PR_LOCATION),
-    WAB_TEXT(PR_MHS_COMMON_NAME),
-    WAB_TEXT(PR_ORGANIZATIONAL_ID_NUMBER),
-    WAB_TEXT(PR_BUSINESS2_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_HOME2_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_ISDN_NUMBER),
-    WAB_TEXT(PR_ASSISTANT_TELEPHONE_NUMBER),
-    WAB_TEXT(PR_ASSISTANT),
-    WAB_TEXT(PR_HOBBIES),
-    WAB_TEXT(PR_PROFESSION),
-    WAB_TEXT(PR_CUSTOMER_ID),
-    WAB_TEXT(PR_FTP_SITE),
-    WAB_TEXT(PR_MANAGER_NAME),
-    WAB_TEXT(PR_NICKNAME),
-    WAB_TEXT(PR_SPOUSE_NAME),
-    WAB_TEXT(PR_COMPUTER_NETWORK_NAME),
-}};
+using wabtext::FieldAt;
+using wabtext::kTextFields;
+using wabtext::WabField;
+using wabtext::WabTextField;
 
 // One pair of fields exchanged between the two records. bToComm is false for
 // a field that is only carried into the address book.
@@ -173,7 +101,6 @@ constexpr FieldPair kPairsAfterCustom[] = {
 
 #undef PAIR
 #undef PAIR_OUT_ONLY
-#undef WAB_TEXT
 #undef WAB_FIELD
 
 // The First Name an entry without given name and surname shows its display
@@ -187,16 +114,6 @@ bool IsBlankText(const char* pszText)
             return false;
     }
     return true;
-}
-
-char* FieldAt(WabRecord* pRecord, const WabField& field)
-{
-    return reinterpret_cast<char*>(pRecord) + field.nOffset;
-}
-
-const char* FieldAt(const WabRecord* pRecord, const WabField& field)
-{
-    return reinterpret_cast<const char*>(pRecord) + field.nOffset;
 }
 
 // Copies the text of a field of nSrcWidth bytes into one of nDestWidth bytes,
@@ -217,12 +134,12 @@ void CopyText(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSrcW
 void PairToComm(const WabRecord* pRecord, const FieldPair& pair, CommAddrRecord* pComm)
 {
     CopyText(GetTextField(pComm, pair.nCommId), static_cast<size_t>(GetFieldWidth(pair.nCommId)),
-             FieldAt(pRecord, pair.wab), pair.wab.nWidth);
+             MemberAt<char>(pRecord, pair.wab.nOffset), pair.wab.nWidth);
 }
 
 void PairFromComm(const CommAddrRecord* pComm, const FieldPair& pair, WabRecord* pRecord)
 {
-    CopyText(FieldAt(pRecord, pair.wab), pair.wab.nWidth, GetTextField(pComm, pair.nCommId),
+    CopyText(MemberAt<char>(pRecord, pair.wab.nOffset), pair.wab.nWidth, GetTextField(pComm, pair.nCommId),
              static_cast<size_t>(GetFieldWidth(pair.nCommId)));
 }
 
@@ -269,7 +186,7 @@ char* CxWab::FieldForTag(WabRecord* pRecord, ULONG ulTag, int* pnWidth)
     const WabTextField* pEntry = pRecord != nullptr ? FindTextField(ulTag) : nullptr;
     if (pnWidth != nullptr)
         *pnWidth = pEntry != nullptr ? static_cast<int>(pEntry->field.nWidth) : 0;
-    return pEntry != nullptr ? FieldAt(pRecord, pEntry->field) : nullptr;
+    return pEntry != nullptr ? MemberAt<char>(pRecord, pEntry->field.nOffset) : nullptr;
 }
 
 const char* CxWab::FieldForTag(const WabRecord* pRecord, ULONG ulTag, int* pnWidth)

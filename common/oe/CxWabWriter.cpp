@@ -6,74 +6,12 @@
 #include <vector>
 
 #include "common/oe/CxWab.h"
+#include "common/oe/WabTextFields.h"
 #include "platform/wab/MapiTags.h"
 
 namespace {
 
-// The text properties WriteProperties sets, in the order it sets them.
-constexpr ULONG kWriteOrder[] = {
-    PR_DISPLAY_NAME,
-    PR_EMAIL_ADDRESS,
-    PR_SURNAME,
-    PR_MIDDLE_NAME,
-    PR_GIVEN_NAME,
-    PR_COMPANY_NAME,
-    PR_TITLE,
-    PR_DEPARTMENT_NAME,
-    PR_COMMENT,
-    PR_CALLBACK_TELEPHONE_NUMBER,
-    PR_BUSINESS_TELEPHONE_NUMBER,
-    PR_HOME_TELEPHONE_NUMBER,
-    PR_PRIMARY_TELEPHONE_NUMBER,
-    PR_RADIO_TELEPHONE_NUMBER,
-    PR_MOBILE_TELEPHONE_NUMBER,
-    PR_CAR_TELEPHONE_NUMBER,
-    PR_OTHER_TELEPHONE_NUMBER,
-    PR_PAGER_TELEPHONE_NUMBER,
-    PR_PRIMARY_FAX_NUMBER,
-    PR_BUSINESS_FAX_NUMBER,
-    PR_HOME_FAX_NUMBER,
-    PR_PERSONAL_HOME_PAGE,
-    PR_BUSINESS_HOME_PAGE,
-    PR_COUNTRY,
-    PR_STATE_OR_PROVINCE,
-    PR_LOCALITY,
-    PR_STREET_ADDRESS,
-    PR_POSTAL_CODE,
-    PR_HOME_ADDRESS_COUNTRY,
-    PR_HOME_ADDRESS_STATE_OR_PROVINCE,
-    PR_HOME_ADDRESS_CITY,
-    PR_HOME_ADDRESS_STREET,
-    PR_HOME_ADDRESS_POSTAL_CODE,
-    PR_OTHER_ADDRESS_COUNTRY,
-    PR_OTHER_ADDRESS_STATE_OR_PROVINCE,
-    PR_OTHER_ADDRESS_CITY,
-    PR_OTHER_ADDRESS_STREET,
-    PR_OTHER_ADDRESS_POSTAL_CODE,
-    PR_ACCOUNT,
-    PR_GENERATION,
-    PR_GOVERNMENT_ID_NUMBER,
-    PR_INITIALS,
-    PR_KEYWORD,
-    PR_LANGUAGE,
-    PR_LOCATION,
-    PR_MHS_COMMON_NAME,
-    PR_ORGANIZATIONAL_ID_NUMBER,
-    PR_BUSINESS2_TELEPHONE_NUMBER,
-    PR_HOME2_TELEPHONE_NUMBER,
-    PR_ISDN_NUMBER,
-    PR_ASSISTANT_TELEPHONE_NUMBER,
-    PR_ASSISTANT,
-    PR_HOBBIES,
-    PR_PROFESSION,
-    PR_CUSTOMER_ID,
-    PR_FTP_SITE,
-    PR_MANAGER_NAME,
-    PR_NICKNAME,
-    PR_SPOUSE_NAME,
-    PR_COMPUTER_NETWORK_NAME,
-};
-static_assert(sizeof kWriteOrder / sizeof kWriteOrder[0] == 60);
+using wabtext::kTextFields;
 
 // Room for every text property, both dates and the gender.
 constexpr size_t kMaxWrittenProps = 65;
@@ -102,6 +40,7 @@ int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
 
 bool CxWab::BeginStoreBatch()
 {
+    const LibraryLog libraryLog;
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabBeginSaveBatch(m_lpAdrBook);
@@ -110,6 +49,7 @@ bool CxWab::BeginStoreBatch()
 
 bool CxWab::EndStoreBatch()
 {
+    const LibraryLog libraryLog;
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabEndSaveBatch(m_lpAdrBook);
@@ -118,6 +58,7 @@ bool CxWab::EndStoreBatch()
 
 bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr)
         return false;
     WabRecord* pMatch = nullptr;
@@ -133,6 +74,7 @@ bool CxWab::StoreContact(const CommAddrRecord* pRecord)
 
 bool CxWab::AddContact(const CommAddrRecord* pRecord)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr || m_pRootFolder == nullptr || m_lpWABObject == nullptr)
         return false;
     std::unique_ptr<WabRecord> pNew(new (std::nothrow) WabRecord());
@@ -165,6 +107,7 @@ bool CxWab::AddContact(const CommAddrRecord* pRecord)
 
 bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
 {
+    const LibraryLog libraryLog;
     if (pRecord == nullptr || pMatch == nullptr || pMatch->lpEntryID == nullptr || pMatch->cbEntryID == 0 ||
         m_lpAdrBook == nullptr) {
         return false;
@@ -208,6 +151,7 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
 
 bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
 {
+    const LibraryLog libraryLog;
     if (lpMailUser == nullptr)
         lpMailUser = m_lpMailUser;
     if (pRecord == nullptr || lpMailUser == nullptr)
@@ -216,10 +160,10 @@ bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
     SPropValue props[kMaxWrittenProps];
     std::memset(props, 0, sizeof props);
     ULONG cValues = 0;
-    for (ULONG ulTag : kWriteOrder) {
-        char* pszText = FieldForTag(pRecord, ulTag);
-        if (pszText != nullptr && pszText[0] != '\0') {
-            props[cValues].ulPropTag = ulTag;
+    for (const wabtext::WabTextField& entry : kTextFields) {
+        char* pszText = wabtext::FieldAt(pRecord, entry.field);
+        if (pszText[0] != '\0') {
+            props[cValues].ulPropTag = entry.ulTag;
             props[cValues].Value.lpszA = pszText;
             ++cValues;
         }
@@ -247,6 +191,7 @@ bool CxWab::WriteProperties(WabRecord* pRecord, IMailUser* lpMailUser)
 
 bool CxWab::GetTemplateID(ULONG* pcbEntryID, LPENTRYID* ppEntryID, CxWabFolder* pFolder)
 {
+    const LibraryLog libraryLog;
     if (pFolder == nullptr)
         pFolder = m_pRootFolder;
     if (pcbEntryID == nullptr || ppEntryID == nullptr || pFolder == nullptr || pFolder->GetContainer() == nullptr ||

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/MemberAt.h"
 #include "common/palm/PmAddrEx2Columns.h"
 #include "common/palm/PmAddrEx2DataMgr.h"
 #include "common/palm/PmAddrEx2Record.h"
@@ -49,28 +50,16 @@ bool IsColumnId(int nColumn)
     return nColumn >= 0 && nColumn < kAddrEx2ColumnCount;
 }
 
-template <typename T>
-T* MemberOf(PmAddrEx2Record* pRecord, const PmAddrEx2Column& column)
-{
-    return reinterpret_cast<T*>(reinterpret_cast<char*>(pRecord) + column.nOffset);
-}
-
-template <typename T>
-const T* MemberOf(const PmAddrEx2Record* pRecord, const PmAddrEx2Column& column)
-{
-    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(pRecord) + column.nOffset);
-}
-
 bool MembersEqual(const PmAddrEx2Record* pA, const PmAddrEx2Record* pB, const PmAddrEx2Column& column)
 {
     switch (column.kind) {
     case Ex2ColumnKind::Int:
     case Ex2ColumnKind::Category:
-        return *MemberOf<int32_t>(pA, column) == *MemberOf<int32_t>(pB, column);
+        return *MemberAt<int32_t>(pA, column.nOffset) == *MemberAt<int32_t>(pB, column.nOffset);
     case Ex2ColumnKind::Flag:
-        return *MemberOf<uint8_t>(pA, column) == *MemberOf<uint8_t>(pB, column);
+        return *MemberAt<uint8_t>(pA, column.nOffset) == *MemberAt<uint8_t>(pB, column.nOffset);
     case Ex2ColumnKind::Text:
-        return std::strncmp(MemberOf<char>(pA, column), MemberOf<char>(pB, column), column.nSize) == 0;
+        return std::strncmp(MemberAt<char>(pA, column.nOffset), MemberAt<char>(pB, column.nOffset), column.nSize) == 0;
     case Ex2ColumnKind::None:
         return true;
     }
@@ -400,11 +389,11 @@ bool PmAddrEx2Util::ValueToRecord(const VARIANT* pValue, int nColumn, PmAddrEx2R
     switch (column.kind) {
     case Ex2ColumnKind::Int:
     case Ex2ColumnKind::Category:
-        return PmDataAccessor::ValueToInt(pValue, MemberOf<int32_t>(pRecord, column));
+        return PmDataAccessor::ValueToInt(pValue, MemberAt<int32_t>(pRecord, column.nOffset));
     case Ex2ColumnKind::Flag:
-        return PmDataAccessor::ValueToBool(pValue, MemberOf<uint8_t>(pRecord, column));
+        return PmDataAccessor::ValueToBool(pValue, MemberAt<uint8_t>(pRecord, column.nOffset));
     case Ex2ColumnKind::Text:
-        return PmDataAccessor::ValueToText(pValue, MemberOf<char>(pRecord, column), static_cast<int>(column.nSize));
+        return PmDataAccessor::ValueToText(pValue, MemberAt<char>(pRecord, column.nOffset), static_cast<int>(column.nSize));
     case Ex2ColumnKind::None:
         return true;
     }
@@ -418,13 +407,13 @@ bool PmAddrEx2Util::RecordToValue(const PmAddrEx2Record* pRecord, int nColumn, V
     const PmAddrEx2Column& column = kAddrEx2Columns[nColumn];
     switch (column.kind) {
     case Ex2ColumnKind::Int:
-        return PmDataAccessor::IntValue(*MemberOf<int32_t>(pRecord, column), pValue);
+        return PmDataAccessor::IntValue(*MemberAt<int32_t>(pRecord, column.nOffset), pValue);
     case Ex2ColumnKind::Category:
-        return PmDataAccessor::IntTextValue(*MemberOf<int32_t>(pRecord, column), pValue);
+        return PmDataAccessor::IntTextValue(*MemberAt<int32_t>(pRecord, column.nOffset), pValue);
     case Ex2ColumnKind::Flag:
-        return PmDataAccessor::BoolValue(*MemberOf<uint8_t>(pRecord, column), pValue);
+        return PmDataAccessor::BoolValue(*MemberAt<uint8_t>(pRecord, column.nOffset), pValue);
     case Ex2ColumnKind::Text: {
-        const char* pszText = MemberOf<char>(pRecord, column);
+        const char* pszText = MemberAt<char>(pRecord, column.nOffset);
         const std::string text(pszText, strnlen(pszText, column.nSize));
         return PmDataAccessor::TextValue(text.c_str(), pValue);
     }

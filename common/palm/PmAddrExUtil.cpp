@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <cstring>
-#include <limits>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/PmAddrUtil.h"
+#include "common/palm/PmRecordStream.h"
 
 namespace {
 
@@ -13,70 +13,53 @@ namespace {
 constexpr BYTE kBannerLead[5] = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F};
 // The banner's bytes 5 to 23, checked on reading.
 constexpr char kBannerText[] = "PalmSG Database00RV";
-static_assert(sizeof(kBannerLead) + sizeof(kBannerText) - 1 == PmAddrExUtil::kBannerSize);
 
 // Header block bytes a save recomputes from the record count.
 constexpr int kCountLowByte = 12;
 constexpr int kCountHighByte = 13;
 constexpr int kCountBias = 4096;
 
-// How a record field is read and written.
-enum class FieldKind {
-    Int,        // read as an integer value, written with type 1
-    Bool,       // read as an integer value, written with type 6
-    Category,   // an Int whose category name is looked up on reading
-    Binary,     // a binary item, written back as read
-    Quad,       // a quad value, written with type 68
-    Text,       // a text value of the member's width
-};
-
-struct FieldSlot {
-    FieldKind kind;
-    size_t nOffset;   // of the member in PmAddrExRecord
-    int nWidth;       // text members only
-};
-
-constexpr FieldSlot Int(size_t nOffset) { return {FieldKind::Int, nOffset, 0}; }
-constexpr FieldSlot Text(size_t nOffset, int nWidth) { return {FieldKind::Text, nOffset, nWidth}; }
-constexpr FieldSlot Short(size_t nOffset) { return Text(nOffset, kPmAddrExShortTextWidth); }
-constexpr FieldSlot Long(size_t nOffset) { return Text(nOffset, kPmAddrExLongTextWidth); }
-constexpr FieldSlot Binary(int i)
+constexpr PmField Int(size_t nOffset) { return PmField::Int(nOffset); }
+constexpr PmField Text(size_t nOffset, int nWidth) { return PmField::Text(nOffset, nWidth); }
+constexpr PmField Short(size_t nOffset) { return Text(nOffset, kPmAddrExShortTextWidth); }
+constexpr PmField Long(size_t nOffset) { return Text(nOffset, kPmAddrExLongTextWidth); }
+constexpr PmField Binary(int i)
 {
-    return {FieldKind::Binary, offsetof(PmAddrExRecord, items) + sizeof(PmBinaryItem) * i, 0};
+    return PmField::Binary(offsetof(PmAddrExRecord, items) + sizeof(PmBinaryItem) * i);
 }
-constexpr FieldSlot Phone(int i)
+constexpr PmField Phone(int i)
 {
     return Text(offsetof(PmAddrExRecord, szPhone) + kPmAddrExPhoneWidth * i, kPmAddrExPhoneWidth);
 }
-constexpr FieldSlot PhoneLabel(int i)
+constexpr PmField PhoneLabel(int i)
 {
     return Int(offsetof(PmAddrExRecord, nPhoneLabel) + sizeof(int32_t) * i);
 }
-constexpr FieldSlot Custom(int i)
+constexpr PmField Custom(int i)
 {
     return Long(offsetof(PmAddrExRecord, szCustom) + kPmAddrExLongTextWidth * i);
 }
 constexpr size_t Address(int i) { return offsetof(PmAddrExRecord, addresses) + sizeof(PmAddrExAddress) * i; }
-constexpr FieldSlot AddrKind(int i) { return Int(Address(i) + offsetof(PmAddrExAddress, nKind)); }
-constexpr FieldSlot Street(int i) { return Long(Address(i) + offsetof(PmAddrExAddress, szStreet)); }
-constexpr FieldSlot City(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCity)); }
-constexpr FieldSlot State(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szState)); }
-constexpr FieldSlot Zip(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szZip)); }
-constexpr FieldSlot Country(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCountry)); }
-constexpr FieldSlot Tail(int i)
+constexpr PmField AddrKind(int i) { return Int(Address(i) + offsetof(PmAddrExAddress, nKind)); }
+constexpr PmField Street(int i) { return Long(Address(i) + offsetof(PmAddrExAddress, szStreet)); }
+constexpr PmField City(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCity)); }
+constexpr PmField State(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szState)); }
+constexpr PmField Zip(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szZip)); }
+constexpr PmField Country(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCountry)); }
+constexpr PmField Tail(int i)
 {
     return Short(offsetof(PmAddrExRecord, szField69) + kPmAddrExShortTextWidth * i);
 }
 
 // The record on disk, field by field. Fields 13 and 14 trade places when
 // names are swapped.
-constexpr FieldSlot kFields[PmAddrExUtil::kRecordFields] = {
+constexpr PmField kFields[PmAddrExUtil::kRecordFields] = {
     Int(offsetof(PmAddrExRecord, nId)),                                      // 0
     Int(offsetof(PmAddrExRecord, nSequence)),                                // 1
     Int(offsetof(PmAddrExRecord, nStatus)),                                  // 2
     Int(offsetof(PmAddrExRecord, nField3)),                                  // 3
     Int(offsetof(PmAddrExRecord, nPlacement)),                               // 4
-    {FieldKind::Category, offsetof(PmAddrExRecord, nCategoryId), 0},         // 5
+    PmField::Category(offsetof(PmAddrExRecord, nCategoryId)),                // 5
     Int(offsetof(PmAddrExRecord, nPrivate)),                                 // 6
     Binary(0), Binary(1), Binary(2), Binary(3),                              // 7 to 10
     Short(offsetof(PmAddrExRecord, szField11)),                              // 11
@@ -100,11 +83,20 @@ constexpr FieldSlot kFields[PmAddrExUtil::kRecordFields] = {
     Int(offsetof(PmAddrExRecord, nField62)),                                 // 62
     Int(offsetof(PmAddrExRecord, nField63)),                                 // 63
     Long(offsetof(PmAddrExRecord, szField64)),                               // 64
-    {FieldKind::Quad, offsetof(PmAddrExRecord, qBirthday), 0},               // 65
-    {FieldKind::Bool, offsetof(PmAddrExRecord, nField66), 0},                // 66
+    PmField::Quad(offsetof(PmAddrExRecord, qBirthday)),                      // 65
+    PmField::Bool(offsetof(PmAddrExRecord, nField66)),                       // 66
     Int(offsetof(PmAddrExRecord, nField67)),                                 // 67
     Int(offsetof(PmAddrExRecord, nField68)),                                 // 68
     Tail(0), Tail(1), Tail(2), Tail(3),                                      // 69 to 72
+};
+
+// Rows are read with the schema's field count and written with its fields
+// per row.
+constexpr PmRecordFormat kFormat = {
+    .fields = kFields,
+    .nNameFields = {13, 14},
+    .nCategoryNameOffset = offsetof(PmAddrExRecord, szCategoryName),
+    .bRowsByFieldCount = true,
 };
 
 // Schema type codes of an extended file that carries none of its own, as
@@ -120,37 +112,6 @@ constexpr TypeRun kDefaultTypes[] = {
     {43, 47, 5}, {48, 48, 1}, {49, 53, 5}, {54, 54, 1},  {55, 61, 5},  {62, 63, 1},
     {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1}, {69, 72, 5},
 };
-
-// Every typed value takes at least its type code and a 4-byte payload.
-constexpr size_t kMinValueBytes = 8;
-
-constexpr int kNameField1 = 13;
-constexpr int kNameField2 = 14;
-
-// The slot of kFields that file field nField is read into and written from.
-int SlotOf(int nField, bool bSwapName)
-{
-    if (bSwapName && (nField == kNameField1 || nField == kNameField2))
-        return kNameField1 + kNameField2 - nField;
-    return nField;
-}
-
-template <class T>
-T* Member(PmAddrExRecord& record, const FieldSlot& slot)
-{
-    return reinterpret_cast<T*>(reinterpret_cast<char*>(&record) + slot.nOffset);
-}
-
-template <class T>
-const T* Member(const PmAddrExRecord& record, const FieldSlot& slot)
-{
-    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(&record) + slot.nOffset);
-}
-
-int AtMostRecordFields(int nCount)
-{
-    return nCount < PmAddrExUtil::kRecordFields ? nCount : PmAddrExUtil::kRecordFields;
-}
 
 }  // namespace
 
@@ -185,18 +146,12 @@ void PmAddrExUtil::Reset()
     std::memset(m_byNameBlock, 0, sizeof(m_byNameBlock));
     std::memset(m_byLabelBlock, 0, sizeof(m_byLabelBlock));
 
-    m_Schema = PmSchema();
-    m_Schema.nCapacity = kRecordFields;
-    m_Schema.nResourceId = 74;
-    m_Schema.nFieldsPerRow = kRecordFields;
-    m_Schema.nRecordIdPos = 0;
-    m_Schema.nStatusPos = 2;
-    m_Schema.nPlacementPos = 4;
-    m_Schema.wFieldCount = kRecordFields;
+    WORD wTypes[kRecordFields] = {};
     for (const TypeRun& run : kDefaultTypes) {
         for (int nField = run.nFirst; nField <= run.nLast; ++nField)
-            m_Schema.wTypes[nField] = run.wType;
+            wTypes[nField] = run.wType;
     }
+    m_Schema = PmSchema::Default(kRecordFields, wTypes, /*nStatusPos=*/2, /*nPlacementPos=*/4);
     SwapName = PmAddrUtil::ReadSwapNameSetting();
 }
 
@@ -210,19 +165,19 @@ bool PmAddrExUtil::LoadFile(const char* pszPath)
 {
     g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts: %s",
                     pszPath != nullptr ? pszPath : "");
-    const bool bOk = BeginLoad(pszPath) && ReadBanner() && ReadSignature() && ReadFileName() &&
-                     ReadLabels() && ReadCategories() && ReadSchema() && ReadRecords();
-    return EndLoad(pszPath, bOk);
+    return RunLoad<PmAddrExUtil>(pszPath, {&PmAddrExUtil::ReadBanner, &PmAddrExUtil::ReadSignature,
+                                           &PmAddrExUtil::ReadFileName, &PmAddrExUtil::ReadLabels,
+                                           &PmAddrExUtil::ReadCategories, &PmAddrExUtil::ReadSchema,
+                                           &PmAddrExUtil::ReadRecords});
 }
 
 bool PmAddrExUtil::SaveFile(const char* pszPath)
 {
-    if (!BeginSave(pszPath))
-        return false;
-    // m_szFileName now holds the path being written (its letter case resolved).
-    const bool bOk = WriteBanner() && WriteSignature() && WriteFileName(m_szFileName) &&
-                     WriteLabels() && WriteCategories() && WriteSchema() && WriteRecords();
-    return EndSave(bOk);
+    // m_szFileName holds the path being written (its letter case resolved).
+    return RunSave<PmAddrExUtil>(pszPath, {&PmAddrExUtil::WriteBanner, &PmAddrExUtil::WriteSignature,
+                                           [](PmAddrExUtil& util) { return util.WriteFileName(util.m_szFileName); },
+                                           &PmAddrExUtil::WriteLabels, &PmAddrExUtil::WriteCategories,
+                                           &PmAddrExUtil::WriteSchema, &PmAddrExUtil::WriteRecords});
 }
 
 bool PmAddrExUtil::Save()
@@ -232,6 +187,7 @@ bool PmAddrExUtil::Save()
 
 bool PmAddrExUtil::ReadBanner()
 {
+    static_assert(sizeof(kBannerLead) + sizeof(kBannerText) - 1 == kBannerSize);
     BYTE byBanner[kBannerSize];
     if (!ReadBytes(byBanner, sizeof(byBanner)))
         return false;
@@ -270,66 +226,7 @@ bool PmAddrExUtil::ReadLabels()
 
 bool PmAddrExUtil::ReadRecords()
 {
-    m_pDataMgr->Clear();
-    int32_t nValueCount = 0;
-    if (!ReadInt32(nValueCount) || nValueCount < 0)
-        return false;
-    const int32_t nRecords = nValueCount / m_Schema.nFieldsPerRow;
-    const int nValues = AtMostRecordFields(m_Schema.wFieldCount);
-    // Rows are read with the field count and written with the fields per
-    // row: when the two differ, a save would write rows that no later load
-    // reads back, so such a file is not taken.
-    if (nValues != AtMostRecordFields(m_Schema.nFieldsPerRow))
-        return false;
-    // A count the rest of the file cannot hold fails before anything is
-    // allocated for it.
-    if (!CanHold(static_cast<uint64_t>(nRecords), kMinValueBytes * static_cast<size_t>(nValues)))
-        return false;
-
-    PmAddrExRecord record;
-    std::string strWhole[kRecordFields];
-    for (int32_t nRecord = 0; nRecord < nRecords; ++nRecord) {
-        record.Clear();
-        for (int nField = 0; nField < nValues; ++nField) {
-            const int nSlot = SlotOf(nField, SwapName);
-            const FieldSlot& slot = kFields[nSlot];
-            strWhole[nSlot].clear();
-            bool bOk = false;
-            switch (slot.kind) {
-            case FieldKind::Int:
-            case FieldKind::Bool:
-                bOk = ReadIntField(*Member<int32_t>(record, slot));
-                break;
-            case FieldKind::Category:
-                bOk = ReadIntField(*Member<int32_t>(record, slot));
-                // An unknown id leaves the name empty and keeps the id.
-                if (bOk)
-                    GetCategoryName(record.nCategoryId, record.szCategoryName);
-                break;
-            case FieldKind::Binary:
-                bOk = ReadBinaryItem(*Member<PmBinaryItem>(record, slot));
-                break;
-            case FieldKind::Quad:
-                bOk = ReadQuadField(*Member<uint64_t>(record, slot));
-                break;
-            case FieldKind::Text:
-                bOk = PmWholeTexts::ReadTextField(*this, Member<char>(record, slot), slot.nWidth,
-                                                  strWhole[nSlot]);
-                break;
-            }
-            if (!bOk)
-                return false;
-        }
-        if (!m_pDataMgr->Append(&record))
-            return false;
-        const PmAddrExRecord* pStored = m_pDataMgr->GetAt(m_pDataMgr->Count() - 1);
-        for (int nSlot = 0; nSlot < kRecordFields; ++nSlot) {
-            if (!strWhole[nSlot].empty())
-                m_pDataMgr->GetWholeTexts().Keep(pStored, nSlot, std::move(strWhole[nSlot]));
-            strWhole[nSlot].clear();
-        }
-    }
-    return true;
+    return PmRecordStream(*this, kFormat, SwapName).Read<PmAddrExRecord>(*m_pDataMgr);
 }
 
 bool PmAddrExUtil::WriteBanner()
@@ -362,39 +259,11 @@ bool PmAddrExUtil::WriteLabels()
 
 bool PmAddrExUtil::WriteRecords()
 {
-    return WriteRecordStream(m_pDataMgr, [this](const PmAddrExRecord* pRecord) { return WriteRecord(pRecord); });
+    return PmRecordStream(*this, kFormat, SwapName)
+        .Write(*m_pDataMgr, [this](const PmAddrExRecord* pRecord) { return WriteRecord(pRecord); });
 }
 
 bool PmAddrExUtil::WriteRecord(const PmAddrExRecord* pRecord)
 {
-    if (pRecord == nullptr)
-        return false;
-    const int nValues = AtMostRecordFields(m_Schema.nFieldsPerRow);
-    for (int nField = 0; nField < nValues; ++nField) {
-        const int nSlot = SlotOf(nField, SwapName);
-        const FieldSlot& slot = kFields[nSlot];
-        bool bOk = false;
-        switch (slot.kind) {
-        case FieldKind::Int:
-        case FieldKind::Category:
-            bOk = WriteIntField(*Member<int32_t>(*pRecord, slot));
-            break;
-        case FieldKind::Bool:
-            bOk = WriteBoolField(*Member<int32_t>(*pRecord, slot));
-            break;
-        case FieldKind::Binary:
-            bOk = WriteBinaryItem(*Member<PmBinaryItem>(*pRecord, slot));
-            break;
-        case FieldKind::Quad:
-            bOk = WriteQuadField(*Member<uint64_t>(*pRecord, slot));
-            break;
-        case FieldKind::Text:
-            bOk = PmWholeTexts::WriteTextField(*this, Member<char>(*pRecord, slot), slot.nWidth,
-                                               m_pDataMgr->GetWholeTexts().Find(pRecord, nSlot));
-            break;
-        }
-        if (!bOk)
-            return false;
-    }
-    return true;
+    return PmRecordStream(*this, kFormat, SwapName).WriteRecord(pRecord, m_pDataMgr->GetWholeTexts());
 }

@@ -16,14 +16,11 @@
 //     (dropped on reading, 0 on writing);
 //   42-byte label block, kept;
 //   the category block and the schema block (PmDBUtil);
-//   int32 E: records = E / fields per row;
-//   per record, the schema's field count of typed values (at most 73) in the
-//     order of PmAddrExRecord; a save writes fields per row values (at most
-//     73) per record. A file whose two numbers give rows of different
-//     lengths is not loaded: what a save wrote could not be read back.
-// Texts that a record member holds cut are kept whole beside the record and
-// written back whole while the member is unchanged, so a load followed by a
-// save never shortens a text.
+//   the record stream (PmRecordStream): per record, the schema's field count
+//     of typed values (at most 73) in the order of PmAddrExRecord; a save
+//     writes fields per row values (at most 73) per record. A file whose two
+//     numbers give rows of different lengths is not loaded: what a save
+//     wrote could not be read back.
 #pragma once
 
 #include <cstdint>
@@ -37,14 +34,8 @@ public:
     static constexpr int32_t kSignature = 0x41420200;
     // Fields of an extended record on disk (0 to 72).
     static constexpr int kRecordFields = 73;
-    static constexpr int kBannerSize = 24;
     static constexpr int kHeaderBlockSize = 24;
-    static constexpr int kNameBlockSize = 11;
     static constexpr int kLabelCount = 9;
-    static constexpr int kLabelMax = 32;
-    static constexpr int kLabelBlockSize = 42;
-    // Capacity the stored file name is read with.
-    static constexpr int kStoredNameCapacity = 260;
 
     // Reset().
     PmAddrExUtil();
@@ -59,35 +50,30 @@ public:
     // Deletes the record list (m_pDataMgr becomes null).
     virtual void ReleaseRecords();
 
-    // Reads the whole file at pszPath (letter case of its components need
-    // not match), replacing every block, the category list, the schema and
-    // the records. Logs "Loading Palm Desktop Contacts: <path>" at level 2;
-    // on failure logs "Can not load Palm Desktop Contacts: <path>" at level
-    // 0 and answers false, and the reader then refuses to save until a load
-    // succeeds.
+    // Logs "Loading Palm Desktop Contacts: <path>" at level 2, then runs the
+    // read steps on pszPath (RunLoad), replacing every block, the category
+    // list, the schema and the records.
     bool LoadFile(const char* pszPath);
-    // Writes the whole file to pszPath, replacing it only when everything
-    // was written. False when any write fails, the file does not exist, or
-    // the last load failed.
+    // Runs the write steps on pszPath (RunSave).
     bool SaveFile(const char* pszPath);
     // SaveFile of the path last loaded from (m_szFileName).
     bool Save();
 
-    // The read steps, in file order (each reads one section at the current
-    // position; false on a short or malformed section).
+    // The read steps of LoadFile, in file order.
     virtual bool ReadBanner();
     virtual bool ReadSignature();   // the signature, then the header block
     virtual bool ReadFileName();    // the stored file name, then the name block
     virtual bool ReadLabels();      // nine labels, then the label block
     virtual bool ReadRecords();
-    // The write steps not shared with PmDBUtil.
+    // The write steps of SaveFile not shared with PmDBUtil, in file order.
     virtual bool WriteBanner();
     virtual bool WriteSignature();
     virtual bool WriteFileName(const char* pszPath);
     virtual bool WriteLabels();
-    virtual bool WriteRecords();
+    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrExRecord* pRecord);
 
+    // nIndex 0 to kLabelCount - 1.
     const std::string& GetLabel(int nIndex) const { return m_strLabels[nIndex]; }
     const BYTE* GetHeaderBlock() const { return m_byHeader; }
 
@@ -99,6 +85,12 @@ public:
     PmAddrExDataMgr* m_pDataMgr;
 
 protected:
+    // Sizes of the fixed blocks, and the longest label a file may hold.
+    static constexpr int kBannerSize = 24;
+    static constexpr int kNameBlockSize = 11;
+    static constexpr int kLabelMax = 32;
+    static constexpr int kLabelBlockSize = 42;
+
     int32_t m_nSignature;
     BYTE m_byHeader[kHeaderBlockSize];
     BYTE m_byNameBlock[kNameBlockSize];

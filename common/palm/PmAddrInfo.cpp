@@ -12,8 +12,6 @@
 // generation and asks the one of the loaded generation, or of an entry.
 #include "common/palm/PmAddrInfo.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -30,6 +28,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxFile.h"
 #include "common/misc/CxList.h"
+#include "common/misc/MemberAt.h"
 #include "common/palm/PalmEntry.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
@@ -183,18 +182,6 @@ using PhoneLayout = PmAddrGeneration::PhoneLayout;
 
 // ---- Byte-level access ----------------------------------------------------------
 
-inline int32_t IntAt(const void* pRecord, int32_t nOffset)
-{
-    int32_t nValue;
-    std::memcpy(&nValue, static_cast<const char*>(pRecord) + nOffset, sizeof nValue);
-    return nValue;
-}
-
-inline void SetIntAt(void* pRecord, int32_t nOffset, int32_t nValue)
-{
-    std::memcpy(static_cast<char*>(pRecord) + nOffset, &nValue, sizeof nValue);
-}
-
 // Copies the text of pszSrc (up to its terminator, at most nSrcWidth bytes)
 // into the nDestWidth-byte member, cut to nDestWidth - 1 characters and
 // zero-filled behind.
@@ -235,12 +222,12 @@ double CheckedNeutralDate(double dDate)
 
 int32_t StatusOf(const PmAddrGeneration& gen, const void* pRecord)
 {
-    return IntAt(pRecord, gen.GetFacts().nStatusOffset);
+    return *MemberAt<int32_t>(pRecord, gen.GetFacts().nStatusOffset);
 }
 
 void AddStatus(const PmAddrGeneration& gen, void* pRecord, int32_t nBits)
 {
-    SetIntAt(pRecord, gen.GetFacts().nStatusOffset, StatusOf(gen, pRecord) | nBits);
+    *MemberAt<int32_t>(pRecord, gen.GetFacts().nStatusOffset) |= nBits;
 }
 
 // A new entry of the generation with a zero-filled record, or null.
@@ -262,22 +249,22 @@ PalmEntry* NewEntry(const PmAddrGeneration& gen)
 
 const char* SlotText(const PhoneLayout& phones, const void* pRecord, int nSlot)
 {
-    return static_cast<const char*>(pRecord) + phones.nTextOffset + nSlot * phones.nTextWidth;
+    return MemberAt<char>(pRecord, phones.nTextOffset + nSlot * phones.nTextWidth);
 }
 
 char* SlotText(const PhoneLayout& phones, void* pRecord, int nSlot)
 {
-    return static_cast<char*>(pRecord) + phones.nTextOffset + nSlot * phones.nTextWidth;
+    return MemberAt<char>(pRecord, phones.nTextOffset + nSlot * phones.nTextWidth);
 }
 
 int32_t SlotLabel(const PhoneLayout& phones, const void* pRecord, int nSlot)
 {
-    return IntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
+    return *MemberAt<int32_t>(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)));
 }
 
 void SetSlotLabel(const PhoneLayout& phones, void* pRecord, int nSlot, int32_t nLabel)
 {
-    SetIntAt(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t)), nLabel);
+    *MemberAt<int32_t>(pRecord, phones.nLabelOffset + nSlot * static_cast<int32_t>(sizeof(int32_t))) = nLabel;
 }
 
 // The slot that holds a label: the one whose text the neutral record shows
@@ -313,7 +300,6 @@ int FirstEmptySlot(const PhoneLayout& phones, const void* pRecord)
 // The texts, the category name and the dates of the field mapping's column.
 void ReadMappedFields(int nColumn, const void* pRecord, CommAddrRecord* pComm)
 {
-    const char* pBytes = static_cast<const char*>(pRecord);
     for (const FieldMapRow& row : kFieldMap) {
         const PalmMember& member = row.member[nColumn];
         if (member.nOffset < 0 || member.bToPalmOnly)
@@ -322,17 +308,14 @@ void ReadMappedFields(int nColumn, const void* pRecord, CommAddrRecord* pComm)
         case kMapText:
         case kMapCategory:
             CopyMember(GetTextField(pComm, row.nFieldId), static_cast<size_t>(GetFieldWidth(row.nFieldId)),
-                       pBytes + member.nOffset, static_cast<size_t>(member.nWidth));
+                       MemberAt<char>(pRecord, member.nOffset), static_cast<size_t>(member.nWidth));
             break;
         case kMapDate: {
             double dPalm;
-            if (member.nWidth == 8) {
-                uint64_t qValue;
-                std::memcpy(&qValue, pBytes + member.nOffset, sizeof qValue);
-                dPalm = PmDBUtil::QuadToDouble(qValue);
-            } else {
-                dPalm = static_cast<double>(static_cast<uint32_t>(IntAt(pRecord, member.nOffset)));
-            }
+            if (member.nWidth == 8)
+                dPalm = PmDBUtil::QuadToDouble(*MemberAt<uint64_t>(pRecord, member.nOffset));
+            else
+                dPalm = static_cast<double>(static_cast<uint32_t>(*MemberAt<int32_t>(pRecord, member.nOffset)));
             auto* pDate = static_cast<double*>(GetFieldAddress(pComm, row.nFieldId));
             *pDate = CheckedNeutralDate(dPalm - PmAddrInfo::DateConstant());
             break;
@@ -423,13 +406,13 @@ void WritePhones(const CommAddrRecord* pComm, const PhoneLayout& phones, void* p
         WritePhoneLabel(pComm, nLabel, phones, pRecord, bUpdate);
 }
 
-void WriteTextMember(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+void WriteTextMember(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, void* pRecord,
                      bool bUpdate)
 {
     const char* pszIncoming = GetTextField(pComm, row.nFieldId);
     if (pszIncoming[0] == '\0')
         return;
-    WriteIncomingText(pBytes + member.nOffset, static_cast<size_t>(member.nWidth), pszIncoming,
+    WriteIncomingText(MemberAt<char>(pRecord, member.nOffset), static_cast<size_t>(member.nWidth), pszIncoming,
                       static_cast<size_t>(GetFieldWidth(row.nFieldId)), bUpdate);
 }
 
@@ -437,7 +420,7 @@ void WriteTextMember(const CommAddrRecord* pComm, const FieldMapRow& row, const 
 // several), into *pstrName and the member. False when the record keeps the
 // category it has: no name came, or an update named the category the record
 // already has (its id is then kept as it is).
-bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, void* pRecord,
                        bool bUpdate, std::string* pstrName)
 {
     const char* pszIncoming = GetTextField(pComm, row.nFieldId);
@@ -446,7 +429,7 @@ bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, cons
     const char* pszComma = std::strchr(pszIncoming, ',');
     pstrName->assign(pszIncoming, pszComma != nullptr ? static_cast<size_t>(pszComma - pszIncoming)
                                                       : std::strlen(pszIncoming));
-    char* pszMember = pBytes + member.nOffset;
+    char* pszMember = MemberAt<char>(pRecord, member.nOffset);
     const size_t nMemberWidth = static_cast<size_t>(member.nWidth);
     if (bUpdate && strnlen(pszMember, nMemberWidth) == pstrName->size() &&
         pstrName->compare(0, std::string::npos, pszMember, pstrName->size()) == 0)
@@ -455,30 +438,29 @@ bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, cons
     return true;
 }
 
-void WritePrivateFlag(const CommAddrRecord* pComm, const PalmMember& member, char* pBytes, bool bUpdate)
+void WritePrivateFlag(const CommAddrRecord* pComm, const PalmMember& member, void* pRecord, bool bUpdate)
 {
     if (!bUpdate || pComm->nPrivate != 0)
-        SetIntAt(pBytes, member.nOffset, pComm->nPrivate);
+        *MemberAt<int32_t>(pRecord, member.nOffset) = pComm->nPrivate;
 }
 
-void WriteDate(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, char* pBytes,
+void WriteDate(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMember& member, void* pRecord,
                bool bUpdate)
 {
     const double dNeutral = CheckedNeutralDate(*static_cast<const double*>(GetFieldAddress(pComm, row.nFieldId)));
     if (bUpdate && dNeutral == 0.0)
         return;
-    if (member.nWidth == 8) {
-        const uint64_t qValue = PmDBUtil::DoubleToQuad(dNeutral + PmAddrInfo::DateConstant());
-        std::memcpy(pBytes + member.nOffset, &qValue, sizeof qValue);
-    } else {
-        SetIntAt(pBytes, member.nOffset, static_cast<int32_t>(std::trunc(dNeutral)) + PmAddrInfo::DateConstant());
-    }
+    if (member.nWidth == 8)
+        *MemberAt<uint64_t>(pRecord, member.nOffset) = PmDBUtil::DoubleToQuad(dNeutral + PmAddrInfo::DateConstant());
+    else
+        *MemberAt<int32_t>(pRecord, member.nOffset) =
+            static_cast<int32_t>(std::trunc(dNeutral)) + PmAddrInfo::DateConstant();
 }
 
 // Steps 2 to 4: the texts, the category name, the private flag and the
 // dates, row by row of the field mapping's column. True when the record was
 // given the category name in *pstrCategory (WriteCategoryName).
-bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, char* pBytes, bool bUpdate,
+bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, void* pRecord, bool bUpdate,
                        std::string* pstrCategory)
 {
     bool bCategoryNamed = false;
@@ -487,12 +469,12 @@ bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, char* pBytes, b
         if (member.nOffset < 0)
             continue;
         switch (row.kind) {
-        case kMapText: WriteTextMember(pComm, row, member, pBytes, bUpdate); break;
+        case kMapText: WriteTextMember(pComm, row, member, pRecord, bUpdate); break;
         case kMapCategory:
-            bCategoryNamed = WriteCategoryName(pComm, row, member, pBytes, bUpdate, pstrCategory) || bCategoryNamed;
+            bCategoryNamed = WriteCategoryName(pComm, row, member, pRecord, bUpdate, pstrCategory) || bCategoryNamed;
             break;
-        case kMapPrivate: WritePrivateFlag(pComm, member, pBytes, bUpdate); break;
-        case kMapDate: WriteDate(pComm, row, member, pBytes, bUpdate); break;
+        case kMapPrivate: WritePrivateFlag(pComm, member, pRecord, bUpdate); break;
+        case kMapDate: WriteDate(pComm, row, member, pRecord, bUpdate); break;
         }
     }
     return bCategoryNamed;
@@ -503,15 +485,15 @@ bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, char* pBytes, b
 // the record was given (up to the comma), not the member's cut copy: a
 // Desktop 6 category may be longer than the member holds; null for the name
 // the member holds.
-void WriteCategoryId(PmAddrGeneration& gen, int nColumn, char* pBytes, const char* pszName)
+void WriteCategoryId(PmAddrGeneration& gen, int nColumn, void* pRecord, const char* pszName)
 {
     const PalmMember& category = kFieldMap[kCategoryRow].member[nColumn];
     if (pszName == nullptr)
-        pszName = pBytes + category.nOffset;
+        pszName = MemberAt<char>(pRecord, category.nOffset);
     int32_t nId = 0;
     if (!gen.GetCategoryId(pszName, &nId) && pszName[0] != '\0')
         nId = -1;
-    SetIntAt(pBytes, category.nIdOffset, nId);
+    *MemberAt<int32_t>(pRecord, category.nIdOffset) = nId;
 }
 
 // Whether a load failed because the file cannot be had at all (missing, in
@@ -536,14 +518,14 @@ bool PmAddrInfo::NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, b
     if (pGen == nullptr)
         return false;
     const int nColumn = MapColumn(pEntry->nKind);
-    char* pBytes = static_cast<char*>(pEntry->pRecord);
+    void* pRecord = pEntry->pRecord;
 
-    WritePhones(pComm, pGen->GetFacts().phones, pBytes, bUpdate);
+    WritePhones(pComm, pGen->GetFacts().phones, pRecord, bUpdate);
     std::string strCategory;
-    const bool bCategoryNamed = WriteMappedFields(pComm, nColumn, pBytes, bUpdate, &strCategory);
+    const bool bCategoryNamed = WriteMappedFields(pComm, nColumn, pRecord, bUpdate, &strCategory);
     if (!bUpdate || bCategoryNamed)
-        WriteCategoryId(*pGen, nColumn, pBytes, bCategoryNamed ? strCategory.c_str() : nullptr);
-    pGen->CompleteRecord(pBytes);
+        WriteCategoryId(*pGen, nColumn, pRecord, bCategoryNamed ? strCategory.c_str() : nullptr);
+    pGen->CompleteRecord(pRecord);
     return true;
 }
 
@@ -707,7 +689,7 @@ PmAddrGeneration* PmAddrInfo::LoadByExtension(const char* pszPath, const char* p
     FailReason damaged;
     for (auto it = m_Generations.rbegin(); it != m_Generations.rend(); ++it) {
         PmAddrGeneration& gen = **it;
-        if (strcasecmp(pszExtension, gen.GetFacts().pszExtension) != 0)
+        if (!EqualsIgnoringCase(pszExtension, gen.GetFacts().pszExtension))
             continue;
         if (gen.Load(pszPath))
             return &gen;

@@ -8,13 +8,8 @@
 //   counted text: the header text, kept up to and including its fourth line
 //     feed and at most 511 characters;
 //   the category block and the schema block (PmDBUtil);
-//   int32 E, the number of values that follow: records = E / fields per row;
-//   per record, fields 0 to 29 as typed values in the order of PmAddrRecord
-//     (fewer when the schema's fields per row is below 30; positions beyond
-//     29 are neither read nor written).
-// Texts that a record member holds cut are kept whole beside the record and
-// written back whole while the member is unchanged, so a load followed by a
-// save never shortens a text.
+//   the record stream (PmRecordStream): per record, the schema's fields per
+//     row of typed values (at most 30) in the order of PmAddrRecord.
 #pragma once
 
 #include <cstdint>
@@ -28,14 +23,6 @@ public:
     static constexpr int32_t kSignature = 0x41420100;
     // Fields of a classic record on disk (0 to 29).
     static constexpr int kRecordFields = 30;
-    // Type codes the classic schema block has room for.
-    static constexpr int kSchemaCapacity = 31;
-    // The header text keeps at most this many characters, and stops after
-    // this many line feeds.
-    static constexpr int kHeaderTextMax = 511;
-    static constexpr int kHeaderTextLines = 4;
-    // Capacity the stored file name is read with.
-    static constexpr int kStoredNameCapacity = 260;
 
     // Default schema, an empty record list, no category list; SwapName from
     // corvane.ini ([Hollowfen] SwapName=1).
@@ -43,25 +30,21 @@ public:
     // Deletes the records and closes the file.
     ~PmAddrUtil() override;
 
-    // Reads the whole file at pszPath (letter case of its components need
-    // not match), replacing the category list, schema, header text and
-    // records. Logs "Loading Palm Desktop Address Book:<path>" at level 2;
-    // on failure logs "Can not load Palm Desktop Contacts: <path>" at level
-    // 0 and answers false, and the reader then refuses to save until a load
-    // succeeds.
+    // Logs "Loading Palm Desktop Address Book:<path>" at level 2, then runs
+    // the read steps on pszPath (RunLoad), replacing the category list,
+    // schema, header text and records.
     bool LoadFile(const char* pszPath);
-    // Writes signature, pszPath, header text, categories, schema and records
-    // to pszPath, replacing the file only when everything was written. False
-    // when any write fails, the file does not exist, or the last load failed.
+    // Runs the write steps on pszPath (RunSave): signature, pszPath, header
+    // text, categories, schema and records.
     virtual bool SaveFile(const char* pszPath);
 
-    // The read steps, in file order (each reads one section at the current
-    // position; false on a short or malformed section).
+    // The read steps of LoadFile, in file order.
     virtual bool ReadSignature();      // the signature, then the stored file name
     virtual bool ReadHeaderText();
     virtual bool ReadRecords();
-    // The write steps not shared with PmDBUtil.
-    virtual bool WriteRecords();
+    // The write steps of SaveFile not shared with PmDBUtil (WriteHeader
+    // below is the first).
+    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrRecord* pRecord);
 
     // Whether [Hollowfen] SwapName in corvane.ini reads 1 (the path comes
@@ -79,6 +62,13 @@ public:
 
 protected:
     bool WriteHeader();   // signature, path being saved to, header text
+
+    // Type codes the classic schema block has room for.
+    static constexpr int kSchemaCapacity = 31;
+    // The header text keeps at most this many characters, and stops after
+    // this many line feeds.
+    static constexpr int kHeaderTextMax = 511;
+    static constexpr int kHeaderTextLines = 4;
 
     int32_t m_nSignature;
     // The header text as kept on reading (any byte values, at most 511).

@@ -6,9 +6,10 @@
 // block and the schema block), the file being read or written, its path, its
 // category list, and the step framework: a generation describes its file as
 // a fixed sequence of steps, each a member function that reads (or writes)
-// one section at the current position and answers success or failure; a
-// load runs the read steps in order, a save the write steps, and both stop
-// at the first step that answers false.
+// one section at the current position and answers success or failure; its
+// LoadFile runs the read steps in order through RunLoad, its SaveFile the
+// write steps through RunSave, and both stop at the first step that answers
+// false. The record stream both generations end with is PmRecordStream.
 //
 // Files on disk:
 //  - A file is open only inside one load or one save, but it is held (an
@@ -33,6 +34,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -90,6 +92,26 @@ struct PmSchema {
     // How many type codes this generation has room for (31 classic, 73
     // extended); a block listing more fails to read.
     int nCapacity = kMaxTypes;
+
+    // A generation's schema for a file that carries none of its own:
+    // resource id 74, one field per type code in each row, the record id at
+    // position 0, room for nCapacity type codes.
+    template <size_t nFields>
+    static PmSchema Default(int nCapacity, const WORD (&wDefaultTypes)[nFields], int32_t nStatusPos,
+                            int32_t nPlacementPos)
+    {
+        static_assert(nFields <= kMaxTypes);
+        PmSchema schema;
+        schema.nCapacity = nCapacity;
+        schema.nFieldsPerRow = static_cast<int32_t>(nFields);
+        schema.nRecordIdPos = 0;
+        schema.nStatusPos = nStatusPos;
+        schema.nPlacementPos = nPlacementPos;
+        schema.wFieldCount = static_cast<WORD>(nFields);
+        for (size_t i = 0; i < nFields; ++i)
+            schema.wTypes[i] = wDefaultTypes[i];
+        return schema;
+    }
 };
 
 class PmDBUtil {
@@ -103,6 +125,9 @@ public:
     static constexpr int kFileNameSize = 256;
     // Capacity ReadCategories gives each name and short name it reads.
     static constexpr int kCategoryTextCapacity = 256;
+    // Capacity both generations read the stored file name (the path the
+    // file was last saved to) with.
+    static constexpr int kStoredNameCapacity = 260;
 
     // No file, empty path, no category list, an empty schema with room for
     // 73 type codes (each generation sets its defaults in its constructor).
@@ -300,22 +325,31 @@ public:
 protected:
     // ---- Step framework ---------------------------------------------------
 
-    // A load: opens pszPath for reading, runs the steps in order (each a
-    // member function of the generation T answering true for success;
-    // virtual ones dispatch as usual), stops at the first that answers
-    // false, closes the file. On failure writes the level-0 log entry
-    // "Can not load Palm Desktop Contacts: <path>". Sets IsLoaded() and
+    // A step reads (or writes) one section of the file at the current
+    // position and answers true for success: a member function of the
+    // generation T (virtual ones dispatch as usual), or a callable taking
+    // the generation for a step that needs an argument.
+    template <class T>
+    using Step = std::function<bool(T&)>;
+
+    // A load: opens pszPath for reading, runs the steps in order, stops at
+    // the first that answers false, closes the file. On failure writes the
+    // level-0 log entry "Can not load Palm Desktop Contacts: <path>" and
+    // releases the file's hold; a file that opened but did not read fails
+    // as "not a Palm Desktop address file" (or "an empty file") until the
+    // generation's signature step calls MarkRecognised, and as "damaged at
+    // byte N" after it, N being where reading stopped. Sets IsLoaded() and
     // HasLoadFailed(). The generation writes its own level-2 entry first.
     //   return RunLoad<PmAddrUtil>(pszPath, {&PmAddrUtil::ReadSignature, ...});
     template <class T>
-    bool RunLoad(const char* pszPath, std::initializer_list<bool (T::*)()> steps)
+    bool RunLoad(const char* pszPath, std::initializer_list<Step<T>> steps)
     {
         static_assert(std::is_base_of_v<PmDBUtil, T>, "steps belong to a PmDBUtil generation");
         bool bOk = BeginLoad(pszPath);
-        for (auto step : steps) {
+        for (const Step<T>& step : steps) {
             if (!bOk)
                 break;
-            bOk = (static_cast<T*>(this)->*step)();
+            bOk = step(*static_cast<T*>(this));
         }
         return EndLoad(pszPath, bOk);
     }
@@ -326,45 +360,19 @@ protected:
     // The file is the old one or the new one, never a mix. m_szFileName
     // holds pszPath while the steps run.
     template <class T>
-    bool RunSave(const char* pszPath, std::initializer_list<bool (T::*)()> steps)
+    bool RunSave(const char* pszPath, std::initializer_list<Step<T>> steps)
     {
         static_assert(std::is_base_of_v<PmDBUtil, T>, "steps belong to a PmDBUtil generation");
         if (!BeginSave(pszPath))
             return false;
         bool bOk = true;
-        for (auto step : steps) {
-            bOk = (static_cast<T*>(this)->*step)();
+        for (const Step<T>& step : steps) {
+            bOk = step(*static_cast<T*>(this));
             if (!bOk)
                 break;
         }
         return EndSave(bOk);
     }
-
-    // The record stream of a save: the value count (records times fields
-    // per row, which must fit an int32), then every record of pDataMgr in
-    // list order through writeRecord(const Record*). False at the first
-    // failure, or when the count cannot be written.
-    template <class DataMgr, class WriteRecord>
-    bool WriteRecordStream(DataMgr* pDataMgr, WriteRecord writeRecord)
-    {
-        const int64_t nValueCount = static_cast<int64_t>(pDataMgr->Count()) * m_Schema.nFieldsPerRow;
-        if (m_Schema.nFieldsPerRow < 1 || nValueCount > INT32_MAX)
-            return false;
-        if (!WriteInt32(static_cast<int32_t>(nValueCount)))
-            return false;
-        for (auto* pRecord = pDataMgr->First(); pRecord != nullptr; pRecord = pDataMgr->Next()) {
-            if (!writeRecord(pRecord))
-                return false;
-        }
-        return true;
-    }
-
-    // The pieces RunLoad and RunSave are made of, for a generation that
-    // needs to run its steps differently.
-    bool BeginLoad(const char* pszPath);
-    bool EndLoad(const char* pszPath, bool bOk);
-    bool BeginSave(const char* pszPath);
-    bool EndSave(bool bOk);
 
     // The schema this reader last read, or its generation's defaults (set
     // them, nCapacity included, in the generation's constructor).
@@ -378,6 +386,11 @@ protected:
     FailReason m_LastFailure;
 
 private:
+    // The frame of RunLoad and RunSave around their steps.
+    bool BeginLoad(const char* pszPath);
+    bool EndLoad(const char* pszPath, bool bOk);
+    bool BeginSave(const char* pszPath);
+    bool EndSave(bool bOk);
     bool FlushOut();
 
     int m_nMode;                       // -1 closed, else the open mode

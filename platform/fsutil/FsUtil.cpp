@@ -2,7 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,13 +35,94 @@ DWORD GetModuleFileNameA(HMODULE /*hModule*/, char* pszFileName, DWORD nSize)
     return static_cast<size_t>(length) < nSize ? static_cast<DWORD>(copied) : nSize;
 }
 
-namespace {
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 bool PathExists(const std::string& path)
 {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
+
+bool IsWritable(const std::string& path)
+{
+    return access(path.c_str(), W_OK) == 0;
+}
+
+bool MakeFolders(const std::string& folder, unsigned nMode)
+{
+    if (folder.empty())
+        return false;
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = slash == std::string::npos ? folder : folder.substr(0, slash);
+        if (!part.empty() && mkdir(part.c_str(), static_cast<mode_t>(nMode)) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+    }
+    return IsFolder(folder);
+}
+
+std::string EnvironmentValue(const char* pszName)
+{
+    const char* pszValue = pszName != nullptr ? std::getenv(pszName) : nullptr;
+    return pszValue != nullptr ? std::string(pszValue) : std::string();
+}
+
+std::string HomeFolder()
+{
+    std::string home = EnvironmentValue("HOME");
+    if (!home.empty())
+        return home;
+    // A service or a sanitised environment may leave HOME out; the user
+    // still has a home folder.
+    std::vector<char> buffer(16384);
+    passwd entry {};
+    passwd* pFound = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &pFound) == 0 && pFound != nullptr &&
+        pFound->pw_dir != nullptr)
+        home = pFound->pw_dir;
+    return home;
+}
+
+std::string XdgFolder(const char* pszVariable, const char* pszUnderHome)
+{
+    const std::string value = EnvironmentValue(pszVariable);
+    if (!value.empty() && value[0] == '/')
+        return value;
+    const std::string home = HomeFolder();
+    if (home.empty())
+        return {};
+    return home + "/" + pszUnderHome;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+namespace {
 
 // The entry of `folder` equal to `name` ignoring case: `name` itself when it
 // exists, else the first case-insensitive match in byte order, else "".
@@ -55,7 +136,7 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
         return {};
     std::string best;
     while (const dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name.c_str()) == 0 &&
+        if (EqualsIgnoringCase(entry->d_name, name) &&
             (best.empty() || std::strcmp(entry->d_name, best.c_str()) < 0))
             best = entry->d_name;
     }

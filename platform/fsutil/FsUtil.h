@@ -1,11 +1,13 @@
-// File-system helpers the rest of the program builds on: the path of the
-// running executable, letter-case tolerant path lookup, atomic file replace
-// and an exclusive advisory lock.
+// File-system and environment helpers the rest of the program builds on:
+// the path of the running executable, what stands at a path, the user's
+// home and XDG folders, letter-case tolerant path lookup, atomic file
+// replace and an exclusive advisory lock.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/fsutil/FailReason.h"
@@ -19,6 +21,42 @@ class FileHold;
 // terminator, nSize when the path was cut, and 0 on failure (null buffer,
 // nSize 0, or the path cannot be read).
 DWORD GetModuleFileNameA(HMODULE hModule, char* pszFileName, DWORD nSize);
+
+// Whether a regular file stands at the path (a symbolic link counts as what
+// it leads to).
+bool IsRegularFile(const std::string& path);
+// Whether a folder stands at the path (a link to a folder counts).
+bool IsFolder(const std::string& path);
+// Whether anything stands at the path, a symbolic link that leads nowhere
+// included.
+bool PathExists(const std::string& path);
+// Whether this user may write the file, or make and remove entries in the
+// folder, at the path. False when nothing is there.
+bool IsWritable(const std::string& path);
+
+// Makes the folder and every missing folder above it, each new one with
+// nMode (less the umask). True when a folder stands at the path afterwards.
+bool MakeFolders(const std::string& folder, unsigned nMode = 0700);
+
+// The value of an environment variable; "" when it is unset or empty.
+std::string EnvironmentValue(const char* pszName);
+
+// The user's home folder: $HOME when it is set and not empty, otherwise the
+// home folder the password database gives this user; "" when neither knows
+// one. Every per-user path of the program starts from here.
+std::string HomeFolder();
+
+// A per-user folder of the XDG base directories: the variable's value when
+// it is an absolute path, otherwise HomeFolder() + "/" + pszUnderHome (a
+// relative or empty value is ignored, as the XDG rules say). "" when it is
+// not set and no home folder is known. E.g. XdgFolder("XDG_DATA_HOME",
+// ".local/share").
+std::string XdgFolder(const char* pszVariable, const char* pszUnderHome);
+
+// Whether two names are equal ignoring the case of the ASCII letters (file
+// names and extensions copied from Windows come in any case). Other bytes
+// must match exactly.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // Finds an existing file or folder whose path equals `path` ignoring the
 // letter case of each component (data copied from Windows comes as

@@ -1,5 +1,7 @@
 #include "platform/jetdb/JetConnection.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>

@@ -16,12 +16,12 @@
 // file for writing. The file's journal mode is never changed.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <string>
 #include <vector>
 
 #include "platform/fsutil/FailReason.h"
+
+struct sqlite3;
 
 class JetQuery;
 

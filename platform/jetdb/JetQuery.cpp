@@ -1,5 +1,7 @@
 #include "platform/jetdb/JetQuery.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
 #include <cstring>
 

@@ -12,12 +12,12 @@
 // anything else (floating point, binary, wider integers) is Other.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct sqlite3_stmt;
 
 class JetConnection;
 

@@ -1,22 +1,17 @@
 #include "platform/registry/WinePath.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <vector>
 
 #include "platform/fsutil/FsUtil.h"
 
 std::string GetWinePrefix()
 {
-    std::string prefix;
-    const char* env = std::getenv("WINEPREFIX");
-    if (env != nullptr && env[0] != '\0') {
-        prefix = env;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0')
+    std::string prefix = EnvironmentValue("WINEPREFIX");
+    if (prefix.empty()) {
+        prefix = HomeFolder();
+        if (prefix.empty())
             return std::string();
-        prefix = home;
         while (!prefix.empty() && prefix.back() == '/')
             prefix.pop_back();
         prefix += "/.wine";

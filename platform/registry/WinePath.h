@@ -3,8 +3,9 @@
 
 #include <string>
 
-// The Wine prefix: $WINEPREFIX when set and not empty, else $HOME/.wine;
-// without a trailing '/'. "" when neither variable gives a folder.
+// The Wine prefix: $WINEPREFIX when set and not empty, else .wine in the
+// home folder (HomeFolder: $HOME, else the password database's); without a
+// trailing '/'. "" when neither gives a folder.
 std::string GetWinePrefix();
 
 // Maps a Windows path ("C:\Program Files\Palm", "d:/apps/palm/") to the

@@ -6,26 +6,11 @@
 #include <system_error>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FsUtil.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 // Calls visit(path, name) for each entry of folder; errors end the walk.
 template <typename Visit>
@@ -39,28 +24,16 @@ void ForEachEntry(const fs::path& folder, Visit visit)
     }
 }
 
-bool IsDirectory(const fs::path& path)
-{
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-bool IsRegularFile(const fs::path& path)
-{
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
-
 bool HoldsAddressFile(const fs::path& userFolder)
 {
     bool found = false;
     ForEachEntry(userFolder, [&](const fs::path& path, const std::string& name) {
-        if (!EqualsIgnoringCase(name, "address") || !IsDirectory(path))
+        if (!EqualsIgnoringCase(name, "address") || !IsFolder(path.string()))
             return true;
         ForEachEntry(path, [&](const fs::path& file, const std::string& fileName) {
             found = (EqualsIgnoringCase(fileName, "address.dat") ||
                      EqualsIgnoringCase(fileName, "address.mdb")) &&
-                    IsRegularFile(file);
+                    IsRegularFile(file.string());
             return !found;
         });
         return !found;
@@ -122,7 +95,7 @@ std::vector<HotSyncUser> ScanHotSyncUsers(const std::string& rootDirectory)
     std::vector<std::string> folders;
     if (!rootDirectory.empty()) {
         ForEachEntry(rootDirectory, [&](const fs::path& path, const std::string& name) {
-            if (IsDirectory(path) && HoldsAddressFile(path))
+            if (IsFolder(path.string()) && HoldsAddressFile(path))
                 folders.push_back(name);
             return true;
         });

@@ -8,8 +8,8 @@
 // created, and so is an existing file of 0 bytes, which holds nothing to
 // lose. Any other file that is not such a database (an address book from
 // Windows, a text file, another program's database) fails WABOpen with
-// MAPI_E_NOT_A_BOOK and a level-0 line in the diagnostic log, and is never
-// written to.
+// MAPI_E_NOT_A_BOOK and a line for the diagnostic log (WabTakeLogLines),
+// and is never written to.
 //
 // Objects are reference counted: every interface pointer the library hands
 // out carries one reference, which the caller returns with Release(). The
@@ -19,6 +19,9 @@
 //
 // Single-threaded: the objects of one book must be used from one thread.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "platform/fsutil/FailReason.h"
 #include "platform/wab/MapiDefs.h"
@@ -154,6 +157,13 @@ HRESULT WABOpen(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lp
 // .wab is named as such), in use by another program, read-only, the disk
 // full. Cleared by each WABOpen.
 const FailReason& WabLastFailure();
+
+// The diagnostic lines the library has written down since they were last
+// taken, oldest first, and forgets them: what failed and why, in the
+// database's own words where it gave any ("Address book /x.wab cannot be
+// read: disk I/O error"). The library keeps no log of its own; the program
+// writes these to its log.
+std::vector<std::string> WabTakeLogLines();
 
 using LPWABOPEN = HRESULT (*)(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lpWP,
                               DWORD Reserved2);

@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 
-#include "common/misc/CxDebugUtil.h"
 #include "platform/fsutil/FsUtil.h"
 #include "platform/sqlitefile/SqliteFile.h"
 #include "platform/wab/WabApi.h"
@@ -70,17 +72,24 @@ bool HasBookHeader(const std::string& path)
     return ulId == kWabApplicationId;
 }
 
-// Creates the folders of pszDir that are missing (mode 0700, as a data
-// folder of one user). True when the folder exists afterwards.
-bool MakeFolders(const std::string& dir)
+// The lines noted for the program's log, oldest first, until the program
+// takes them (WabTakeLogLines). Only the last kMaxLogLines are kept, so a
+// program that never takes them does not grow the list.
+constexpr size_t kMaxLogLines = 200;
+std::mutex g_logMutex;
+std::deque<std::string> g_logLines;
+
+__attribute__((format(printf, 1, 2))) void NoteLog(const char* pszFormat, ...)
 {
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    const size_t nSlash = dir.find_last_of('/');
-    if (nSlash != std::string::npos && nSlash > 0 && !MakeFolders(dir.substr(0, nSlash)))
-        return false;
-    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+    char line[4096];
+    va_list args;
+    va_start(args, pszFormat);
+    std::vsnprintf(line, sizeof(line), pszFormat, args);
+    va_end(args);
+    std::lock_guard<std::mutex> guard(g_logMutex);
+    if (g_logLines.size() >= kMaxLogLines)
+        g_logLines.pop_front();
+    g_logLines.emplace_back(line);
 }
 
 // Why the last open or save of a book failed, for the program to show.
@@ -106,16 +115,9 @@ struct StmtReset {
 
 std::string WabStore::DefaultBookPath()
 {
-    std::string base;
-    const char* pszData = std::getenv("XDG_DATA_HOME");
-    if (pszData != nullptr && pszData[0] == '/') {
-        base = pszData;
-    } else {
-        const char* pszHome = std::getenv("HOME");
-        if (pszHome == nullptr || pszHome[0] == '\0')
-            return std::string();
-        base = std::string(pszHome) + "/.local/share";
-    }
+    const std::string base = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (base.empty())
+        return {};
     return base + "/varnwick/default.wab";
 }
 
@@ -129,7 +131,7 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
     const bool bDefault = pszFile == nullptr || pszFile[0] == '\0';
     std::string path = bDefault ? DefaultBookPath() : std::string(pszFile);
     if (path.empty()) {
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "No home folder is known for the default address book");
+        NoteLog("No home folder is known for the default address book");
         SetFailure(FailReason::Of(FailKind::Missing, "no home folder"));
         return MAPI_E_CALL_FAILED;
     }
@@ -147,8 +149,7 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
         if (nErrno != ENOENT) {
             const FailReason reason = CheckInputPath(path);
             SetFailure(reason.IsSet() ? reason : ReasonFromErrno(nErrno, false));
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
-                            FailReasonText(g_lastFailure).c_str());
+            NoteLog("Address book %s cannot be opened: %s", path.c_str(), FailReasonText(g_lastFailure).c_str());
             return MAPI_E_CALL_FAILED;
         }
         *ppStore = std::move(pStore);
@@ -156,16 +157,15 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
     }
     if (!S_ISREG(st.st_mode)) {
         SetFailure(FailReason::Of(FailKind::NotRegular, NonRegularKind(path)));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s is not a file; left untouched (%s)", path.c_str(),
-                        FailReasonText(g_lastFailure).c_str());
+        NoteLog("Address book %s is not a file; left untouched (%s)", path.c_str(),
+                FailReasonText(g_lastFailure).c_str());
         return MAPI_E_NOT_A_BOOK;
     }
     // One program at a time, from the open of the book to its close.
     FailReason reason;
     if (!pStore->m_hold.Acquire(path, &reason)) {
         SetFailure(reason);
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be opened: %s", path.c_str(),
-                        FailReasonText(reason).c_str());
+        NoteLog("Address book %s cannot be opened: %s", path.c_str(), FailReasonText(reason).c_str());
         return reason.eKind == FailKind::NotRegular ? MAPI_E_NOT_A_BOOK : MAPI_E_CALL_FAILED;
     }
     if (st.st_size == 0) {
@@ -180,8 +180,8 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
             SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(path) == "unknown data"
                                                                ? std::string("not a Varnwick address book")
                                                                : DescribeContent(path) + ", not a Varnwick address book"));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched (%s)", path.c_str(),
-                        FailReasonText(g_lastFailure).c_str());
+        NoteLog("%s is not a Varnwick address book; left untouched (%s)", path.c_str(),
+                FailReasonText(g_lastFailure).c_str());
         return MAPI_E_NOT_A_BOOK;
     }
     const HRESULT hr = pStore->OpenDatabase(false);
@@ -245,8 +245,7 @@ HRESULT WabStore::EnsureWritable()
     IgnoreFileSizeSignal();
     if (!MayReplaceFile(m_path)) {
         SetFailure(FailReason::Of(FailKind::ReadOnly));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be written: %s", m_path.c_str(),
-                        FailReasonText(g_lastFailure).c_str());
+        NoteLog("Address book %s cannot be written: %s", m_path.c_str(), FailReasonText(g_lastFailure).c_str());
         return MAPI_E_CALL_FAILED;
     }
     if (m_db != nullptr)
@@ -258,8 +257,7 @@ HRESULT WabStore::EnsureWritable()
         const size_t nSlash = m_path.find_last_of('/');
         if (!MakeFolders(m_path.substr(0, nSlash))) {
             SetFailure(ReasonFromErrno(errno, true));
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "Folder of the address book %s cannot be created: %s",
-                            m_path.c_str(), std::strerror(errno));
+            NoteLog("Folder of the address book %s cannot be created: %s", m_path.c_str(), std::strerror(errno));
             return MAPI_E_CALL_FAILED;
         }
     }
@@ -292,7 +290,7 @@ HRESULT WabStore::EnsureWritable()
     if (HR_SUCCEEDED(hr) && !bInitialised && !HasBookHeader(m_path)) {
         // Someone else filled the empty file meanwhile; leave it alone.
         SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(m_path) + ", not a Varnwick address book"));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", m_path.c_str());
+        NoteLog("%s is not a Varnwick address book; left untouched", m_path.c_str());
         CloseDatabase();
         return MAPI_E_NOT_A_BOOK;
     }
@@ -315,14 +313,22 @@ const FailReason& WabLastFailure()
     return g_lastFailure;
 }
 
+std::vector<std::string> WabTakeLogLines()
+{
+    std::lock_guard<std::mutex> guard(g_logMutex);
+    std::vector<std::string> lines(g_logLines.begin(), g_logLines.end());
+    g_logLines.clear();
+    return lines;
+}
+
 void WabStore::LogSqlError(const char* pszWhat)
 {
     // The reason the program shows, unless a more precise one is known.
     if (m_db != nullptr && !g_lastFailure.IsSet())
         SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, std::strstr(pszWhat, "written") != nullptr,
                                     sqlite3_system_errno(m_db)));
-    g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s %s: %s", m_path.c_str(), pszWhat,
-                    m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
+    NoteLog("Address book %s %s: %s", m_path.c_str(), pszWhat,
+            m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
 }
 
 bool WabStore::Exec(const char* pszSql)
@@ -394,13 +400,13 @@ HRESULT WabStore::Verify()
     sqlite3_finalize(pStmt);
     if (format != kWabFormatName) {
         SetFailure(FailReason::Of(FailKind::WrongKind, "a SQLite database, not a Varnwick address book"));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "%s is not a Varnwick address book; left untouched", m_path.c_str());
+        NoteLog("%s is not a Varnwick address book; left untouched", m_path.c_str());
         return MAPI_E_NOT_A_BOOK;
     }
     if (nVersion < 1 || nVersion > kWabFormatVersion) {
         SetFailure(FailReason::Of(FailKind::WrongKind, "an address book of another Varnwick version"));
-        g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s has format version %d, this program reads %d",
-                        m_path.c_str(), nVersion, kWabFormatVersion);
+        NoteLog("Address book %s has format version %d, this program reads %d",
+                m_path.c_str(), nVersion, kWabFormatVersion);
         return MAPI_E_NOT_A_BOOK;
     }
     // Each save is a transaction of its own; with the write-ahead log a
@@ -549,8 +555,7 @@ HRESULT WabStore::NextEntries(int64_t nAfterId, int nMax, std::vector<WabEntryRo
             // Ids that do not climb come from a damaged file; a walk of them
             // would never end.
             SetFailure(FailReason::Of(FailKind::Damaged, "its entries are out of order"));
-            g_DebugUtil.Log(0, __FILE__, __LINE__, "Address book %s cannot be read: %s", m_path.c_str(),
-                            FailReasonText(g_lastFailure).c_str());
+            NoteLog("Address book %s cannot be read: %s", m_path.c_str(), FailReasonText(g_lastFailure).c_str());
             pRows->clear();
             return MAPI_E_CALL_FAILED;
         }

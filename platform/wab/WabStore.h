@@ -52,7 +52,7 @@ class WabStore {
 public:
     // Opens (or creates, see WabApi.h) the book pszFile; null or "" is the
     // default book. Returns hrSuccess with *ppStore set, or a failure code
-    // after writing one level-0 log line.
+    // after noting one line for the log (WabTakeLogLines).
     static HRESULT Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore);
 
     // The default book: $XDG_DATA_HOME/varnwick/default.wab, where an unset,

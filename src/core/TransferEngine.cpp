@@ -1,7 +1,5 @@
 #include "src/core/TransferEngine.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmLibraries.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/fsutil/FsUtil.h"
 #include "platform/profile/PrivateProfile.h"
 
 namespace {
@@ -478,7 +477,7 @@ int TransferEngine::GetLoadedUser() const
     for (int nIndex = 0; nIndex < GetUserCount(); ++nIndex) {
         char szPath[MAX_PATH] = {};
         if (m_pPalmInfo->GetUserFilePath(GetUser(nIndex)->dwUserID, szPath, MAX_PATH) &&
-            strcasecmp(szPath, m_Settings.DatFile) == 0)
+            EqualsIgnoringCase(szPath, m_Settings.DatFile))
             return nIndex;
     }
     return -1;
@@ -845,65 +844,85 @@ TransferResult TransferEngine::StartTransfer(int nMode)
     return SynchronizeAll();
 }
 
+struct TransferEngine::OneWay {
+    int nMode;                  // the SyncModeValue it runs
+    ListType eFrom;             // the list whose ticked rows are handed over
+    const char* pszSelect;      // shown when no row is ticked
+    const char* pszDoneFormat;  // the success message, %d the ticked rows
+    const char* pszFailed;      // what the error message starts with
+};
+
+namespace {
+
+constexpr const char kFailedPalmToOutlook[] = "Palm Desktop to Outlook Express failed";
+constexpr const char kFailedOutlookToPalm[] = "Outlook Express to Palm Desktop failed";
+
+} // namespace
+
 TransferResult TransferEngine::TransferPalmToOutlook()
 {
-    TransferResult result;
-    result.nMode = SYNC_PALM_TO_OE;
-    const int nTicked = CountChecked(LIST_PALM);
-    if (nTicked == 0) {
-        ShowMessage(result, kSelectPalm, kCaptionInformation, kIconInformation);
-        m_LastResult = result;
-        return result;
-    }
-    result.bRan = true;
-    result.nReported = nTicked;
-
-    SideOutcome& toWab = result.toWab;
-    toWab.bReceiving = true;
-    if (!WabIsOpen()) {
-        MarkWabNotOpen(toWab, nTicked);
-    } else {
-        int nDone = 0;
-        Progress(0, nTicked);
-        m_pWab->BeginStoreBatch();
-        HandToWab(TickedRows(LIST_PALM), toWab, nDone, nTicked);
-        FinishWabSide(toWab);
-    }
-
-    LoadOutlookList();
-    ReportCompletion(result, kDonePalmToOutlook, "Palm Desktop to Outlook Express failed", nTicked);
-    RefreshStates();
-    UntickSame();
-    m_LastResult = result;
-    return result;
+    static constexpr OneWay kWay = {SYNC_PALM_TO_OE, LIST_PALM, kSelectPalm, kDonePalmToOutlook, kFailedPalmToOutlook};
+    return TransferOneWay(kWay);
 }
 
 TransferResult TransferEngine::TransferOutlookToPalm()
 {
+    static constexpr OneWay kWay = {SYNC_OE_TO_PALM, LIST_WAB, kSelectOutlook, kDoneOutlookToPalm, kFailedOutlookToPalm};
+    return TransferOneWay(kWay);
+}
+
+bool TransferEngine::SideIsReady(ListType eSide) const
+{
+    if (eSide == LIST_WAB)
+        return WabIsOpen();
+    return m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded();
+}
+
+void TransferEngine::HandRowsTo(ListType eInto, const std::vector<const ContactRow*>& rows, SideOutcome& outcome,
+                                int& nDone, int nTotal)
+{
+    if (eInto == LIST_WAB) {
+        m_pWab->BeginStoreBatch();
+        HandToWab(rows, outcome, nDone, nTotal);
+        FinishWabSide(outcome);
+    } else {
+        HandToPalm(rows, outcome, nDone, nTotal);
+        FinishPalmSide(outcome);
+    }
+}
+
+TransferResult TransferEngine::TransferOneWay(const OneWay& way)
+{
     TransferResult result;
-    result.nMode = SYNC_OE_TO_PALM;
-    const int nTicked = CountChecked(LIST_WAB);
+    result.nMode = way.nMode;
+    const int nTicked = CountChecked(way.eFrom);
     if (nTicked == 0) {
-        ShowMessage(result, kSelectOutlook, kCaptionInformation, kIconInformation);
+        ShowMessage(result, way.pszSelect, kCaptionInformation, kIconInformation);
         m_LastResult = result;
         return result;
     }
     result.bRan = true;
     result.nReported = nTicked;
 
-    SideOutcome& toPalm = result.toPalm;
-    toPalm.bReceiving = true;
-    if (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded()) {
-        MarkPalmNotLoaded(toPalm, nTicked);
+    const ListType eInto = way.eFrom == LIST_PALM ? LIST_WAB : LIST_PALM;
+    SideOutcome& receiver = eInto == LIST_WAB ? result.toWab : result.toPalm;
+    receiver.bReceiving = true;
+    if (!SideIsReady(eInto)) {
+        if (eInto == LIST_WAB)
+            MarkWabNotOpen(receiver, nTicked);
+        else
+            MarkPalmNotLoaded(receiver, nTicked);
     } else {
         int nDone = 0;
         Progress(0, nTicked);
-        HandToPalm(TickedRows(LIST_WAB), toPalm, nDone, nTicked);
-        FinishPalmSide(toPalm);
+        HandRowsTo(eInto, TickedRows(way.eFrom), receiver, nDone, nTicked);
     }
 
-    LoadPalmList();
-    ReportCompletion(result, kDoneOutlookToPalm, "Outlook Express to Palm Desktop failed", nTicked);
+    if (eInto == LIST_WAB)
+        LoadOutlookList();
+    else
+        LoadPalmList();
+    ReportCompletion(result, way.pszDoneFormat, way.pszFailed, nTicked);
     RefreshStates();
     UntickSame();
     m_LastResult = result;

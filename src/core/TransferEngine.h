@@ -300,6 +300,18 @@ public:
     CxWab* GetWab() const { return m_pWab; }                   // null before Startup
 
 private:
+    // What sets one one-way transfer apart from the other: the list it
+    // hands over and the texts it shows (in TransferEngine.cpp).
+    struct OneWay;
+    // The ticked rows of way's list to the other side, which is then
+    // reloaded; the message, the states and the ticks follow.
+    TransferResult TransferOneWay(const OneWay& way);
+    // Whether a side can take records: the book open, the Palm data loaded.
+    bool SideIsReady(ListType eSide) const;
+    // Hands the rows to side eInto in one batch and finishes the side: the
+    // book's batch is committed, the Palm data saved.
+    void HandRowsTo(ListType eInto, const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone,
+                    int nTotal);
     std::vector<ContactRow>& Rows(ListType eList);
     const std::vector<ContactRow>& Rows(ListType eList) const;
     void ShowMessage(TransferResult& result, const char* pszText, const char* pszCaption, int nIcon);

@@ -196,6 +196,79 @@ TEST_F(CliTest, VersionAndHelpCommand)
     EXPECT_EQ(Run({"help", "list", "compare"}).status, 2);
 }
 
+// The help and the parser read one table: every option a command's help
+// lists is in its usage line and is read by the command (one that takes a
+// value complains of the value missing, never of the option), and no help
+// line is wider than a terminal.
+TEST_F(CliTest, EveryOptionTheHelpListsIsReadByItsCommand)
+{
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> result;
+        size_t nStart = 0;
+        for (size_t nEnd = text.find('\n'); nEnd != std::string::npos; nEnd = text.find('\n', nStart)) {
+            result.push_back(text.substr(nStart, nEnd - nStart));
+            nStart = nEnd + 1;
+        }
+        return result;
+    };
+    const RunResult main = Run({"--help"}, false);
+    ASSERT_EQ(main.status, 0);
+    std::vector<std::string> commands;
+    bool bInCommands = false;
+    for (const std::string& line : lines(main.out)) {
+        EXPECT_LE(line.size(), 80u) << line;
+        if (line == "commands:")
+            bInCommands = true;
+        else if (line.empty())
+            bInCommands = false;
+        else if (bInCommands && line.rfind("  ", 0) == 0 && line[2] != ' ')
+            commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"users", "list", "compare", "transfer", "export", "import", "help"}));
+
+    size_t nOptions = 0;
+    for (const std::string& command : commands) {
+        const RunResult help = Run({"help", command});
+        ASSERT_EQ(help.status, 0) << command;
+        const std::string usage = help.out.substr(0, help.out.find("\n\n"));
+        for (const std::string& line : lines(help.out)) {
+            EXPECT_LE(line.size(), 80u) << line;
+            if (line.rfind("  -", 0) != 0)
+                continue;
+            // "  --palm FILE  help", "  -o FILE, --output FILE  help"
+            const std::string label = line.substr(2, line.find("  ", 2) - 2);
+            size_t nPos = 0;
+            bool bFirst = true;   // the usage line names an option by its first spelling
+            while (nPos < label.size()) {
+                size_t nEnd = label.find(", ", nPos);
+                if (nEnd == std::string::npos)
+                    nEnd = label.size();
+                const std::string spelling = label.substr(nPos, nEnd - nPos);
+                nPos = nEnd + 2;
+                const std::string name = spelling.substr(0, spelling.find(' '));
+                const bool bValue = spelling.find(' ') != std::string::npos;
+                SCOPED_TRACE(command + " " + name);
+                ++nOptions;
+                if (bFirst) {
+                    EXPECT_NE(usage.find(name), std::string::npos) << usage;
+                }
+                bFirst = false;
+                const RunResult result = Run({command, name});
+                if (bValue) {
+                    EXPECT_EQ(result.status, 2);
+                    EXPECT_EQ(result.err.rfind("varnwick-cli: option " + name + " needs ", 0), 0u) << result.err;
+                } else {
+                    EXPECT_EQ(result.err.find("'" + name + "'"), std::string::npos) << result.err;
+                }
+            }
+        }
+        const RunResult unknown = Run({command, "--no-such-option"});
+        EXPECT_EQ(unknown.status, 2) << command;
+    }
+    EXPECT_GE(nOptions, 20u);
+}
+
 // A usage or side error reads the same as text on standard error and, with
 // --json, as one JSON object on standard output.
 TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)

@@ -509,6 +509,63 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
     }
 }
 
+// Each one-way transfer speaks of its own direction: the prompt when no row
+// is ticked, and the error that names the receiving side it could not use.
+TEST_F(EngineTest, EachOneWayTransferNamesItsOwnDirection)
+{
+    struct Case {
+        int nMode;
+        ListType eFrom;
+        const char* pszPrompt;
+        const char* pszFailure;   // how the error begins when the other side is not there
+    };
+    const Case cases[] = {
+        {SYNC_PALM_TO_OE, LIST_PALM,
+         "Please select Palm Desktop contacts which you want to transfer to Outlook Express.",
+         "Palm Desktop to Outlook Express failed: the Outlook Express address book "},
+        {SYNC_OE_TO_PALM, LIST_WAB,
+         "Please select Outlook Express contacts which you want to transfer to Palm Desktop.",
+         "Outlook Express to Palm Desktop failed: the Palm Desktop data file "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nMode);
+        const bool bToWab = c.eFrom == LIST_PALM;
+        fs::remove_all(m_palm);
+        fs::remove_all(m_wab);
+        Fixture({kAnn}, {kBob});
+        TransferEngine& engine = Start();
+        engine.ClearAll(c.eFrom);
+        m_sink.messages.clear();
+        TransferResult result = engine.StartTransfer(c.nMode);
+        EXPECT_FALSE(result.bRan);
+        EXPECT_EQ(result.nMode, c.nMode);
+        ASSERT_EQ(m_sink.messages.size(), 1u);
+        EXPECT_EQ(m_sink.messages[0].text, c.pszPrompt);
+        m_engine.reset();
+
+        // The receiving side cannot be read: nothing is handed, all fail.
+        if (bToWab)
+            std::ofstream(m_wab, std::ios::trunc) << "not an address book\n";
+        else
+            fs::remove(m_palm);
+        TransferEngine& again = Start();
+        again.SelectAll(c.eFrom);
+        m_sink.messages.clear();
+        result = again.StartTransfer(c.nMode);
+        EXPECT_TRUE(result.bRan);
+        EXPECT_EQ(result.nMode, c.nMode);
+        ASSERT_EQ(m_sink.messages.size(), 1u);
+        EXPECT_EQ(m_sink.messages[0].text.rfind(c.pszFailure, 0), 0u) << m_sink.messages[0].text;
+        const SideOutcome& receiver = bToWab ? result.toWab : result.toPalm;
+        const SideOutcome& sender = bToWab ? result.toPalm : result.toWab;
+        EXPECT_TRUE(receiver.bReceiving);
+        EXPECT_EQ(receiver.nFailed, 1);
+        EXPECT_EQ(receiver.nHanded, 0);
+        EXPECT_FALSE(sender.bReceiving);
+        m_engine.reset();
+    }
+}
+
 // A book that fills the disk part of the way through: the contacts it took
 // are counted as added, the rest as failed, and the transfer is an error
 // that says which side, how many and why, never a success.

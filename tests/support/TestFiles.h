@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -18,6 +17,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/fsutil/ScratchFolder.h"
+
 namespace vwtest {
 
 using Bytes = std::vector<uint8_t>;
@@ -28,19 +29,17 @@ using Bytes = std::vector<uint8_t>;
 // removed fails the running test.
 class TempDir {
 public:
-    explicit TempDir(const std::string& name = "test")
+    explicit TempDir(const std::string& name = "test") : m_folder(("vw-" + name).c_str())
     {
-        std::string pattern = "/tmp/vw-" + name + "-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a scratch folder " + pattern);
-        m_path = pattern;
+        if (!m_folder.IsValid())
+            throw std::runtime_error("cannot make a scratch folder /tmp/vw-" + name + "-XXXXXX");
+        m_path = m_folder.Path();
     }
     ~TempDir()
     {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-        if (ec)
-            ADD_FAILURE() << "cannot remove " << m_path << ": " << ec.message();
+        std::string error;
+        if (!m_folder.Remove(&error))
+            ADD_FAILURE() << "cannot remove " << m_path << ": " << error;
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -60,6 +59,7 @@ public:
     }
 
 private:
+    ScratchFolder m_folder;
     std::string m_path;
 };
 

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/fsutil/FsUtil.h"
+#include "platform/fsutil/ScratchFolder.h"
 #include "tools/bench/Bench.h"
 
 namespace {
@@ -309,12 +311,12 @@ int main(int argc, char** argv)
     while (runs.size() < sizes.size())
         runs.push_back(runs.empty() ? 1 : runs.back());
 
-    char szFolder[] = "/tmp/vw-bench-XXXXXX";
-    if (mkdtemp(szFolder) == nullptr) {
-        std::perror("vw-bench: mkdtemp");
+    ScratchFolder scratch("vw-bench");
+    if (!scratch.IsValid()) {
+        std::perror("vw-bench: cannot make a scratch folder");
         return 1;
     }
-    const std::string folder = szFolder;
+    const std::string folder = scratch.Path();
     // No Palm Desktop installation and no HotSync users: the settings file
     // of each case names both files. Lists are drawn offscreen.
     setenv("WINEPREFIX", (folder + "/no-wine").c_str(), 1);
@@ -338,7 +340,7 @@ int main(int argc, char** argv)
             const std::string size = std::to_string(sizes[i]);
             std::fprintf(stderr, "vw-bench: %s, %d contacts: generating\n", genName.c_str(), sizes[i]);
             bench::Timer timer;
-            if (system(("mkdir -p '" + data + "'").c_str()) != 0 ||
+            if (!MakeFolders(data) ||
                 !RunChild("--generate " + genName + " " + size + " '" + data + "'", nullptr)) {
                 std::fprintf(stderr, "vw-bench: cannot generate %s\n", data.c_str());
                 failed[i] = true;
@@ -372,7 +374,7 @@ int main(int argc, char** argv)
         }
         PrintTable(gen, sizes, perSize, runs, failed);
     }
-    if (chdir("/") != 0 || system(("rm -rf '" + folder + "'").c_str()) != 0)
+    if (chdir("/") != 0 || !scratch.Remove())
         std::fprintf(stderr, "vw-bench: cannot remove %s\n", folder.c_str());
     return nFailures == 0 ? 0 : 1;
 }

@@ -22,6 +22,7 @@
 
 #include "common/palm/PmAddrExUtil.h"
 #include "common/palm/PmAddrUtil.h"
+#include "platform/fsutil/ScratchFolder.h"
 #include "tools/datgen/DatGen.h"
 
 extern char** environ;
@@ -131,12 +132,12 @@ int main(int argc, char** argv)
             sizes.push_back(std::atoi(argv[i]));
     }
 
-    char tmpl[] = "/tmp/vw-datbench-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) {
-        std::perror("vw-datbench: mkdtemp");
+    ScratchFolder scratch("vw-datbench");
+    if (!scratch.IsValid()) {
+        std::perror("vw-datbench: cannot make a scratch folder");
         return 1;
     }
-    const std::string dir = tmpl;
+    const std::string dir = scratch.Path();
     // The log of failed loads goes to the current folder; keep it out of the way.
     if (chdir(dir.c_str()) != 0)
         return 1;
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
             unlink(path.c_str());
         }
     }
-    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0)
+    if (chdir("/") != 0 || !scratch.Remove())
         ++nFailures;
     return nFailures == 0 ? 0 : 1;
 }

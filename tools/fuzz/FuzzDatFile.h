@@ -8,21 +8,16 @@
 // which libFuzzer reports as a crash with the input that caused it.
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "common/misc/AppFolder.h"
-#include "common/misc/CxDebugUtil.h"
+#include "tools/fuzz/FuzzScratch.h"
 
 namespace vwfuzz {
 
@@ -38,38 +33,11 @@ inline std::vector<uint8_t> ReadAll(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline std::string& ScratchDir()
-{
-    static std::string s_dir;
-    return s_dir;
-}
-
-inline void RemoveScratchDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(ScratchDir(), ec);
-}
-
-// The address.dat path of a scratch folder vw-fuzz-<name>-XXXXXX, made on
-// the first call: in memory where possible (saves fsync every file they
-// write), with the settings file pointed into it (absent: SwapName 0) and the
-// diagnostic log with it. Removed at exit.
+// The address.dat path of the program's scratch folder (the settings file
+// absent: SwapName 0), made on the first call, removed at exit.
 inline const std::string& ScratchFile(const char* pszName)
 {
-    static const std::string path = [pszName] {
-        std::string strTemplate = std::string("/dev/shm/vw-fuzz-") + pszName + "-XXXXXX";
-        std::string strFallback = std::string("/tmp/vw-fuzz-") + pszName + "-XXXXXX";
-        const char* pszDir = mkdtemp(strTemplate.data());
-        if (pszDir == nullptr)
-            pszDir = mkdtemp(strFallback.data());
-        Check(pszDir != nullptr);
-        const std::string dir = pszDir;
-        ScratchDir() = dir;
-        std::atexit(RemoveScratchDir);
-        SetIniFilePathOverride((dir + "/corvane.ini").c_str());
-        g_DebugUtil.SetFolder((dir + "/").c_str());
-        return dir + "/address.dat";
-    }();
+    static const std::string path = MakeProgramScratchFolder(pszName) + "/address.dat";
     return path;
 }
 
@@ -78,12 +46,7 @@ template <class Util>
 int RoundTripDatFile(const char* pszName, const uint8_t* data, size_t size)
 {
     const std::string& path = ScratchFile(pszName);
-    {
-        std::FILE* fp = std::fopen(path.c_str(), "wb");
-        Check(fp != nullptr);
-        Check(size == 0 || std::fwrite(data, 1, size, fp) == size);
-        Check(std::fclose(fp) == 0);
-    }
+    WriteBytes(path, data, size);
 
     Util util;
     if (!util.LoadFile(path.c_str())) {

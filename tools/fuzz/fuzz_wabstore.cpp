@@ -7,9 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrRecord.h"
-#include "common/misc/CxDebugUtil.h"
 #include "common/oe/CxWab.h"
 #include "platform/fsutil/FsUtil.h"
 #include "tools/fuzz/FuzzScratch.h"
@@ -28,17 +26,7 @@ int CountEntries(CxWab& wab)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string dir = [] {
-        const std::string folder = vwfuzz::MakeScratchFolder("wabstore");
-        SetIniFilePathOverride((folder + "/corvane.ini").c_str());
-        g_DebugUtil.SetFolder((folder + "/").c_str());
-        FileHold::SetWaitMs(0);
-        return folder;
-    }();
-    const std::string path = dir + "/book.wab";
-    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((path + pszSuffix).c_str());
-    vwfuzz::WriteBytes(path, data, size);
+    const std::string path = vwfuzz::WriteDatabaseInput("wabstore", "book.wab", data, size);
     const std::string input(reinterpret_cast<const char*>(data), size);
 
     {

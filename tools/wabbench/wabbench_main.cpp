@@ -22,6 +22,7 @@
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
 #include "common/oe/CxWab.h"
+#include "platform/fsutil/ScratchFolder.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: vw-wabbench [count] [book]\n");
         return 2;
     }
-    std::string folder;
+    ScratchFolder scratch("vw-wabbench");
     std::string book;
     if (argc > 2) {
         book = argv[2];
@@ -82,13 +83,11 @@ int main(int argc, char** argv)
             return 2;
         }
     } else {
-        char szPattern[] = "/tmp/vw-wabbench-XXXXXX";
-        if (mkdtemp(szPattern) == nullptr) {
-            std::perror("mkdtemp");
+        if (!scratch.IsValid()) {
+            std::perror("vw-wabbench: cannot make a scratch folder");
             return 1;
         }
-        folder = szPattern;
-        book = folder + "/bench.wab";
+        book = scratch.File("bench.wab");
     }
 
     auto pRecord = std::make_unique<CommAddrRecord>();
@@ -174,10 +173,8 @@ int main(int argc, char** argv)
                     nStates[RS_MODIFIED]);
     }
 
-    if (!folder.empty()) {
-        const std::string command = "rm -rf '" + folder + "'";
-        if (std::system(command.c_str()) != 0)
-            std::fprintf(stderr, "could not remove %s\n", folder.c_str());
-    }
+    const std::string folder = scratch.Path();
+    if (!scratch.Remove())
+        std::fprintf(stderr, "could not remove %s\n", folder.c_str());
     return nFailures == 0 ? 0 : 1;
 }

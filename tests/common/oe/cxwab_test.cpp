@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -431,6 +432,38 @@ TEST_F(CxWabTest, OpeningAgainReplacesTheEarlierBook)
     EXPECT_TRUE(wab.CloseAddressBook());
     EXPECT_FALSE(wab.IsOpen());
     EXPECT_EQ(wab.GetNeutralSet()->GetCount(), 0);
+}
+
+TEST_F(CxWabTest, WhatTheLibraryNotesOfAFailureReachesTheLog)
+{
+    const std::string notBook = dir + "/notes.wab";
+    ASSERT_TRUE(vwtest::WriteFileText(notBook, "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n"));
+    WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}}}});
+    ASSERT_EQ(chmod(book.c_str(), 0444), 0);
+
+    const struct {
+        const char* name;
+        std::string path;
+        bool bStore;          // the failure is in a save, not in the open
+        const char* pszWords; // what the line says
+    } cases[] = {
+        {"not a book", notBook, false, "is not a Varnwick address book"},
+        {"read-only book", book, true, "cannot be written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove(g_DebugUtil.GetLogPath().c_str());
+        CxWab wab(nullptr);
+        EXPECT_EQ(wab.OpenAddressBook(c.path.c_str()), c.bStore);
+        if (c.bStore) {
+            EXPECT_FALSE(wab.StoreContact(Contact("Ann", "Lee", "").get()));
+        }
+        const std::string log = vwtest::ReadFileText(g_DebugUtil.GetLogPath());
+        EXPECT_NE(log.find("!!!"), std::string::npos) << log;
+        EXPECT_NE(log.find(c.path + " "), std::string::npos) << log;
+        EXPECT_NE(log.find(c.pszWords), std::string::npos) << log;
+    }
+    chmod(book.c_str(), 0644);
 }
 
 TEST_F(CxWabTest, AnEmptyPathOpensTheDefaultBook)

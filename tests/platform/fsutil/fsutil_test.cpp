@@ -1,6 +1,7 @@
 #include "platform/fsutil/FsUtil.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/fsutil/ScratchFolder.h"
+#include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -257,3 +260,129 @@ TEST_F(FsUtilTest, AHoldWaitsThenFailsAsInUseAndFollowsTheFileItsSaveInstalls)
 }
 
 } // namespace
+
+namespace {
+
+// The home folder the password database gives the user running the tests.
+std::string PasswordHome()
+{
+    const passwd* pEntry = getpwuid(getuid());
+    return pEntry != nullptr && pEntry->pw_dir != nullptr ? pEntry->pw_dir : "";
+}
+
+}  // namespace
+
+TEST_F(FsUtilTest, HomeIsTheVariableElseThePasswordDatabaseAndXdgFoldersFollowIt)
+{
+    const std::string passwordHome = PasswordHome();
+    ASSERT_FALSE(passwordHome.empty());
+    const std::string home = Path("home");
+    const std::string data = Path("data");
+    const struct {
+        const char* pszHome;   // HOME, null: unset
+        const char* pszData;   // XDG_DATA_HOME, null: unset
+        std::string expectedHome;
+        std::string expectedData;
+    } cases[] = {
+        {home.c_str(), nullptr, home, home + "/.local/share"},
+        {nullptr, nullptr, passwordHome, passwordHome + "/.local/share"},
+        {"", nullptr, passwordHome, passwordHome + "/.local/share"},
+        {home.c_str(), data.c_str(), home, data},
+        {nullptr, data.c_str(), passwordHome, data},
+        {home.c_str(), "relative/data", home, home + "/.local/share"},
+        {home.c_str(), "", home, home + "/.local/share"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.pszHome != nullptr ? c.pszHome : "(unset)") + ", " +
+                     (c.pszData != nullptr ? c.pszData : "(unset)"));
+        const vwtest::ScopedEnv homeVariable("HOME", c.pszHome);
+        const vwtest::ScopedEnv dataVariable("XDG_DATA_HOME", c.pszData);
+        EXPECT_EQ(HomeFolder(), c.expectedHome);
+        EXPECT_EQ(XdgFolder("XDG_DATA_HOME", ".local/share"), c.expectedData);
+    }
+}
+
+TEST_F(FsUtilTest, WhatStandsAtAPath)
+{
+    ASSERT_TRUE(WriteFileText(Path("file"), "x"));
+    ASSERT_TRUE(MakeFolders(Path("folder")));
+    ASSERT_EQ(symlink(Path("file").c_str(), Path("to-file").c_str()), 0);
+    ASSERT_EQ(symlink(Path("folder").c_str(), Path("to-folder").c_str()), 0);
+    ASSERT_EQ(symlink(Path("nowhere").c_str(), Path("dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        bool bRegular;
+        bool bFolder;
+        bool bExists;
+    } cases[] = {
+        {"file", true, false, true},       {"folder", false, true, true},   {"to-file", true, false, true},
+        {"to-folder", false, true, true},  {"dangling", false, false, true}, {"fifo", false, false, true},
+        {"missing", false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsRegularFile(Path(c.name)), c.bRegular);
+        EXPECT_EQ(IsFolder(Path(c.name)), c.bFolder);
+        EXPECT_EQ(PathExists(Path(c.name)), c.bExists);
+    }
+    EXPECT_TRUE(IsWritable(Path("folder")));
+    EXPECT_FALSE(IsWritable(Path("missing")));
+}
+
+TEST_F(FsUtilTest, MakeFoldersMakesEveryMissingLevelAndFailsOnAFileInTheWay)
+{
+    const std::string deep = Path("a/b/c");
+    EXPECT_TRUE(MakeFolders(deep, 0700));
+    EXPECT_TRUE(IsFolder(deep));
+    struct stat st {};
+    ASSERT_EQ(stat(deep.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(MakeFolders(deep)) << "an existing folder is fine";
+
+    ASSERT_TRUE(WriteFileText(Path("plain"), "x"));
+    EXPECT_FALSE(MakeFolders(Path("plain")));
+    EXPECT_FALSE(MakeFolders(Path("plain/below")));
+    EXPECT_FALSE(MakeFolders(""));
+}
+
+TEST_F(FsUtilTest, NamesCompareIgnoringTheCaseOfAsciiLettersOnly)
+{
+    EXPECT_TRUE(EqualsIgnoringCase("Address.DAT", "address.dat"));
+    EXPECT_TRUE(EqualsIgnoringCase("", ""));
+    EXPECT_FALSE(EqualsIgnoringCase("address.da", "address.dat"));
+    EXPECT_FALSE(EqualsIgnoringCase("\xC4", "\xE4")) << "bytes above ASCII match exactly";
+    EXPECT_FALSE(EqualsIgnoringCase("[", "{"));
+}
+
+TEST(ScratchFolderTest, IsFreshPerHolderAndGoesWithEverythingInIt)
+{
+    std::string kept;
+    {
+        ScratchFolder first("vw-scratchtest");
+        ScratchFolder second("vw-scratchtest");
+        ASSERT_TRUE(first.IsValid());
+        ASSERT_TRUE(second.IsValid());
+        EXPECT_NE(first.Path(), second.Path());
+        EXPECT_EQ(first.Path().rfind("/tmp/vw-scratchtest-", 0), 0u);
+        EXPECT_EQ(first.File("x"), first.Path() + "/x");
+        ASSERT_TRUE(MakeFolders(first.File("deep/er")));
+        ASSERT_TRUE(WriteFileText(first.File("deep/er/file"), "x"));
+        kept = first.Path();
+
+        std::string error;
+        EXPECT_TRUE(second.Remove(&error)) << error;
+        EXPECT_FALSE(second.IsValid());
+    }
+    EXPECT_FALSE(PathExists(kept));
+
+    std::string released;
+    {
+        ScratchFolder memory("vw-scratchtest", ScratchFolder::Place::Memory);
+        ASSERT_TRUE(memory.IsValid());
+        released = memory.Release();
+        EXPECT_FALSE(memory.IsValid());
+    }
+    EXPECT_TRUE(IsFolder(released)) << "a released folder is the caller's";
+    rmdir(released.c_str());
+}

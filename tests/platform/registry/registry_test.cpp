@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "platform/registry/Registry.h"
 #include "platform/registry/WinePath.h"
+#include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -266,16 +269,28 @@ TEST_F(WinePrefixTest, WindowsPathsMapThroughDosDevices)
 
 TEST(WinePrefix, FallsBackToHomeDotWine)
 {
-    const char* saved = getenv("HOME");
-    const std::string home = saved != nullptr ? saved : "";
-    unsetenv("WINEPREFIX");
-    setenv("HOME", "/home/someone/", 1);
-    EXPECT_EQ(GetWinePrefix(), "/home/someone/.wine");
-    setenv("WINEPREFIX", "/opt/prefix/", 1);
-    EXPECT_EQ(GetWinePrefix(), "/opt/prefix");
-    unsetenv("WINEPREFIX");
-    unsetenv("HOME");
-    EXPECT_EQ(GetWinePrefix(), "");
-    if (saved != nullptr)
-        setenv("HOME", home.c_str(), 1);
+    // Without HOME, Wine itself takes the home folder from the password
+    // database.
+    const passwd* pEntry = getpwuid(getuid());
+    ASSERT_TRUE(pEntry != nullptr && pEntry->pw_dir != nullptr);
+    std::string passwordHome = pEntry->pw_dir;
+    while (passwordHome.size() > 1 && passwordHome.back() == '/')
+        passwordHome.pop_back();
+    const struct {
+        const char* pszPrefix;   // WINEPREFIX, null: unset
+        const char* pszHome;     // HOME, null: unset
+        std::string expected;
+    } cases[] = {
+        {nullptr, "/home/someone/", "/home/someone/.wine"},
+        {"/opt/prefix/", "/home/someone/", "/opt/prefix"},
+        {"", "/home/someone", "/home/someone/.wine"},
+        {nullptr, nullptr, passwordHome + "/.wine"},
+        {nullptr, "", passwordHome + "/.wine"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const vwtest::ScopedEnv prefix("WINEPREFIX", c.pszPrefix);
+        const vwtest::ScopedEnv home("HOME", c.pszHome);
+        EXPECT_EQ(GetWinePrefix(), c.expected);
+    }
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "common/misc/CxDebugUtil.h"
 #include "platform/wab/WabApi.h"
 #include "tests/support/TestFiles.h"
 
@@ -36,7 +35,6 @@ class WabWalkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_DebugUtil.SetFolder((m_tmp.Path() + "/").c_str());
         std::string name = m_tmp.File("book.wab");
         WAB_PARAM wp = {};
         wp.cbSize = sizeof wp;
@@ -51,7 +49,7 @@ protected:
         m_object->FreeBuffer(id);
         m_container.p = static_cast<IABContainer*>(unknown);
     }
-    void TearDown() override { g_DebugUtil.SetFolder("./"); }
+    void TearDown() override { WabTakeLogLines(); }
 
     void Create(const char* pszName)
     {
