@@ -7,7 +7,7 @@ JOBS        ?= $(shell nproc)
 # fuzzing instrumentation.
 FUZZ_TARGETS := $(basename $(notdir $(wildcard tools/fuzz/fuzz_*.cpp)))
 
-.PHONY: all deps configure build test sanitize run demo bench screenshots fuzz clean
+.PHONY: all deps configure build test sanitize run demo bench screenshots fuzz format clean
 
 all: build
 
@@ -50,6 +50,10 @@ fuzz: deps
 	cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVW_FUZZ=ON -DVW_WITH_GUI=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+# Formats every C++ file git tracks by .clang-format.
+format: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
   libsimpleini-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth
   desktop-file-utils appstream groff-base
   python3-vobject
