@@ -7,7 +7,7 @@ JOBS        ?= $(shell nproc)
 # fuzzing instrumentation.
 FUZZ_TARGETS := $(basename $(notdir $(wildcard tools/fuzz/fuzz_*.cpp)))
 
-.PHONY: all deps configure build test sanitize run demo bench screenshots fuzz clean
+.PHONY: all deps configure build test sanitize run demo bench screenshots fuzz format clean
 
 all: build
 
@@ -35,27 +35,25 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 demo: build
-	@if [ -x tools/make-demo.sh ]; then bash tools/make-demo.sh $(BUILD); fi
+	bash tools/make-demo.sh $(BUILD)
 
 run: demo
-	@if [ -x $(BUILD)/varnwick ]; then \
-	  cd $(BUILD) && ./varnwick; \
-	else \
-	  echo "Built. The window is not part of this build yet; try $(BUILD)/varnwick-cli --help."; \
-	fi
+	cd $(BUILD) && ./varnwick
 
 bench: build
-	@if [ -x tools/run-benchmarks.sh ]; then bash tools/run-benchmarks.sh $(BUILD); \
-	else echo "No benchmarks yet."; fi
+	bash tools/run-benchmarks.sh $(BUILD)
 
 screenshots: build
-	@if [ -x tools/screenshots.sh ]; then bash tools/screenshots.sh $(BUILD); \
-	else echo "No window yet."; fi
+	bash tools/screenshots.sh $(BUILD)
 
 fuzz: deps
 	cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVW_FUZZ=ON -DVW_WITH_GUI=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+# Formats every C++ file git tracks by .clang-format.
+format: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

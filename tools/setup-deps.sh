@@ -6,11 +6,11 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
   libsimpleini-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth
   desktop-file-utils appstream groff-base
   python3-vobject

@@ -4,10 +4,10 @@
 // WriteRecord writes one record back at once, as an update of the changed
 // columns of its row or as an insert of a new row. There is no whole-file
 // save: SaveFile only commits a write batch (BeginWriteBatch), the one
-// transaction a transfer's writes share. A row is found by its Record ID,
-// First Name and Last Name, so every record written must carry a Record ID
-// that is its own: a new record gets one from AssignNewRecordId before it
-// is written.
+// transaction a transfer's writes share. A record loaded from a row is
+// written back to that row by its Record ID (RewriteRecord), so every record
+// written must carry a Record ID that is its own: a new record gets one from
+// AssignNewRecordId before it is written (InsertNewRecord).
 //
 // All SQL goes through the accessor of the database base PmDBEx2Util.
 // Single-threaded.

@@ -627,9 +627,9 @@ TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, CliRoundTrip, ::testing::Values(Gen::Classic, Gen::Extended, Gen::Desktop6),
-                         [](const ::testing::TestParamInfo<Gen>& info) {
-                             return info.param == Gen::Classic ? "Classic"
-                                    : info.param == Gen::Extended ? "Extended"
+                         [](const ::testing::TestParamInfo<Gen>& generation) {
+                             return generation.param == Gen::Classic ? "Classic"
+                                    : generation.param == Gen::Extended ? "Extended"
                                                                   : "Desktop6";
                          });
 

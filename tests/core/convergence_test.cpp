@@ -301,8 +301,8 @@ TEST_P(ConvergenceTest, OneSynchronizeConvergesOnRandomBooks)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryGeneration, ConvergenceTest, ::testing::ValuesIn(kGenerations),
-                         [](const ::testing::TestParamInfo<Generation>& info) {
-                             std::string name = info.param.pszName;
+                         [](const ::testing::TestParamInfo<Generation>& generation) {
+                             std::string name = generation.param.pszName;
                              name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
                              return name;
                          });

@@ -422,6 +422,58 @@ TEST_F(EngineTest, SynchronizeHandsEveryRowAndReportsTheirSum)
     EXPECT_EQ(engine.CountChecked(LIST_PALM) + engine.CountChecked(LIST_WAB), 0);
 }
 
+TEST_F(EngineTest, SynchronizeOfAContactChangedOnBothSidesLeavesOneValueOnEach)
+{
+    // Ann's work phone differs; only the book has a fax, and it is a home fax.
+    WritePalm(m_palm, {{"Ann", "Archer", "ann@example.org", "555-1111"}});
+    {
+        CommAddrRecord rec = Neutral({"Ann", "Archer", "ann@example.org", "555-2222"});
+        SetTextField(&rec, CF_HOME_FAX, "555-9999");
+        CxWab wab(nullptr);
+        ASSERT_TRUE(wab.OpenAddressBook(m_wab.c_str()));
+        ASSERT_TRUE(wab.StoreContact(&rec));
+    }
+    TransferEngine& engine = Start();
+    ASSERT_EQ(engine.RowState(LIST_PALM, 0), RS_MODIFIED);
+    const TransferResult first = engine.StartTransfer(SYNC_BOTH);
+    EXPECT_TRUE(first.bSuccess) << first.strMessage;
+    EXPECT_EQ(first.toWab.nUpdated, 1);
+
+    // Where both sides held a value the Palm side's stands on both; the fax
+    // only the book had reaches the Palm side, and the book keeps it as its
+    // home fax.
+    ASSERT_EQ(engine.GetRowCount(LIST_PALM), 1);
+    ASSERT_EQ(engine.GetRowCount(LIST_WAB), 1);
+    EXPECT_EQ(engine.GetRow(LIST_PALM, 0)->subItems[3], "555-1111");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-1111");
+    EXPECT_EQ(engine.RowState(LIST_PALM, 0), RS_SAME);
+    EXPECT_EQ(engine.RowState(LIST_WAB, 0), RS_SAME);
+    {
+        PmAddrInfo info(40102);
+        ASSERT_TRUE(info.LoadContacts(m_palm.c_str()));
+        const CommAddrRecord* pPalm = info.GetContactSet()->GetRecordAt(0);
+        ASSERT_NE(pPalm, nullptr);
+        EXPECT_STREQ(pPalm->szWorkPhone, "555-1111");
+        EXPECT_STREQ(pPalm->szWorkFax, "555-9999");
+    }
+    {
+        CxWab wab(nullptr);
+        ASSERT_TRUE(wab.OpenAddressBook(m_wab.c_str()));
+        const CommAddrRecord* pBook = wab.GetNeutralSet()->GetRecordAt(0);
+        ASSERT_NE(pBook, nullptr);
+        EXPECT_STREQ(pBook->szWorkPhone, "555-1111");
+        EXPECT_STREQ(pBook->szHomeFax, "555-9999");
+        EXPECT_STREQ(pBook->szWorkFax, "");
+    }
+
+    // Nothing is left to carry either way.
+    engine.SelectAll(LIST_PALM);
+    engine.SelectAll(LIST_WAB);
+    const TransferResult second = engine.StartTransfer(SYNC_BOTH);
+    EXPECT_EQ(second.toWab.nAdded + second.toWab.nUpdated + second.toPalm.nAdded + second.toPalm.nUpdated, 0)
+        << second.strMessage;
+}
+
 TEST_F(EngineTest, SynchronizeWithBothListsEmptyIsAnError)
 {
     Fixture({}, {});

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,10 +130,13 @@ double Largest(const Results& results, const std::string& name)
 constexpr int kLabelWidth = 44;
 constexpr int kCellWidth = 20;
 
-std::string Cell(const char* pszFormat, double dA, double dB = 0.0)
+__attribute__((format(printf, 1, 2))) std::string Cell(const char* pszFormat, ...)
 {
     char szCell[64];
-    std::snprintf(szCell, sizeof szCell, pszFormat, dA, dB);
+    va_list args;
+    va_start(args, pszFormat);
+    std::vsnprintf(szCell, sizeof szCell, pszFormat, args);
+    va_end(args);
     return szCell;
 }
 
