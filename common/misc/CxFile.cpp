@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "platform/fsutil/FsUtil.h"
+
 CxFile::CxFile() : m_fp(nullptr) {}
 
 CxFile::~CxFile()
@@ -14,7 +16,7 @@ bool CxFile::Open(const char* pszPath, const char* pszMode)
     if (pszPath == nullptr || pszPath[0] == '\0' || pszMode == nullptr || pszMode[0] == '\0')
         return false;
     Close();
-    m_fp = std::fopen(pszPath, pszMode);
+    m_fp = OpenFileStream(pszPath, pszMode);
     return m_fp != nullptr;
 }
 
@@ -40,13 +42,7 @@ int CxFile::GetFileLength(const char* pszPath)
 {
     if (pszPath == nullptr || pszPath[0] == '\0')
         return -1;
-    std::FILE* fp = std::fopen(pszPath, "rb");
-    if (fp == nullptr)
-        return -1;
-    long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0)
-        size = std::ftell(fp);
-    std::fclose(fp);
+    const long long size = RegularFileSize(pszPath);
     if (size < 0)
         return -1;
     // A size that does not fit the 32-bit answer must still read as large,

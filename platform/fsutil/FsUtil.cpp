@@ -41,6 +41,41 @@ bool IsRegularFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+long long RegularFileSize(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+std::FILE* OpenFileStream(const std::string& path, const char* pszMode)
+{
+    if (pszMode == nullptr || pszMode[0] == '\0')
+        return nullptr;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return std::fopen(path.c_str(), pszMode);   // nothing there yet, or a plain file
+    if (S_ISDIR(st.st_mode))
+        return nullptr;
+    // A FIFO, device or socket: open without waiting, then hand the stream
+    // back in blocking mode as fopen would.
+    const bool bPlus = std::strchr(pszMode, '+') != nullptr;
+    const int nAccess = bPlus ? O_RDWR : pszMode[0] == 'r' ? O_RDONLY : O_WRONLY;
+    const int fd = open(path.c_str(), nAccess | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (pszMode[0] == 'a' ? O_APPEND : 0));
+    if (fd < 0)
+        return nullptr;
+    const int nFlags = fcntl(fd, F_GETFL);
+    if (nFlags < 0 || fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* fp = fdopen(fd, pszMode);
+    if (fp == nullptr)
+        close(fd);
+    return fp;
+}
+
 bool IsFolder(const std::string& path)
 {
     struct stat st {};

@@ -34,6 +34,18 @@ bool PathExists(const std::string& path);
 // folder, at the path. False when nothing is there.
 bool IsWritable(const std::string& path);
 
+// The size in bytes of the regular file at the path; -1 when no regular
+// file stands there (nothing, a folder, a FIFO or a device: their "size"
+// means nothing, and opening a FIFO to measure it would block).
+long long RegularFileSize(const std::string& path);
+
+// Opens a stream on the file at the path with an fopen mode ("rb", "ab"...),
+// as fopen does, but never waits: a folder gives null, and a FIFO or device
+// is opened only when that succeeds at once (a FIFO nobody reads gives null
+// instead of blocking until someone does; /dev/null and a terminal open).
+// The caller closes the stream with fclose.
+std::FILE* OpenFileStream(const std::string& path, const char* pszMode);
+
 // Makes the folder and every missing folder above it, each new one with
 // nMode (less the umask). True when a folder stands at the path afterwards.
 bool MakeFolders(const std::string& folder, unsigned nMode = 0700);
