@@ -442,12 +442,12 @@ int CmdCompare(Session& session, const CliArgs& args)
             out.Append(" new, ");
             out.AppendInt(nCounts[2]);
             out.Append(" modified\n");
-            forEach([&](int nState, bool bListed, const std::string& strCaption, const CommAddrRecord&) {
+            forEach([&](int nState, bool bListed, const std::string& strRowCaption, const CommAddrRecord&) {
                 char szState[16];
                 std::snprintf(szState, sizeof szState, "%-9s", StateName(nState));
                 out.Append("  ");
                 out.Append(szState);
-                out.Append(OneLine(AnsiToUtf8(strCaption)));
+                out.Append(OneLine(AnsiToUtf8(strRowCaption)));
                 out.Append(bListed ? "\n" : "  (not listed)\n");
             }, false);
         };

@@ -1,6 +1,6 @@
 # Helpers shared by every folder of the project.
 
-set(VW_WARNINGS -Wall -Wextra -Werror)
+set(VW_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wformat=2 -Werror)
 
 # vw_library(<name> [DEPS <targets>...])
 # One static library from every .cpp of the calling folder; its folder's parent

@@ -819,10 +819,13 @@ void TransferEngine::ReportCompletion(TransferResult& result, const char* pszDon
 {
     const std::string strErrors = CollectErrors(result, SideWriteFailure(LIST_WAB), SideWriteFailure(LIST_PALM));
     if (strErrors.empty()) {
-        char szText[256];
-        std::snprintf(szText, sizeof szText, pszDoneFormat, nCount);
+        // The texts are constants with one "%d" for the count; putting the
+        // count in by hand keeps them out of a printf format.
+        std::string strText = pszDoneFormat;
+        if (const size_t nAt = strText.find("%d"); nAt != std::string::npos)
+            strText.replace(nAt, 2, std::to_string(nCount));
         result.bSuccess = true;
-        ShowMessage(result, szText, kCaptionInformation, kIconInformation);
+        ShowMessage(result, strText.c_str(), kCaptionInformation, kIconInformation);
     } else {
         const std::string strText = std::string(pszFailed) + ": " + strErrors + ".";
         ShowMessage(result, strText.c_str(), kCaptionError, kIconError);
