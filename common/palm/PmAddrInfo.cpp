@@ -577,6 +577,7 @@ PmAddrInfo::~PmAddrInfo()
     delete m_pAddrExUtil;
     delete m_pAddrUtil;
     delete m_pHold;
+    delete m_pVisited;
 }
 
 int PmAddrInfo::GenerationFromVersion(DWORD dwDesktopVersion)
@@ -715,8 +716,43 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
         m_pHold->Release();
         return false;
     }
-    BuildContactSet();
+    if (m_bBuildContactSet)
+        BuildContactSet();
     return true;
+}
+
+void PmAddrInfo::SetBuildContactSet(bool bBuild)
+{
+    m_bBuildContactSet = bBuild;
+}
+
+CommAddrRecord* PmAddrInfo::NextLoadedContact(bool bFirst)
+{
+    const int nKind = m_nLoadedGen;
+    auto step = [&]() -> void* {
+        switch (nKind) {
+        case kGenClassic: return bFirst ? m_pAddrUtil->m_pDataMgr->First() : m_pAddrUtil->m_pDataMgr->Next();
+        case kGenExtended: return bFirst ? m_pAddrExUtil->m_pDataMgr->First() : m_pAddrExUtil->m_pDataMgr->Next();
+        case kGenDesktop6: return bFirst ? m_pAddrEx2Util->GetDataMgr()->First() : m_pAddrEx2Util->GetDataMgr()->Next();
+        default: return nullptr;
+        }
+    };
+    if (m_pVisited == nullptr) {
+        m_pVisited = new (std::nothrow) CommAddrRecord;
+        if (m_pVisited == nullptr)
+            return nullptr;
+    }
+    for (void* pReaderRecord = step(); pReaderRecord != nullptr; bFirst = false, pReaderRecord = step()) {
+        if ((StatusOf(nKind, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
+            continue;
+        // As BuildContactSet fills the record it stores.
+        ZeroCommRecord(m_pVisited);
+        PalmToNeutral(nKind, pReaderRecord, m_pVisited);
+        m_pVisited->nSourceType = CST_PALM;
+        m_pVisited->nStatus = StatusOf(nKind, pReaderRecord);
+        return m_pVisited;
+    }
+    return nullptr;
 }
 
 bool PmAddrInfo::BuildContactSet()
