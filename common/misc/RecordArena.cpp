@@ -26,6 +26,20 @@ void CopyNonZeroPieces(unsigned char* pDest, const unsigned char* pSource, size_
     }
 }
 
+void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_t n)
+{
+    constexpr size_t kPiece = RecordArena::kPiece;
+    size_t nAt = 0;
+    for (; nAt + kPiece <= n; nAt += kPiece) {
+        if (std::memcmp(pDest + nAt, pSource + nAt, kPiece) != 0)
+            std::memcpy(pDest + nAt, pSource + nAt, kPiece);
+    }
+    for (; nAt < n; ++nAt) {
+        if (pDest[nAt] != pSource[nAt])
+            pDest[nAt] = pSource[nAt];
+    }
+}
+
 RecordArena::RecordArena(size_t nRecordSize)
     : m_nRecordSize(std::max<size_t>(nRecordSize, 1)),
       m_nSlotSize((std::max<size_t>(nRecordSize, 1) + kPiece - 1) / kPiece * kPiece)
@@ -59,7 +73,7 @@ void* RecordArena::Take(const void* pSource)
     unsigned char* pSlot = block.pSlots + nSlot * m_nSlotSize;
     const auto* pBytes = static_cast<const unsigned char*>(pSource);
     if (nSlot < block.nWritten) {
-        std::memcpy(pSlot, pBytes, m_nRecordSize);
+        CopyChangedPieces(pSlot, pBytes, m_nRecordSize);
     } else {
         CopyNonZeroPieces(pSlot, pBytes, m_nRecordSize);
         block.nWritten = nSlot + 1;

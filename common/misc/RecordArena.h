@@ -10,8 +10,10 @@
 // and a large zero-filled block comes from the system as pages not touched
 // yet: a copy into a slot that never held a record writes only its non-zero
 // pieces (CopyNonZeroPieces), so pages that would hold nothing but zeros are
-// never touched, and never cost memory. A slot that held a record before is
-// written whole.
+// never touched, and never cost memory. A slot that held a record before
+// gets only the pieces that differ from what it holds (CopyChangedPieces), so
+// a set loaded again into the same arena does not fill the pages its first
+// load left untouched.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,11 @@
 // non-zero bytes of a last piece shorter than 64). Afterwards pDest holds
 // the same n bytes as pSource.
 void CopyNonZeroPieces(unsigned char* pDest, const unsigned char* pSource, size_t n);
+
+// Copies n bytes from pSource to pDest, writing only the 64-byte pieces (and
+// the bytes of a last piece shorter than 64) that differ from what pDest
+// holds. Afterwards pDest holds the same n bytes as pSource.
+void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_t n);
 
 class RecordArena {
 public:
