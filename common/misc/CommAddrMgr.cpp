@@ -75,23 +75,74 @@ bool TextsDiffer(const char* pszA, const char* pszB, size_t nMax)
     return false;
 }
 
-double ReadDate(const CommAddrRecord* pRecord, int32_t nId)
-{
-    double dDate;
-    std::memcpy(&dDate, GetFieldAddress(pRecord, nId), sizeof dDate);
-    return dDate;
-}
-
 // How MatchFieldList compares the field of an id.
 enum class MatchKind { Text, Date, Skipped };
 
-MatchKind MatchKindOf(int32_t nId)
+MatchKind KindOfId(int32_t nId)
 {
     if (InRanges(kMatchedTextIds, nId))
         return MatchKind::Text;
     if (nId == CF_ANNIVERSARY || nId == CF_BIRTHDAY)
         return MatchKind::Date;
     return MatchKind::Skipped;
+}
+
+// The catalog as matching reads it, one row per id 0 to COMM_FIELD_COUNT,
+// looked up once: classification reads every key and compare field of every
+// record several times over, and the catalog's own lookups cost more than
+// the comparison of a typical short text.
+struct MatchField {
+    size_t nOffset = 0;   // of the field in the record
+    size_t nWidth = 0;    // 0 for an id outside the catalog
+    MatchKind eKind = MatchKind::Skipped;
+};
+
+struct MatchFieldTable {
+    MatchField rows[COMM_FIELD_COUNT + 1];
+};
+
+MatchFieldTable BuildMatchFieldTable()
+{
+    static const CommAddrRecord probe{};
+    const auto* pBase = reinterpret_cast<const char*>(&probe);
+    MatchFieldTable table;
+    for (int32_t nId = 1; nId <= COMM_FIELD_COUNT; ++nId) {
+        MatchField& row = table.rows[nId];
+        row.eKind = KindOfId(nId);
+        row.nWidth = static_cast<size_t>(GetFieldWidth(nId));
+        if (const void* pField = GetFieldAddress(&probe, nId))
+            row.nOffset = static_cast<size_t>(static_cast<const char*>(pField) - pBase);
+    }
+    return table;
+}
+
+const MatchField& MatchFieldOf(int32_t nId)
+{
+    static const MatchFieldTable table = BuildMatchFieldTable();
+    return table.rows[nId >= 1 && nId <= COMM_FIELD_COUNT ? nId : 0];
+}
+
+MatchKind MatchKindOf(int32_t nId)
+{
+    return MatchFieldOf(nId).eKind;
+}
+
+// The field of an id of kind Text or Date (never call it for another id).
+const char* MatchedField(const CommAddrRecord* pRecord, int32_t nId)
+{
+    return reinterpret_cast<const char*>(pRecord) + MatchFieldOf(nId).nOffset;
+}
+
+size_t MatchedWidth(int32_t nId)
+{
+    return MatchFieldOf(nId).nWidth;
+}
+
+double ReadDate(const CommAddrRecord* pRecord, int32_t nId)
+{
+    double dDate;
+    std::memcpy(&dDate, MatchedField(pRecord, nId), sizeof dDate);
+    return dDate;
 }
 
 // --- Hashing for the match index ---------------------------------------------
@@ -137,8 +188,8 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text: {
-            const unsigned char* pText = reinterpret_cast<const unsigned char*>(GetTextField(pRecord, nId));
-            const size_t nWidth = pText != nullptr ? static_cast<size_t>(GetFieldWidth(nId)) : 0;
+            const unsigned char* pText = reinterpret_cast<const unsigned char*>(MatchedField(pRecord, nId));
+            const size_t nWidth = MatchedWidth(nId);
             for (size_t n = 0; n < nWidth && pText[n] != '\0'; ++n) {
                 unsigned char c = pText[n];
                 if (c >= 'a' && c <= 'z')
@@ -212,24 +263,24 @@ KeyKind KeyKindOf(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t n
         if (MatchKindOf(pKeys[i]) != MatchKind::Text)
             continue;
         bAnyText = true;
-        if (GetTextField(pRecord, pKeys[i])[0] != '\0')
+        if (MatchedField(pRecord, pKeys[i])[0] != '\0')
             return KeyKind::Keys;
     }
     if (!bAnyText)
         return KeyKind::Keys;
-    return GetTextField(pRecord, CF_COMPANY)[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
+    return pRecord->szCompany[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
 }
 
 // The text a compare field of pRecord is compared by (see the fax rule).
 const char* CompareText(const CommAddrRecord* pRecord, int32_t nId, bool bFaxPair)
 {
-    if (bFaxPair && GetTextField(pRecord, CF_WORK_FAX)[0] == '\0') {
+    if (bFaxPair && pRecord->szWorkFax[0] == '\0') {
         if (nId == CF_WORK_FAX)
-            return GetTextField(pRecord, CF_HOME_FAX);
+            return pRecord->szHomeFax;
         if (nId == CF_HOME_FAX)
             return "";
     }
-    return GetTextField(pRecord, nId);
+    return MatchedField(pRecord, nId);
 }
 
 bool CompareFieldsAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, const int32_t* pIds, int32_t nCount,
@@ -239,8 +290,7 @@ bool CompareFieldsAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, cons
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text:
-            if (!TextsAgree(CompareText(pA, nId, bFaxPair), CompareText(pB, nId, bFaxPair),
-                            static_cast<size_t>(GetFieldWidth(nId))))
+            if (!TextsAgree(CompareText(pA, nId, bFaxPair), CompareText(pB, nId, bFaxPair), MatchedWidth(nId)))
                 return false;
             break;
         case MatchKind::Date:
@@ -274,8 +324,7 @@ uint64_t HashCompareFields(const CommAddrRecord* pRecord, const int32_t* pIds, i
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text: {
-            const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
-            nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(nWidth, kHashedPrefix));
+            nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(MatchedWidth(nId), kHashedPrefix));
             break;
         }
         case MatchKind::Date:
@@ -296,7 +345,7 @@ uint64_t HashKeys(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t n
     case KeyKind::Keys:
         return nHash;
     case KeyKind::Company:
-        return MixBits(HashPrefix(nHash ^ 0xC0, GetTextField(pRecord, CF_COMPANY), kHashedPrefix));
+        return MixBits(HashPrefix(nHash ^ 0xC0, pRecord->szCompany, kHashedPrefix));
     case KeyKind::Blank:
         return MixBits(nHash ^ 0xB1A4C);
     }
@@ -369,6 +418,9 @@ namespace {
 // answered through the key + compare index, so many copies sharing one key
 // (contacts without names or e-mail) do not make Classify linear again.
 constexpr int32_t kShortChain = 8;
+
+// How many records ahead a walk that hashes records prefetches their fields.
+constexpr int32_t kPrefetchAhead = 4;
 
 uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
 {
@@ -507,19 +559,26 @@ void CommAddrMgr::DropIndex()
     m_pIndex.reset();
 }
 
-bool CommAddrMgr::UpdateIndex()
+bool CommAddrMgr::UpdateIndex(bool bWithAll)
 {
     try {
         if (m_pIndex == nullptr)
             m_pIndex = std::make_unique<MatchIndex>();
         MatchIndex& index = *m_pIndex;
         const int32_t nCount = GetCount();
+        // An index built from nothing gets both parts in one walk over the
+        // copies (an empty byAll indexes the same positions as an empty
+        // byKeys).
+        if (bWithAll && index.byKeys.Count() == 0)
+            index.bAllBuilt = true;
         if (index.byKeys.Count() < nCount) {
             index.byKeys.Reserve(static_cast<size_t>(nCount));
             if (index.bAllBuilt)
                 index.byAll.Reserve(static_cast<size_t>(nCount));
         }
         for (int32_t nPos = index.byKeys.Count(); nPos < nCount; ++nPos) {
+            if (nPos + kPrefetchAhead < nCount)
+                PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
             const uint64_t nKeyHash = KeyHash(pCopy);
             index.byKeys.Append(nKeyHash);
@@ -542,6 +601,8 @@ bool CommAddrMgr::BuildFullIndex()
         const int32_t nCount = index.byKeys.Count();
         index.byAll.Reserve(static_cast<size_t>(nCount));
         for (int32_t nPos = 0; nPos < nCount; ++nPos) {
+            if (nPos + kPrefetchAhead < nCount)
+                PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
             index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos), CompareHash(pCopy)));
         }
@@ -680,7 +741,7 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
     m_nCursor = 0;
     if (nCount == 0 || GetCount() == 0)
         return true;
-    if (!UpdateIndex() || !BuildFullIndex()) {
+    if (!UpdateIndex(true) || !BuildFullIndex()) {
         ClassifySideByWalk(ppRecords, nCount, pAnswers);
         return true;
     }
@@ -705,6 +766,8 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
 
         std::vector<uint64_t> keyHashes(static_cast<size_t>(nCount));
         for (int32_t i = 0; i < nCount; ++i) {
+            if (i + kPrefetchAhead < nCount && ppRecords[i + kPrefetchAhead] != nullptr)
+                PrefetchMatchFields(ppRecords[i + kPrefetchAhead]);
             const CommAddrRecord* pRecord = ppRecords[i];
             if (pRecord == nullptr)
                 continue;
@@ -777,8 +840,7 @@ bool CommAddrMgr::KeysPair(const CommAddrRecord* pA, const CommAddrRecord* pB) c
     const KeyKind eKind = KeyKindOf(pA, m_nKeyFields, m_nKeyFieldCount);
     if (eKind == KeyKind::Blank || eKind != KeyKindOf(pB, m_nKeyFields, m_nKeyFieldCount) || !KeysMatch(pA, pB))
         return false;
-    return eKind == KeyKind::Keys || TextsAgree(GetTextField(pA, CF_COMPANY), GetTextField(pB, CF_COMPANY),
-                                                static_cast<size_t>(GetFieldWidth(CF_COMPANY)));
+    return eKind == KeyKind::Keys || TextsAgree(pA->szCompany, pB->szCompany, sizeof pA->szCompany);
 }
 
 bool CommAddrMgr::SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const
@@ -790,6 +852,18 @@ bool CommAddrMgr::SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB)
 bool CommAddrMgr::IsBlank(const CommAddrRecord* pRecord) const
 {
     return KeyKindOf(pRecord, m_nKeyFields, m_nKeyFieldCount) == KeyKind::Blank;
+}
+
+// The cache lines of the key and compare fields of a record hashed soon:
+// the copies of a large set are far apart in memory, and hashing them one
+// after the other would otherwise wait for memory at nearly every field.
+void CommAddrMgr::PrefetchMatchFields(const CommAddrRecord* pRecord) const
+{
+    for (int32_t i = 0; i < m_nKeyFieldCount; ++i)
+        __builtin_prefetch(MatchedField(pRecord, m_nKeyFields[i]));
+    for (int32_t i = 0; i < m_nCompareFieldCount; ++i)
+        __builtin_prefetch(MatchedField(pRecord, m_nCompareFields[i]));
+    __builtin_prefetch(pRecord->szCompany);
 }
 
 uint64_t CommAddrMgr::KeyHash(const CommAddrRecord* pRecord) const
@@ -869,8 +943,7 @@ bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord*
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text:
-            if (TextsDiffer(GetTextField(pA, nId), GetTextField(pB, nId),
-                            static_cast<size_t>(GetFieldWidth(nId))))
+            if (TextsDiffer(MatchedField(pA, nId), MatchedField(pB, nId), MatchedWidth(nId)))
                 return false;
             break;
         case MatchKind::Date:

@@ -184,8 +184,9 @@ private:
     struct MatchIndex;   // positions of the stored copies by hashes of their fields
 
     // The index brought up to date with every stored copy; false when memory
-    // ran out (the index is then dropped and Classify walks the set).
-    bool UpdateIndex();
+    // ran out (the index is then dropped and Classify walks the set). With
+    // bWithAll, an index built from nothing gets its key + compare part too.
+    bool UpdateIndex(bool bWithAll = false);
     // Adds the key + compare index to an up-to-date index; false when memory
     // ran out (the index is then dropped).
     bool BuildFullIndex();
@@ -208,6 +209,7 @@ private:
     bool SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const;
     bool IsBlank(const CommAddrRecord* pRecord) const;
     uint64_t KeyHash(const CommAddrRecord* pRecord) const;
+    void PrefetchMatchFields(const CommAddrRecord* pRecord) const;
     uint64_t CompareHash(const CommAddrRecord* pRecord) const;
 
     std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
