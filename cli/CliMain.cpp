@@ -269,44 +269,66 @@ int CmdList(Session& session, const CliArgs& args)
         session.settings.EmailOnly = 0;
     if (!strFile.empty())
         SetSidePath(session.settings, bPalm, strFile);
+    // The Palm contacts are listed straight from the loaded file, one at a
+    // time, in the order and with the filter the window lists them: no
+    // contact set is built, which for a large file is most of the time and
+    // memory the command would take.
+    if (bPalm)
+        engine.GetPalmInfo()->SetBuildContactSet(false);
     const int nStatus = bPalm ? LoadPalmSide(session) : LoadWabSide(session, false);
     if (nStatus != kExitOk)
         return nStatus;
 
-    // Rows are written as they are converted: the Palm rows' neutral
-    // records are read where they are stored, the address-book rows are
-    // converted one at a time into the same record.
-    const ListType eList = bPalm ? LIST_PALM : LIST_WAB;
-    const int nRows = engine.GetRowCount(eList);
+    // Rows are written as they are converted: the Palm contacts one at a
+    // time as the loaded file gives them, the address-book rows one at a
+    // time into the same record.
     OutputBuffer out(stdout);
     JsonWriter json(out);
     if (session.bJson)
         json.BeginArray("", "\n ");
-    CommAddrRecord converted;
-    for (int nRow = 0; nRow < nRows; ++nRow) {
-        const CommAddrRecord* pRecord = &converted;
-        if (bPalm) {
-            pRecord = engine.PalmRecordAt(nRow);
-        } else {
-            ZeroCommRecord(&converted);
-            CxWab::ConvertToComm(engine.WabRecordAt(nRow), &converted);
-        }
+    int nListed = 0;
+    auto write = [&](const CommAddrRecord& record, const std::string& strCaption) {
         if (session.bJson) {
-            WriteRecordJson(json, *pRecord);
+            WriteRecordJson(json, record);
         } else {
             out.Append('[');
-            out.AppendInt(nRow + 1);
+            out.AppendInt(nListed + 1);
             out.Append("] ");
-            out.Append(OneLine(AnsiToUtf8(engine.GetRow(eList, nRow)->strCaption)));
+            out.Append(OneLine(AnsiToUtf8(strCaption)));
             out.Append('\n');
-            WriteRecordText(out, *pRecord, "    ");
+            WriteRecordText(out, record, "    ");
+        }
+        ++nListed;
+    };
+    if (bPalm) {
+        const bool bEmailOnly = session.settings.EmailOnly != 0;
+        engine.GetPalmInfo()->ForEachLoadedContact([&](const CommAddrRecord& record) {
+            if (bEmailOnly && record.szEmail[0] == '\0')
+                return true;
+            if (session.bJson) {
+                write(record, std::string());
+            } else {
+                // "%s %s", as the window's caption: a contact without a first
+                // name gets a leading blank.
+                write(record, std::string(record.szFirstName, strnlen(record.szFirstName, sizeof record.szFirstName)) +
+                                  " " + std::string(record.szLastName, strnlen(record.szLastName, sizeof record.szLastName)));
+            }
+            return true;
+        });
+    } else {
+        CommAddrRecord converted;
+        const int nRows = engine.GetRowCount(LIST_WAB);
+        for (int nRow = 0; nRow < nRows; ++nRow) {
+            ZeroCommRecord(&converted);
+            CxWab::ConvertToComm(engine.WabRecordAt(nRow), &converted);
+            write(converted, engine.GetRow(LIST_WAB, nRow)->strCaption);
         }
     }
     if (session.bJson) {
         json.EndArray();
         out.Append('\n');
     } else {
-        out.AppendInt(nRows);
+        out.AppendInt(nListed);
         out.Append(bPalm ? " Palm Desktop contacts listed\n" : " address-book contacts listed\n");
     }
     return FinishOutput(out, kExitOk);

@@ -141,6 +141,15 @@ for i in "${!sizes[@]}"; do
     fi
 done
 printf '\n'
+printf '  %-34s' "  the same in CPU seconds"
+for i in "${!sizes[@]}"; do
+    if [ -n "${cpu[list,$i]:-}" ] && [ -n "${cpu[md5,$i]:-}" ]; then
+        printf '%24s' "$(awk -v a="${cpu[list,$i]}" -v b="${cpu[md5,$i]}" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }')"
+    else
+        printf '%24s' "-"
+    fi
+done
+printf '\n'
 echo "  (growth: wall time / peak memory of the largest size over the one before; on a shared"
 echo "   machine wall time includes waiting for the cores, the CPU seconds do not)"
 exit $((failures > 0))

@@ -9,7 +9,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "common/misc/ContactHashIndex.h"
 #include "common/misc/CutText.h"
+#include "common/misc/RecordArena.h"
 
 namespace {
 
@@ -69,23 +71,74 @@ bool TextsDiffer(const char* pszA, const char* pszB, size_t nMax)
     return false;
 }
 
-double ReadDate(const CommAddrRecord* pRecord, int32_t nId)
-{
-    double dDate;
-    std::memcpy(&dDate, GetFieldAddress(pRecord, nId), sizeof dDate);
-    return dDate;
-}
-
 // How MatchFieldList compares the field of an id.
 enum class MatchKind { Text, Date, Skipped };
 
-MatchKind MatchKindOf(int32_t nId)
+MatchKind KindOfId(int32_t nId)
 {
     if (InRanges(kMatchedTextIds, nId))
         return MatchKind::Text;
     if (nId == CF_ANNIVERSARY || nId == CF_BIRTHDAY)
         return MatchKind::Date;
     return MatchKind::Skipped;
+}
+
+// The catalog as matching reads it, one row per id 0 to COMM_FIELD_COUNT,
+// looked up once: classification reads every key and compare field of every
+// record several times over, and the catalog's own lookups cost more than
+// the comparison of a typical short text.
+struct MatchField {
+    size_t nOffset = 0;   // of the field in the record
+    size_t nWidth = 0;    // 0 for an id outside the catalog
+    MatchKind eKind = MatchKind::Skipped;
+};
+
+struct MatchFieldTable {
+    MatchField rows[COMM_FIELD_COUNT + 1];
+};
+
+MatchFieldTable BuildMatchFieldTable()
+{
+    static const CommAddrRecord probe{};
+    const auto* pBase = reinterpret_cast<const char*>(&probe);
+    MatchFieldTable table;
+    for (int32_t nId = 1; nId <= COMM_FIELD_COUNT; ++nId) {
+        MatchField& row = table.rows[nId];
+        row.eKind = KindOfId(nId);
+        row.nWidth = static_cast<size_t>(GetFieldWidth(nId));
+        if (const void* pField = GetFieldAddress(&probe, nId))
+            row.nOffset = static_cast<size_t>(static_cast<const char*>(pField) - pBase);
+    }
+    return table;
+}
+
+const MatchField& MatchFieldOf(int32_t nId)
+{
+    static const MatchFieldTable table = BuildMatchFieldTable();
+    return table.rows[nId >= 1 && nId <= COMM_FIELD_COUNT ? nId : 0];
+}
+
+MatchKind MatchKindOf(int32_t nId)
+{
+    return MatchFieldOf(nId).eKind;
+}
+
+// The field of an id of kind Text or Date (never call it for another id).
+const char* MatchedField(const CommAddrRecord* pRecord, int32_t nId)
+{
+    return reinterpret_cast<const char*>(pRecord) + MatchFieldOf(nId).nOffset;
+}
+
+size_t MatchedWidth(int32_t nId)
+{
+    return MatchFieldOf(nId).nWidth;
+}
+
+double ReadDate(const CommAddrRecord* pRecord, int32_t nId)
+{
+    double dDate;
+    std::memcpy(&dDate, MatchedField(pRecord, nId), sizeof dDate);
+    return dDate;
 }
 
 // --- Hashing for the match index ---------------------------------------------
@@ -131,8 +184,8 @@ uint64_t HashFieldList(const CommAddrRecord* pRecord, const int32_t* pIds, int32
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text: {
-            const unsigned char* pText = reinterpret_cast<const unsigned char*>(GetTextField(pRecord, nId));
-            const size_t nWidth = pText != nullptr ? static_cast<size_t>(GetFieldWidth(nId)) : 0;
+            const unsigned char* pText = reinterpret_cast<const unsigned char*>(MatchedField(pRecord, nId));
+            const size_t nWidth = MatchedWidth(nId);
             for (size_t n = 0; n < nWidth && pText[n] != '\0'; ++n) {
                 unsigned char c = pText[n];
                 if (c >= 'a' && c <= 'z')
@@ -193,24 +246,24 @@ KeyKind KeyKindOf(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t n
         if (MatchKindOf(pKeys[i]) != MatchKind::Text)
             continue;
         bAnyText = true;
-        if (GetTextField(pRecord, pKeys[i])[0] != '\0')
+        if (MatchedField(pRecord, pKeys[i])[0] != '\0')
             return KeyKind::Keys;
     }
     if (!bAnyText)
         return KeyKind::Keys;
-    return GetTextField(pRecord, CF_COMPANY)[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
+    return pRecord->szCompany[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
 }
 
 // The text a compare field of pRecord is compared by (see the fax rule).
 const char* CompareText(const CommAddrRecord* pRecord, int32_t nId, bool bFaxPair)
 {
-    if (bFaxPair && GetTextField(pRecord, CF_WORK_FAX)[0] == '\0') {
+    if (bFaxPair && pRecord->szWorkFax[0] == '\0') {
         if (nId == CF_WORK_FAX)
-            return GetTextField(pRecord, CF_HOME_FAX);
+            return pRecord->szHomeFax;
         if (nId == CF_HOME_FAX)
             return "";
     }
-    return GetTextField(pRecord, nId);
+    return MatchedField(pRecord, nId);
 }
 
 bool CompareFieldsAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, const int32_t* pIds, int32_t nCount,
@@ -220,8 +273,7 @@ bool CompareFieldsAgree(const CommAddrRecord* pA, const CommAddrRecord* pB, cons
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text:
-            if (!TextsAgree(CompareText(pA, nId, bFaxPair), CompareText(pB, nId, bFaxPair),
-                            static_cast<size_t>(GetFieldWidth(nId))))
+            if (!TextsAgree(CompareText(pA, nId, bFaxPair), CompareText(pB, nId, bFaxPair), MatchedWidth(nId)))
                 return false;
             break;
         case MatchKind::Date:
@@ -255,8 +307,7 @@ uint64_t HashCompareFields(const CommAddrRecord* pRecord, const int32_t* pIds, i
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text: {
-            const size_t nWidth = static_cast<size_t>(GetFieldWidth(nId));
-            nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(nWidth, kHashedPrefix));
+            nHash = HashPrefix(nHash, CompareText(pRecord, nId, bFaxPair), std::min(MatchedWidth(nId), kHashedPrefix));
             break;
         }
         case MatchKind::Date:
@@ -277,205 +328,22 @@ uint64_t HashKeys(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t n
     case KeyKind::Keys:
         return nHash;
     case KeyKind::Company:
-        return MixBits(HashPrefix(nHash ^ 0xC0, GetTextField(pRecord, CF_COMPANY), kHashedPrefix));
+        return MixBits(HashPrefix(nHash ^ 0xC0, pRecord->szCompany, kHashedPrefix));
     case KeyKind::Blank:
         return MixBits(nHash ^ 0xB1A4C);
     }
     return nHash;
 }
 
-constexpr int32_t kNoPosition = -1;
-
-// Positions of the stored copies grouped by a hash: an open-addressing table
-// from hash to a chain of positions, each chain doubly linked in ascending
-// order, so a chain is walked from its first or its last position. Positions
-// are added in ascending order (Append) and moved between chains when a copy
-// changes (Move). Allocation failures throw std::bad_alloc; the caller drops
-// the index then.
-class PositionIndex {
-public:
-    // Room for nPositions without growing. Capacity at least doubles when it
-    // grows: the set asks for one more position after each copy it stores.
-    void Reserve(size_t nPositions)
-    {
-        if (m_Hashes.capacity() < nPositions) {
-            const size_t nCapacity = std::max(nPositions, 2 * m_Hashes.capacity());
-            m_Hashes.reserve(nCapacity);
-            m_Next.reserve(nCapacity);
-            m_Prev.reserve(nCapacity);
-        }
-        if (m_Slots.size() < 2 * nPositions)
-            Rehash(2 * nPositions);
-    }
-
-    // Adds the next position (the number of positions added so far) under
-    // nHash, at the end of its chain.
-    void Append(uint64_t nHash)
-    {
-        const int32_t nPos = static_cast<int32_t>(m_Hashes.size());
-        Slot* pSlot = FindOrAddSlot(nHash);
-        m_Hashes.push_back(nHash);
-        m_Next.push_back(kNoPosition);
-        m_Prev.push_back(pSlot->nLast);
-        if (pSlot->nLast != kNoPosition)
-            m_Next[static_cast<size_t>(pSlot->nLast)] = nPos;
-        else
-            pSlot->nFirst = nPos;
-        pSlot->nLast = nPos;
-    }
-
-    // Moves nPos to the chain of nHash, keeping that chain ascending.
-    void Move(int32_t nPos, uint64_t nHash)
-    {
-        const size_t nAt = static_cast<size_t>(nPos);
-        if (m_Hashes[nAt] == nHash)
-            return;
-        Slot* pNew = FindOrAddSlot(nHash);   // may grow the table: before any unlinking
-        Slot* pOld = FindSlot(m_Hashes[nAt]);
-        const int32_t nPrev = m_Prev[nAt];
-        const int32_t nNext = m_Next[nAt];
-        if (nPrev != kNoPosition)
-            m_Next[static_cast<size_t>(nPrev)] = nNext;
-        else
-            pOld->nFirst = nNext;
-        if (nNext != kNoPosition)
-            m_Prev[static_cast<size_t>(nNext)] = nPrev;
-        else
-            pOld->nLast = nPrev;
-
-        int32_t nAfter = pNew->nLast;
-        while (nAfter != kNoPosition && nAfter > nPos)
-            nAfter = m_Prev[static_cast<size_t>(nAfter)];
-        const int32_t nBefore = nAfter != kNoPosition ? m_Next[static_cast<size_t>(nAfter)] : pNew->nFirst;
-        m_Prev[nAt] = nAfter;
-        m_Next[nAt] = nBefore;
-        if (nAfter != kNoPosition)
-            m_Next[static_cast<size_t>(nAfter)] = nPos;
-        else
-            pNew->nFirst = nPos;
-        if (nBefore != kNoPosition)
-            m_Prev[static_cast<size_t>(nBefore)] = nPos;
-        else
-            pNew->nLast = nPos;
-        m_Hashes[nAt] = nHash;
-    }
-
-    int32_t First(uint64_t nHash) const
-    {
-        const Slot* pSlot = FindSlot(nHash);
-        return pSlot != nullptr ? pSlot->nFirst : kNoPosition;
-    }
-    int32_t Last(uint64_t nHash) const
-    {
-        const Slot* pSlot = FindSlot(nHash);
-        return pSlot != nullptr ? pSlot->nLast : kNoPosition;
-    }
-    uint64_t HashOf(int32_t nPos) const { return m_Hashes[static_cast<size_t>(nPos)]; }
-    int32_t Next(int32_t nPos) const { return m_Next[static_cast<size_t>(nPos)]; }
-    int32_t Prev(int32_t nPos) const { return m_Prev[static_cast<size_t>(nPos)]; }
-    int32_t Count() const { return static_cast<int32_t>(m_Hashes.size()); }
-
-private:
-    // A slot holds one hash for good once taken; its chain may become empty
-    // when its positions move away.
-    struct Slot {
-        uint64_t nHash = 0;
-        int32_t nFirst = kNoPosition;
-        int32_t nLast = kNoPosition;
-        bool bTaken = false;
-    };
-
-    const Slot* FindSlot(uint64_t nHash) const
-    {
-        if (m_Slots.empty())
-            return nullptr;
-        const size_t nMask = m_Slots.size() - 1;
-        for (size_t i = static_cast<size_t>(nHash) & nMask; m_Slots[i].bTaken; i = (i + 1) & nMask) {
-            if (m_Slots[i].nHash == nHash)
-                return &m_Slots[i];
-        }
-        return nullptr;
-    }
-    Slot* FindSlot(uint64_t nHash)
-    {
-        return const_cast<Slot*>(static_cast<const PositionIndex*>(this)->FindSlot(nHash));
-    }
-
-    Slot* FindOrAddSlot(uint64_t nHash)
-    {
-        if (Slot* pSlot = FindSlot(nHash))
-            return pSlot;
-        // At most half the slots taken, so probes stay short.
-        if (2 * (m_nTaken + 1) > m_Slots.size())
-            Rehash(2 * (m_nTaken + 1));
-        const size_t nMask = m_Slots.size() - 1;
-        size_t i = static_cast<size_t>(nHash) & nMask;
-        while (m_Slots[i].bTaken)
-            i = (i + 1) & nMask;
-        m_Slots[i].nHash = nHash;
-        m_Slots[i].bTaken = true;
-        ++m_nTaken;
-        return &m_Slots[i];
-    }
-
-    // A table of at least nMinSlots slots (a power of two) holding the
-    // chains that still have positions.
-    void Rehash(size_t nMinSlots)
-    {
-        size_t nSlots = 16;
-        while (nSlots < nMinSlots)
-            nSlots *= 2;
-        std::vector<Slot> slots(nSlots);
-        size_t nTaken = 0;
-        for (const Slot& slot : m_Slots) {
-            if (!slot.bTaken || slot.nFirst == kNoPosition)
-                continue;
-            size_t i = static_cast<size_t>(slot.nHash) & (nSlots - 1);
-            while (slots[i].bTaken)
-                i = (i + 1) & (nSlots - 1);
-            slots[i] = slot;
-            ++nTaken;
-        }
-        m_Slots.swap(slots);
-        m_nTaken = nTaken;
-    }
-
-    std::vector<Slot> m_Slots;        // size 0 or a power of two
-    size_t m_nTaken = 0;              // slots taken
-    std::vector<uint64_t> m_Hashes;   // per position
-    std::vector<int32_t> m_Next;      // per position: next in its chain
-    std::vector<int32_t> m_Prev;      // per position: previous in its chain
-};
+constexpr int32_t kNoPosition = ContactHashIndex::kNoPosition;
 
 // Frees what a stored copy owns besides its memory (which is the set's
-// CopyStore's): the attached block.
+// RecordArena's): the attached block.
 void FreeStoredCopy(CommAddrRecord* pCopy)
 {
     if (pCopy->pAttached != nullptr && pCopy->nAttachedLen != 0)
         std::free(pCopy->pAttached);
     pCopy->pAttached = nullptr;
-}
-
-// Copies n bytes to memory known to hold zeros, writing only the 64-byte
-// pieces that are not all zero.
-void CopyNonZero(unsigned char* pDest, const unsigned char* pSource, size_t n)
-{
-    constexpr size_t kPiece = 64;
-    size_t nAt = 0;
-    for (; nAt + kPiece <= n; nAt += kPiece) {
-        uint64_t nBits = 0;
-        for (size_t k = 0; k < kPiece; k += sizeof nBits) {
-            uint64_t nWord;
-            std::memcpy(&nWord, pSource + nAt + k, sizeof nWord);
-            nBits |= nWord;
-        }
-        if (nBits != 0)
-            std::memcpy(pDest + nAt, pSource + nAt, kPiece);
-    }
-    for (; nAt < n; ++nAt) {
-        if (pSource[nAt] != 0)
-            pDest[nAt] = pSource[nAt];
-    }
 }
 
 void SetFieldList(int32_t* pTarget, int32_t* pnTargetCount, const int32_t* pIds, int32_t nCount,
@@ -505,88 +373,13 @@ RecordState ClassifyToState(int nClassify)
     }
 }
 
-// The memory of the stored copies: blocks of slots, allocated zero-filled and
-// handed out in order, kept for reuse after ClearRecords and freed with the
-// set. Most of a contact record is empty text (the note alone takes 8 KB),
-// and a large zero-filled block comes from the system as pages not touched
-// yet: a copy into a slot that never held a record writes only its non-zero
-// bytes, so the pages that would hold nothing but zeros are never touched (a
-// typical contact then takes about 40 % less memory, and a set of many of
-// them fills faster). A slot that held a record before is written whole.
-struct CommAddrMgr::CopyStore {
-    // Slots are whole 64-byte pieces; blocks grow from kFirstSlots to
-    // kLargestSlots slots, a size (over 32 MB) the C library always takes
-    // fresh from the system.
-    static constexpr size_t kSlotSize = (sizeof(CommAddrRecord) + 63) / 64 * 64;
-    static constexpr size_t kFirstSlots = 64;
-    static constexpr size_t kLargestSlots = 2560;
-
-    struct Block {
-        unsigned char* pSlots;
-        size_t nSlots;
-        size_t nUsed;      // slots handed out since the last Reset
-        size_t nWritten;   // slots that ever held a record
-    };
-
-    CopyStore() = default;
-    CopyStore(const CopyStore&) = delete;
-    CopyStore& operator=(const CopyStore&) = delete;
-    ~CopyStore()
-    {
-        for (Block& block : blocks)
-            std::free(block.pSlots);
-    }
-
-    // A slot holding a byte copy of *pSource; null when memory runs out.
-    CommAddrRecord* Take(const CommAddrRecord* pSource)
-    {
-        while (nCurrent < blocks.size() && blocks[nCurrent].nUsed == blocks[nCurrent].nSlots)
-            ++nCurrent;
-        if (nCurrent == blocks.size()) {
-            const size_t nSlots =
-                blocks.empty() ? kFirstSlots : std::min(2 * blocks.back().nSlots, kLargestSlots);
-            auto* pSlots = static_cast<unsigned char*>(std::calloc(nSlots, kSlotSize));
-            if (pSlots == nullptr)
-                return nullptr;
-            try {
-                blocks.push_back(Block{pSlots, nSlots, 0, 0});
-            } catch (const std::bad_alloc&) {
-                std::free(pSlots);
-                return nullptr;
-            }
-        }
-        Block& block = blocks[nCurrent];
-        const size_t nSlot = block.nUsed++;
-        unsigned char* pSlot = block.pSlots + nSlot * kSlotSize;
-        const auto* pBytes = reinterpret_cast<const unsigned char*>(pSource);
-        if (nSlot < block.nWritten) {
-            std::memcpy(pSlot, pBytes, sizeof(CommAddrRecord));
-        } else {
-            CopyNonZero(pSlot, pBytes, sizeof(CommAddrRecord));
-            block.nWritten = nSlot + 1;
-        }
-        return reinterpret_cast<CommAddrRecord*>(pSlot);
-    }
-
-    // Every slot free again; the blocks stay.
-    void Reset()
-    {
-        for (Block& block : blocks)
-            block.nUsed = 0;
-        nCurrent = 0;
-    }
-
-    std::vector<Block> blocks;
-    size_t nCurrent = 0;   // the first block that may have a free slot
-};
-
 // The match index: the positions of the stored copies by the hash of their
 // key fields, and, once a chain of copies sharing a key hash has grown long,
 // also by the hash of their key and compare fields together. Positions 0 to
 // byKeys.Count() - 1 are indexed; later ones are added by the next Classify.
 struct CommAddrMgr::MatchIndex {
-    PositionIndex byKeys;
-    PositionIndex byAll;     // empty until bAllBuilt
+    ContactHashIndex byKeys;
+    ContactHashIndex byAll;     // empty until bAllBuilt
     bool bAllBuilt = false;  // byAll indexes the same positions as byKeys
 };
 
@@ -596,6 +389,9 @@ namespace {
 // answered through the key + compare index, so many copies sharing one key
 // (contacts without names or e-mail) do not make Classify linear again.
 constexpr int32_t kShortChain = 8;
+
+// How many records ahead a walk that hashes records prefetches their fields.
+constexpr int32_t kPrefetchAhead = 4;
 
 uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
 {
@@ -647,11 +443,11 @@ CommAddrRecord* CommAddrMgr::StoreCopy(const CommAddrRecord* pRecord, bool bShar
         return nullptr;
 
     if (m_pCopies == nullptr) {
-        m_pCopies.reset(new (std::nothrow) CopyStore());
+        m_pCopies.reset(new (std::nothrow) RecordArena(sizeof(CommAddrRecord)));
         if (m_pCopies == nullptr)
             return nullptr;
     }
-    CommAddrRecord* pCopy = m_pCopies->Take(pRecord);
+    auto* pCopy = static_cast<CommAddrRecord*>(m_pCopies->Take(pRecord));
     if (pCopy == nullptr)
         return nullptr;
 
@@ -734,19 +530,26 @@ void CommAddrMgr::DropIndex()
     m_pIndex.reset();
 }
 
-bool CommAddrMgr::UpdateIndex()
+bool CommAddrMgr::UpdateIndex(bool bWithAll)
 {
     try {
         if (m_pIndex == nullptr)
             m_pIndex = std::make_unique<MatchIndex>();
         MatchIndex& index = *m_pIndex;
         const int32_t nCount = GetCount();
+        // An index built from nothing gets both parts in one walk over the
+        // copies (an empty byAll indexes the same positions as an empty
+        // byKeys).
+        if (bWithAll && index.byKeys.Count() == 0)
+            index.bAllBuilt = true;
         if (index.byKeys.Count() < nCount) {
             index.byKeys.Reserve(static_cast<size_t>(nCount));
             if (index.bAllBuilt)
                 index.byAll.Reserve(static_cast<size_t>(nCount));
         }
         for (int32_t nPos = index.byKeys.Count(); nPos < nCount; ++nPos) {
+            if (nPos + kPrefetchAhead < nCount)
+                PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
             const uint64_t nKeyHash = KeyHash(pCopy);
             index.byKeys.Append(nKeyHash);
@@ -769,6 +572,8 @@ bool CommAddrMgr::BuildFullIndex()
         const int32_t nCount = index.byKeys.Count();
         index.byAll.Reserve(static_cast<size_t>(nCount));
         for (int32_t nPos = 0; nPos < nCount; ++nPos) {
+            if (nPos + kPrefetchAhead < nCount)
+                PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
             const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
             index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos), CompareHash(pCopy)));
         }
@@ -817,14 +622,14 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
         // A long chain: the walk above proved nothing yet.
         if (!BuildFullIndex())
             return ClassifyByWalk(pRecord, ppMatch, pnPos);
-        const PositionIndex& byAll = m_pIndex->byAll;
+        const ContactHashIndex& byAll = m_pIndex->byAll;
         const uint64_t nFullHash = CombineHashes(nKeyHash, CompareHash(pRecord));
         for (nPos = byAll.First(nFullHash); nPos != kNoPosition && nSamePos == kNoPosition; nPos = byAll.Next(nPos)) {
             const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
             if (pStored == pRecord || SameRecord(pRecord, pStored))
                 nSamePos = nPos;
         }
-        const PositionIndex& byKeys = m_pIndex->byKeys;
+        const ContactHashIndex& byKeys = m_pIndex->byKeys;
         nModifiedPos = kNoPosition;
         // A record without keys and company has no modified match at all.
         if (!IsBlank(pRecord)) {
@@ -907,7 +712,7 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
     m_nCursor = 0;
     if (nCount == 0 || GetCount() == 0)
         return true;
-    if (!UpdateIndex() || !BuildFullIndex()) {
+    if (!UpdateIndex(true) || !BuildFullIndex()) {
         ClassifySideByWalk(ppRecords, nCount, pAnswers);
         return true;
     }
@@ -917,7 +722,7 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
         std::unordered_map<uint64_t, int32_t> heads;
         // The first unpaired position of a chain of index, from its head on,
         // that fits; kNoPosition when none does.
-        auto findUnpaired = [&](const PositionIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+        auto findUnpaired = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
             auto head = heads.find(nHeadKey);
             int32_t nPos = head != heads.end() ? head->second : index.First(nHash);
             while (nPos != kNoPosition && paired[static_cast<size_t>(nPos)])
@@ -932,6 +737,8 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
 
         std::vector<uint64_t> keyHashes(static_cast<size_t>(nCount));
         for (int32_t i = 0; i < nCount; ++i) {
+            if (i + kPrefetchAhead < nCount && ppRecords[i + kPrefetchAhead] != nullptr)
+                PrefetchMatchFields(ppRecords[i + kPrefetchAhead]);
             const CommAddrRecord* pRecord = ppRecords[i];
             if (pRecord == nullptr)
                 continue;
@@ -1004,8 +811,7 @@ bool CommAddrMgr::KeysPair(const CommAddrRecord* pA, const CommAddrRecord* pB) c
     const KeyKind eKind = KeyKindOf(pA, m_nKeyFields, m_nKeyFieldCount);
     if (eKind == KeyKind::Blank || eKind != KeyKindOf(pB, m_nKeyFields, m_nKeyFieldCount) || !KeysMatch(pA, pB))
         return false;
-    return eKind == KeyKind::Keys || TextsAgree(GetTextField(pA, CF_COMPANY), GetTextField(pB, CF_COMPANY),
-                                                static_cast<size_t>(GetFieldWidth(CF_COMPANY)));
+    return eKind == KeyKind::Keys || TextsAgree(pA->szCompany, pB->szCompany, sizeof pA->szCompany);
 }
 
 bool CommAddrMgr::SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const
@@ -1017,6 +823,18 @@ bool CommAddrMgr::SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB)
 bool CommAddrMgr::IsBlank(const CommAddrRecord* pRecord) const
 {
     return KeyKindOf(pRecord, m_nKeyFields, m_nKeyFieldCount) == KeyKind::Blank;
+}
+
+// The cache lines of the key and compare fields of a record hashed soon:
+// the copies of a large set are far apart in memory, and hashing them one
+// after the other would otherwise wait for memory at nearly every field.
+void CommAddrMgr::PrefetchMatchFields(const CommAddrRecord* pRecord) const
+{
+    for (int32_t i = 0; i < m_nKeyFieldCount; ++i)
+        __builtin_prefetch(MatchedField(pRecord, m_nKeyFields[i]));
+    for (int32_t i = 0; i < m_nCompareFieldCount; ++i)
+        __builtin_prefetch(MatchedField(pRecord, m_nCompareFields[i]));
+    __builtin_prefetch(pRecord->szCompany);
 }
 
 uint64_t CommAddrMgr::KeyHash(const CommAddrRecord* pRecord) const
@@ -1096,8 +914,7 @@ bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord*
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text:
-            if (TextsDiffer(GetTextField(pA, nId), GetTextField(pB, nId),
-                            static_cast<size_t>(GetFieldWidth(nId))))
+            if (TextsDiffer(MatchedField(pA, nId), MatchedField(pB, nId), MatchedWidth(nId)))
                 return false;
             break;
         case MatchKind::Date:

@@ -38,6 +38,8 @@
 
 #include "common/misc/CommAddrRecord.h"
 
+class RecordArena;
+
 // How a record compares with the other side; stored in field 79 "Status".
 enum RecordState : int32_t {
     RS_SAME = 0,
@@ -180,11 +182,11 @@ public:
 
 private:
     struct MatchIndex;   // positions of the stored copies by hashes of their fields
-    struct CopyStore;    // the memory the stored copies live in
 
     // The index brought up to date with every stored copy; false when memory
-    // ran out (the index is then dropped and Classify walks the set).
-    bool UpdateIndex();
+    // ran out (the index is then dropped and Classify walks the set). With
+    // bWithAll, an index built from nothing gets its key + compare part too.
+    bool UpdateIndex(bool bWithAll = false);
     // Adds the key + compare index to an up-to-date index; false when memory
     // ran out (the index is then dropped).
     bool BuildFullIndex();
@@ -207,11 +209,12 @@ private:
     bool SameRecord(const CommAddrRecord* pA, const CommAddrRecord* pB) const;
     bool IsBlank(const CommAddrRecord* pRecord) const;
     uint64_t KeyHash(const CommAddrRecord* pRecord) const;
+    void PrefetchMatchFields(const CommAddrRecord* pRecord) const;
     uint64_t CompareHash(const CommAddrRecord* pRecord) const;
 
     std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
     std::vector<bool> m_SharesBlock;                 // per copy: its block is the caller's
-    std::unique_ptr<CopyStore> m_pCopies;            // their memory; null until the first AddCopy
+    std::unique_ptr<RecordArena> m_pCopies;          // their memory; null until the first AddCopy
     uint32_t m_nCursor;                              // position of the cursor
     std::unique_ptr<MatchIndex> m_pIndex;            // null until the first Classify
     int32_t m_nKeyFields[COMM_MAX_MATCH_FIELDS];

@@ -1,6 +1,7 @@
 // The field mapping between WabRecord and the neutral CommAddrRecord, in
 // both directions, and the custom field mapping.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdio>
@@ -170,13 +171,25 @@ FILETIME DateToFileTime(double dDate)
     return ft;
 }
 
+// The text fields in tag order (the first of equal tags first): every entry
+// written or read looks up each of its properties, so the lookup halves the
+// table instead of walking it.
+std::array<const WabTextField*, kTextFields.size()> TextFieldsByTag()
+{
+    std::array<const WabTextField*, kTextFields.size()> byTag{};
+    for (size_t i = 0; i < kTextFields.size(); ++i)
+        byTag[i] = &kTextFields[i];
+    std::stable_sort(byTag.begin(), byTag.end(),
+                     [](const WabTextField* pA, const WabTextField* pB) { return pA->ulTag < pB->ulTag; });
+    return byTag;
+}
+
 const WabTextField* FindTextField(ULONG ulTag)
 {
-    for (const WabTextField& entry : kTextFields) {
-        if (entry.ulTag == ulTag)
-            return &entry;
-    }
-    return nullptr;
+    static const std::array<const WabTextField*, kTextFields.size()> byTag = TextFieldsByTag();
+    const auto found = std::lower_bound(byTag.begin(), byTag.end(), ulTag,
+                                        [](const WabTextField* pEntry, ULONG ulKey) { return pEntry->ulTag < ulKey; });
+    return found != byTag.end() && (*found)->ulTag == ulTag ? *found : nullptr;
 }
 
 }  // namespace

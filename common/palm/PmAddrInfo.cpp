@@ -568,6 +568,7 @@ PmAddrInfo::~PmAddrInfo()
     delete m_pAddrExUtil;
     delete m_pAddrUtil;
     delete m_pHold;
+    delete m_pVisited;
 }
 
 PalmGeneration PmAddrInfo::GenerationFromVersion(DWORD dwDesktopVersion)
@@ -677,7 +678,8 @@ bool PmAddrInfo::LoadContacts(const char* pszPath)
         m_pHold->Release();
         return false;
     }
-    BuildContactSet();
+    if (m_bBuildContactSet)
+        BuildContactSet();
     return true;
 }
 
@@ -715,6 +717,35 @@ PmAddrGeneration* PmAddrInfo::LoadByExtension(const char* pszPath, const char* p
         const std::string content = DescribeContent(ResolvePathCase(pszPath));
         m_LastFailure.strDetail = content == "unknown data" ? std::string("not a Palm Desktop address file")
                                                             : content + ", not a Palm Desktop address file";
+    }
+    return nullptr;
+}
+
+void PmAddrInfo::SetBuildContactSet(bool bBuild)
+{
+    m_bBuildContactSet = bBuild;
+}
+
+CommAddrRecord* PmAddrInfo::NextLoadedContact(bool bFirst)
+{
+    PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen);
+    if (pGen == nullptr)
+        return nullptr;
+    if (m_pVisited == nullptr) {
+        m_pVisited = new (std::nothrow) CommAddrRecord;
+        if (m_pVisited == nullptr)
+            return nullptr;
+    }
+    for (void* pReaderRecord = bFirst ? pGen->First() : pGen->Next(); pReaderRecord != nullptr;
+         pReaderRecord = pGen->Next()) {
+        if ((StatusOf(*pGen, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
+            continue;
+        // As BuildContactSet fills the record it stores.
+        ZeroCommRecord(m_pVisited);
+        PalmToNeutral(*pGen, pReaderRecord, m_pVisited);
+        m_pVisited->nSourceType = CST_PALM;
+        m_pVisited->nStatus = StatusOf(*pGen, pReaderRecord);
+        return m_pVisited;
     }
     return nullptr;
 }

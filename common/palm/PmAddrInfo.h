@@ -98,6 +98,26 @@ public:
     // until the next load or the end of the facade.
     bool LoadContacts(const char* pszPath);
 
+    // Whether LoadContacts builds the contact set (it does unless told
+    // otherwise). A caller that only reads the loaded contacts once, in file
+    // order, through ForEachLoadedContact turns it off: the contact set then
+    // stays empty, and no neutral copy of every contact is kept.
+    void SetBuildContactSet(bool bBuild);
+
+    // Calls visit(record) with the neutral record of every listed contact
+    // of the loaded file, in file order, as the contact set would hold it
+    // after the load but without an attached block, until visit answers
+    // false. The record lives only during the call. Nothing when no load
+    // succeeded.
+    template <typename Visit>
+    void ForEachLoadedContact(Visit&& visit)
+    {
+        CommAddrRecord* pRecord = NextLoadedContact(true);
+        for (; pRecord != nullptr && visit(static_cast<const CommAddrRecord&>(*pRecord));
+             pRecord = NextLoadedContact(false)) {
+        }
+    }
+
     // The contact set: one neutral record per listed Palm contact in file
     // order, followed by the records added since. Position i belongs to entry
     // i, and every record carries a byte copy of its PalmEntry as attached
@@ -181,6 +201,9 @@ protected:
     // Makes one PalmEntry and neutral copy per listed record of the loaded
     // reader. False when memory ran out for some record (it is left out).
     bool BuildContactSet();
+    // ForEachLoadedContact's walk: the first (bFirst) or next listed contact
+    // of the loaded reader, converted into m_pVisited; null at the end.
+    CommAddrRecord* NextLoadedContact(bool bFirst);
     // Writes a neutral record into an entry's record: a new one (bUpdate
     // false) or an existing one (bUpdate true, keeping the Palm values the
     // neutral record has nothing to say about).
@@ -209,4 +232,6 @@ protected:
     // the readers above.
     std::vector<std::unique_ptr<PmAddrGeneration>> m_Generations;
     FailReason m_LastFailure;
+    bool m_bBuildContactSet = true;       // see SetBuildContactSet
+    CommAddrRecord* m_pVisited = nullptr;   // ForEachLoadedContact's record, owned
 };

@@ -951,6 +951,7 @@ TransferResult TransferEngine::SynchronizeAll()
     Progress(0, nTotal);
 
     // Palm to the address book first.
+    bool bBookReread = false;
     SideOutcome& toWab = result.toWab;
     toWab.bReceiving = nPalmRows > 0;
     if (toWab.bReceiving && !WabIsOpen()) {
@@ -964,8 +965,10 @@ TransferResult TransferEngine::SynchronizeAll()
         // The address book as the first pass left it: what the second pass
         // hands back holds the Palm values where both sides had one, so both
         // sides end equal instead of trading their values.
-        if (toWab.nAdded + toWab.nUpdated + toWab.nFailed > 0)
+        if (toWab.nAdded + toWab.nUpdated + toWab.nFailed > 0) {
             LoadOutlookList();
+            bBookReread = true;
+        }
     }
 
     // Then the address-book rows, entries just added or updated among them.
@@ -986,7 +989,10 @@ TransferResult TransferEngine::SynchronizeAll()
     ReportCompletion(result, kDoneSync, "Outlook Express and Palm Desktop synchronization failed", nTotal);
 
     LoadPalmList();
-    LoadOutlookList();
+    // The second pass writes to the Palm side only: a book read again after
+    // the first pass still lists what its file holds.
+    if (!bBookReread)
+        LoadOutlookList();
     RefreshStates();
     UntickSame();
     m_LastResult = result;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -59,6 +60,67 @@ TEST(AddCopyTest, CopiesAreTheRecordByteForByteInNewAndReusedMemory)
 }
 
 } // namespace
+
+// Every text field at its full width - 1 characters (the note at 8191),
+// dates, integers and an attached block set.
+CommAddrRecord FullWidth(char letter, const char* pszBlock)
+{
+    CommAddrRecord record;
+    ZeroCommRecord(&record);
+    for (const CommField& field : g_CommFieldCatalog) {
+        if (field.type == CFT_TEXT)
+            SetTextField(&record, field.id, std::string(static_cast<size_t>(field.size - 1), letter).c_str());
+    }
+    record.dtBirthday = 36526.5;
+    record.dtAnniversary = -1.25;
+    record.dtCreationTime = 40000.0;
+    record.nGender = 2;
+    record.nSourceType = CST_PALM_EX;
+    record.nStatus = RS_MODIFIED;
+    record.nPrivate = 1;
+    record.pAttached = const_cast<char*>(pszBlock);
+    record.nAttachedLen = static_cast<uint32_t>(std::strlen(pszBlock) + 1);
+    return record;
+}
+
+// Contacts round trip through the set's memory whole, and so does every
+// load after the first into the same memory: full-width records after
+// sparse ones after full-width ones.
+TEST(AddCopyTest, FullWidthAndSparseContactsRoundTripThroughReusedMemory)
+{
+    constexpr int kCount = 150;
+    const char szBlock[] = "the source side's own record";
+    CommAddrMgr set;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<CommAddrRecord> sources;
+        for (int n = 0; n < kCount; ++n) {
+            CommAddrRecord source = round == 1 ? Sparse(n) : FullWidth(static_cast<char>('a' + (n + round) % 26), szBlock);
+            if (round == 1 && n % 3 == 0) {
+                source.pAttached = const_cast<char*>(szBlock);
+                source.nAttachedLen = sizeof szBlock;
+            }
+            sources.push_back(source);
+        }
+        for (const CommAddrRecord& source : sources)
+            ASSERT_NE(set.AddCopy(&source), nullptr);
+        for (int n = 0; n < kCount; ++n) {
+            const CommAddrRecord& source = sources[static_cast<size_t>(n)];
+            CommAddrRecord copy = *set.GetRecordAt(n);
+            EXPECT_EQ(std::strlen(copy.szNote), round == 1 ? 0u : 8191u);
+            // The block is the set's own duplicate of the source's.
+            if (source.pAttached != nullptr) {
+                ASSERT_NE(copy.pAttached, nullptr);
+                EXPECT_NE(copy.pAttached, source.pAttached);
+                EXPECT_EQ(std::memcmp(copy.pAttached, source.pAttached, source.nAttachedLen), 0);
+            } else {
+                EXPECT_EQ(copy.pAttached, nullptr);
+            }
+            copy.pAttached = source.pAttached;
+            EXPECT_TRUE(SameBytes(copy, source)) << "round " << round << ", copy " << n;
+        }
+        set.ClearRecords();
+    }
+}
 
 TEST(AddCopyTest, ASharedBlockStaysTheCallersWhileOwnedBlocksAreDuplicated)
 {

@@ -531,6 +531,74 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
 // A transfer's Desktop 6 writes share one transaction: another reader of the
 // file sees none of them before the save and all of them after it, and
 // FreeRecID moves with them.
+// A load that builds no contact set visits, one at a time, exactly the
+// records the contact set would hold: the listed contacts in file order,
+// deleted and archived ones left out, every byte but the attached block.
+TEST_F(FacadeTest, VisitingTheLoadedContactsGivesTheContactSetsRecords)
+{
+    struct Case {
+        const char* pszFile;
+        DWORD dwVersion;
+        int nGen;
+    };
+    const Case cases[] = {{"classic.dat", 30500, PmAddrInfo::kGenClassic},
+                          {"extended.dat", 40102, PmAddrInfo::kGenExtended},
+                          {"address.mdb", 60000, PmAddrInfo::kGenDesktop6}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszFile);
+        const std::string path = File(c.pszFile);
+        if (c.nGen == PmAddrInfo::kGenDesktop6) {
+            std::string error;
+            ASSERT_TRUE(D6CreateDatabase(path,
+                                         "info FreeRecID=50\n"
+                                         "contact Record ID=7|First Name=Ann|Last Name=Lee|Company=Acme|Private=1\n"
+                                         "contact Record ID=8|Status=4|First Name=Del|Last Name=Eted\n"
+                                         "contact Record ID=9|First Name=Bob|Last Name=O'Brien|Note=A note\n",
+                                         &error))
+                << error;
+        } else {
+            const bool bClassic = c.nGen == PmAddrInfo::kGenClassic;
+            datgen::DatDescription desc;
+            desc.format = bClassic ? datgen::DatFormat::Classic : datgen::DatFormat::Extended;
+            const int32_t kStatus = bClassic ? datgen::classic::kStatus : datgen::extended::kStatus;
+            const int32_t kFirst = bClassic ? datgen::classic::kFirstName : datgen::extended::kFirstName;
+            const int32_t kLast = bClassic ? datgen::classic::kLastName : datgen::extended::kLastName;
+            const int32_t kNote = bClassic ? datgen::classic::kNote : datgen::extended::kNote;
+            desc.records.push_back(datgen::DatRecord().Text(kFirst, "Ann").Text(kLast, "Lee").Text(kNote, std::string(2047, 'n')));
+            desc.records.push_back(datgen::DatRecord().Int(kStatus, 0x04).Text(kFirst, "Del").Text(kLast, "Eted"));
+            desc.records.push_back(datgen::DatRecord().Int(kStatus, 0x80).Text(kFirst, "Arch").Text(kLast, "Ived"));
+            desc.records.push_back(datgen::DatRecord().Text(kFirst, "Bob").Text(kLast, "O'Brien"));
+            ASSERT_TRUE(datgen::WriteBytesToFile(path, datgen::BuildFile(desc)));
+        }
+
+        PmAddrInfo withSet(c.dwVersion);
+        ASSERT_TRUE(withSet.LoadContacts(path.c_str()));
+        CommAddrMgr* pSet = withSet.GetContactSet();
+        ASSERT_EQ(pSet->GetCount(), 2);
+
+        PmAddrInfo visited(c.dwVersion);
+        visited.SetBuildContactSet(false);
+        ASSERT_TRUE(visited.LoadContacts(path.c_str()));
+        ASSERT_EQ(visited.GetLoadedGeneration(), c.nGen);
+        EXPECT_EQ(visited.GetContactSet()->GetCount(), 0);
+        std::vector<CommAddrRecord> records;
+        visited.ForEachLoadedContact([&](const CommAddrRecord& record) {
+            records.push_back(record);
+            return true;
+        });
+        ASSERT_EQ(records.size(), 2u);
+        for (int i = 0; i < 2; ++i) {
+            const CommAddrRecord expected = Detached(pSet->GetRecordAt(i));
+            EXPECT_EQ(std::memcmp(&records[i], &expected, sizeof expected), 0) << "record " << i;
+        }
+
+        // The visit stops when asked to.
+        int nVisits = 0;
+        visited.ForEachLoadedContact([&](const CommAddrRecord&) { return ++nVisits < 1; });
+        EXPECT_EQ(nVisits, 1);
+    }
+}
+
 TEST_F(FacadeTest, Desktop6BatchIsInTheFileOnlyOnceSaved)
 {
     const std::string path = File("address.mdb");

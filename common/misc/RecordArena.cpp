@@ -1,0 +1,97 @@
+#include "common/misc/RecordArena.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+void CopyNonZeroPieces(unsigned char* pDest, const unsigned char* pSource, size_t n)
+{
+    constexpr size_t kPiece = RecordArena::kPiece;
+    size_t nAt = 0;
+    for (; nAt + kPiece <= n; nAt += kPiece) {
+        uint64_t nBits = 0;
+        for (size_t k = 0; k < kPiece; k += sizeof nBits) {
+            uint64_t nWord;
+            std::memcpy(&nWord, pSource + nAt + k, sizeof nWord);
+            nBits |= nWord;
+        }
+        if (nBits != 0)
+            std::memcpy(pDest + nAt, pSource + nAt, kPiece);
+    }
+    for (; nAt < n; ++nAt) {
+        if (pSource[nAt] != 0)
+            pDest[nAt] = pSource[nAt];
+    }
+}
+
+void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_t n)
+{
+    constexpr size_t kPiece = RecordArena::kPiece;
+    size_t nAt = 0;
+    for (; nAt + kPiece <= n; nAt += kPiece) {
+        if (std::memcmp(pDest + nAt, pSource + nAt, kPiece) != 0)
+            std::memcpy(pDest + nAt, pSource + nAt, kPiece);
+    }
+    for (; nAt < n; ++nAt) {
+        if (pDest[nAt] != pSource[nAt])
+            pDest[nAt] = pSource[nAt];
+    }
+}
+
+RecordArena::RecordArena(size_t nRecordSize)
+    : m_nRecordSize(std::max<size_t>(nRecordSize, 1)),
+      m_nSlotSize((std::max<size_t>(nRecordSize, 1) + kPiece - 1) / kPiece * kPiece)
+{
+}
+
+RecordArena::~RecordArena()
+{
+    for (Block& block : m_Blocks)
+        std::free(block.pSlots);
+}
+
+void* RecordArena::Take(const void* pSource)
+{
+    while (m_nCurrent < m_Blocks.size() && m_Blocks[m_nCurrent].nUsed == m_Blocks[m_nCurrent].nSlots)
+        ++m_nCurrent;
+    if (m_nCurrent == m_Blocks.size()) {
+        const size_t nSlots = m_Blocks.empty() ? kFirstSlots : std::min(2 * m_Blocks.back().nSlots, kLargestSlots);
+        auto* pSlots = static_cast<unsigned char*>(std::calloc(nSlots, m_nSlotSize));
+        if (pSlots == nullptr)
+            return nullptr;
+        try {
+            m_Blocks.push_back(Block{pSlots, nSlots, 0, 0});
+        } catch (const std::bad_alloc&) {
+            std::free(pSlots);
+            return nullptr;
+        }
+    }
+    Block& block = m_Blocks[m_nCurrent];
+    const size_t nSlot = block.nUsed++;
+    unsigned char* pSlot = block.pSlots + nSlot * m_nSlotSize;
+    const auto* pBytes = static_cast<const unsigned char*>(pSource);
+    if (nSlot < block.nWritten) {
+        CopyChangedPieces(pSlot, pBytes, m_nRecordSize);
+    } else {
+        CopyNonZeroPieces(pSlot, pBytes, m_nRecordSize);
+        block.nWritten = nSlot + 1;
+    }
+    return pSlot;
+}
+
+void RecordArena::Reset()
+{
+    for (Block& block : m_Blocks)
+        block.nUsed = 0;
+    m_nCurrent = 0;
+}
+
+size_t RecordArena::SlotsInUse() const
+{
+    size_t nUsed = 0;
+    for (const Block& block : m_Blocks)
+        nUsed += block.nUsed;
+    return nUsed;
+}
