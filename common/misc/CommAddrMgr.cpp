@@ -525,6 +525,24 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
     return true;
 }
 
+bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
+{
+    if (pRecord == nullptr || nPos < 0 || nPos >= GetCount())
+        return false;
+    CommAddrRecord* pStored = GetRecordAt(nPos);
+    if (pStored == nullptr)
+        return false;
+    void* const pAttached = pStored->pAttached;
+    const uint32_t nAttachedLen = pStored->nAttachedLen;
+    *pStored = *pRecord;
+    pStored->pAttached = pAttached;
+    pStored->nAttachedLen = nAttachedLen;
+    // Any of its hashes may have changed: the next Classify builds the index
+    // anew, once for all the copies replaced before it.
+    DropIndex();
+    return true;
+}
+
 void CommAddrMgr::DropIndex()
 {
     m_pIndex.reset();

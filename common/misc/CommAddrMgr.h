@@ -112,6 +112,14 @@ public:
     // the cursor.
     bool MergeAt(const CommAddrRecord* pRecord, int32_t nPos);
 
+    // Replaces every field of the stored copy at nPos with those of *pRecord,
+    // as if the copy had been stored from it; the copy keeps its own attached
+    // block (pRecord's is not looked at). Used when the side a copy stands
+    // for has been written and reads back otherwise than the copy was made.
+    // False for a null record or a position outside the set. Moves the
+    // cursor.
+    bool ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos);
+
     // Looks for *pRecord among the stored copies, in load order:
     //  - the record itself (same object) or the first copy that is the same
     //    (keys and compare fields): CLASSIFY_SAME, *ppMatch = that copy,

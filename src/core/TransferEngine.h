@@ -331,6 +331,16 @@ private:
     bool WabIsOpen() const;
     void FinishWabSide(SideOutcome& outcome);
     void FinishPalmSide(SideOutcome& outcome);
+    // After a side received records: its rows as a fresh load would list
+    // them, from memory when the side was written in full, otherwise by
+    // loading the side again.
+    void RelistWabSide(const SideOutcome& outcome);
+    void RelistPalmSide(const SideOutcome& outcome);
+    // The rows of a side, listed from what the side holds in memory.
+    void ListOutlookRows();
+    // The open book is the file the settings name (a reload would open it).
+    bool BookIsTheSettingsFile() const;
+    void ListPalmRows();
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
     void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;
     void ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed, int nCount);
@@ -356,4 +366,9 @@ private:
     TransferResult m_LastResult;
     FailReason m_PalmFailure;   // of the last LoadPalmList
     FailReason m_WabFailure;    // of the last LoadOutlookList
+    // What the sides were last loaded from: a side is listed from memory
+    // after a transfer only while the settings still name that.
+    std::string m_strWabOpened;
+    std::string m_strPalmLoaded;
+    bool m_bPalmLoadedSwapped = false;
 };
