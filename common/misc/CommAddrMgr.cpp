@@ -534,7 +534,7 @@ bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
         return false;
     void* const pAttached = pStored->pAttached;
     const uint32_t nAttachedLen = pStored->nAttachedLen;
-    *pStored = *pRecord;
+    std::memcpy(pStored, pRecord, sizeof(CommAddrRecord));   // as the copy was taken, padding and all
     pStored->pAttached = pAttached;
     pStored->nAttachedLen = nAttachedLen;
     // Any of its hashes may have changed: the next Classify builds the index

@@ -916,10 +916,11 @@ bool PmAddrInfo::RefreshSavedRecords()
                 if (!written[static_cast<size_t>(nPos)])
                     continue;
                 const auto* pEntry = static_cast<const PalmEntry*>(p);
-                const PmAddrGeneration* pEntryGen = GenerationOf(pEntry->nKind);
+                PmAddrGeneration* pEntryGen = GenerationOf(pEntry->nKind);
                 bOk = pEntryGen != nullptr && pEntry->pRecord == pEntry->pReaderRecord;
                 if (!bOk)
                     break;
+                pEntryGen->ReadBack(pEntry->pReaderRecord);
                 ZeroCommRecord(&comm);
                 PalmToNeutral(*pEntryGen, pEntry->pRecord, &comm);
                 comm.nSourceType = CST_PALM;
