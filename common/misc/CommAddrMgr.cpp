@@ -534,7 +534,10 @@ bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
         return false;
     void* const pAttached = pStored->pAttached;
     const uint32_t nAttachedLen = pStored->nAttachedLen;
-    std::memcpy(pStored, pRecord, sizeof(CommAddrRecord));   // as the copy was taken, padding and all
+    // Only the pieces that differ are written, as the arena writes a copy:
+    // pages of a copy that hold nothing but zeros stay untouched.
+    CopyChangedPieces(reinterpret_cast<unsigned char*>(pStored), reinterpret_cast<const unsigned char*>(pRecord),
+                      sizeof(CommAddrRecord));
     pStored->pAttached = pAttached;
     pStored->nAttachedLen = nAttachedLen;
     // Any of its hashes may have changed: the next Classify builds the index
