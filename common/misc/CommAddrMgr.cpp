@@ -511,8 +511,15 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
         pStored->nPrivate = pRecord->nPrivate;
 
     // The merged copy moves to the chains of its new hashes.
+    MoveInIndex(nPos);
+    return true;
+}
+
+void CommAddrMgr::MoveInIndex(int32_t nPos)
+{
     if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
+        const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
         const uint64_t nKeyHash = KeyHash(pStored);
         try {
             index.byKeys.Move(nPos, nKeyHash);
@@ -522,7 +529,6 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
             DropIndex();   // rebuilt whole by the next Classify
         }
     }
-    return true;
 }
 
 bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
@@ -540,9 +546,8 @@ bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
                       sizeof(CommAddrRecord));
     pStored->pAttached = pAttached;
     pStored->nAttachedLen = nAttachedLen;
-    // Any of its hashes may have changed: the next Classify builds the index
-    // anew, once for all the copies replaced before it.
-    DropIndex();
+    // The copy moves to the chains of its new hashes.
+    MoveInIndex(nPos);
     return true;
 }
 

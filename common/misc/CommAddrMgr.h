@@ -202,6 +202,9 @@ private:
     CommAddrRecord* StoreCopy(const CommAddrRecord* pRecord, bool bShareBlock);
     // Drops the index; the next Classify builds it anew.
     void DropIndex();
+    // Moves the copy at nPos, whose fields changed, to the index chains of
+    // its new hashes (the index is dropped when memory runs out).
+    void MoveInIndex(int32_t nPos);
     // Classify by comparing the record with every stored copy in load order.
     int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
     // ClassifySide by comparing every record with every stored copy.
