@@ -651,8 +651,11 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
                                 "be written to the Outlook Express address book: the disk is full";
     EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
-    // Nothing of it is in the book.
+    // Nothing of it is in the book, and the list shows the book as it is,
+    // not the entries that were to be written.
     EXPECT_EQ(CountWab(m_wab), 0);
+    EXPECT_EQ(engine.GetRowCount(LIST_WAB), 0);
+    EXPECT_EQ(engine.GetWab()->GetNeutralSet()->GetCount(), 0);
 }
 
 // ---- Users, data files, start and stop -------------------------------------
