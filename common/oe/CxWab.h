@@ -157,7 +157,8 @@ public:
 
     // Creates a new entry of the root folder from pRecord, adds its record to
     // the folder and its neutral copy to the set, and writes it. The new
-    // record has no identifier until the book is opened again. False when the
+    // record has no identifier until the book is opened again, or until
+    // ApplyWrittenEntries gives it the one its save made. False when the
     // book is closed, the template or entry cannot be had (nothing changes
     // then), or the entry could not be saved.
     bool AddContact(const CommAddrRecord* pRecord);

@@ -639,6 +639,10 @@ HRESULT WabStore::CommitWriteBatch()
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
     }
+    // A batch is a transfer: the book stays open after it, so its log is
+    // folded into the file now, as closing the book would, and the file on
+    // its own holds the whole book while the program runs on.
+    Exec("PRAGMA wal_checkpoint(TRUNCATE)");
     return hrSuccess;
 }
 

@@ -743,16 +743,16 @@ void TransferEngine::FinishPalmSide(SideOutcome& outcome)
     }
 }
 
-// A side that took every record it had to add or update and was written
-// in full stands in memory as its file now holds it: the rows are listed
-// again from memory instead of reading the whole side again. Where that
-// cannot be vouched for (a record or the write failed, the settings name
-// another file than the one loaded), the side is read again as before.
 bool TransferEngine::BookIsTheSettingsFile() const
 {
     return m_Settings.nWabFileTooLong == 0 && m_strWabOpened == m_Settings.WabFile;
 }
 
+// A side that took every record it had to add or update and was written
+// in full stands in memory as its file now holds it: the rows are listed
+// again from memory instead of reading the whole side again. Where that
+// cannot be vouched for (a record or the write failed, the settings name
+// another file than the one loaded), the side is read again as before.
 void TransferEngine::RelistWabSide(const SideOutcome& outcome)
 {
     const bool bInMemory = m_pWab != nullptr && outcome.bWritten && outcome.nFailed == 0 &&
