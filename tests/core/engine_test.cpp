@@ -553,6 +553,11 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         EXPECT_EQ(m_sink.messages[0].icon, kIconError);
         EXPECT_NE(m_sink.messages[0].text.find(c.pszSaid), std::string::npos) << m_sink.messages[0].text;
         EXPECT_EQ(m_sink.messages[0].text.find("successfully"), std::string::npos);
+        // A Palm side that could not be saved is loaded again, not listed
+        // from memory: its place holds no data file any more.
+        if (c.bSaveFails) {
+            EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);
+        }
         m_engine.reset();
         UseRealWab();
         if (c.bBadBook) {
