@@ -511,8 +511,15 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
         pStored->nPrivate = pRecord->nPrivate;
 
     // The merged copy moves to the chains of its new hashes.
+    MoveInIndex(nPos);
+    return true;
+}
+
+void CommAddrMgr::MoveInIndex(int32_t nPos)
+{
     if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
+        const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
         const uint64_t nKeyHash = KeyHash(pStored);
         try {
             index.byKeys.Move(nPos, nKeyHash);
@@ -522,6 +529,25 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
             DropIndex();   // rebuilt whole by the next Classify
         }
     }
+}
+
+bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
+{
+    if (pRecord == nullptr || nPos < 0 || nPos >= GetCount())
+        return false;
+    CommAddrRecord* pStored = GetRecordAt(nPos);
+    if (pStored == nullptr)
+        return false;
+    void* const pAttached = pStored->pAttached;
+    const uint32_t nAttachedLen = pStored->nAttachedLen;
+    // Only the pieces that differ are written, as the arena writes a copy:
+    // pages of a copy that hold nothing but zeros stay untouched.
+    CopyChangedPieces(reinterpret_cast<unsigned char*>(pStored), reinterpret_cast<const unsigned char*>(pRecord),
+                      sizeof(CommAddrRecord));
+    pStored->pAttached = pAttached;
+    pStored->nAttachedLen = nAttachedLen;
+    // The copy moves to the chains of its new hashes.
+    MoveInIndex(nPos);
     return true;
 }
 

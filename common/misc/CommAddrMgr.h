@@ -112,6 +112,14 @@ public:
     // the cursor.
     bool MergeAt(const CommAddrRecord* pRecord, int32_t nPos);
 
+    // Replaces every field of the stored copy at nPos with those of *pRecord,
+    // as if the copy had been stored from it; the copy keeps its own attached
+    // block (pRecord's is not looked at). Used when the side a copy stands
+    // for has been written and reads back otherwise than the copy was made.
+    // False for a null record or a position outside the set. Moves the
+    // cursor.
+    bool ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos);
+
     // Looks for *pRecord among the stored copies, in load order:
     //  - the record itself (same object) or the first copy that is the same
     //    (keys and compare fields): CLASSIFY_SAME, *ppMatch = that copy,
@@ -194,6 +202,9 @@ private:
     CommAddrRecord* StoreCopy(const CommAddrRecord* pRecord, bool bShareBlock);
     // Drops the index; the next Classify builds it anew.
     void DropIndex();
+    // Moves the copy at nPos, whose fields changed, to the index chains of
+    // its new hashes (the index is dropped when memory runs out).
+    void MoveInIndex(int32_t nPos);
     // Classify by comparing the record with every stored copy in load order.
     int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
     // ClassifySide by comparing every record with every stored copy.

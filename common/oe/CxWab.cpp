@@ -186,6 +186,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
 bool CxWab::CloseAddressBook()
 {
     const LibraryLog libraryLog;
+    DropWrittenNotes();
     m_pAddrMgr->ClearRecords();
     if (m_lpPropArray != nullptr && m_lpWABObject != nullptr)
         m_lpWABObject->FreeBuffer(m_lpPropArray);

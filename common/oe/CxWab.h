@@ -23,6 +23,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
@@ -137,9 +139,26 @@ public:
     bool BeginStoreBatch();
     bool EndStoreBatch();
 
+    // What a batch wrote, without reading the book again. From
+    // BeginStoreBatch on, every entry AddContact created and every entry
+    // UpdateContact saved is noted. Once EndStoreBatch has answered true,
+    // ApplyWrittenEntries brings each noted folder record and its neutral
+    // copy to what the book now holds for it (the entry's properties as the
+    // book answers them, with the identifier a new entry was given), so the
+    // folder and the set stand as a fresh OpenAddressBook would leave them:
+    // the old entries in their order, the new ones after them in the order
+    // they were created. False, with the folder and set possibly half
+    // brought up to date, when that cannot be vouched for: nothing was
+    // noted since BeginStoreBatch, a write or the commit failed, an entry
+    // does not answer its properties, or the set is out of step with the
+    // folder; the caller then opens the book again. The notes are dropped
+    // either way, and by CloseAddressBook.
+    bool ApplyWrittenEntries();
+
     // Creates a new entry of the root folder from pRecord, adds its record to
     // the folder and its neutral copy to the set, and writes it. The new
-    // record has no identifier until the book is opened again. False when the
+    // record has no identifier until the book is opened again, or until
+    // ApplyWrittenEntries gives it the one its save made. False when the
     // book is closed, the template or entry cannot be had (nothing changes
     // then), or the entry could not be saved.
     bool AddContact(const CommAddrRecord* pRecord);
@@ -212,5 +231,18 @@ protected:
     ULONG m_cValues;                     // their count
 
     // The custom field mapping of the process: entry i for Custom i+1.
+    // Brings one folder record to the properties lpMailUser answers, the
+    // identifier included when the record has none yet.
+    bool RefreshEntry(WabRecord* pRecord, IMailUser* lpMailUser);
+    // Notes one written entry (see ApplyWrittenEntries), with a reference
+    // of its own to the written object.
+    void NoteWritten(WabRecord* pRecord, IMailUser* lpMailUser);
+    // Releases the notes and stops noting.
+    void DropWrittenNotes();
+
+    std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;   // noted writes, each object referenced
+    bool m_bNoting = false;        // BeginStoreBatch ran: writes are noted
+    bool m_bWriteFailed = false;   // a write or the commit failed while noting
+
     static DWORD dwCustomIDs[kCustomCount];
 };

@@ -1,8 +1,10 @@
 // CxWab: storing neutral records into the book and classifying both sides.
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "common/oe/CxWab.h"
@@ -41,6 +43,8 @@ int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
 bool CxWab::BeginStoreBatch()
 {
     const LibraryLog libraryLog;
+    DropWrittenNotes();
+    m_bNoting = true;
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabBeginSaveBatch(m_lpAdrBook);
@@ -53,7 +57,115 @@ bool CxWab::EndStoreBatch()
     if (m_lpAdrBook == nullptr)
         return true;
     const HRESULT hr = WabEndSaveBatch(m_lpAdrBook);
-    return HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+    const bool bCommitted = HR_SUCCEEDED(hr) || hr == MAPI_E_NO_SUPPORT;
+    if (!bCommitted)
+        m_bWriteFailed = true;
+    return bCommitted;
+}
+
+void CxWab::NoteWritten(WabRecord* pRecord, IMailUser* lpMailUser)
+{
+    if (!m_bNoting)
+        return;
+    if (pRecord == nullptr || lpMailUser == nullptr) {
+        m_bWriteFailed = true;
+        return;
+    }
+    try {
+        m_Written.emplace_back(pRecord, lpMailUser);
+    } catch (const std::bad_alloc&) {
+        m_bWriteFailed = true;
+        return;
+    }
+    lpMailUser->AddRef();
+}
+
+void CxWab::DropWrittenNotes()
+{
+    for (const auto& [pRecord, lpMailUser] : m_Written)
+        lpMailUser->Release();
+    m_Written.clear();
+    m_bNoting = false;
+    m_bWriteFailed = false;
+}
+
+bool CxWab::RefreshEntry(WabRecord* pRecord, IMailUser* lpMailUser)
+{
+    ULONG cValues = 0;
+    LPSPropValue lpProps = nullptr;
+    if (HR_FAILED(lpMailUser->GetProps(nullptr, 0, &cValues, &lpProps)) || lpProps == nullptr)
+        return false;
+    // As ReadEntry fills a record: the properties, then the identifier and
+    // the object, and the folder's stamp as AddEntry puts it.
+    const ULONG cbEntryID = pRecord->cbEntryID;
+    const LPENTRYID lpEntryID = pRecord->lpEntryID;
+    IMailUser* const lpOwned = pRecord->lpMailUser;
+    m_lpPropArray = lpProps;
+    m_cValues = cValues;
+    LoadProperties(pRecord);
+    m_lpPropArray = nullptr;
+    m_cValues = 0;
+    pRecord->cbEntryID = cbEntryID;
+    pRecord->lpEntryID = lpEntryID;
+    pRecord->lpMailUser = lpOwned;
+    CopyTextField(pRecord->szFolderName, sizeof pRecord->szFolderName, m_pRootFolder->GetName());
+    bool bOk = true;
+    if (pRecord->lpEntryID == nullptr) {
+        // A new entry: its identifier is known once it was saved.
+        const SPropValue* pId = nullptr;
+        for (ULONG i = 0; i < cValues && pId == nullptr; ++i)
+            pId = lpProps[i].ulPropTag == PR_ENTRYID ? &lpProps[i] : nullptr;
+        bOk = pId != nullptr && pId->Value.bin.cb != 0 && pId->Value.bin.lpb != nullptr;
+        if (bOk) {
+            pRecord->lpEntryID = static_cast<LPENTRYID>(std::calloc(pId->Value.bin.cb, 1));
+            bOk = pRecord->lpEntryID != nullptr;
+            if (bOk) {
+                std::memcpy(pRecord->lpEntryID, pId->Value.bin.lpb, pId->Value.bin.cb);
+                pRecord->cbEntryID = pId->Value.bin.cb;
+            }
+        }
+    }
+    FreeBuffer(lpProps);
+    return bOk;
+}
+
+bool CxWab::ApplyWrittenEntries()
+{
+    const LibraryLog libraryLog;
+    bool bOk = m_bNoting && !m_bWriteFailed && m_pRootFolder != nullptr && m_pAddrMgr != nullptr &&
+               static_cast<int32_t>(m_pRootFolder->GetCount()) == m_pAddrMgr->GetCount();
+    if (bOk && !m_Written.empty()) {
+        try {
+            // An entry written twice answers with its last object.
+            std::unordered_map<WabRecord*, IMailUser*> written;
+            written.reserve(m_Written.size());
+            for (const auto& [pRecord, lpMailUser] : m_Written)
+                written[pRecord] = lpMailUser;
+            auto pComm = std::make_unique<CommAddrRecord>();
+            int32_t nPos = 0;
+            size_t nFound = 0;
+            for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr && bOk;
+                 pRecord = m_pRootFolder->GetNextRecord(), ++nPos) {
+                const auto it = written.find(pRecord);
+                if (it == written.end())
+                    continue;
+                ++nFound;
+                bOk = RefreshEntry(pRecord, it->second);
+                if (bOk) {
+                    // The neutral copy as AddEntry makes it.
+                    ZeroCommRecord(pComm.get());
+                    ConvertToComm(pRecord, pComm.get());
+                    pComm->nSourceType = CST_WAB;
+                    bOk = m_pAddrMgr->ReplaceFieldsAt(pComm.get(), nPos);
+                }
+            }
+            bOk = bOk && nFound == written.size();
+        } catch (const std::bad_alloc&) {
+            bOk = false;
+        }
+    }
+    DropWrittenNotes();
+    return bOk;
 }
 
 bool CxWab::StoreContact(const CommAddrRecord* pRecord)
@@ -101,6 +213,10 @@ bool CxWab::AddContact(const CommAddrRecord* pRecord)
     pAdded->lpMailUser = m_lpMailUser;
     pFolder->AddEntry(pAdded);
     const bool bSaved = WriteProperties(pAdded, m_lpMailUser);
+    if (bSaved)
+        NoteWritten(pAdded, m_lpMailUser);
+    else
+        m_bWriteFailed = true;
     m_lpMailUser = nullptr;
     return bSaved;
 }
@@ -143,6 +259,10 @@ bool CxWab::UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch)
     auto pUpdated = std::make_unique<WabRecord>(*pMatch);
     ConvertFromComm(pWritten, pUpdated.get());
     const bool bSaved = WriteProperties(pUpdated.get(), m_lpMailUser);
+    if (bSaved)
+        NoteWritten(pMatch, m_lpMailUser);
+    else
+        m_bWriteFailed = true;
     // The entry was opened for this write only.
     m_lpMailUser->Release();
     m_lpMailUser = nullptr;

@@ -3,6 +3,7 @@
 #include "common/palm/PmAddrGeneration.h"
 
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <new>
 #include <string>
@@ -55,6 +56,13 @@ public:
         return m_pUtil->GetCategoryId(pszName, *pnId, true);
     }
     bool WriteBack(const void*) override { return true; }   // Save writes the whole file
+    void ReadBack(void* pReaderRecord) override
+    {
+        // A load reads the id and takes the name from the category list.
+        auto* pRecord = static_cast<Record*>(pReaderRecord);
+        std::memset(pRecord->szCategoryName, 0, sizeof pRecord->szCategoryName);
+        m_pUtil->GetCategoryName(pRecord->nCategoryId, pRecord->szCategoryName);
+    }
     void BeginWriteBatch() override {}                      // the whole file is one write anyway
     FailReason GetWriteFailure() const override { return FailReason(); }
 
@@ -188,6 +196,8 @@ public:
     {
         return m_pUtil->RewriteRecord(static_cast<const PmAddrEx2Record*>(pReaderRecord));
     }
+    // CompleteRecord has derived the texts a load derives already.
+    void ReadBack(void*) override {}
     void BeginWriteBatch() override { m_pUtil->BeginWriteBatch(); }
     bool Save(FailReason*) override { return m_pUtil->SaveFile(); }
     FailReason GetWriteFailure() const override

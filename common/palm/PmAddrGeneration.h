@@ -96,6 +96,11 @@ public:
     // Writes a changed record of the reader's list back where the generation
     // keeps it (Desktop 6: its row, at once); the .dat files wait for Save.
     virtual bool WriteBack(const void* pReaderRecord) = 0;
+    // Brings a record of the reader's list that the facade wrote, once it
+    // is saved, to what a load of the saved data reads for it (the .dat
+    // files: the category's name as the category list has it for the id,
+    // empty for an id the list lacks).
+    virtual void ReadBack(void* pReaderRecord) = 0;
     // Many records to come: write them together at the next Save.
     virtual void BeginWriteBatch() = 0;
     // Writes what is unsaved. A whole-file generation sets *pFailure to

@@ -832,6 +832,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
     pEntry->pReaderRecord = gen.Append(pEntry->pRecord);
     if (pEntry->pReaderRecord == nullptr) {
         FreeEntry(pEntry);
+        m_bWrittenLost = true;   // a reader may have taken part of it
         return false;
     }
     // From here on the entry works on the reader's copy, as a loaded one does.
@@ -849,12 +850,14 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         // The reader keeps the record (it is saved and listed after the next
         // load); the entries must stay parallel to the contact set.
         FreeEntry(pEntry);
+        m_bWrittenLost = true;
         return false;
     }
     if (pEntry->pSetRecord->pAttached != nullptr)
         std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
     m_pEntries->AddTail(pEntry);
     m_bUnsaved = true;
+    NoteWritten(m_pContacts->GetCount() - 1);
     return true;
 }
 
@@ -874,9 +877,63 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
     if (pEntry->pReaderRecord != pEntry->pRecord)
         pGen->CopyRecord(pEntry->pReaderRecord, pEntry->pRecord);
     m_bUnsaved = true;
+    NoteWritten(nPos);
     // Desktop 6: back into the row it was loaded from (a record added in
     // this run has its row too); the .dat files wait for SaveContacts.
-    return pGen->WriteBack(pEntry->pReaderRecord);
+    const bool bWritten = pGen->WriteBack(pEntry->pReaderRecord);
+    if (!bWritten)
+        m_bWrittenLost = true;   // the record in memory is not the row in the file
+    return bWritten;
+}
+
+void PmAddrInfo::NoteWritten(int32_t nPos)
+{
+    try {
+        m_Written.push_back(nPos);
+    } catch (const std::bad_alloc&) {
+        m_bWrittenLost = true;
+    }
+}
+
+bool PmAddrInfo::RefreshSavedRecords()
+{
+    PmAddrGeneration* pGen = GenerationOf(m_eLoadedGen);
+    bool bOk = pGen != nullptr && !m_bUnsaved && !m_bWrittenLost &&
+               static_cast<int32_t>(m_pEntries->GetCount()) == m_pContacts->GetCount();
+    if (bOk && !m_Written.empty()) {
+        try {
+            std::vector<bool> written(static_cast<size_t>(m_pContacts->GetCount()), false);
+            for (int32_t nPos : m_Written) {
+                if (nPos < 0 || static_cast<size_t>(nPos) >= written.size())
+                    bOk = false;
+                else
+                    written[static_cast<size_t>(nPos)] = true;
+            }
+            // Each copy as BuildContactSet makes it from the reader's record.
+            CommAddrRecord comm;
+            int32_t nPos = 0;
+            for (void* p = m_pEntries->GetFirst(); p != nullptr && bOk; p = m_pEntries->GetNext(), ++nPos) {
+                if (!written[static_cast<size_t>(nPos)])
+                    continue;
+                const auto* pEntry = static_cast<const PalmEntry*>(p);
+                PmAddrGeneration* pEntryGen = GenerationOf(pEntry->nKind);
+                bOk = pEntryGen != nullptr && pEntry->pRecord == pEntry->pReaderRecord;
+                if (!bOk)
+                    break;
+                pEntryGen->ReadBack(pEntry->pReaderRecord);
+                ZeroCommRecord(&comm);
+                PalmToNeutral(*pEntryGen, pEntry->pRecord, &comm);
+                comm.nSourceType = CST_PALM;
+                comm.nStatus = StatusOf(*pEntryGen, pEntry->pRecord);
+                bOk = m_pContacts->ReplaceFieldsAt(&comm, nPos);
+            }
+        } catch (const std::bad_alloc&) {
+            bOk = false;
+        }
+    }
+    if (bOk)
+        m_Written.clear();
+    return bOk;
 }
 
 // ---- Saving and clearing -------------------------------------------------------------------
@@ -936,6 +993,8 @@ void PmAddrInfo::ClearEntries()
         FreeEntry(static_cast<PalmEntry*>(p));
     m_pEntries->RemoveAll(false);
     m_pContacts->ClearRecords();
+    m_Written.clear();
+    m_bWrittenLost = false;
 }
 
 void PmAddrInfo::FreeEntry(PalmEntry* pEntry)

@@ -161,6 +161,17 @@ public:
     // .dat files are written whole by SaveContacts anyway.
     void BeginSaveBatch();
 
+    // After a SaveContacts that answered true: brings the contact set's copy
+    // of every record added or updated since the load (or the last call) to
+    // what a fresh LoadContacts of the saved file would make of it, from the
+    // reader's record the save wrote, instead of loading the file again.
+    // The entries and the other copies already stand as a load would leave
+    // them. False when that cannot be vouched for: nothing is loaded, a
+    // change is not yet saved, or a record went into the reader's list
+    // without an entry of its own (a load would list it); the caller then
+    // loads the file again.
+    bool RefreshSavedRecords();
+
     // The loaded generation is 1, 2 or 3.
     bool IsLoaded() const;
 
@@ -209,6 +220,8 @@ protected:
     // neutral record has nothing to say about).
     bool NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, bool bUpdate);
     void FreeEntry(PalmEntry* pEntry);
+    // Notes that the entry at nPos was added or updated (see m_Written).
+    void NoteWritten(int32_t nPos);
     // The object of a generation, or null for 0 and 255.
     PmAddrGeneration* GenerationOf(PalmGeneration eGen) const;
     // Loads the file with the readers of its extension (pszExtension),
@@ -224,6 +237,10 @@ protected:
     PmAddrExUtil* m_pAddrExUtil;     // extended reader, owned
     PmAddrEx2Util* m_pAddrEx2Util;   // Desktop 6 reader, owned
     bool m_bUnsaved = false;         // a record was added or updated since the load or the last save
+    // Positions of the entries added or updated since the load or the last
+    // RefreshSavedRecords, and whether the entries lost step with the reader.
+    std::vector<int32_t> m_Written;
+    bool m_bWrittenLost = false;
     // The loaded file, held from its load until the next load (or the end)
     // so that no second program changes it in between; owned, shared by
     // the two address.dat readers.

@@ -226,7 +226,8 @@ void WabStore::CloseDatabase()
     EndReadBatch();
     CommitWriteBatch();
     for (sqlite3_stmt** ppStmt : {&m_stmtFindEntry, &m_stmtLoadProps, &m_stmtLoadProp, &m_stmtNextEntries,
-                                  &m_stmtLastId, &m_stmtInsertEntry, &m_stmtPutProp}) {
+                                  &m_stmtLastId, &m_stmtInsertEntry, &m_stmtPutProp, &m_stmtSavepoint,
+                                  &m_stmtRelease}) {
         sqlite3_finalize(*ppStmt);
         *ppStmt = nullptr;
     }
@@ -336,6 +337,13 @@ bool WabStore::Exec(const char* pszSql)
     return sqlite3_exec(m_db, pszSql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+bool WabStore::Exec(sqlite3_stmt* pStmt)
+{
+    const bool bDone = sqlite3_step(pStmt) == SQLITE_DONE;
+    sqlite3_reset(pStmt);
+    return bDone;
+}
+
 // Writes the schema and the marks into an empty database. *pbInitialised is
 // false when the database turned out not to be empty (then nothing is
 // written). The journal switches to write-ahead logging only after the
@@ -437,6 +445,9 @@ HRESULT WabStore::Prepare()
         {&m_stmtLastId, "SELECT COALESCE(MAX(id),0) FROM entries"},
         {&m_stmtInsertEntry, "INSERT INTO entries(id, objtype, entryid) VALUES(?1,?2,?3)"},
         {&m_stmtPutProp, "INSERT OR REPLACE INTO props(entry, tag, value) VALUES(?1,?2,?3)"},
+        // Each save of a write batch is a savepoint of its own.
+        {&m_stmtSavepoint, "SAVEPOINT entry"},
+        {&m_stmtRelease, "RELEASE entry"},
     };
     for (const auto& statement : statements) {
         if (sqlite3_prepare_v3(m_db, statement.pszSql, -1, SQLITE_PREPARE_PERSISTENT, statement.ppStmt, nullptr) !=
@@ -628,6 +639,10 @@ HRESULT WabStore::CommitWriteBatch()
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
     }
+    // A batch is a transfer: the book stays open after it, so its log is
+    // folded into the file now, as closing the book would, and the file on
+    // its own holds the whole book while the program runs on.
+    Exec("PRAGMA wal_checkpoint(TRUNCATE)");
     return hrSuccess;
 }
 
@@ -647,10 +662,11 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
         }
         m_bWriteBatch = true;
     }
-    const char* pszBegin = m_bWriteBatch ? "SAVEPOINT entry" : "BEGIN IMMEDIATE";
-    const char* pszCommit = m_bWriteBatch ? "RELEASE entry" : "COMMIT";
+    // The two statements of every save of a batch are prepared once.
+    const auto begin = [this] { return m_bWriteBatch ? Exec(m_stmtSavepoint) : Exec("BEGIN IMMEDIATE"); };
+    const auto commit = [this] { return m_bWriteBatch ? Exec(m_stmtRelease) : Exec("COMMIT"); };
     const char* pszRollback = m_bWriteBatch ? "ROLLBACK TO entry" : "ROLLBACK";
-    if (!Exec(pszBegin)) {
+    if (!begin()) {
         SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
         LogSqlError("cannot be written");
         return MAPI_E_CALL_FAILED;
@@ -683,13 +699,13 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
         bOk = sqlite3_step(m_stmtPutProp) == SQLITE_DONE;
     }
     if (bOk)
-        bOk = Exec(pszCommit);
+        bOk = commit();
     if (!bOk) {
         SetFailure(ReasonFromSqlite(sqlite3_extended_errcode(m_db), m_path, true, sqlite3_system_errno(m_db)));
         LogSqlError("cannot be written");
         Exec(pszRollback);
         if (m_bWriteBatch)
-            Exec("RELEASE entry");
+            Exec(m_stmtRelease);
         return MAPI_E_CALL_FAILED;
     }
     *pRow = row;

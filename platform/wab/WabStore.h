@@ -123,6 +123,8 @@ private:
     HRESULT Verify();
     HRESULT Prepare();
     bool Exec(const char* pszSql);
+    // Runs a prepared statement without a result and resets it.
+    bool Exec(sqlite3_stmt* pStmt);
     void LogSqlError(const char* pszWhat);
 
     std::string m_path;
@@ -134,6 +136,8 @@ private:
     sqlite3_stmt* m_stmtLastId = nullptr;
     sqlite3_stmt* m_stmtInsertEntry = nullptr;
     sqlite3_stmt* m_stmtPutProp = nullptr;
+    sqlite3_stmt* m_stmtSavepoint = nullptr;
+    sqlite3_stmt* m_stmtRelease = nullptr;
     bool m_bReadBatch = false;   // a read transaction of BeginReadBatch is open
     bool m_bBatchWanted = false; // BeginWriteBatch was called: the next save opens the batch
     bool m_bWriteBatch = false;  // the write transaction of a batch is open

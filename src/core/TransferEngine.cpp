@@ -205,6 +205,16 @@ void TransferEngine::LoadOutlookList()
         } else if (!m_pWab->OpenAddressBook(m_Settings.WabFile)) {
             m_WabFailure = m_pWab->GetLastFailure();
         }
+        m_strWabOpened = m_Settings.WabFile;
+    }
+    ListOutlookRows();
+}
+
+void TransferEngine::ListOutlookRows()
+{
+    m_WabRows.clear();
+    BuildColumns(LIST_WAB);
+    if (m_pWab != nullptr) {
         for (WabRecord* pRecord = m_pWab->GetFirstEntry(); pRecord != nullptr;
              pRecord = m_pWab->GetNextEntry()) {
             if (m_Settings.EmailOnly && pRecord->PR_EMAIL_ADDRESS[0] == '\0')
@@ -227,16 +237,7 @@ void TransferEngine::LoadOutlookList()
 
 void TransferEngine::LoadPalmList()
 {
-    // The Palm ids of the shown columns, indexed like the column table (and
-    // one entry past it, which stays 0).
-    int32_t palmIds[kColumnCount + 1] = {};
-    for (int nIndex = 2; nIndex < kColumnCount; ++nIndex) {
-        if (IsColumnShown(m_Settings, nIndex))
-            palmIds[nIndex] = g_ColumnDef[nIndex].nPalmFieldId;
-    }
     m_PalmRows.clear();
-    BuildColumns(LIST_PALM);
-
     if (m_pPalmInfo != nullptr) {
         m_pPalmInfo->SetSwapName(m_Settings.SwapName != 0);
         // A failed load leaves the contact set empty; the reason is kept.
@@ -250,6 +251,25 @@ void TransferEngine::LoadPalmList()
         } else if (!m_pPalmInfo->LoadContacts(m_Settings.DatFile)) {
             m_PalmFailure = m_pPalmInfo->GetLastFailure();
         }
+        m_strPalmLoaded = m_Settings.DatFile;
+        m_bPalmLoadedSwapped = m_Settings.SwapName != 0;
+    }
+    ListPalmRows();
+}
+
+void TransferEngine::ListPalmRows()
+{
+    // The Palm ids of the shown columns, indexed like the column table (and
+    // one entry past it, which stays 0).
+    int32_t palmIds[kColumnCount + 1] = {};
+    for (int nIndex = 2; nIndex < kColumnCount; ++nIndex) {
+        if (IsColumnShown(m_Settings, nIndex))
+            palmIds[nIndex] = g_ColumnDef[nIndex].nPalmFieldId;
+    }
+    m_PalmRows.clear();
+    BuildColumns(LIST_PALM);
+
+    if (m_pPalmInfo != nullptr) {
         CommAddrMgr* pSet = m_pPalmInfo->GetContactSet();
         for (CommAddrRecord* pRecord = pSet != nullptr ? pSet->GetFirstRecord() : nullptr;
              pRecord != nullptr; pRecord = pSet->GetNextRecord()) {
@@ -723,6 +743,40 @@ void TransferEngine::FinishPalmSide(SideOutcome& outcome)
     }
 }
 
+bool TransferEngine::BookIsTheSettingsFile() const
+{
+    return m_Settings.nWabFileTooLong == 0 && m_strWabOpened == m_Settings.WabFile;
+}
+
+// A side that took every record it had to add or update and was written
+// in full stands in memory as its file now holds it: the rows are listed
+// again from memory instead of reading the whole side again. Where that
+// cannot be vouched for (a record or the write failed, the settings name
+// another file than the one loaded), the side is read again as before.
+void TransferEngine::RelistWabSide(const SideOutcome& outcome)
+{
+    const bool bInMemory = m_pWab != nullptr && outcome.bWritten && outcome.nFailed == 0 &&
+                           BookIsTheSettingsFile() && m_pWab->ApplyWrittenEntries();
+    if (!bInMemory) {
+        LoadOutlookList();
+        return;
+    }
+    ListOutlookRows();
+}
+
+void TransferEngine::RelistPalmSide(const SideOutcome& outcome)
+{
+    const bool bInMemory = m_pPalmInfo != nullptr && outcome.bWritten && outcome.nFailed == 0 &&
+                           m_Settings.DatFile[0] != '\0' && m_strPalmLoaded == m_Settings.DatFile &&
+                           m_bPalmLoadedSwapped == (m_Settings.SwapName != 0) && m_pPalmInfo->IsLoaded() &&
+                           m_pPalmInfo->RefreshSavedRecords();
+    if (!bInMemory) {
+        LoadPalmList();
+        return;
+    }
+    ListPalmRows();
+}
+
 namespace {
 
 constexpr const char kWabSide[] = "the Outlook Express address book";
@@ -910,6 +964,7 @@ TransferResult TransferEngine::TransferOneWay(const OneWay& way)
     const ListType eInto = way.eFrom == LIST_PALM ? LIST_WAB : LIST_PALM;
     SideOutcome& receiver = eInto == LIST_WAB ? result.toWab : result.toPalm;
     receiver.bReceiving = true;
+    bool bHanded = false;
     if (!SideIsReady(eInto)) {
         if (eInto == LIST_WAB)
             MarkWabNotOpen(receiver, nTicked);
@@ -919,10 +974,15 @@ TransferResult TransferEngine::TransferOneWay(const OneWay& way)
         int nDone = 0;
         Progress(0, nTicked);
         HandRowsTo(eInto, TickedRows(way.eFrom), receiver, nDone, nTicked);
+        bHanded = true;
     }
 
-    if (eInto == LIST_WAB)
+    if (eInto == LIST_WAB && bHanded)
+        RelistWabSide(receiver);
+    else if (eInto == LIST_WAB)
         LoadOutlookList();
+    else if (bHanded)
+        RelistPalmSide(receiver);
     else
         LoadPalmList();
     ReportCompletion(result, way.pszDoneFormat, way.pszFailed, nTicked);
@@ -965,10 +1025,8 @@ TransferResult TransferEngine::SynchronizeAll()
         // The address book as the first pass left it: what the second pass
         // hands back holds the Palm values where both sides had one, so both
         // sides end equal instead of trading their values.
-        if (toWab.nAdded + toWab.nUpdated + toWab.nFailed > 0) {
-            LoadOutlookList();
-            bBookReread = true;
-        }
+        RelistWabSide(toWab);
+        bBookReread = true;
     }
 
     // Then the address-book rows, entries just added or updated among them.
@@ -983,16 +1041,25 @@ TransferResult TransferEngine::SynchronizeAll()
         const int nSecondTotal = nDone + static_cast<int>(rows.size());
         HandToPalm(rows, toPalm, nDone, nSecondTotal);
     }
-    if (m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded())
+    const bool bPalmSaved = m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded();
+    if (bPalmSaved)
         FinishPalmSide(toPalm);
 
     ReportCompletion(result, kDoneSync, "Outlook Express and Palm Desktop synchronization failed", nTotal);
 
-    LoadPalmList();
-    // The second pass writes to the Palm side only: a book read again after
-    // the first pass still lists what its file holds.
-    if (!bBookReread)
-        LoadOutlookList();
+    if (bPalmSaved)
+        RelistPalmSide(toPalm);
+    else
+        LoadPalmList();
+    // The second pass writes to the Palm side only: a book listed again
+    // after the first pass still lists what its file holds, and so does one
+    // that received nothing.
+    if (!bBookReread) {
+        if (WabIsOpen() && nPalmRows == 0 && BookIsTheSettingsFile())
+            ListOutlookRows();
+        else
+            LoadOutlookList();
+    }
     RefreshStates();
     UntickSame();
     m_LastResult = result;

@@ -12,7 +12,10 @@
 // progress dialog. The command-line companion drives the same engine.
 //
 // Every reload of a side rebuilds that side's rows; row pointers into a
-// side's records stay valid until that side is reloaded.
+// side's records stay valid until that side is reloaded. A transfer that
+// wrote a side in full lists it again from memory, as a reload would list
+// it (the records it wrote brought to what the file now holds); the rows
+// are rebuilt all the same.
 //
 // One thread only; operations run to their end before they return.
 #pragma once
@@ -256,14 +259,18 @@ public:
     TransferResult StartTransfer(int nMode);
 
     // The ticked Palm rows to the address book, then the address book is
-    // reopened, the message shown and the states refreshed.
+    // listed again (from memory when every record was written, otherwise
+    // reopened), the message shown and the states refreshed.
     TransferResult TransferPalmToOutlook();
     // The ticked address-book rows to the Palm data, which is saved and
-    // reloaded, then the message and the states.
+    // listed again (from memory when it was saved in full, otherwise
+    // reloaded), then the message and the states.
     TransferResult TransferOutlookToPalm();
-    // Every listed row of both lists to the other side, Palm first; then
-    // the Palm data is saved, the message shown, both sides reloaded and
-    // the states refreshed.
+    // Every listed row of both lists to the other side, Palm first (the
+    // book is listed again between the two passes); then the Palm data is
+    // saved, the message shown, both sides listed again (each from memory
+    // when it was written in full, otherwise reloaded) and the states
+    // refreshed.
     TransferResult SynchronizeAll();
 
     // Neutral records from outside the two books (an imported file) handed
@@ -331,6 +338,16 @@ private:
     bool WabIsOpen() const;
     void FinishWabSide(SideOutcome& outcome);
     void FinishPalmSide(SideOutcome& outcome);
+    // After a side received records: its rows as a fresh load would list
+    // them, from memory when the side was written in full, otherwise by
+    // loading the side again.
+    void RelistWabSide(const SideOutcome& outcome);
+    void RelistPalmSide(const SideOutcome& outcome);
+    // The rows of a side, listed from what the side holds in memory.
+    void ListOutlookRows();
+    // The open book is the file the settings name (a reload would open it).
+    bool BookIsTheSettingsFile() const;
+    void ListPalmRows();
     void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
     void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;
     void ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed, int nCount);
@@ -356,4 +373,9 @@ private:
     TransferResult m_LastResult;
     FailReason m_PalmFailure;   // of the last LoadPalmList
     FailReason m_WabFailure;    // of the last LoadOutlookList
+    // What the sides were last loaded from: a side is listed from memory
+    // after a transfer only while the settings still name that.
+    std::string m_strWabOpened;
+    std::string m_strPalmLoaded;
+    bool m_bPalmLoadedSwapped = false;
 };

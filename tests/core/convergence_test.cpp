@@ -8,6 +8,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -295,6 +297,176 @@ TEST_P(ConvergenceTest, OneSynchronizeConvergesOnRandomBooks)
         EXPECT_EQ(result.toWab.nAdded + result.toWab.nUpdated, 0);
         EXPECT_EQ(result.toPalm.nAdded + result.toPalm.nUpdated, 0);
         EXPECT_EQ(RowsNotSame(), 0);
+        if (HasFailure())
+            return;
+    }
+}
+
+// Everything of one engine that a transfer leaves behind and a later one
+// works from: per list the rows (caption, sub-items, tick, state, in order)
+// and the bytes of each row's record; the address book's neutral copies and
+// its entries' identifiers too.
+struct EngineSnapshot {
+    std::vector<std::string> rows[2];
+    std::vector<std::string> records[2];
+    std::vector<std::string> bookCopies;
+};
+
+// A record's bytes up to its attached block (the block is a pointer of the
+// side that holds it).
+std::string CopyBytes(const CommAddrRecord* pRecord)
+{
+    return std::string(reinterpret_cast<const char*>(pRecord), offsetof(CommAddrRecord, pAttached));
+}
+
+EngineSnapshot Snapshot(TransferEngine& engine)
+{
+    EngineSnapshot shot;
+    for (ListType eList : {LIST_PALM, LIST_WAB}) {
+        const int nSide = eList == LIST_PALM ? 0 : 1;
+        for (int i = 0; i < engine.GetRowCount(eList); ++i) {
+            const ContactRow* pRow = engine.GetRow(eList, i);
+            std::string row = pRow->strCaption;
+            for (const std::string& item : pRow->subItems)
+                row += "|" + item;
+            row += pRow->bChecked ? "|ticked" : "|not ticked";
+            row += "|state " + std::to_string(engine.RowState(eList, i));
+            shot.rows[nSide].push_back(row);
+            if (eList == LIST_PALM) {
+                shot.records[nSide].push_back(CopyBytes(engine.PalmRecordAt(i)));
+            } else {
+                // The entry without its two pointers, then its identifier.
+                WabRecord entry = *engine.WabRecordAt(i);
+                const std::string id(reinterpret_cast<const char*>(entry.lpEntryID), entry.cbEntryID);
+                entry.lpEntryID = nullptr;
+                entry.lpMailUser = nullptr;
+                shot.records[nSide].push_back(std::string(reinterpret_cast<const char*>(&entry), sizeof entry) + id);
+            }
+        }
+    }
+    CommAddrMgr* pCopies = engine.GetWab()->GetNeutralSet();
+    for (int32_t nPos = 0; nPos < pCopies->GetCount(); ++nPos)
+        shot.bookCopies.push_back(CopyBytes(pCopies->GetRecordAt(nPos)));
+    return shot;
+}
+
+// The first difference of two snapshots, "" when they are equal.
+std::string Difference(const EngineSnapshot& have, const EngineSnapshot& fresh)
+{
+    const auto compare = [](const std::vector<std::string>& a, const std::vector<std::string>& b,
+                            const char* pszWhat, bool bShow) -> std::string {
+        if (a.size() != b.size())
+            return std::string(pszWhat) + ": " + std::to_string(a.size()) + " against " + std::to_string(b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (a[i] == b[i])
+                continue;
+            std::string out = std::string(pszWhat) + " " + std::to_string(i) + " differs";
+            if (bShow)
+                out += ": " + a[i] + " against " + b[i];
+            else
+                for (size_t n = 0; n < a[i].size() && n < b[i].size(); ++n)
+                    if (a[i][n] != b[i][n])
+                        return out + " from byte " + std::to_string(n);
+            return out;
+        }
+        return "";
+    };
+    for (const std::string& diff :
+         {compare(have.rows[0], fresh.rows[0], "Palm row", true), compare(have.rows[1], fresh.rows[1], "book row", true),
+          compare(have.records[0], fresh.records[0], "Palm record", false),
+          compare(have.records[1], fresh.records[1], "book entry", false),
+          compare(have.bookCopies, fresh.bookCopies, "book copy", false)})
+        if (!diff.empty())
+            return diff;
+    return "";
+}
+
+std::string Counts(const TransferResult& result)
+{
+    std::string out = result.strMessage;
+    for (const SideOutcome* pSide : {&result.toWab, &result.toPalm})
+        out += " | " + std::to_string(pSide->nHanded) + " " + std::to_string(pSide->nAdded) + " " +
+               std::to_string(pSide->nUpdated) + " " + std::to_string(pSide->nUnchanged) + " " +
+               std::to_string(pSide->nFailed);
+    return out;
+}
+
+// After a transfer the engine lists both sides from memory where it wrote
+// them: rows, states, ticks, records and the book's copies are those of an
+// engine started afresh on the files the transfer saved, and the next
+// Synchronize does the same in both.
+TEST_P(ConvergenceTest, SidesAfterATransferAreThoseOfAFreshStart)
+{
+    struct Scenario {
+        const char* pszName;
+        int nMode;
+        ListType eTicked;
+    };
+    const Scenario kScenarios[] = {
+        {"Palm to book", SYNC_PALM_TO_OE, LIST_PALM},
+        {"book to Palm", SYNC_OE_TO_PALM, LIST_WAB},
+        {"synchronize", SYNC_BOTH, LIST_PALM},
+    };
+    const std::string strLongNote(3000, 'n');
+    for (const Scenario& scenario : kScenarios) {
+        SCOPED_TRACE(scenario.pszName);
+        syncgen::Population population =
+            syncgen::MakePopulation(31 + static_cast<uint32_t>(GetParam().nVersion), 30, 15);
+        // Texts longer than either side keeps, on each side alone and on
+        // one contact changed on both.
+        population.palm.push_back({{CF_FIRST_NAME, "Long"}, {CF_LAST_NAME, "Palmnote"}, {CF_NOTE, strLongNote},
+                                   {CF_COMPANY, std::string(70, 'c')}, {CF_HOME_FAX, "555-0999"}});
+        population.wab.push_back({{CF_FIRST_NAME, "Long"}, {CF_LAST_NAME, "Booknote"}, {CF_NOTE, strLongNote},
+                                  {CF_TITLE, std::string(80, 't')}});
+        population.palm.push_back({{CF_FIRST_NAME, "Both"}, {CF_LAST_NAME, "Long"}, {CF_NOTE, strLongNote + "p"}});
+        population.wab.push_back({{CF_FIRST_NAME, "Both"}, {CF_LAST_NAME, "Long"}, {CF_NOTE, "short"},
+                                  {CF_HOME_FAX, "555-0998"}});
+
+        m_engine.reset();
+        std::filesystem::remove(m_wab);
+        std::filesystem::remove(m_wab + "-wal");
+        std::filesystem::remove(m_wab + "-shm");
+        WriteBooks(population.palm, population.wab);
+        TransferEngine& engine = Start();
+        engine.SelectAll(scenario.eTicked);
+        const TransferResult result = engine.StartTransfer(scenario.nMode);
+        ASSERT_TRUE(result.bSuccess) << result.strMessage;
+        ASSERT_GT(result.toWab.nAdded + result.toWab.nUpdated + result.toPalm.nAdded + result.toPalm.nUpdated, 0);
+
+        // A fresh engine on copies of the saved files (this engine holds them).
+        const std::string folder = m_tmp.File(std::string("fresh-") + std::to_string(scenario.nMode));
+        std::filesystem::create_directories(folder);
+        const std::string palmCopy = folder + "/" + GetParam().pszFile;
+        const std::string wabCopy = folder + "/book.wab";
+        for (const char* pszSuffix : {"", "-wal"}) {
+            if (std::filesystem::exists(m_palm + pszSuffix))
+                std::filesystem::copy_file(m_palm + pszSuffix, palmCopy + pszSuffix,
+                                           std::filesystem::copy_options::overwrite_existing);
+            if (std::filesystem::exists(m_wab + pszSuffix))
+                std::filesystem::copy_file(m_wab + pszSuffix, wabCopy + pszSuffix,
+                                           std::filesystem::copy_options::overwrite_existing);
+        }
+        SysSettings freshSettings{};
+        TransferEngine fresh(freshSettings, &m_sink);
+        fresh.Startup(false);
+        CopyTextField(freshSettings.DatFile, palmCopy.c_str());
+        CopyTextField(freshSettings.WabFile, wabCopy.c_str());
+        fresh.LoadPalmList();
+        fresh.LoadOutlookList();
+        fresh.RefreshStates();
+        ASSERT_EQ(fresh.GetRowCount(LIST_PALM), engine.GetRowCount(LIST_PALM));
+        EXPECT_EQ(Difference(Snapshot(engine), Snapshot(fresh)), "");
+
+        // The next transfer starts from the same sides in both.
+        engine.SelectAll(LIST_PALM);
+        fresh.SelectAll(LIST_PALM);
+        engine.SelectAll(LIST_WAB);
+        fresh.SelectAll(LIST_WAB);
+        const TransferResult next = engine.StartTransfer(SYNC_BOTH);
+        const TransferResult freshNext = fresh.StartTransfer(SYNC_BOTH);
+        EXPECT_TRUE(next.bSuccess) << next.strMessage;
+        EXPECT_EQ(Counts(next), Counts(freshNext));
+        EXPECT_EQ(Difference(Snapshot(engine), Snapshot(fresh)), "");
         if (HasFailure())
             return;
     }

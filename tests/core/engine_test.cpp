@@ -553,6 +553,11 @@ TEST_F(EngineTest, FailedReceivingSideIsReportedAsAnError)
         EXPECT_EQ(m_sink.messages[0].icon, kIconError);
         EXPECT_NE(m_sink.messages[0].text.find(c.pszSaid), std::string::npos) << m_sink.messages[0].text;
         EXPECT_EQ(m_sink.messages[0].text.find("successfully"), std::string::npos);
+        // A Palm side that could not be saved is loaded again, not listed
+        // from memory: its place holds no data file any more.
+        if (c.bSaveFails) {
+            EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);
+        }
         m_engine.reset();
         UseRealWab();
         if (c.bBadBook) {
@@ -651,8 +656,11 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
                                 "be written to the Outlook Express address book: the disk is full";
     EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
-    // Nothing of it is in the book.
+    // Nothing of it is in the book, and the list shows the book as it is,
+    // not the entries that were to be written.
     EXPECT_EQ(CountWab(m_wab), 0);
+    EXPECT_EQ(engine.GetRowCount(LIST_WAB), 0);
+    EXPECT_EQ(engine.GetWab()->GetNeutralSet()->GetCount(), 0);
 }
 
 // ---- Users, data files, start and stop -------------------------------------

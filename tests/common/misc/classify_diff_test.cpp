@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -362,6 +363,7 @@ struct Coverage {
     int nIdentity = 0;
     int nLongChains = 0;   // classifications with more than 8 copies sharing the keys
     int nMerges = 0;
+    int nReplaces = 0;
     int nSidePairsLost = 0;   // side records whose Classify partner another record took
 };
 
@@ -414,8 +416,19 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
                 random.Vary(pRecord.get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
             else
                 random.Fill(pRecord.get());
-            ASSERT_TRUE(set.MergeAt(pRecord.get(), static_cast<int32_t>(nPos))) << where;
-            ++pCoverage->nMerges;
+            if (random.Chance(25)) {
+                // Or replaced whole, as a side written and read back is:
+                // the copy keeps its own block.
+                CommAddrRecord* pCopy = copies[nPos];
+                void* const pBlock = pCopy->pAttached;
+                ASSERT_TRUE(set.ReplaceFieldsAt(pRecord.get(), static_cast<int32_t>(nPos))) << where;
+                ASSERT_EQ(pCopy->pAttached, pBlock) << where;
+                ASSERT_EQ(std::memcmp(pCopy, pRecord.get(), offsetof(CommAddrRecord, pAttached)), 0) << where;
+                ++pCoverage->nReplaces;
+            } else {
+                ASSERT_TRUE(set.MergeAt(pRecord.get(), static_cast<int32_t>(nPos))) << where;
+                ++pCoverage->nMerges;
+            }
         } else if (nOp < 48) {
             applyList(random.Chance(50));
         } else if (nOp < 49) {
@@ -509,6 +522,7 @@ TEST(ClassifyDiffTest, RandomSetsAnswerAsTheWalk)
     EXPECT_GT(coverage.nIdentity, 500);
     EXPECT_GT(coverage.nLongChains, 1000);
     EXPECT_GT(coverage.nMerges, 1000);
+    EXPECT_GT(coverage.nReplaces, 300);
     EXPECT_GT(coverage.nSidePairsLost, 100);
 }
 
