@@ -165,8 +165,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         }
         const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
         if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
-            auto* pRecord = new WabRecord();
-            std::memset(pRecord, 0, sizeof *pRecord);
+            auto* pRecord = new WabRecord();   // zero-filled
             if (ReadEntry(pRecord, lpRows, 0))
                 m_pRootFolder->AddEntry(pRecord);
             else
