@@ -75,17 +75,6 @@ void* RecordArena::TakeZeroed()
     return pSlot;
 }
 
-bool RecordArena::Holds(const void* p) const
-{
-    const auto nAt = reinterpret_cast<uintptr_t>(p);
-    for (const Block& block : m_Blocks) {
-        const auto nFirst = reinterpret_cast<uintptr_t>(block.pSlots);
-        if (nAt >= nFirst && nAt < nFirst + block.nSlots * m_nSlotSize)
-            return true;
-    }
-    return false;
-}
-
 unsigned char* RecordArena::NextSlot(bool* pbWritten)
 {
     while (m_nCurrent < m_Blocks.size() && m_Blocks[m_nCurrent].nUsed == m_Blocks[m_nCurrent].nSlots)

@@ -58,9 +58,6 @@ public:
     // is not written, so the pages a record leaves empty stay untouched.
     void* TakeZeroed();
 
-    // Whether p points into a slot of this arena.
-    bool Holds(const void* p) const;
-
     // Every slot free again for Take; the blocks stay. Pointers into the
     // arena are invalid from here on.
     void Reset();

@@ -165,11 +165,11 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         }
         const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
         if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
-            // An entry that cannot be opened is left out; its record goes
-            // with the folder.
-            WabRecord* pRecord = m_pRootFolder->NewRecord();
-            if (pRecord != nullptr && ReadEntryInto(pRecord, lpRows, 0, true))
+            auto* pRecord = new WabRecord();   // zero-filled: not cleared again
+            if (ReadEntryInto(pRecord, lpRows, 0, true))
                 m_pRootFolder->AddEntry(pRecord);
+            else
+                delete pRecord;   // an entry that cannot be opened is left out
         }
         FreeRows(lpRows);
     }

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <type_traits>
 
 #include "common/misc/CommAddrRecord.h"
 #include "common/oe/CxWab.h"
@@ -30,18 +29,6 @@ CxWabFolder::~CxWabFolder()
     if (m_pContainer != nullptr)
         m_pContainer->Release();
     delete m_pRecords;
-}
-
-WabRecord* CxWabFolder::NewRecord()
-{
-    if (m_pOwnRecords == nullptr) {
-        m_pOwnRecords.reset(new (std::nothrow) RecordArena(sizeof(WabRecord)));
-        if (m_pOwnRecords == nullptr)
-            return nullptr;
-    }
-    static_assert(std::is_trivially_default_constructible_v<WabRecord> && std::is_trivially_destructible_v<WabRecord>);
-    void* pSlot = m_pOwnRecords->TakeZeroed();
-    return pSlot != nullptr ? new (pSlot) WabRecord : nullptr;
 }
 
 bool CxWabFolder::AddEntry(WabRecord* pRecord)
@@ -72,12 +59,9 @@ void CxWabFolder::ClearFolder()
         std::free(pRecord->lpEntryID);
         if (pRecord->lpMailUser != nullptr)
             pRecord->lpMailUser->Release();
-        if (m_pOwnRecords == nullptr || !m_pOwnRecords->Holds(pRecord))
-            delete pRecord;
+        delete pRecord;
     }
     m_pRecords->RemoveAll(false);
-    if (m_pOwnRecords != nullptr)
-        m_pOwnRecords->Reset();
 }
 
 WabRecord* CxWabFolder::GetFirstRecord()

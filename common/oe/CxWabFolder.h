@@ -2,10 +2,7 @@
 // entries in the order they were read or created.
 #pragma once
 
-#include <memory>
-
 #include "common/misc/CxList.h"
-#include "common/misc/RecordArena.h"
 #include "common/oe/WabRecord.h"
 #include "platform/wab/WabApi.h"
 
@@ -22,14 +19,7 @@ public:
     CxWabFolder(const CxWabFolder&) = delete;
     CxWabFolder& operator=(const CxWabFolder&) = delete;
 
-    // A zero-filled record in the folder's own memory, for an entry read
-    // from the book; null when memory runs out. Hand it to AddEntry, or leave
-    // it: it goes with the folder either way. The records of a whole book
-    // are held together, so the memory their empty fields take is never
-    // touched and is given back at once.
-    WabRecord* NewRecord();
-
-    // Takes ownership of pRecord (allocated with new, or by NewRecord): stamps it with the
+    // Takes ownership of pRecord (allocated with new): stamps it with the
     // folder's name (cut to 30 characters), appends it, and registers its
     // neutral copy (with the record attached and Source Type "Windows Address
     // Book") in the connection's neutral set. True; false only for a null
@@ -54,5 +44,4 @@ protected:
     CxList* m_pRecords;            // owned WabRecords, in order
     IABContainer* m_pContainer;    // owned reference
     char m_szName[256];            // empty for the root folder
-    std::unique_ptr<RecordArena> m_pOwnRecords;   // the memory of NewRecord; null until its first call
 };
