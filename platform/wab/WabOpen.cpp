@@ -329,15 +329,15 @@ private:
     {
         std::stable_sort(props.begin(), props.end(),
                          [](const WabProp& a, const WabProp& b) { return a.ulTag < b.ulTag; });
-        std::vector<WabProp> unique;
-        unique.reserve(props.size());
-        for (WabProp& prop : props) {
-            if (!unique.empty() && unique.back().ulTag == prop.ulTag)
-                unique.back() = std::move(prop);
-            else
-                unique.push_back(std::move(prop));
+        size_t nKept = 0;
+        for (size_t i = 0; i < props.size(); ++i) {
+            if (nKept > 0 && props[nKept - 1].ulTag == props[i].ulTag)
+                props[nKept - 1] = std::move(props[i]);
+            else if (nKept++ != i)
+                props[nKept - 1] = std::move(props[i]);
         }
-        return unique;
+        props.resize(nKept);
+        return props;
     }
 
     // The property of ulTag, or where it would stand.
