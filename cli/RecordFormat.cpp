@@ -25,7 +25,8 @@ void ForEachFieldWithValue(const CommAddrRecord& record, Visit&& visit)
         switch (field.type) {
         case CFT_TEXT: {
             const char* pszText = static_cast<const char*>(pAddress);
-            const size_t nLength = strnlen(pszText, static_cast<size_t>(field.size));
+            // Most fields of a contact are empty.
+            const size_t nLength = pszText[0] == '\0' ? 0 : strnlen(pszText, static_cast<size_t>(field.size));
             if (nLength > 0) {
                 strValue = AnsiToUtf8(std::string_view(pszText, nLength));
                 visit(field.id, field.name, std::string_view(strValue), false);

@@ -54,6 +54,29 @@ RecordArena::~RecordArena()
 
 void* RecordArena::Take(const void* pSource)
 {
+    bool bWritten = false;
+    unsigned char* pSlot = NextSlot(&bWritten);
+    if (pSlot == nullptr)
+        return nullptr;
+    const auto* pBytes = static_cast<const unsigned char*>(pSource);
+    if (bWritten)
+        CopyChangedPieces(pSlot, pBytes, m_nRecordSize);
+    else
+        CopyNonZeroPieces(pSlot, pBytes, m_nRecordSize);
+    return pSlot;
+}
+
+void* RecordArena::TakeZeroed()
+{
+    bool bWritten = false;
+    unsigned char* pSlot = NextSlot(&bWritten);
+    if (pSlot != nullptr && bWritten)
+        std::memset(pSlot, 0, m_nRecordSize);
+    return pSlot;
+}
+
+unsigned char* RecordArena::NextSlot(bool* pbWritten)
+{
     while (m_nCurrent < m_Blocks.size() && m_Blocks[m_nCurrent].nUsed == m_Blocks[m_nCurrent].nSlots)
         ++m_nCurrent;
     if (m_nCurrent == m_Blocks.size()) {
@@ -70,15 +93,10 @@ void* RecordArena::Take(const void* pSource)
     }
     Block& block = m_Blocks[m_nCurrent];
     const size_t nSlot = block.nUsed++;
-    unsigned char* pSlot = block.pSlots + nSlot * m_nSlotSize;
-    const auto* pBytes = static_cast<const unsigned char*>(pSource);
-    if (nSlot < block.nWritten) {
-        CopyChangedPieces(pSlot, pBytes, m_nRecordSize);
-    } else {
-        CopyNonZeroPieces(pSlot, pBytes, m_nRecordSize);
+    *pbWritten = nSlot < block.nWritten;
+    if (!*pbWritten)
         block.nWritten = nSlot + 1;
-    }
-    return pSlot;
+    return block.pSlots + nSlot * m_nSlotSize;
 }
 
 void RecordArena::Reset()

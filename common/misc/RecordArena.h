@@ -53,6 +53,11 @@ public:
     // when memory runs out (the arena is unchanged then).
     void* Take(const void* pSource);
 
+    // A zero-filled slot for a record the caller fills in place, or null when
+    // memory runs out. A slot that never held a record is zero already and
+    // is not written, so the pages a record leaves empty stay untouched.
+    void* TakeZeroed();
+
     // Every slot free again for Take; the blocks stay. Pointers into the
     // arena are invalid from here on.
     void Reset();
@@ -63,6 +68,10 @@ public:
     size_t SlotsInUse() const;
 
 private:
+    // The next free slot (a new block when all are in use), marked in use,
+    // and whether it held a record before; null when memory runs out.
+    unsigned char* NextSlot(bool* pbWritten);
+
     struct Block {
         unsigned char* pSlots;
         size_t nSlots;

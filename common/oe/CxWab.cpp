@@ -165,9 +165,8 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         }
         const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
         if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
-            auto* pRecord = new WabRecord();
-            std::memset(pRecord, 0, sizeof *pRecord);
-            if (ReadEntry(pRecord, lpRows, 0))
+            auto* pRecord = new WabRecord();   // zero-filled: not cleared again
+            if (ReadEntryInto(pRecord, lpRows, 0, true))
                 m_pRootFolder->AddEntry(pRecord);
             else
                 delete pRecord;   // an entry that cannot be opened is left out
@@ -216,6 +215,11 @@ WabRecord* CxWab::GetNextEntry()
 
 bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
 {
+    return ReadEntryInto(pRecord, lpRowAB, index, false);
+}
+
+bool CxWab::ReadEntryInto(WabRecord* pRecord, LPSRowSet lpRowAB, int index, bool bZeroed)
+{
     const LibraryLog libraryLog;
     assert(pRecord!=NULL);
     assert(lpRowAB!=NULL);
@@ -251,7 +255,10 @@ bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
         m_cValues = 0;
         return false;
     }
-    LoadProperties(pRecord);
+    if (bZeroed)
+        FillProperties(pRecord);
+    else
+        LoadProperties(pRecord);
 
     pRecord->lpEntryID = static_cast<LPENTRYID>(std::calloc(cbEntryID != 0 ? cbEntryID : 1, 1));
     if (pRecord->lpEntryID != nullptr && cbEntryID != 0 && lpEntryID != nullptr) {
@@ -272,6 +279,11 @@ void CxWab::LoadProperties(WabRecord* pRecord)
     if (pRecord == nullptr)
         return;
     std::memset(pRecord, 0, sizeof *pRecord);
+    FillProperties(pRecord);
+}
+
+void CxWab::FillProperties(WabRecord* pRecord)
+{
     if (m_lpPropArray == nullptr)
         return;
     for (ULONG i = 0; i < m_cValues; ++i) {
@@ -279,8 +291,16 @@ void CxWab::LoadProperties(WabRecord* pRecord)
         int nWidth = 0;
         char* pszField = FieldForTag(pRecord, prop.ulPropTag, &nWidth);
         if (pszField != nullptr) {
-            if (prop.Value.lpszA != nullptr)
-                CopyTextField(pszField, static_cast<size_t>(nWidth), prop.Value.lpszA);
+            if (prop.Value.lpszA != nullptr && nWidth > 0) {
+                // CopyTextField without its write of the field's last byte,
+                // which holds zero already: a field is only ever written
+                // here, up to width - 1 characters and a terminator, so the
+                // bytes are the same, and a long field's far end (and its
+                // page) stays untouched.
+                const size_t nCopy = strnlen(prop.Value.lpszA, static_cast<size_t>(nWidth) - 1);
+                std::memcpy(pszField, prop.Value.lpszA, nCopy);
+                pszField[nCopy] = '\0';
+            }
         } else if (prop.ulPropTag == PR_BIRTHDAY) {
             pRecord->PR_BIRTHDAY = prop.Value.ft;
         } else if (prop.ulPropTag == PR_GENDER) {

@@ -207,6 +207,12 @@ public:
     CxWabFolder* GetRootFolder() { return m_pRootFolder; }
 
 protected:
+    // ReadEntry, for a record that is zero-filled already when bZeroed (it
+    // is not written over with zeros again).
+    bool ReadEntryInto(WabRecord* pRecord, LPSRowSet lpRowAB, int index, bool bZeroed);
+    // The fields of pRecord (zero-filled) from the property array.
+    void FillProperties(WabRecord* pRecord);
+
     // Writes what the address-book library noted for the log (its failures,
     // in its own words) to the diagnostic log when the scope ends: each
     // call into the library holds one.

@@ -1,5 +1,6 @@
 #include "common/palm/PmAddrExDataMgr.h"
 
+#include <cstddef>
 #include <new>
 
 PmAddrExDataMgr::PmAddrExDataMgr() : m_pRecs(new CxList) {}
@@ -13,8 +14,10 @@ PmAddrExDataMgr::~PmAddrExDataMgr()
 void PmAddrExDataMgr::Clear()
 {
     for (void* pData = m_pRecs->GetFirst(); pData != nullptr; pData = m_pRecs->GetNext())
-        delete static_cast<PmAddrExRecord*>(pData);
+        static_cast<PmAddrExRecord*>(pData)->~PmAddrExRecord();
     m_pRecs->RemoveAll(false);
+    if (m_pMemory != nullptr)
+        m_pMemory->Reset();
     m_WholeTexts.Clear();
 }
 
@@ -22,14 +25,24 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
 {
     if (pRecord == nullptr)
         return false;
+    if (m_pMemory == nullptr) {
+        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrExRecord)));
+        if (m_pMemory == nullptr)
+            return false;
+    }
+    static_assert(alignof(PmAddrExRecord) <= alignof(std::max_align_t));
+    // A slot left by a failed copy stays unused until Clear.
+    void* pSlot = m_pMemory->TakeZeroed();
+    if (pSlot == nullptr)
+        return false;
     PmAddrExRecord* pCopy = nullptr;
     try {
-        pCopy = new PmAddrExRecord(*pRecord);   // copies the items' buffers
+        pCopy = new (pSlot) PmAddrExRecord(*pRecord);   // copies the items' buffers
     } catch (const std::bad_alloc&) {
         return false;
     }
     if (!m_pRecs->AddTail(pCopy)) {
-        delete pCopy;
+        pCopy->~PmAddrExRecord();
         return false;
     }
     return true;

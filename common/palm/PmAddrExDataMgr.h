@@ -9,7 +9,10 @@
 // fills them and the writer uses them.
 #pragma once
 
+#include <memory>
+
 #include "common/misc/CxList.h"
+#include "common/misc/RecordArena.h"
 #include "common/palm/PmAddrExRecord.h"
 #include "common/palm/PmWholeTexts.h"
 
@@ -40,9 +43,12 @@ public:
     PmWholeTexts& GetWholeTexts() { return m_WholeTexts; }
     const PmWholeTexts& GetWholeTexts() const { return m_WholeTexts; }
 
-    // The records, each a PmAddrExRecord allocated with new and owned here.
+    // The records, each a PmAddrExRecord in m_pMemory, owned here.
     CxList* m_pRecs;
 
 private:
     PmWholeTexts m_WholeTexts;
+    // The memory of the records: a whole file's records are held together
+    // and given back at once. Null until the first Append.
+    std::unique_ptr<RecordArena> m_pMemory;
 };

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -268,6 +269,17 @@ bool ReadRegularFileInto(const std::string& path, Buffer* pContent, FailReason* 
     const int fd = OpenRegularForReading(path, &reason);
     if (fd < 0)
         return false;
+    // Room for the whole file at once: growing the buffer as it fills would
+    // copy what was read so far again and again, and hold two copies at the
+    // moment of each growth. A file that grows while it is read still reads
+    // whole; one that cannot be given its room is read as it comes.
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        try {
+            pContent->reserve(static_cast<size_t>(st.st_size));
+        } catch (const std::exception&) {
+        }
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t got = read(fd, buffer, sizeof(buffer));

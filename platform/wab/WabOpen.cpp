@@ -196,23 +196,36 @@ class WabEntry : public RefCounted<IMailUser> {
 public:
     // An entry of the book (row.nId set) or a new one (row.nId 0).
     WabEntry(StorePtr pStore, const WabEntryRow& row, bool bWritable, std::vector<WabProp> props)
-        : m_pStore(std::move(pStore)), m_row(row), m_bWritable(bWritable)
+        : m_pStore(std::move(pStore)), m_row(row), m_bWritable(bWritable), m_props(OnePerTag(std::move(props)))
     {
-        // The store reads them in tag order already; of two with one tag the
-        // later one counts.
-        std::stable_sort(props.begin(), props.end(),
-                         [](const WabProp& a, const WabProp& b) { return a.ulTag < b.ulTag; });
-        m_props.reserve(props.size());
-        for (WabProp& prop : props) {
-            if (!m_props.empty() && m_props.back().ulTag == prop.ulTag)
-                m_props.back() = std::move(prop);
-            else
-                m_props.push_back(std::move(prop));
-        }
+    }
+
+    // An entry of the book opened for reading: it holds no properties but
+    // reads them from the book whenever they are asked for. A program keeps
+    // the entries of a whole book open while it works with their contents,
+    // and copies of all their properties would only double what it holds.
+    static WabEntry* ForReading(StorePtr pStore, const WabEntryRow& row)
+    {
+        auto* pEntry = new (std::nothrow) WabEntry(std::move(pStore), row, false, {});
+        if (pEntry != nullptr)
+            pEntry->m_bReadsBook = true;
+        return pEntry;
     }
 
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override
     {
+        std::vector<WabProp> read;
+        if (m_bReadsBook) {
+            if (lpcValues != nullptr)
+                *lpcValues = 0;
+            if (lppPropArray != nullptr)
+                *lppPropArray = nullptr;
+            const HRESULT hr = m_pStore->LoadProps(m_row.nId, &read);
+            if (HR_FAILED(hr))
+                return hr;
+            read = OnePerTag(std::move(read));
+        }
+        const std::vector<WabProp>& stored = m_bReadsBook ? read : m_props;
         // The stored properties in tag order, with the two computed ones in
         // their places (in place of stored ones of the same tag).
         WabProp computed[2];
@@ -221,9 +234,9 @@ public:
         if (m_row.nId != 0)
             computed[nComputed++] = BytesProp(PR_ENTRYID, m_row.entryId);
         std::vector<const WabProp*> props;
-        props.reserve(m_props.size() + nComputed);
+        props.reserve(stored.size() + nComputed);
         size_t nNext = 0;
-        for (const WabProp& prop : m_props) {
+        for (const WabProp& prop : stored) {
             while (nNext < nComputed && computed[nNext].ulTag < prop.ulTag)
                 props.push_back(&computed[nNext++]);
             if (nNext < nComputed && computed[nNext].ulTag == prop.ulTag)
@@ -310,6 +323,23 @@ public:
     }
 
 private:
+    // The properties sorted by tag, one per tag. The store reads them in tag
+    // order already; of two with one tag the later one counts.
+    static std::vector<WabProp> OnePerTag(std::vector<WabProp> props)
+    {
+        std::stable_sort(props.begin(), props.end(),
+                         [](const WabProp& a, const WabProp& b) { return a.ulTag < b.ulTag; });
+        size_t nKept = 0;
+        for (size_t i = 0; i < props.size(); ++i) {
+            if (nKept > 0 && props[nKept - 1].ulTag == props[i].ulTag)
+                props[nKept - 1] = std::move(props[i]);
+            else if (nKept++ != i)
+                props[nKept - 1] = std::move(props[i]);
+        }
+        props.resize(nKept);
+        return props;
+    }
+
     // The property of ulTag, or where it would stand.
     std::vector<WabProp>::iterator Find(ULONG ulTag)
     {
@@ -321,6 +351,7 @@ private:
     WabEntryRow m_row;
     bool m_bWritable;
     std::vector<WabProp> m_props;   // as the caller sees them, saved or not; sorted by tag, one per tag
+    bool m_bReadsBook = false;      // opened for reading: m_props stays empty, GetProps reads the book
     std::set<ULONG> m_changed;      // tags set since the last save
 };
 
@@ -576,12 +607,17 @@ public:
 
         WabEntryRow row;
         HRESULT hr = m_pStore->FindEntry(lpEntryID, cbEntryID, &row);
-        std::vector<WabProp> props;
-        if (HR_SUCCEEDED(hr))
-            hr = m_pStore->LoadProps(row.nId, &props);
         if (HR_FAILED(hr))
             return hr;
-        *lppUnk = new (std::nothrow) WabEntry(m_pStore, row, (ulFlags & MAPI_MODIFY) != 0, std::move(props));
+        if ((ulFlags & MAPI_MODIFY) != 0) {
+            std::vector<WabProp> props;
+            hr = m_pStore->LoadProps(row.nId, &props);
+            if (HR_FAILED(hr))
+                return hr;
+            *lppUnk = new (std::nothrow) WabEntry(m_pStore, row, true, std::move(props));
+        } else {
+            *lppUnk = WabEntry::ForReading(m_pStore, row);
+        }
         if (*lppUnk == nullptr)
             return MAPI_E_NOT_ENOUGH_MEMORY;
         if (lpulObjType != nullptr)

@@ -429,6 +429,11 @@ HRESULT WabStore::Verify()
     // cache of 32 MB keeps them in memory until the commit instead of
     // spilling them into the log again and again.
     Exec("PRAGMA cache_size=-32768");
+    // A book opened for reading is read through a mapping of the file: its
+    // pages come from the system's file cache as they are, instead of being
+    // copied into the page cache one by one.
+    if (m_bReadOnly)
+        Exec("PRAGMA mmap_size=1073741824");
     return hrSuccess;
 }
 

@@ -131,6 +131,43 @@ TEST(RecordArenaTest, CopiesAreExactInFreshAndReusedSlotsAndKeepTheirAddresses)
     }
 }
 
+TEST(RecordArenaTest, ZeroedSlotsAreZeroWhenFreshAndWhenReusedAndMixWithCopies)
+{
+    // Enough slots for several blocks; every other one a copy, and the
+    // caller writes into the zeroed ones as a record filled in place would.
+    const int nCount = static_cast<int>(2 * RecordArena::kFirstSlots + 3);
+    RecordArena arena(kRecordSize);
+    const std::vector<unsigned char> zeros(kRecordSize, 0);
+    for (int round = 0; round < 2; ++round) {
+        std::vector<void*> slots;
+        for (int n = 0; n < nCount; ++n) {
+            const std::vector<unsigned char> source = Dense(static_cast<unsigned char>(0x30 + n % 40));
+            void* pSlot = n % 2 == 0 ? arena.TakeZeroed() : arena.Take(source.data());
+            ASSERT_NE(pSlot, nullptr);
+            if (n % 2 == 0) {
+                EXPECT_EQ(std::memcmp(pSlot, zeros.data(), kRecordSize), 0) << "round " << round << " slot " << n;
+                std::memset(pSlot, 0x77, kRecordSize);
+            } else {
+                EXPECT_EQ(std::memcmp(pSlot, source.data(), kRecordSize), 0) << "round " << round << " slot " << n;
+            }
+            slots.push_back(pSlot);
+        }
+        // No slot overlaps another.
+        std::set<uintptr_t> starts;
+        for (void* pSlot : slots)
+            starts.insert(reinterpret_cast<uintptr_t>(pSlot));
+        ASSERT_EQ(starts.size(), slots.size());
+        for (auto it = starts.begin(); std::next(it) != starts.end(); ++it)
+            EXPECT_GE(*std::next(it) - *it, arena.SlotSize());
+        // One slot taken first shifts the second round by one: its zeroed
+        // slots held dense copies in the first round, and its copies are
+        // made over the bytes written into zeroed slots.
+        arena.Reset();
+        if (round == 0)
+            (void)arena.Take(zeros.data());
+    }
+}
+
 TEST(RecordArenaTest, ARecordOfOneByteAndOfZeroBytesGetsASlot)
 {
     for (size_t nSize : {size_t{0}, size_t{1}}) {

@@ -367,6 +367,60 @@ TEST_F(WabLibraryTest, OnlyEntriesOpenedForWritingChange)
     EXPECT_EQ(texts, (std::vector<std::string>{"Ann", "Long"}));
 }
 
+TEST_F(WabLibraryTest, AnEntryHeldOpenForReadingAnswersWhatTheBookHolds)
+{
+    const std::string path = Path("book.wab");
+    Ref<IAddrBook> book;
+    Ref<IWABObject> object;
+    ASSERT_EQ(Open(path, book, object), hrSuccess);
+    Ref<IABContainer> container;
+    OpenPab(book.p, object.p, container);
+    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER,
+                {Text(PR_GIVEN_NAME, "Ann"), Text(PR_SURNAME, "Lee")});
+    std::string id = Rows(container.p, object.p).at(0).first;
+    auto open = [&](ULONG flags, Ref<IMAPIUnknown>& entry) {
+        ULONG type = 0;
+        ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr,
+                                  flags, &type, &entry.p),
+                  hrSuccess);
+        EXPECT_EQ(type, static_cast<ULONG>(MAPI_MAILUSER));
+    };
+    // The given name, the surname and a tag the entry lacks.
+    auto names = [&](IMAPIUnknown* unknown) {
+        SizedSPropTagArray<3> tags = {3, {PR_GIVEN_NAME, PR_SURNAME, PR_NICKNAME}};
+        ULONG count = 0;
+        LPSPropValue props = nullptr;
+        EXPECT_EQ(static_cast<IMailUser*>(unknown)->GetProps(tags.Get(), 0, &count, &props), MAPI_W_ERRORS_RETURNED);
+        std::vector<std::string> answer;
+        for (ULONG i = 0; i < count; ++i)
+            answer.push_back(PROP_TYPE(props[i].ulPropTag) == PT_STRING8 ? props[i].Value.lpszA : "(missing)");
+        object->FreeBuffer(props);
+        return answer;
+    };
+    Ref<IMAPIUnknown> held;
+    open(0, held);
+    EXPECT_EQ(names(held.p), (std::vector<std::string>{"Ann", "Lee", "(missing)"}));
+    {
+        Ref<IMAPIUnknown> writable;
+        open(MAPI_MODIFY, writable);
+        SPropValue surname = Text(PR_SURNAME, "Long");
+        ASSERT_EQ(static_cast<IMailUser*>(writable.p)->SetProps(1, &surname, nullptr), hrSuccess);
+        ASSERT_EQ(static_cast<IMailUser*>(writable.p)->SaveChanges(0), hrSuccess);
+    }
+    EXPECT_EQ(names(held.p), (std::vector<std::string>{"Ann", "Long", "(missing)"}));
+    // Its identifier and type come with every answer.
+    ULONG count = 0;
+    LPSPropValue props = nullptr;
+    ASSERT_EQ(static_cast<IMailUser*>(held.p)->GetProps(nullptr, 0, &count, &props), hrSuccess);
+    bool bId = false;
+    for (ULONG i = 0; i < count; ++i) {
+        if (props[i].ulPropTag == PR_ENTRYID)
+            bId = std::string(reinterpret_cast<const char*>(props[i].Value.bin.lpb), props[i].Value.bin.cb) == id;
+    }
+    object->FreeBuffer(props);
+    EXPECT_TRUE(bId);
+}
+
 TEST_F(WabLibraryTest, TableRowsFollowCreationOrder)
 {
     Ref<IAddrBook> book;
