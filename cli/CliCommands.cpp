@@ -21,7 +21,9 @@ constexpr CliProgramText kProgram = {
 };
 
 constexpr CliOption kGlobalOptions[] = {
-    {.pszName = "--ini", .pszValue = "FILE", .pszNeeds = "a file",
+    {.pszName = "--ini",
+     .pszValue = "FILE",
+     .pszNeeds = "a file",
      .pszHelp = "read the settings from FILE instead of corvane.ini"},
     {.pszName = "--json", .pszHelp = "print results, and errors, as JSON on standard output"},
     {.pszName = "--help", .pszHelp = "this text; 'varnwick-cli COMMAND --help' for a command", .pszAlias = "-h"},
@@ -30,11 +32,15 @@ constexpr CliOption kGlobalOptions[] = {
 
 // ---- options several commands take ---------------------------------------
 
-constexpr CliOption kPalmFile = {.pszName = "--palm", .pszValue = "FILE", .pszNeeds = "a file",
+constexpr CliOption kPalmFile = {.pszName = "--palm",
+                                 .pszValue = "FILE",
+                                 .pszNeeds = "a file",
                                  .pszHelp = "Palm Desktop data file (default: the chosen user's file)"};
-constexpr CliOption kWabFile = {.pszName = "--wab", .pszValue = "FILE", .pszNeeds = "a file",
-                                .pszHelp = "address book (default: WabFile)"};
-constexpr CliOption kWabFileCreated = {.pszName = "--wab", .pszValue = "FILE", .pszNeeds = "a file",
+constexpr CliOption kWabFile = {
+    .pszName = "--wab", .pszValue = "FILE", .pszNeeds = "a file", .pszHelp = "address book (default: WabFile)"};
+constexpr CliOption kWabFileCreated = {.pszName = "--wab",
+                                       .pszValue = "FILE",
+                                       .pszNeeds = "a file",
                                        .pszHelp = "address book (default: WabFile; created when missing)"};
 
 // ---- users ----------------------------------------------------------------
@@ -66,7 +72,9 @@ constexpr CliOption kTransferOptions[] = {
     kWabFileCreated,
     {.pszName = "--email-only", .pszHelp = "only contacts with an e-mail address"},
     {.pszName = "--swap-name", .pszHelp = "exchange first and last name on the Palm side"},
-    {.pszName = "--custom", .pszValue = "N=TAG", .pszNeeds = "N=TAG",
+    {.pszName = "--custom",
+     .pszValue = "N=TAG",
+     .pszNeeds = "N=TAG",
      .pszHelp = "exchange Palm custom field N (1-9) with the address-book property TAG (decimal or 0x...; 0 "
                 "for none); turns the custom mapping on",
      .bRepeat = true},
@@ -76,16 +84,24 @@ constexpr CliOption kTransferOptions[] = {
 // ---- export ---------------------------------------------------------------
 
 constexpr CliOption kExportOptions[] = {
-    {.pszName = "--format", .pszValue = "FORMAT", .pszNeeds = "a format",
+    {.pszName = "--format",
+     .pszValue = "FORMAT",
+     .pszNeeds = "a format",
      .pszHelp = "vcard4 (vCard 4.0, the default), vcard3 (vCard 3.0, for Google and most phones), csv-google "
                 "or csv-outlook (CSV with that program's header row)"},
-    {.pszName = "--ticked-state", .pszValue = "STATES", .pszNeeds = "states",
+    {.pszName = "--ticked-state",
+     .pszValue = "STATES",
+     .pszNeeds = "states",
      .pszHelp = "only the contacts in these states against the other side, as the window ticks them: a "
                 "comma-separated list of same, new, modified (both sides are read)"},
-    {.pszName = "--palm", .pszValue = "FILE", .pszNeeds = "a file",
+    {.pszName = "--palm",
+     .pszValue = "FILE",
+     .pszNeeds = "a file",
      .pszHelp = "Palm Desktop data file (default: the settings')"},
     {.pszName = "--wab", .pszValue = "FILE", .pszNeeds = "a file", .pszHelp = "address book (default: the settings')"},
-    {.pszName = "-o", .pszValue = "FILE", .pszNeeds = "a file",
+    {.pszName = "-o",
+     .pszValue = "FILE",
+     .pszNeeds = "a file",
      .pszHelp = "write FILE (replaced as a whole); without it the contacts go to standard output",
      .pszAlias = "--output"},
     {.pszName = "--json", .pszHelp = "with -o: the result as a JSON object"},
@@ -94,13 +110,22 @@ constexpr CliOption kExportOptions[] = {
 // ---- import ---------------------------------------------------------------
 
 constexpr CliOption kImportOptions[] = {
-    {.pszName = "--into", .pszValue = "palm|wab", .pszNeeds = "palm or wab", .pszHelp = "the receiving side",
+    {.pszName = "--into",
+     .pszValue = "palm|wab",
+     .pszNeeds = "palm or wab",
+     .pszHelp = "the receiving side",
      .bRequired = true},
-    {.pszName = "--format", .pszValue = "FORMAT", .pszNeeds = "a format",
+    {.pszName = "--format",
+     .pszValue = "FORMAT",
+     .pszNeeds = "a format",
      .pszHelp = "vcard4, vcard3, csv-google or csv-outlook (default: recognised from the file)"},
-    {.pszName = "--palm", .pszValue = "FILE", .pszNeeds = "a file",
+    {.pszName = "--palm",
+     .pszValue = "FILE",
+     .pszNeeds = "a file",
      .pszHelp = "Palm Desktop data file (default: the settings')"},
-    {.pszName = "--wab", .pszValue = "FILE", .pszNeeds = "a file",
+    {.pszName = "--wab",
+     .pszValue = "FILE",
+     .pszNeeds = "a file",
      .pszHelp = "address book (default: the settings'; a missing address book is created)"},
     {.pszName = "--json", .pszHelp = "the result as a JSON object"},
 };
@@ -112,8 +137,7 @@ constexpr const char kUsersAbout[] =
     "Prints the Palm Desktop folder, its version, the database generation that\n"
     "version expects, and every HotSync user with id, name, folder and address\n"
     "file. The user marked '*' is the one the settings choose.\n";
-constexpr const char kUsersAfter[] =
-    "Exit status 1 when no Palm Desktop folder can be found.\n";
+constexpr const char kUsersAfter[] = "Exit status 1 when no Palm Desktop folder can be found.\n";
 
 constexpr const char kListAbout[] =
     "Prints the contacts of one side as the window lists them (EmailOnly\n"
@@ -124,16 +148,14 @@ constexpr const char kListAbout[] =
     "UTF-8, dates in ISO 8601. In text output a line break inside a value is\n"
     "written as \\n, so that every value keeps to its line (the note keeps its\n"
     "lines, indented).\n";
-constexpr const char kListAfter[] =
-    "Exit status 1 when the file cannot be read.\n";
+constexpr const char kListAfter[] = "Exit status 1 when the file cannot be read.\n";
 
 constexpr const char kCompareAbout[] =
     "Classifies every record of both sides against the other side and prints\n"
     "it with its state: same, new (no match on the other side) or modified (a\n"
     "match that differs). Records that EmailOnly keeps out of the lists are\n"
     "classified too and marked as not listed, unless --all lists every record.\n";
-constexpr const char kCompareAfter[] =
-    "Exit status 1 when a side cannot be read.\n";
+constexpr const char kCompareAfter[] = "Exit status 1 when a side cannot be read.\n";
 
 constexpr const char kTransferAbout[] =
     "  p2o   Palm Desktop to Outlook Express: the Palm contacts that are new or\n"
@@ -185,7 +207,7 @@ constexpr CliCommandSpec kCommands[] = {
     {"help", "[COMMAND]", 1, "this text, or the options of one command", {}, kHelpAbout, ""},
 };
 
-} // namespace
+}  // namespace
 
 const CliProgramText& CliProgram()
 {

@@ -66,7 +66,7 @@ bool ParseStates(const std::string& list, bool states[3])
 // What export and import both take: --json, --format and the sides' files.
 struct ExchangeOptions {
     bool bJson = false;
-    bool bFormat = false;   // --format was given
+    bool bFormat = false;  // --format was given
     ExchangeFormat eFormat = EXF_VCARD4;
 };
 
@@ -95,13 +95,12 @@ std::string IssuesJson(const std::vector<ExchangeIssue>& issues)
     std::string out = "[";
     for (size_t i = 0; i < issues.size(); ++i) {
         out += i ? ", " : "";
-        out += "{\"name\": " + JsonString(issues[i].strName) + ", \"reason\": " + JsonString(issues[i].strReason) +
-               "}";
+        out += "{\"name\": " + JsonString(issues[i].strName) + ", \"reason\": " + JsonString(issues[i].strReason) + "}";
     }
     return out + "]";
 }
 
-} // namespace
+}  // namespace
 
 int RunExportCommand(SysSettings& settings, TransferEngine& engine, const CliArgs& args)
 {
@@ -121,8 +120,8 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const CliArg
     for (const auto& [strOption, strValue] : args.given) {
         if (strOption == "--ticked-state") {
             if (!ParseStates(strValue, states))
-                return Fail(kExitUsage, "export: --ticked-state wants states from same, new, modified: '" +
-                                            strValue + "'");
+                return Fail(kExitUsage,
+                            "export: --ticked-state wants states from same, new, modified: '" + strValue + "'");
             bStates = true;
         } else if (strOption == "-o") {
             output = strValue;
@@ -157,7 +156,7 @@ int RunExportCommand(SysSettings& settings, TransferEngine& engine, const CliArg
     if (bJson) {
         std::string out = "{\"side\": " + JsonString(eSide == LIST_PALM ? "palm" : "wab");
         out += ", \"format\": " + JsonString(ExchangeFormatName(eFormat));
-        out += ", \"file\": " + JsonString(output);   // a path: the file system's bytes
+        out += ", \"file\": " + JsonString(output);  // a path: the file system's bytes
         out += std::string(", \"success\": ") + (result.bSuccess ? "true" : "false");
         out += ", \"contacts\": " + std::to_string(result.nContacts);
         out += ", \"message\": " + JsonString(result.strMessage) + "}\n";

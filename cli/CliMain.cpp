@@ -51,8 +51,8 @@ bool g_bJsonErrors = false;
 int Fail(int nStatus, const std::string& strReason)
 {
     if (g_bJsonErrors) {
-        const std::string out = "{\"error\": " + JsonString(AnsiToUtf8(strReason)) +
-                                ", \"status\": " + std::to_string(nStatus) + "}\n";
+        const std::string out =
+            "{\"error\": " + JsonString(AnsiToUtf8(strReason)) + ", \"status\": " + std::to_string(nStatus) + "}\n";
         std::fputs(out.c_str(), stdout);
     } else {
         std::fprintf(stderr, "varnwick-cli: %s\n", strReason.c_str());
@@ -240,14 +240,15 @@ int CmdUsers(Session& session, const CliArgs& args)
         for (size_t i = 0; i < users.size(); ++i) {
             const UserLine& line = users[i];
             std::printf("%c %u  %s\n    folder: %s\n    address file: %s\n",
-                        static_cast<int>(i) == engine.GetSelectedUser() ? '*' : ' ',
-                        line.pUser->dwUserID, Utf8(line.pUser->szName).c_str(),
-                        Utf8(line.strFolder.c_str()).c_str(), Utf8(line.strFile.c_str()).c_str());
+                        static_cast<int>(i) == engine.GetSelectedUser() ? '*' : ' ', line.pUser->dwUserID,
+                        Utf8(line.pUser->szName).c_str(), Utf8(line.strFolder.c_str()).c_str(),
+                        Utf8(line.strFile.c_str()).c_str());
         }
     }
     if (!bFolder)
-        return FailAfterOutput(kExitSide, "no Palm Desktop folder: choose it in the window's Options or set PDPath in "
-                                          "section [Path] of the settings");
+        return FailAfterOutput(kExitSide,
+                               "no Palm Desktop folder: choose it in the window's Options or set PDPath in "
+                               "section [Path] of the settings");
     return kExitOk;
 }
 
@@ -311,7 +312,8 @@ int CmdList(Session& session, const CliArgs& args)
                 // "%s %s", as the window's caption: a contact without a first
                 // name gets a leading blank.
                 write(record, std::string(record.szFirstName, strnlen(record.szFirstName, sizeof record.szFirstName)) +
-                                  " " + std::string(record.szLastName, strnlen(record.szLastName, sizeof record.szLastName)));
+                                  " " +
+                                  std::string(record.szLastName, strnlen(record.szLastName, sizeof record.szLastName)));
             }
             return true;
         });
@@ -450,10 +452,12 @@ int CmdCompare(Session& session, const CliArgs& args)
         auto writeSide = [&out](const char* pszName, auto& forEach) {
             int nCounts[3] = {};
             int nRecords = 0;
-            forEach([&](int nState, bool, const std::string&, const CommAddrRecord&) {
-                ++nRecords;
-                ++nCounts[nState == RS_NEW ? 1 : nState == RS_MODIFIED ? 2 : 0];
-            }, false);
+            forEach(
+                [&](int nState, bool, const std::string&, const CommAddrRecord&) {
+                    ++nRecords;
+                    ++nCounts[nState == RS_NEW ? 1 : nState == RS_MODIFIED ? 2 : 0];
+                },
+                false);
             out.Append(pszName);
             out.Append(": ");
             out.AppendInt(nRecords);
@@ -464,14 +468,16 @@ int CmdCompare(Session& session, const CliArgs& args)
             out.Append(" new, ");
             out.AppendInt(nCounts[2]);
             out.Append(" modified\n");
-            forEach([&](int nState, bool bListed, const std::string& strRowCaption, const CommAddrRecord&) {
-                char szState[16];
-                std::snprintf(szState, sizeof szState, "%-9s", StateName(nState));
-                out.Append("  ");
-                out.Append(szState);
-                out.Append(OneLine(AnsiToUtf8(strRowCaption)));
-                out.Append(bListed ? "\n" : "  (not listed)\n");
-            }, false);
+            forEach(
+                [&](int nState, bool bListed, const std::string& strRowCaption, const CommAddrRecord&) {
+                    char szState[16];
+                    std::snprintf(szState, sizeof szState, "%-9s", StateName(nState));
+                    out.Append("  ");
+                    out.Append(szState);
+                    out.Append(OneLine(AnsiToUtf8(strRowCaption)));
+                    out.Append(bListed ? "\n" : "  (not listed)\n");
+                },
+                false);
         };
         writeSide("Palm Desktop", forEachPalm);
         writeSide("Outlook Express", forEachWab);
@@ -509,8 +515,8 @@ void WriteSideJson(JsonWriter& json, const SideOutcome& side)
 std::string SideText(const char* pszSide, const SideOutcome& side)
 {
     std::string out = std::string(pszSide) + ": " + std::to_string(side.nAdded) + " added, " +
-                      std::to_string(side.nUpdated) + " updated, " + std::to_string(side.nUnchanged) +
-                      " unchanged, " + std::to_string(side.nFailed) + " failed";
+                      std::to_string(side.nUpdated) + " updated, " + std::to_string(side.nUnchanged) + " unchanged, " +
+                      std::to_string(side.nFailed) + " failed";
     if (!side.bWritten)
         out += " (" + Utf8(side.strError.c_str()) + ")";
     return out + "\n";
@@ -589,7 +595,7 @@ int CmdImport(Session& session, const CliArgs& args)
     return RunImportCommand(session.settings, session.engine, args);
 }
 
-} // namespace
+}  // namespace
 
 int CliFail(int nStatus, const std::string& strReason)
 {
@@ -622,7 +628,7 @@ int main(int argc, char** argv)
     std::string strCommand;
     std::vector<std::string> args;
     bool bHelp = false;
-    bool bGlobalJson = false;   // --json before the command
+    bool bGlobalJson = false;  // --json before the command
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0)
             g_bJsonErrors = true;

@@ -110,7 +110,7 @@ void AppendProse(std::string& out, const char* pszText)
         out += std::string("\n") + pszText;
 }
 
-} // namespace
+}  // namespace
 
 bool CliArgs::Has(const char* pszName) const
 {
@@ -169,8 +169,7 @@ std::string CliCommandHelp(const CliCommandSpec& command)
             std::string(option.pszName) + (option.pszValue != nullptr ? std::string("\x01") + option.pszValue : "");
         strUsage += " " + (option.bRequired ? strOption : "[" + strOption + "]") + (option.bRepeat ? "..." : "");
     }
-    std::string out = std::string(kUsageStart) +
-                      Wrap(strUsage, std::strlen(kUsageStart), std::strlen(kUsageStart));
+    std::string out = std::string(kUsageStart) + Wrap(strUsage, std::strlen(kUsageStart), std::strlen(kUsageStart));
     std::replace(out.begin(), out.end(), '\x01', ' ');
 
     AppendProse(out, command.pszAbout);

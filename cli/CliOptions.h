@@ -23,13 +23,13 @@ struct CliOption {
 // One command: its arguments (the words that are not options), its options
 // and the prose of its help.
 struct CliCommandSpec {
-    const char* pszName;                // "export"
-    const char* pszArgs;                // the arguments in the usage line: "palm|wab [FILE]"
-    int nMaxArgs;                       // how many arguments it takes at most
-    const char* pszSummary;             // its line in the main help's command list
+    const char* pszName;     // "export"
+    const char* pszArgs;     // the arguments in the usage line: "palm|wab [FILE]"
+    int nMaxArgs;            // how many arguments it takes at most
+    const char* pszSummary;  // its line in the main help's command list
     std::span<const CliOption> options;
-    const char* pszAbout;               // help text before the options ("" for none), whole lines
-    const char* pszAfter;               // help text after them, whole lines
+    const char* pszAbout;  // help text before the options ("" for none), whole lines
+    const char* pszAfter;  // help text after them, whole lines
     // An unknown option is complained of as "unknown option" rather than
     // as "unexpected argument".
     bool bNamesUnknownOption = false;
@@ -37,7 +37,7 @@ struct CliCommandSpec {
 
 // A command line as the parser read it against a command's table.
 struct CliArgs {
-    std::vector<std::string> words;   // the arguments, in order
+    std::vector<std::string> words;  // the arguments, in order
     // Each option given, in order: its name as the table has it (an alias
     // is given as the name it stands for) and its value ("" for a flag).
     std::vector<std::pair<std::string, std::string>> given;
@@ -61,9 +61,9 @@ std::string CliMainHelp();
 
 // The prose of the program's help, whole lines each.
 struct CliProgramText {
-    const char* pszUsage;   // the usage lines
-    const char* pszAbout;   // what the program does, before the commands
-    const char* pszAfter;   // after the global options
+    const char* pszUsage;  // the usage lines
+    const char* pszAbout;  // what the program does, before the commands
+    const char* pszAfter;  // after the global options
 };
 
 // The tables (CliCommands.cpp).

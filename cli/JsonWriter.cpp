@@ -7,7 +7,7 @@ OutputBuffer::OutputBuffer(std::FILE* pFile) : m_pFile(pFile)
     m_strBuffer.reserve(kFlushSize + 16 * 1024);
 }
 
-OutputBuffer::OutputBuffer(std::string* pText) : m_pText(pText) {}
+OutputBuffer::OutputBuffer(std::string* pText) : m_pText(pText) { }
 
 OutputBuffer::~OutputBuffer()
 {
@@ -42,7 +42,7 @@ bool OutputBuffer::Flush()
 void AppendJsonString(std::string& out, std::string_view s)
 {
     out += '"';
-    size_t nPlain = 0;   // start of the run of bytes that need no escape
+    size_t nPlain = 0;  // start of the run of bytes that need no escape
     for (size_t i = 0; i < s.size(); ++i) {
         const auto byte = static_cast<unsigned char>(s[i]);
         if (byte >= 0x20 && byte != '"' && byte != '\\')

@@ -65,7 +65,7 @@ void AppendJsonString(std::string& out, std::string_view s);
 
 class JsonWriter {
 public:
-    explicit JsonWriter(OutputBuffer& out) : m_out(out) {}
+    explicit JsonWriter(OutputBuffer& out) : m_out(out) { }
 
     JsonWriter(const JsonWriter&) = delete;
     JsonWriter& operator=(const JsonWriter&) = delete;

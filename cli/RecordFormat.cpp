@@ -59,7 +59,7 @@ void ForEachFieldWithValue(const CommAddrRecord& record, Visit&& visit)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string JsonString(std::string_view s)
 {
@@ -75,8 +75,8 @@ std::string IsoDate(double dtValue)
     if (!VariantTimeToSystemTime(dtValue, &time))
         return std::string();
     char szDate[48];
-    std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02uT%02u:%02u:%02u", time.wYear, time.wMonth,
-                  time.wDay, time.wHour, time.wMinute, time.wSecond);
+    std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02uT%02u:%02u:%02u", time.wYear, time.wMonth, time.wDay,
+                  time.wHour, time.wMinute, time.wSecond);
     return szDate;
 }
 

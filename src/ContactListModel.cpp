@@ -50,7 +50,7 @@ QVariant ContactListModel::data(const QModelIndex& index, int nRole) const
     case Qt::ForegroundRole: {
         int nColor = 0;
         if (!m_Engine.RowColor(m_eList, index.row(), &nColor))
-            return QVariant();   // the list's own text colour
+            return QVariant();  // the list's own text colour
         return ColorRefToQColor(nColor);
     }
     default:
@@ -103,6 +103,5 @@ void ContactListModel::Rebuild()
 void ContactListModel::StatesChanged()
 {
     if (m_nRows > 0 && m_nColumns > 0)
-        emit dataChanged(index(0, 0), index(m_nRows - 1, m_nColumns - 1),
-                         {Qt::CheckStateRole, Qt::ForegroundRole});
+        emit dataChanged(index(0, 0), index(m_nRows - 1, m_nColumns - 1), {Qt::CheckStateRole, Qt::ForegroundRole});
 }

@@ -30,17 +30,17 @@ QString NameFilter(const FileFilter& filter)
     return strText.trimmed() + QStringLiteral(" (") + strPattern + QLatin1Char(')');
 }
 
-} // namespace
+}  // namespace
 
 void QtDialogSeam::ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon)
 {
-    QMessageBox box(nIcon == kIconError ? QMessageBox::Critical : QMessageBox::Information, strCaption,
-                    strText, QMessageBox::Ok, pOwner);
+    QMessageBox box(nIcon == kIconError ? QMessageBox::Critical : QMessageBox::Information, strCaption, strText,
+                    QMessageBox::Ok, pOwner);
     box.exec();
 }
 
-bool QtDialogSeam::GetOpenFileName(QWidget* pOwner, const QString& strTitle,
-                                   const std::vector<FileFilter>& filters, QString* pstrPath)
+bool QtDialogSeam::GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
+                                   QString* pstrPath)
 {
     QStringList nameFilters;
     for (const FileFilter& filter : filters)

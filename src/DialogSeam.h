@@ -25,7 +25,7 @@ class QWidget;
 
 // Modal results of the program's dialogs.
 constexpr int kModalOk = 1;
-constexpr int kModalCancel = 2;   // Cancel, Close or the window's close box
+constexpr int kModalCancel = 2;  // Cancel, Close or the window's close box
 
 // One entry of an open-file dialog's filter: description and pattern, as
 // "Windows Address Book File (*.wab)" and "*.wab".
@@ -38,16 +38,15 @@ public:
     // A modal message box owned by pOwner with a single OK button; nIcon is
     // kIconError or kIconInformation (src/core/TransferEngine.h). Returns
     // when the user closed it.
-    virtual void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption,
-                             int nIcon) = 0;
+    virtual void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon) = 0;
 
     // The open-file dialog: only an existing file in an existing folder can
     // be confirmed. On entry *pstrPath names the file in use (or a folder):
     // the dialog starts in its folder with it chosen; empty leaves the start
     // to the dialog. True with *pstrPath set when a file was chosen; false,
     // *pstrPath untouched, when the user cancelled.
-    virtual bool GetOpenFileName(QWidget* pOwner, const QString& strTitle,
-                                 const std::vector<FileFilter>& filters, QString* pstrPath) = 0;
+    virtual bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
+                                 QString* pstrPath) = 0;
 
     // The choose-folder dialog: only an existing folder can be confirmed. On
     // entry *pstrFolder is the folder to start at ("" leaves the start to the
@@ -90,8 +89,7 @@ public:
 // QDesktopServices.
 class QtDialogSeam : public IDialogSeam {
 public:
-    void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption,
-                     int nIcon) override;
+    void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon) override;
     bool GetOpenFileName(QWidget* pOwner, const QString& strTitle, const std::vector<FileFilter>& filters,
                          QString* pstrPath) override;
     bool GetExistingFolder(QWidget* pOwner, const QString& strTitle, QString* pstrFolder) override;

@@ -16,7 +16,7 @@ QFont FormFont(const QFont& base)
     return font;
 }
 
-} // namespace
+}  // namespace
 
 void ApplyFormFont(QWidget* pForm)
 {
@@ -32,7 +32,8 @@ OkCancelRow AddOkCancelRow(QWidget* pForm, QBoxLayout* pLayout)
 {
     auto* pRow = new QHBoxLayout;
     pRow->addStretch(1);
-    OkCancelRow buttons{new QPushButton(QStringLiteral("&OK"), pForm), new QPushButton(QStringLiteral("&Cancel"), pForm)};
+    OkCancelRow buttons{new QPushButton(QStringLiteral("&OK"), pForm),
+                        new QPushButton(QStringLiteral("&Cancel"), pForm)};
     buttons.pOk->setObjectName(QStringLiteral("sbtnOK"));
     buttons.pOk->setDefault(true);
     buttons.pCancel->setObjectName(QStringLiteral("sbtnCancel"));

@@ -14,7 +14,7 @@ constexpr qreal kMarkCentre = 26;
 constexpr qreal kBadgeRadius = 24;
 constexpr qreal kBadgeLine = 1.5;
 constexpr qreal kArrowRadius = 15;
-constexpr qreal kArrowSweep = 140;   // degrees of arc each arrow covers
+constexpr qreal kArrowSweep = 140;  // degrees of arc each arrow covers
 constexpr qreal kArrowLine = 5.0;
 constexpr qreal kHeadLength = 7.0;
 constexpr qreal kHeadHalfWidth = 6.5;
@@ -23,12 +23,12 @@ const QColor kBadgeOuter(214, 228, 242);
 const QColor kBadgeBorder(70, 110, 160);
 
 struct MarkArrow {
-    qreal startDegrees;   // counter-clockwise from three o'clock
+    qreal startDegrees;  // counter-clockwise from three o'clock
     QColor color;
 };
 const MarkArrow kArrows[] = {
-    {20, QColor(0, 120, 60)},     // green, Palm side
-    {200, QColor(20, 70, 170)},   // blue, address book
+    {20, QColor(0, 120, 60)},    // green, Palm side
+    {200, QColor(20, 70, 170)},  // blue, address book
 };
 
 QPointF OnCircle(qreal degrees)
@@ -44,8 +44,8 @@ void HeadCorners(const MarkArrow& arrow, QPointF corners[3])
     const qreal endDegrees = arrow.startDegrees + kArrowSweep;
     const qreal endRadians = endDegrees * 3.14159265358979 / 180.0;
     const QPointF tip = OnCircle(endDegrees);
-    const QPointF along(-std::sin(endRadians), -std::cos(endRadians));   // tangent, screen coordinates
-    const QPointF across(std::cos(endRadians), -std::sin(endRadians));   // outwards
+    const QPointF along(-std::sin(endRadians), -std::cos(endRadians));  // tangent, screen coordinates
+    const QPointF across(std::cos(endRadians), -std::sin(endRadians));  // outwards
     corners[0] = tip + along * kHeadLength;
     corners[1] = tip + across * kHeadHalfWidth;
     corners[2] = tip - across * kHeadHalfWidth;
@@ -89,7 +89,7 @@ QString Num(qreal value)
     return QString::number(value, 'f', 3);
 }
 
-} // namespace
+}  // namespace
 
 QPixmap MakeLogoIcon(int nSize)
 {
@@ -105,26 +105,30 @@ QPixmap MakeLogoIcon(int nSize)
 
 QString LogoMarkSvg()
 {
-    QString svg = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
-                                 "viewBox=\"0 0 %1 %1\">\n")
+    QString svg = QStringLiteral(
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                      "viewBox=\"0 0 %1 %1\">\n")
                       .arg(kLogoMarkSize);
-    svg += QStringLiteral("  <defs><radialGradient id=\"badge\" cx=\"%1\" cy=\"%1\" r=\"%2\" "
-                          "gradientUnits=\"userSpaceOnUse\"><stop offset=\"0\" stop-color=\"%3\"/>"
-                          "<stop offset=\"1\" stop-color=\"%4\"/></radialGradient></defs>\n")
+    svg += QStringLiteral(
+               "  <defs><radialGradient id=\"badge\" cx=\"%1\" cy=\"%1\" r=\"%2\" "
+               "gradientUnits=\"userSpaceOnUse\"><stop offset=\"0\" stop-color=\"%3\"/>"
+               "<stop offset=\"1\" stop-color=\"%4\"/></radialGradient></defs>\n")
                .arg(Num(kMarkCentre), Num(kBadgeRadius + 1), kBadgeInner.name(), kBadgeOuter.name());
-    svg += QStringLiteral("  <circle cx=\"%1\" cy=\"%1\" r=\"%2\" fill=\"url(#badge)\" stroke=\"%3\" "
-                          "stroke-width=\"%4\"/>\n")
+    svg += QStringLiteral(
+               "  <circle cx=\"%1\" cy=\"%1\" r=\"%2\" fill=\"url(#badge)\" stroke=\"%3\" "
+               "stroke-width=\"%4\"/>\n")
                .arg(Num(kMarkCentre), Num(kBadgeRadius), kBadgeBorder.name(), Num(kBadgeLine));
     for (const MarkArrow& arrow : kArrows) {
         const QPointF from = OnCircle(arrow.startDegrees);
         const QPointF to = OnCircle(arrow.startDegrees + kArrowSweep);
         // Counter-clockwise on the screen is SVG's sweep flag 0; the arc is
         // shorter than half a circle.
-        svg += QStringLiteral("  <path d=\"M %1 %2 A %3 %3 0 0 0 %4 %5\" fill=\"none\" stroke=\"%6\" "
-                              "stroke-width=\"%7\"/>\n")
-                   .arg(Num(from.x()), Num(from.y()), Num(kArrowRadius), Num(to.x()), Num(to.y()),
-                        arrow.color.name(), Num(kArrowLine));
+        svg += QStringLiteral(
+                   "  <path d=\"M %1 %2 A %3 %3 0 0 0 %4 %5\" fill=\"none\" stroke=\"%6\" "
+                   "stroke-width=\"%7\"/>\n")
+                   .arg(Num(from.x()), Num(from.y()), Num(kArrowRadius), Num(to.x()), Num(to.y()), arrow.color.name(),
+                        Num(kArrowLine));
         QPointF corners[3];
         HeadCorners(arrow, corners);
         svg += QStringLiteral("  <polygon points=\"%1,%2 %3,%4 %5,%6\" fill=\"%7\"/>\n")

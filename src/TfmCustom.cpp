@@ -18,13 +18,11 @@ namespace {
 constexpr int kWidth = 507;
 constexpr int kHeight = 294;
 constexpr int kBoxCount = 9;
-constexpr int kLeftColumnBoxes = 5;   // Custom 1 to 5 on the left, 6 to 9 on the right
+constexpr int kLeftColumnBoxes = 5;  // Custom 1 to 5 on the left, 6 to 9 on the right
 
-} // namespace
+}  // namespace
 
-TfmCustom::TfmCustom(QWidget* pParent) : TfmCustom(pParent, static_cast<LONG>(GetDesktopVersion()))
-{
-}
+TfmCustom::TfmCustom(QWidget* pParent) : TfmCustom(pParent, static_cast<LONG>(GetDesktopVersion())) { }
 
 TfmCustom::TfmCustom(QWidget* pParent, LONG nDesktopVersion) : QDialog(pParent)
 {

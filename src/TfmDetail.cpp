@@ -17,9 +17,9 @@ namespace {
 
 // One edit box of the dialog and the record field it shows.
 struct DetailBox {
-    const char* pszName;    // objectName
+    const char* pszName;  // objectName
     const char* pszLabel;
-    int32_t nFieldId;       // neutral catalog id
+    int32_t nFieldId;  // neutral catalog id
 };
 
 // The upper half, in pairs: left box, right box of each line.
@@ -35,8 +35,8 @@ constexpr DetailBox kMainBoxes[] = {
 struct AddressPage {
     const char* pszName;
     const char* pszCaption;
-    const char* pszPrefix;      // of the boxes' names: edtWork..., edtHome...
-    int32_t nFirstFieldId;      // the street; the other four follow in order
+    const char* pszPrefix;  // of the boxes' names: edtWork..., edtHome...
+    int32_t nFirstFieldId;  // the street; the other four follow in order
 };
 constexpr AddressPage kAddressPages[] = {
     {"tsBusiness", "Business Address", "edtWork", CF_WORK_STREET},
@@ -51,7 +51,7 @@ constexpr const char* kAddressParts[5][2] = {
 constexpr int kWidth = 463;
 constexpr int kHeight = 393;
 
-} // namespace
+}  // namespace
 
 TfmDetail::TfmDetail(QWidget* pParent) : QDialog(pParent)
 {
@@ -124,7 +124,7 @@ void TfmDetail::FillControls()
     auto show = [this](const QString& strName, int32_t nFieldId) {
         if (auto* pEdit = findChild<QLineEdit*>(strName)) {
             pEdit->setText(AnsiToQString(GetTextField(m_pRecord, nFieldId)));
-            pEdit->setCursorPosition(0);   // a long text shows its beginning
+            pEdit->setCursorPosition(0);  // a long text shows its beginning
         }
     };
     for (const DetailBox& box : kMainBoxes)

@@ -43,7 +43,7 @@ const char* SideTitle(ListType eList)
     return eList == LIST_PALM ? "Palm Desktop" : "Outlook Express";
 }
 
-} // namespace
+}  // namespace
 
 void TfmMain::pmExportClick(ListType eList, bool bTickedOnly)
 {
@@ -66,8 +66,8 @@ void TfmMain::pmExportClick(ListType eList, bool bTickedOnly)
         strPath += IsCsvFormat(eFormat) ? QStringLiteral(".csv") : QStringLiteral(".vcf");
     std::string strNative;
     if (!PathToNative(strPath, &strNative)) {
-        DialogSeam().ShowMessage(this, QStringLiteral("The path is too long: %1").arg(strPath),
-                                 QStringLiteral("Error"), kIconError);
+        DialogSeam().ShowMessage(this, QStringLiteral("The path is too long: %1").arg(strPath), QStringLiteral("Error"),
+                                 kIconError);
         return;
     }
     ExportResult result;
@@ -91,8 +91,8 @@ void TfmMain::pmImportClick(ListType eList)
         return;
     std::string strNative;
     if (!PathToNative(strPath, &strNative)) {
-        DialogSeam().ShowMessage(this, QStringLiteral("The path is too long: %1").arg(strPath),
-                                 QStringLiteral("Error"), kIconError);
+        DialogSeam().ShowMessage(this, QStringLiteral("The path is too long: %1").arg(strPath), QStringLiteral("Error"),
+                                 kIconError);
         return;
     }
     // The filter names the format; "All Files" leaves it to the content.

@@ -73,10 +73,10 @@ constexpr int kClientHeight = 594;
 constexpr int kTopHeight = 81;
 constexpr int kUserHeight = 65;
 constexpr int kStatusHeight = 19;
-constexpr int kPalmPanelWidth = 394;   // pnlPD before the user moves the splitter
+constexpr int kPalmPanelWidth = 394;  // pnlPD before the user moves the splitter
 constexpr int kSplitterWidth = 5;
-constexpr int kNarrowSide = 150;       // what a panel-caption click leaves the other side
-constexpr int kMinPanelWidth = 30;     // the narrowest the splitter makes a side
+constexpr int kNarrowSide = 150;    // what a panel-caption click leaves the other side
+constexpr int kMinPanelWidth = 30;  // the narrowest the splitter makes a side
 constexpr int kTopButtonWidth = 80;
 constexpr int kTopButtonHeight = 27;
 
@@ -133,7 +133,7 @@ QString UserNameText(const char* pszName)
     return decoder.hasError() ? AnsiToQString(pszName) : strName;
 }
 
-} // namespace
+}  // namespace
 
 QUrl HelpPageUrl()
 {
@@ -259,7 +259,7 @@ void TfmMain::BuildUserPanel(QWidget* pParent)
     auto* pModes = new QButtonGroup(pnlUser);
     for (QRadioButton* pButton : {rbtnP2O, rbtnO2P, rbtnSync})
         pModes->addButton(pButton);
-    rbtnP2O->setChecked(true);   // the form's designed choice
+    rbtnP2O->setChecked(true);  // the form's designed choice
     btnStart = new QPushButton(QStringLiteral("Start Now!"), pnlUser);
     btnStart->setObjectName(QStringLiteral("btnStart"));
     btnStart->setFixedSize(90, 25);
@@ -310,9 +310,8 @@ void TfmMain::BuildUserPanel(QWidget* pParent)
     connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowseClick(); });
 }
 
-QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const char* pszCaption,
-                                const char* pszList, const char* pszMenu, const char* pszItemPrefix,
-                                ListType eList)
+QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const char* pszCaption, const char* pszList,
+                                const char* pszMenu, const char* pszItemPrefix, ListType eList)
 {
     auto* pPanel = new QFrame(pParent);
     pPanel->setObjectName(QString::fromLatin1(pszPanel));
@@ -326,7 +325,7 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     pCaption->setObjectName(QString::fromLatin1(pszPanel) + QStringLiteral("Caption"));
     pCaption->setAlignment(Qt::AlignCenter);
     pCaption->setFixedHeight(22);
-    pCaption->setMinimumWidth(1);   // the caption never keeps the splitter from narrowing the panel
+    pCaption->setMinimumWidth(1);  // the caption never keeps the splitter from narrowing the panel
     pCaption->setCursor(Qt::PointingHandCursor);
     pCaption->setToolTip(QStringLiteral("Click to widen this side"));
     pCaption->setStyleSheet(QStringLiteral(
@@ -372,7 +371,7 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     QAction* pImport = pMenu->addAction(QStringLiteral("&Import..."));
     pImport->setObjectName(strPrefix + QStringLiteral("Import"));
     pMenu->addSeparator();
-    QAction* pCancel = pMenu->addAction(QStringLiteral("Cancel"));   // only closes the menu
+    QAction* pCancel = pMenu->addAction(QStringLiteral("Cancel"));  // only closes the menu
     pCancel->setObjectName(strPrefix + QStringLiteral("Cancel"));
 
     connect(pSelectAll, &QAction::triggered, this, [this, eList] {
@@ -388,9 +387,8 @@ QFrame* TfmMain::BuildListPanel(QWidget* pParent, const char* pszPanel, const ch
     connect(pExportTicked, &QAction::triggered, this, [this, eList] { pmExportClick(eList, true); });
     connect(pImport, &QAction::triggered, this, [this, eList] { pmImportClick(eList); });
     connect(pView, &QTreeView::doubleClicked, this, [this, eList] { lvDblClick(eList); });
-    connect(pView, &QWidget::customContextMenuRequested, this, [pView, pMenu](const QPoint& pos) {
-        pMenu->exec(pView->viewport()->mapToGlobal(pos));
-    });
+    connect(pView, &QWidget::customContextMenuRequested, this,
+            [pView, pMenu](const QPoint& pos) { pMenu->exec(pView->viewport()->mapToGlobal(pos)); });
 
     if (eList == LIST_PALM) {
         m_pPalmModel = pModel;
@@ -440,7 +438,7 @@ void TfmMain::FormCreate()
     cmbData->clear();
     cmbData->addItem(QStringLiteral("Outlook Express WAB File"));
     cmbData->addItem(QStringLiteral("Palm Desktop Data File"));
-    cmbData->setCurrentIndex(DATA_WAB_FILE);   // the path box stays empty until the user chooses
+    cmbData->setCurrentIndex(DATA_WAB_FILE);  // the path box stays empty until the user chooses
 
     // The engine's start mode picks its button; a SyncMode it does not know
     // gives the designed choice (and is written back unchanged).
@@ -486,7 +484,8 @@ void TfmMain::Progress(int nCurrent, int nTotal)
         return;
     if (m_pProgress == nullptr) {
         // Shown by itself once the transfer has taken about half a second.
-        m_pProgress = new QProgressDialog(QStringLiteral("Transferring contact records..."), QString(), 0, nTotal, this);
+        m_pProgress =
+            new QProgressDialog(QStringLiteral("Transferring contact records..."), QString(), 0, nTotal, this);
         m_pProgress->setObjectName(QStringLiteral("dlgProgress"));
         m_pProgress->setWindowTitle(QString::fromLatin1(kApplicationTitle));
         m_pProgress->setMinimumDuration(500);
@@ -566,7 +565,7 @@ void TfmMain::ColumnResized(ListType eList, int nSection, int nNewSize)
 
 void TfmMain::UpdateStatus()
 {
-    UpdateLegend();   // first: the text gets the room the legend leaves
+    UpdateLegend();  // first: the text gets the room the legend leaves
     std::vector<const SideProblem*> problems;
     for (const SideProblem* pProblem : {&m_PalmProblem, &m_OutlookProblem}) {
         if (!pProblem->strSide.isEmpty())
@@ -622,8 +621,8 @@ void TfmMain::ShowLoadedSummary()
     // The book's path takes at most half the room; the Palm path the rest.
     const QString strWabShown = metrics.elidedText(strWabPath, Qt::ElideLeft, std::max(60, nRoom / 2));
     const int nPalmRoom = std::max(60, nRoom - metrics.horizontalAdvance(strWabShown));
-    const QString strShown = palmText(metrics.elidedText(strPalmPath, Qt::ElideLeft, nPalmRoom)) + strSeparator +
-                             wabText(strWabShown);
+    const QString strShown =
+        palmText(metrics.elidedText(strPalmPath, Qt::ElideLeft, nPalmRoom)) + strSeparator + wabText(strWabShown);
     sbMain->showMessage(metrics.elidedText(strShown, Qt::ElideRight, nWidth));
 }
 
@@ -689,16 +688,18 @@ void TfmMain::btnBrowseClick()
     const BrowseChoice& choice = kBrowseChoices[nIndex];
     // The dialog starts at the file in use.
     QString strPath = NativeToPath(nIndex == DATA_PALM_FILE ? m_Settings.DatFile : m_Settings.WabFile);
-    if (!DialogSeam().GetOpenFileName(this, QString::fromLatin1(choice.pszTitle),
-                                      {{QString::fromLatin1(choice.pszDescription), QString::fromLatin1(choice.pszPattern)},
-                                       {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}},
-                                      &strPath))
+    if (!DialogSeam().GetOpenFileName(
+            this, QString::fromLatin1(choice.pszTitle),
+            {{QString::fromLatin1(choice.pszDescription), QString::fromLatin1(choice.pszPattern)},
+             {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}},
+            &strPath))
         return;
     std::string strNative;
     if (!PathToNative(strPath, &strNative)) {
         DialogSeam().ShowMessage(this,
                                  QStringLiteral("The path \"%1\" is too long (at most 259 bytes); please move the "
-                                                "file or choose another one.").arg(strPath),
+                                                "file or choose another one.")
+                                     .arg(strPath),
                                  QStringLiteral("Error"), kIconError);
         return;
     }
@@ -745,10 +746,9 @@ void TfmMain::btnHelpClick()
         return;
     }
     if (!DialogSeam().OpenUrl(url))
-        DialogSeam().ShowMessage(this,
-                                 QStringLiteral("The help page %1 could not be opened in your web browser.")
-                                     .arg(url.toLocalFile()),
-                                 QStringLiteral("Error"), kIconError);
+        DialogSeam().ShowMessage(
+            this, QStringLiteral("The help page %1 could not be opened in your web browser.").arg(url.toLocalFile()),
+            QStringLiteral("Error"), kIconError);
 }
 
 void TfmMain::btnExitClick()

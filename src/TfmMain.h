@@ -45,8 +45,8 @@ extern const char kMainWindowCaption[];
 // Why one side could not be loaded, for the status bar; empty strSide
 // when it loaded.
 struct SideProblem {
-    QString strSide;     // "Palm Desktop data not loaded"...
-    QString strPath;     // the file, "" when there is none to name
+    QString strSide;  // "Palm Desktop data not loaded"...
+    QString strPath;  // the file, "" when there is none to name
     QString strReason;
     // The sentence, with strShownPath standing for the path.
     QString Text(const QString& strShownPath) const
@@ -134,7 +134,7 @@ private:
     SysSettings m_Settings{};
     TransferEngine m_Engine;
     bool m_bDestroyed = false;
-    int m_nBusy = 0;   // nesting depth of the busy cursor
+    int m_nBusy = 0;  // nesting depth of the busy cursor
     friend class BusyCursor;
 
     QProgressDialog* m_pProgress = nullptr;

@@ -118,7 +118,7 @@ QCheckBox* NewCheckBox(QWidget* pParent, const char* pszName, const char* pszCap
     return pBox;
 }
 
-} // namespace
+}  // namespace
 
 TfmOption::TfmOption(SysSettings& settings, QWidget* pParent) : QDialog(pParent), m_Settings(settings)
 {
@@ -182,8 +182,9 @@ void TfmOption::BuildGeneralPage(QWidget* pPage)
     auto* pFolderLabel = new QLabel(QStringLiteral("Palm Desktop folder:"), pPalm);
     edtPDPath = new QLineEdit(pPalm);
     edtPDPath->setObjectName(QStringLiteral("edtPDPath"));
-    edtPDPath->setToolTip(QStringLiteral("The folder that holds one folder per Palm user, as copied from "
-                                         "\"Palm\" or \"Palm OS Desktop\" on Windows"));
+    edtPDPath->setToolTip(
+        QStringLiteral("The folder that holds one folder per Palm user, as copied from "
+                       "\"Palm\" or \"Palm OS Desktop\" on Windows"));
     sbtnPDPath = new QPushButton(QStringLiteral("..."), pPalm);
     sbtnPDPath->setObjectName(QStringLiteral("sbtnPDPath"));
     sbtnPDPath->setFixedWidth(32);
@@ -304,9 +305,10 @@ bool TfmOption::ExchangeSettings(bool bSave)
             edtPDPath->setPlaceholderText(QStringLiteral("not set: choose the folder of the Palm users"));
         cmbCodePage->clear();
         for (const CodePageChoice& choice : WindowsCodePages())
-            cmbCodePage->addItem(QStringLiteral("%1 (Windows-%2)")
-                                     .arg(QString::fromLatin1(choice.pszScript), QString::fromLatin1(choice.pszName + 2)),
-                                 QString::fromLatin1(choice.pszName));
+            cmbCodePage->addItem(
+                QStringLiteral("%1 (Windows-%2)")
+                    .arg(QString::fromLatin1(choice.pszScript), QString::fromLatin1(choice.pszName + 2)),
+                QString::fromLatin1(choice.pszName));
         const QString strCurrent = QString::fromStdString(m_strCodePage);
         int nCurrent = -1;
         for (int i = 0; i < cmbCodePage->count(); ++i) {
@@ -333,8 +335,8 @@ bool TfmOption::ExchangeSettings(bool bSave)
             return false;
         }
         if (!PathToNative(strName, &strWabFile)) {
-            DialogSeam().ShowMessage(this, QString::fromLatin1(kWabPathUnusable),
-                                     QString::fromLatin1(kErrorCaption), kIconError);
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kWabPathUnusable), QString::fromLatin1(kErrorCaption),
+                                     kIconError);
             return false;
         }
         // The file as the file system names it, byte for byte.
@@ -351,19 +353,19 @@ bool TfmOption::ExchangeSettings(bool bSave)
     if (!strFolder.isEmpty()) {
         if (!QFileInfo(strFolder).isDir()) {
             spMain->setCurrentIndex(0);
-            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderMissing),
-                                     QString::fromLatin1(kErrorCaption), kIconError);
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderMissing), QString::fromLatin1(kErrorCaption),
+                                     kIconError);
             return false;
         }
         if (!PathToNative(strFolder, &strPalmFolder)) {
-            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderUnusable),
-                                     QString::fromLatin1(kErrorCaption), kIconError);
+            DialogSeam().ShowMessage(this, QString::fromLatin1(kPalmFolderUnusable), QString::fromLatin1(kErrorCaption),
+                                     kIconError);
             return false;
         }
     }
     const std::string strCodePage = cmbCodePage->currentData().toString().toStdString();
-    if (strPalmFolder != m_strPalmFolder || CodePageKey(QString::fromStdString(strCodePage)) !=
-                                                CodePageKey(QString::fromStdString(m_strCodePage)))
+    if (strPalmFolder != m_strPalmFolder ||
+        CodePageKey(QString::fromStdString(strCodePage)) != CodePageKey(QString::fromStdString(m_strCodePage)))
         m_bPalmChanged = true;
     m_strPalmFolder = strPalmFolder;
     m_strCodePage = strCodePage;
@@ -405,7 +407,7 @@ void TfmOption::rbtnOtherClick()
 
 void TfmOption::sbtnBrowseClick()
 {
-    QString strPath = edtWabName->text();   // the dialog starts at the file in use
+    QString strPath = edtWabName->text();  // the dialog starts at the file in use
     if (DialogSeam().GetOpenFileName(this, QStringLiteral("Open Windows Address Book File"),
                                      {{QStringLiteral("Windows Address Book File (*.wab)"), QStringLiteral("*.wab")},
                                       {QStringLiteral("All Files(*.*)"), QStringLiteral("*.*")}},

@@ -19,10 +19,10 @@ namespace {
 // ---- The contact in UTF-8, between a neutral record and a file ---------
 
 struct Utf8Contact {
-    std::array<std::string, COMM_FIELD_COUNT + 1> text;   // by field id; only text fields used
+    std::array<std::string, COMM_FIELD_COUNT + 1> text;  // by field id; only text fields used
     double dtBirthday = 0.0;
     double dtAnniversary = 0.0;
-    int32_t nGender = 0;    // 1 female, 2 male, as the address book numbers them
+    int32_t nGender = 0;  // 1 female, 2 male, as the address book numbers them
     int32_t nPrivate = 0;
 
     std::string& operator[](int32_t nId) { return text[static_cast<size_t>(nId)]; }
@@ -69,8 +69,7 @@ std::string JoinNonEmpty(std::initializer_list<const std::string*> parts, const 
 // together, else the company, else the e-mail address.
 std::string ComposedName(const Utf8Contact& c)
 {
-    return JoinNonEmpty({&c[CF_PREFIX], &c[CF_FIRST_NAME], &c[CF_MIDDLE_NAME], &c[CF_LAST_NAME], &c[CF_SUFFIX]},
-                        " ");
+    return JoinNonEmpty({&c[CF_PREFIX], &c[CF_FIRST_NAME], &c[CF_MIDDLE_NAME], &c[CF_LAST_NAME], &c[CF_SUFFIX]}, " ");
 }
 
 std::string ShownName(const Utf8Contact& c)
@@ -154,7 +153,7 @@ double ParseDate(std::string_view text)
         static const int kWidths[6] = {4, 2, 2, 2, 2, 2};
         size_t i = 0;
         if (text.substr(0, 2) == "--")
-            return 0.0;   // no year
+            return 0.0;  // no year
         while (nCount < 6 && i < text.size()) {
             const char c = text[i];
             if (c == '-' || c == ':' || (nCount == 3 && (c == 'T' || c == 't'))) {
@@ -210,30 +209,23 @@ std::string UsDateText(double dtValue)
 // (a vCard marks a second one written without a first, see kSlotParam).
 struct PhoneKind {
     int32_t nId;
-    const char* pszTypes;         // vCard TYPE values
-    const char* pszGoogleLabel;   // Google "Phone n - Type"
+    const char* pszTypes;        // vCard TYPE values
+    const char* pszGoogleLabel;  // Google "Phone n - Type"
 };
 constexpr PhoneKind kPhones[] = {
-    {CF_HOME_PHONE, "home,voice", "Home"},
-    {CF_HOME_PHONE2, "home,voice", "Home 2"},
-    {CF_WORK_PHONE, "work,voice", "Work"},
-    {CF_WORK_PHONE2, "work,voice", "Work 2"},
-    {CF_MOBILE_PHONE, "cell", "Mobile"},
-    {CF_PRIMARY_PHONE, "pref,voice", "Main"},
-    {CF_OTHER_PHONE, "voice", "Other"},
-    {CF_CALLBACK_PHONE, "x-callback", "Callback"},
-    {CF_CAR_PHONE, "car", "Car"},
-    {CF_RADIO_PHONE, "x-radio", "Radio"},
-    {CF_WORK_FAX, "work,fax", "Work Fax"},
-    {CF_HOME_FAX, "home,fax", "Home Fax"},
-    {CF_PAGER, "pager", "Pager"},
-    {CF_ASSISTANT_PHONE, "x-assistant", "Assistant"},
+    {CF_HOME_PHONE, "home,voice", "Home"}, {CF_HOME_PHONE2, "home,voice", "Home 2"},
+    {CF_WORK_PHONE, "work,voice", "Work"}, {CF_WORK_PHONE2, "work,voice", "Work 2"},
+    {CF_MOBILE_PHONE, "cell", "Mobile"},   {CF_PRIMARY_PHONE, "pref,voice", "Main"},
+    {CF_OTHER_PHONE, "voice", "Other"},    {CF_CALLBACK_PHONE, "x-callback", "Callback"},
+    {CF_CAR_PHONE, "car", "Car"},          {CF_RADIO_PHONE, "x-radio", "Radio"},
+    {CF_WORK_FAX, "work,fax", "Work Fax"}, {CF_HOME_FAX, "home,fax", "Home Fax"},
+    {CF_PAGER, "pager", "Pager"},          {CF_ASSISTANT_PHONE, "x-assistant", "Assistant"},
 };
 
 // The fields a number of one kind may fill, in order; the caller takes the
 // first that is still empty, then any empty phone field.
-std::vector<int32_t> PhoneCandidates(bool bHome, bool bWork, bool bFax, bool bCell, bool bPager, bool bCar,
-                                     bool bRadio, bool bCallback, bool bAssistant, bool bPref)
+std::vector<int32_t> PhoneCandidates(bool bHome, bool bWork, bool bFax, bool bCell, bool bPager, bool bCar, bool bRadio,
+                                     bool bCallback, bool bAssistant, bool bPref)
 {
     if (bFax)
         return bHome && !bWork ? std::vector<int32_t>{CF_HOME_FAX, CF_WORK_FAX}
@@ -289,7 +281,7 @@ bool PutPhoneByLabel(Utf8Contact& c, std::string_view label, const std::string& 
 {
     label = Trim(label);
     if (label.substr(0, 2) == "* ")
-        label.remove_prefix(2);   // Google marks the primary number so
+        label.remove_prefix(2);  // Google marks the primary number so
     std::vector<int32_t> candidates;
     for (const PhoneKind& kind : kPhones) {
         if (EqualsNoCase(label, kind.pszGoogleLabel))
@@ -306,10 +298,10 @@ bool PutPhoneByLabel(Utf8Contact& c, std::string_view label, const std::string& 
             return s;
         }();
         const bool bFax = lower.find("fax") != std::string::npos;
-        candidates = PhoneCandidates(lower.find("home") != std::string::npos, lower.find("work") != std::string::npos,
-                                     bFax, lower.find("mobile") != std::string::npos ||
-                                               lower.find("cell") != std::string::npos,
-                                     lower.find("pager") != std::string::npos, false, false, false, false, false);
+        candidates =
+            PhoneCandidates(lower.find("home") != std::string::npos, lower.find("work") != std::string::npos, bFax,
+                            lower.find("mobile") != std::string::npos || lower.find("cell") != std::string::npos,
+                            lower.find("pager") != std::string::npos, false, false, false, false, false);
     }
     return PutFirstFree(c, candidates, kAnyPhone, value);
 }
@@ -337,9 +329,9 @@ constexpr ExtraProperty kExtraProperties[] = {
 };
 // Names other programs write for the same fields.
 constexpr ExtraProperty kExtraAliases[] = {
-    {CF_MANAGER_NAME, "X-EVOLUTION-MANAGER"}, {CF_MANAGER_NAME, "X-MS-MANAGER"},
+    {CF_MANAGER_NAME, "X-EVOLUTION-MANAGER"},     {CF_MANAGER_NAME, "X-MS-MANAGER"},
     {CF_ASSISTANT_NAME, "X-EVOLUTION-ASSISTANT"}, {CF_ASSISTANT_NAME, "X-MS-ASSISTANT"},
-    {CF_SPOUSE_NAME, "X-EVOLUTION-SPOUSE"}, {CF_SPOUSE_NAME, "X-MS-SPOUSE"},
+    {CF_SPOUSE_NAME, "X-EVOLUTION-SPOUSE"},       {CF_SPOUSE_NAME, "X-MS-SPOUSE"},
 };
 constexpr const char kCustomPrefix[] = "X-VARNWICK-CUSTOM";
 constexpr const char kCustomLabelPrefix[] = "X-VARNWICK-CUSTOM-LABEL";
@@ -351,9 +343,10 @@ constexpr const char kCustomLabelPrefix[] = "X-VARNWICK-CUSTOM-LABEL";
 // later field written while an earlier one is empty carries its place
 // ("X-SLOT=2"), so that it comes back to the same field.
 constexpr const char kSlotParam[] = "X-SLOT";
-const std::vector<std::vector<int32_t>> kSlotLists = {
-    {CF_EMAIL, CF_EMAIL2, CF_EMAIL3}, {CF_IM1, CF_IM2}, {CF_HOME_PHONE, CF_HOME_PHONE2},
-    {CF_WORK_PHONE, CF_WORK_PHONE2}};
+const std::vector<std::vector<int32_t>> kSlotLists = {{CF_EMAIL, CF_EMAIL2, CF_EMAIL3},
+                                                      {CF_IM1, CF_IM2},
+                                                      {CF_HOME_PHONE, CF_HOME_PHONE2},
+                                                      {CF_WORK_PHONE, CF_WORK_PHONE2}};
 
 // ";X-SLOT=n" for a field that needs it, "" otherwise.
 std::string SlotParam(const Utf8Contact& c, int32_t nId)
@@ -402,8 +395,9 @@ void WriteCard(VCardWriter& writer, const Utf8Contact& c)
     const bool bV4 = writer.Version() == 4;
     writer.BeginCard();
     writer.AddRaw("FN", "", VCardWriter::EscapeText(ShownName(c)));
-    writer.AddRaw("N", "", VCardWriter::JoinStructured({c[CF_LAST_NAME], c[CF_FIRST_NAME], c[CF_MIDDLE_NAME],
-                                                         c[CF_PREFIX], c[CF_SUFFIX]}));
+    writer.AddRaw("N", "",
+                  VCardWriter::JoinStructured(
+                      {c[CF_LAST_NAME], c[CF_FIRST_NAME], c[CF_MIDDLE_NAME], c[CF_PREFIX], c[CF_SUFFIX]}));
     writer.AddText("NICKNAME", "", c[CF_NICK_NAME]);
     if (!c[CF_COMPANY].empty() || !c[CF_DEPARTMENT].empty()) {
         std::vector<std::string> org = {c[CF_COMPANY]};
@@ -422,7 +416,7 @@ void WriteCard(VCardWriter& writer, const Utf8Contact& c)
     static const Address kAddresses[] = {
         {CF_WORK_STREET, "TYPE=work"}, {CF_HOME_STREET, "TYPE=home"}, {CF_OTHER_STREET, ""}};
     for (const Address& address : kAddresses) {
-        const int32_t n = address.nStreet;   // street, city, state, postal, country follow
+        const int32_t n = address.nStreet;  // street, city, state, postal, country follow
         if (c[n].empty() && c[n + 1].empty() && c[n + 2].empty() && c[n + 3].empty() && c[n + 4].empty())
             continue;
         writer.AddRaw("ADR", address.pszParams,
@@ -551,9 +545,9 @@ Utf8Contact ReadCard(const VCard& card)
                 continue;
             PutFirstFree(c,
                          PhoneCandidates(p.HasType("home"), p.HasType("work"), p.HasType("fax"),
-                                         p.HasType("cell") || p.HasType("mobile"), p.HasType("pager"),
-                                         p.HasType("car"), p.HasType("x-radio"), p.HasType("x-callback"),
-                                         p.HasType("x-assistant"), bPref),
+                                         p.HasType("cell") || p.HasType("mobile"), p.HasType("pager"), p.HasType("car"),
+                                         p.HasType("x-radio"), p.HasType("x-callback"), p.HasType("x-assistant"),
+                                         bPref),
                          kAnyPhone, value);
         } else if (name == "EMAIL") {
             const std::string value = VCardReader::UnescapeValue(p.strValue);
@@ -774,7 +768,7 @@ void SetColumnText(Utf8Contact& c, int32_t nId, std::string_view value)
         if (c[nId].empty())
             c[nId] = std::string(value);
         else
-            c[nId] += "\n" + std::string(value);   // "Business Street 2" and the like
+            c[nId] += "\n" + std::string(value);  // "Business Street 2" and the like
     }
 }
 
@@ -782,12 +776,14 @@ void SetColumnText(Utf8Contact& c, int32_t nId, std::string_view value)
 
 // Google's one-field columns.
 constexpr CsvColumn kGoogleColumns[] = {
-    {"Given Name", CF_FIRST_NAME},        {"Additional Name", CF_MIDDLE_NAME}, {"Family Name", CF_LAST_NAME},
-    {"Name Prefix", CF_PREFIX},           {"Name Suffix", CF_SUFFIX},          {"Nickname", CF_NICK_NAME},
-    {"Birthday", CF_BIRTHDAY},            {"Gender", CF_GENDER},               {"Location", CF_LOCATION},
-    {"Billing Information", CF_ACCOUNT},  {"Occupation", CF_PROFESSION},       {"Hobby", CF_HOBBY},
-    {"Sensitivity", CF_PRIVATE},          {"Notes", CF_NOTE},                  {"Language", CF_LANGUAGE},
-    {"Group Membership", CF_CATEGORY},
+    {"Given Name", CF_FIRST_NAME}, {"Additional Name", CF_MIDDLE_NAME},
+    {"Family Name", CF_LAST_NAME}, {"Name Prefix", CF_PREFIX},
+    {"Name Suffix", CF_SUFFIX},    {"Nickname", CF_NICK_NAME},
+    {"Birthday", CF_BIRTHDAY},     {"Gender", CF_GENDER},
+    {"Location", CF_LOCATION},     {"Billing Information", CF_ACCOUNT},
+    {"Occupation", CF_PROFESSION}, {"Hobby", CF_HOBBY},
+    {"Sensitivity", CF_PRIVATE},   {"Notes", CF_NOTE},
+    {"Language", CF_LANGUAGE},     {"Group Membership", CF_CATEGORY},
 };
 
 // The typed groups of Google's header ("Phone 2 - Type", "Phone 2 - Value").
@@ -803,18 +799,19 @@ struct TypedField {
     const char* pszType;
     int32_t nId;
 };
-constexpr TypedField kGoogleRelations[] = {
-    {"Manager", CF_MANAGER_NAME}, {"Assistant", CF_ASSISTANT_NAME}, {"Spouse", CF_SPOUSE_NAME},
-    {"Child", CF_CHILDREN_NAMES}};
+constexpr TypedField kGoogleRelations[] = {{"Manager", CF_MANAGER_NAME},
+                                           {"Assistant", CF_ASSISTANT_NAME},
+                                           {"Spouse", CF_SPOUSE_NAME},
+                                           {"Child", CF_CHILDREN_NAMES}};
 constexpr TypedField kGoogleWebsites[] = {
     {"Work", CF_WORK_HOME_PAGE}, {"Home Page", CF_PERSONAL_HOME_PAGE}, {"FTP", CF_FTP_SITE}};
 // Fields in "Custom Field n": their type is the field's catalog name.
 constexpr int32_t kGoogleCustomFields[] = {
-    CF_DISPLAY_NAME, CF_KEYWORD,  CF_MHS_COMMON_NAME, CF_CUSTOMER_ID, CF_GOVERNMENT_ID, CF_ORGANIZATION_ID,
-    CF_CUSTOM1,      CF_CUSTOM1 + 1, CF_CUSTOM1 + 2, CF_CUSTOM1 + 3, CF_CUSTOM1 + 4, CF_CUSTOM1 + 5,
-    CF_CUSTOM1 + 6,  CF_CUSTOM1 + 7, CF_CUSTOM1 + 8, CF_CUSTOM_LABEL1, CF_CUSTOM_LABEL1 + 1, CF_CUSTOM_LABEL1 + 2,
-    CF_CUSTOM_LABEL1 + 3, CF_CUSTOM_LABEL1 + 4, CF_CUSTOM_LABEL1 + 5, CF_CUSTOM_LABEL1 + 6, CF_CUSTOM_LABEL1 + 7,
-    CF_CUSTOM_LABEL1 + 8};
+    CF_DISPLAY_NAME,      CF_KEYWORD,           CF_MHS_COMMON_NAME,   CF_CUSTOMER_ID,       CF_GOVERNMENT_ID,
+    CF_ORGANIZATION_ID,   CF_CUSTOM1,           CF_CUSTOM1 + 1,       CF_CUSTOM1 + 2,       CF_CUSTOM1 + 3,
+    CF_CUSTOM1 + 4,       CF_CUSTOM1 + 5,       CF_CUSTOM1 + 6,       CF_CUSTOM1 + 7,       CF_CUSTOM1 + 8,
+    CF_CUSTOM_LABEL1,     CF_CUSTOM_LABEL1 + 1, CF_CUSTOM_LABEL1 + 2, CF_CUSTOM_LABEL1 + 3, CF_CUSTOM_LABEL1 + 4,
+    CF_CUSTOM_LABEL1 + 5, CF_CUSTOM_LABEL1 + 6, CF_CUSTOM_LABEL1 + 7, CF_CUSTOM_LABEL1 + 8};
 
 std::string CatalogName(int32_t nId)
 {
@@ -865,8 +862,8 @@ std::vector<std::string> GoogleRow(const Utf8Contact& c)
         pair(kind.pszGoogleLabel, c[kind.nId]);
     for (const GoogleAddress& address : kGoogleAddresses) {
         const int32_t n = address.nStreet;
-        const bool bAny = !c[n].empty() || !c[n + 1].empty() || !c[n + 2].empty() || !c[n + 3].empty() ||
-                          !c[n + 4].empty();
+        const bool bAny =
+            !c[n].empty() || !c[n + 1].empty() || !c[n + 2].empty() || !c[n + 3].empty() || !c[n + 4].empty();
         row.push_back(bAny ? address.pszType : "");
         for (int k = 0; k < 5; ++k)
             row.push_back(c[n + k]);
@@ -918,13 +915,13 @@ bool SplitGroupHeader(std::string_view header, std::string* pPrefix, int* pnInde
 std::vector<std::string> SplitGoogleValues(const std::string& value)
 {
     if (value.find(" ::: ") == std::string::npos)
-        return {value};   // one value, kept as written
+        return {value};  // one value, kept as written
     std::vector<std::string> values;
     size_t start = 0;
     for (;;) {
         const size_t found = value.find(" ::: ", start);
-        values.emplace_back(Trim(std::string_view(value).substr(start, found == std::string::npos ? std::string::npos
-                                                                                                 : found - start)));
+        values.emplace_back(Trim(
+            std::string_view(value).substr(start, found == std::string::npos ? std::string::npos : found - start)));
         if (found == std::string::npos)
             break;
         start = found + 5;
@@ -941,8 +938,8 @@ struct GoogleLayout {
         std::vector<std::pair<std::string, size_t>> parts;
     };
     size_t nNameColumn = std::string::npos;
-    std::vector<std::pair<size_t, int32_t>> singles;   // column, field id
-    std::vector<Group> groups;                         // in header order
+    std::vector<std::pair<size_t, int32_t>> singles;  // column, field id
+    std::vector<Group> groups;                        // in header order
 };
 
 GoogleLayout MakeGoogleLayout(const std::vector<std::string>& header)
@@ -989,7 +986,7 @@ Utf8Contact ReadGoogleRow(const GoogleLayout& layout, const std::vector<std::str
             std::string joined;
             for (const std::string& group : SplitGoogleValues(value)) {
                 if (group.empty() || group[0] == '*')
-                    continue;   // Google's own groups ("* myContacts")
+                    continue;  // Google's own groups ("* myContacts")
                 joined += (joined.empty() ? "" : ",") + group;
             }
             c[CF_CATEGORY] = joined;
@@ -1103,7 +1100,7 @@ Utf8Contact ReadOutlookRow(const std::vector<int32_t>& columns, const std::vecto
         if (columns[i] == 0)
             continue;
         if (columns[i] == CF_NOTE)
-            c[CF_NOTE] = row[i];   // kept as written, blanks and all
+            c[CF_NOTE] = row[i];  // kept as written, blanks and all
         else
             SetColumnText(c, columns[i], row[i]);
     }
@@ -1153,7 +1150,7 @@ void Finish(Utf8Contact& c, int32_t nSourceType, ContactImport* pResult)
         ++pResult->nEmpty;
         return;
     }
-    std::unique_ptr<CommAddrRecord> record(new CommAddrRecord);   // zero-filled once, here
+    std::unique_ptr<CommAddrRecord> record(new CommAddrRecord);  // zero-filled once, here
     ZeroCommRecord(record.get());
     std::string shortenedFields;
     std::string unheldFields;
@@ -1218,7 +1215,7 @@ std::string CsvTextAsUtf8(std::string_view text)
     return std::string(text);
 }
 
-} // namespace
+}  // namespace
 
 const char* ExchangeFormatName(ExchangeFormat eFormat)
 {

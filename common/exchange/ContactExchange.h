@@ -56,10 +56,10 @@ struct ContactImport {
     // The records read, zero-filled and then filled, in file order, with
     // Source Type VCard or CSV.
     std::vector<std::unique_ptr<CommAddrRecord>> records;
-    std::vector<ExchangeIssue> refused;     // not read: text the code page cannot hold
-    std::vector<ExchangeIssue> shortened;   // read with a text cut to its field
-    int nEmpty = 0;                          // cards or rows without a single field
-    std::string strError;                    // why the text could not be read at all
+    std::vector<ExchangeIssue> refused;    // not read: text the code page cannot hold
+    std::vector<ExchangeIssue> shortened;  // read with a text cut to its field
+    int nEmpty = 0;                        // cards or rows without a single field
+    std::string strError;                  // why the text could not be read at all
 };
 
 // Reads the contacts of text, which is in eFormat (a vCard format reads

@@ -9,7 +9,7 @@ bool CsvReader::Parse(std::string_view text, std::vector<Row>* pRows, std::strin
 
     Row row;
     std::string field;
-    bool bFieldStarted = false;   // the row has a field (even an empty one)
+    bool bFieldStarted = false;  // the row has a field (even an empty one)
     size_t nLine = 1;
     size_t i = 0;
     auto endRow = [&]() {

@@ -72,7 +72,7 @@ std::string DecodeQuotedPrintable(std::string_view value)
         const int hi = i + 1 < value.size() ? HexDigit(value[i + 1]) : -1;
         const int lo = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
         if (hi < 0 || lo < 0) {
-            out.push_back(c);   // a lone '=' stays
+            out.push_back(c);  // a lone '=' stays
             continue;
         }
         out.push_back(static_cast<char>(hi * 16 + lo));
@@ -99,7 +99,7 @@ std::string DecodeBase64(std::string_view value)
         else if (c == '/')
             digit = 63;
         else
-            continue;   // padding, blanks, line breaks
+            continue;  // padding, blanks, line breaks
         buffer = (buffer << 6) | static_cast<unsigned int>(digit);
         bits += 6;
         if (bits >= 8) {
@@ -215,8 +215,7 @@ void DecodeValue(VCardProperty* pProperty)
     if (!charset.empty() && !EqualsNoCase(charset, "UTF-8") &&
         CharsetToUtf8(charset.c_str(), pProperty->strValue, &utf8)) {
         pProperty->strValue = std::move(utf8);
-    } else if (!IsValidUtf8(pProperty->strValue) &&
-               CharsetToUtf8("WINDOWS-1252", pProperty->strValue, &utf8)) {
+    } else if (!IsValidUtf8(pProperty->strValue) && CharsetToUtf8("WINDOWS-1252", pProperty->strValue, &utf8)) {
         // 8-bit text without a character set: old phones and mail programs
         // wrote their Windows code page.
         pProperty->strValue = std::move(utf8);
@@ -228,7 +227,7 @@ bool IsQuotedPrintable(const VCardProperty& property)
     return EqualsNoCase(property.Param("ENCODING"), "QUOTED-PRINTABLE");
 }
 
-} // namespace
+}  // namespace
 
 bool VCardProperty::HasType(std::string_view type) const
 {
@@ -279,7 +278,7 @@ size_t VCardReader::Parse(std::string_view text, std::vector<VCard>* pCards)
     size_t nFound = 0;
     VCard card;
     bool bInCard = false;
-    int nNested = 0;   // cards inside a card (2.1 AGENT) are skipped
+    int nNested = 0;  // cards inside a card (2.1 AGENT) are skipped
 
     size_t i = 0;
     while (i < lines.size()) {
@@ -355,7 +354,7 @@ std::vector<std::string> VCardReader::SplitValue(std::string_view value, char cS
             break;
         }
         if (value[i] == '\\') {
-            i += 2;   // the escaped character never separates
+            i += 2;  // the escaped character never separates
             continue;
         }
         if (value[i] == cSeparator) {

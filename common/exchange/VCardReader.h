@@ -22,12 +22,12 @@
 #include <vector>
 
 struct VCardProperty {
-    std::string strGroup;   // "" or the group before the '.' of the name
-    std::string strName;    // upper case: "TEL", "X-ANNIVERSARY"
+    std::string strGroup;  // "" or the group before the '.' of the name
+    std::string strName;   // upper case: "TEL", "X-ANNIVERSARY"
     // Parameters in order, names upper case, values as written (quotes
     // removed). A bare 2.1 parameter is ("TYPE", {value}).
     std::vector<std::pair<std::string, std::vector<std::string>>> params;
-    std::string strValue;   // UTF-8, escapes still in
+    std::string strValue;  // UTF-8, escapes still in
 
     // A TYPE value given in any of the ways the versions allow, compared
     // ignoring letter case ("TYPE=work,voice", "TYPE=WORK;TYPE=VOICE",
@@ -38,7 +38,7 @@ struct VCardProperty {
 };
 
 struct VCard {
-    std::string strVersion;   // the VERSION property, "" when missing
+    std::string strVersion;  // the VERSION property, "" when missing
     std::vector<VCardProperty> properties;
 
     // The first property named name (upper case), or null.

@@ -11,9 +11,9 @@ bool IsContinuationByte(char c)
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-} // namespace
+}  // namespace
 
-VCardWriter::VCardWriter(int nVersion) : m_nVersion(nVersion == 3 ? 3 : 4) {}
+VCardWriter::VCardWriter(int nVersion) : m_nVersion(nVersion == 3 ? 3 : 4) { }
 
 void VCardWriter::BeginCard()
 {
@@ -51,7 +51,7 @@ void VCardWriter::AppendFolded(const std::string& line)
     while (line.size() - start > room) {
         size_t end = start + room;
         while (end > start && IsContinuationByte(line[end]))
-            --end;   // never cut a UTF-8 sequence
+            --end;  // never cut a UTF-8 sequence
         if (end == start)
             end = start + room;
         m_strText.append(line, start, end - start);

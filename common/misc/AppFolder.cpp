@@ -25,7 +25,7 @@ bool CopyPath(char* pszPath, const std::string& value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool GetAppFolder(HMODULE hModule, char* pszFolder)
 {

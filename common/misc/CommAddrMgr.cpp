@@ -20,12 +20,10 @@ constexpr int32_t kDefaultKeyFields[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL};
 
 // Default compare fields: a matched contact is modified when one differs.
 constexpr int32_t kDefaultCompareFields[] = {
-    CF_HOME_PHONE,    CF_WORK_PHONE,    CF_MOBILE_PHONE,  CF_EMAIL,
-    CF_WORK_FAX,      CF_HOME_FAX,      CF_COMPANY,       CF_TITLE,
-    CF_WORK_COUNTRY,  CF_WORK_STATE,    CF_WORK_POSTAL,   CF_WORK_CITY,
-    CF_WORK_STREET,   CF_HOME_COUNTRY,  CF_HOME_STATE,    CF_HOME_POSTAL,
-    CF_HOME_CITY,     CF_HOME_STREET,   CF_OTHER_COUNTRY, CF_OTHER_STATE,
-    CF_OTHER_POSTAL,  CF_OTHER_CITY,    CF_OTHER_STREET,  CF_NOTE,
+    CF_HOME_PHONE,    CF_WORK_PHONE,   CF_MOBILE_PHONE, CF_EMAIL,       CF_WORK_FAX,     CF_HOME_FAX,
+    CF_COMPANY,       CF_TITLE,        CF_WORK_COUNTRY, CF_WORK_STATE,  CF_WORK_POSTAL,  CF_WORK_CITY,
+    CF_WORK_STREET,   CF_HOME_COUNTRY, CF_HOME_STATE,   CF_HOME_POSTAL, CF_HOME_CITY,    CF_HOME_STREET,
+    CF_OTHER_COUNTRY, CF_OTHER_STATE,  CF_OTHER_POSTAL, CF_OTHER_CITY,  CF_OTHER_STREET, CF_NOTE,
 };
 
 struct IdRange {
@@ -88,8 +86,8 @@ MatchKind KindOfId(int32_t nId)
 // record several times over, and the catalog's own lookups cost more than
 // the comparison of a typical short text.
 struct MatchField {
-    size_t nOffset = 0;   // of the field in the record
-    size_t nWidth = 0;    // 0 for an id outside the catalog
+    size_t nOffset = 0;  // of the field in the record
+    size_t nWidth = 0;   // 0 for an id outside the catalog
     MatchKind eKind = MatchKind::Skipped;
 };
 
@@ -359,7 +357,7 @@ void SetFieldList(int32_t* pTarget, int32_t* pnTargetCount, const int32_t* pIds,
     *pnTargetCount = nCount;
 }
 
-} // namespace
+}  // namespace
 
 RecordState ClassifyToState(int nClassify)
 {
@@ -379,7 +377,7 @@ RecordState ClassifyToState(int nClassify)
 // byKeys.Count() - 1 are indexed; later ones are added by the next Classify.
 struct CommAddrMgr::MatchIndex {
     ContactHashIndex byKeys;
-    ContactHashIndex byAll;     // empty until bAllBuilt
+    ContactHashIndex byAll;  // empty until bAllBuilt
     bool bAllBuilt = false;  // byAll indexes the same positions as byKeys
 };
 
@@ -398,11 +396,10 @@ uint64_t CombineHashes(uint64_t nKeyHash, uint64_t nCompareHash)
     return MixBits(nKeyHash * kFnvPrime ^ nCompareHash);
 }
 
-} // namespace
+}  // namespace
 
 CommAddrMgr::CommAddrMgr()
-    : m_nCursor(0), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{}, m_nCompareFieldCount(0),
-      m_bFaxPair(false)
+    : m_nCursor(0), m_nKeyFields{}, m_nKeyFieldCount(0), m_nCompareFields{}, m_nCompareFieldCount(0), m_bFaxPair(false)
 {
     SetKeyFields(nullptr, 0);
     SetCompareFields(nullptr, 0);
@@ -526,7 +523,7 @@ void CommAddrMgr::MoveInIndex(int32_t nPos)
             if (index.bAllBuilt)
                 index.byAll.Move(nPos, CombineHashes(nKeyHash, CompareHash(pStored)));
         } catch (const std::bad_alloc&) {
-            DropIndex();   // rebuilt whole by the next Classify
+            DropIndex();  // rebuilt whole by the next Classify
         }
     }
 }
@@ -770,10 +767,10 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
                 continue;
             keyHashes[static_cast<size_t>(i)] = KeyHash(pRecord);
             const uint64_t nFullHash = CombineHashes(keyHashes[static_cast<size_t>(i)], CompareHash(pRecord));
-            const int32_t nPos = findUnpaired(m_pIndex->byAll, nFullHash, nFullHash * 2,
-                                              [&](const CommAddrRecord* pStored) {
-                                                  return pStored == pRecord || SameRecord(pRecord, pStored);
-                                              });
+            const int32_t nPos =
+                findUnpaired(m_pIndex->byAll, nFullHash, nFullHash * 2, [&](const CommAddrRecord* pStored) {
+                    return pStored == pRecord || SameRecord(pRecord, pStored);
+                });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
                 pAnswers[i] = ClassifyMatch{CLASSIFY_SAME, nPos};
@@ -784,10 +781,9 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
             if (pRecord == nullptr || pAnswers[i].nResult != CLASSIFY_NEW || IsBlank(pRecord))
                 continue;
             const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
-            const int32_t nPos = findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
-                                              [&](const CommAddrRecord* pStored) {
-                                                  return KeysPair(pRecord, pStored);
-                                              });
+            const int32_t nPos =
+                findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
+                             [&](const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
                 pAnswers[i] = ClassifyMatch{CLASSIFY_MODIFIED, nPos};
@@ -803,8 +799,7 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
 
 // The two passes of ClassifySide over the whole set, for when the index
 // cannot be had; the pairing marks live in the answers alone.
-void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount,
-                                     ClassifyMatch* pAnswers)
+void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers)
 {
     const int32_t nStored = GetCount();
     auto isPaired = [&](int32_t nPos) {
@@ -820,8 +815,8 @@ void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int
                 continue;
             for (int32_t nPos = 0; nPos < nStored; ++nPos) {
                 const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-                const bool bFits = nPass == 0 ? pStored == pRecord || SameRecord(pRecord, pStored)
-                                              : KeysPair(pRecord, pStored);
+                const bool bFits =
+                    nPass == 0 ? pStored == pRecord || SameRecord(pRecord, pStored) : KeysPair(pRecord, pStored);
                 if (bFits && !isPaired(nPos)) {
                     pAnswers[i] = ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED, nPos};
                     break;
@@ -931,8 +926,8 @@ bool CommAddrMgr::FieldsMatch(const CommAddrRecord* pA, const CommAddrRecord* pB
     return MatchFieldList(pA, pB, m_nCompareFields, m_nCompareFieldCount);
 }
 
-bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord* pB,
-                                 const int32_t* pIds, int32_t nCount)
+bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord* pB, const int32_t* pIds,
+                                 int32_t nCount)
 {
     if (pA == nullptr || pB == nullptr || pIds == nullptr || nCount <= 0)
         return false;
@@ -947,7 +942,7 @@ bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord*
             if (ReadDate(pA, nId) != ReadDate(pB, nId))
                 return false;
             break;
-        case MatchKind::Skipped:   // counts as equal
+        case MatchKind::Skipped:  // counts as equal
             break;
         }
     }

@@ -49,7 +49,7 @@ enum RecordState : int32_t {
 
 // Results of CommAddrMgr::Classify.
 enum ClassifyResult : int {
-    CLASSIFY_NONE = -1,       // no record given
+    CLASSIFY_NONE = -1,  // no record given
     CLASSIFY_SAME = 1,
     CLASSIFY_NEW = 2,
     CLASSIFY_MODIFIED = 3,
@@ -181,15 +181,14 @@ public:
     // fields 1-7, 9-61, 65, 68-70 and 82-90 are compared with TextDiffers,
     // Anniversary and Birthday by exact value; every other id counts as
     // equal. False when a record or the list is null or nCount is 0 or less.
-    static bool MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord* pB,
-                               const int32_t* pIds, int32_t nCount);
+    static bool MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord* pB, const int32_t* pIds, int32_t nCount);
 
     // Nonzero when the two zero-terminated texts differ once a-z are folded
     // to A-Z (no other byte is folded, no blanks trimmed). Null reads as "".
     static int TextDiffers(const char* pszA, const char* pszB);
 
 private:
-    struct MatchIndex;   // positions of the stored copies by hashes of their fields
+    struct MatchIndex;  // positions of the stored copies by hashes of their fields
 
     // The index brought up to date with every stored copy; false when memory
     // ran out (the index is then dropped and Classify walks the set). With
@@ -223,14 +222,14 @@ private:
     void PrefetchMatchFields(const CommAddrRecord* pRecord) const;
     uint64_t CompareHash(const CommAddrRecord* pRecord) const;
 
-    std::vector<CommAddrRecord*> m_Records;          // owned stored copies, in load order
-    std::vector<bool> m_SharesBlock;                 // per copy: its block is the caller's
-    std::unique_ptr<RecordArena> m_pCopies;          // their memory; null until the first AddCopy
-    uint32_t m_nCursor;                              // position of the cursor
-    std::unique_ptr<MatchIndex> m_pIndex;            // null until the first Classify
+    std::vector<CommAddrRecord*> m_Records;  // owned stored copies, in load order
+    std::vector<bool> m_SharesBlock;         // per copy: its block is the caller's
+    std::unique_ptr<RecordArena> m_pCopies;  // their memory; null until the first AddCopy
+    uint32_t m_nCursor;                      // position of the cursor
+    std::unique_ptr<MatchIndex> m_pIndex;    // null until the first Classify
     int32_t m_nKeyFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nKeyFieldCount;
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nCompareFieldCount;
-    bool m_bFaxPair;   // both fax fields are compare fields
+    bool m_bFaxPair;  // both fax fields are compare fields
 };

@@ -16,8 +16,10 @@ struct FieldRow {
     size_t nMemberSize;
 };
 
-#define FIELD_ROW(id, name, type, width, member) \
-    { {id, name, type, width}, offsetof(CommAddrRecord, member), sizeof(CommAddrRecord::member) }
+#define FIELD_ROW(id, name, type, width, member)                                                  \
+    {                                                                                             \
+        {id, name, type, width}, offsetof(CommAddrRecord, member), sizeof(CommAddrRecord::member) \
+    }
 
 // The field catalog: id, display name, type, width, and the record member.
 constexpr FieldRow kFieldRows[] = {
@@ -120,20 +122,13 @@ static_assert(kRowCount == COMM_FIELD_COUNT, "one catalog row per field id");
 
 // Labels of the Source Type codes 1 to 15, in code order.
 constexpr const char* kSourceTypeLabels[] = {
-    "Palm",
-    "Palm(4.1.2 and aboves)",
-    "Outlook",
-    "Windows Address Book",
-    "MSN",
-    "ICQ",
-    "Yahoo",
-    "Google",
-    "Domino",
-    "Endora",
-    "CSV",
-    "XML",
-    "VCard",
-    "Database",
+    "Palm",     "Palm(4.1.2 and aboves)",
+    "Outlook",  "Windows Address Book",
+    "MSN",      "ICQ",
+    "Yahoo",    "Google",
+    "Domino",   "Endora",
+    "CSV",      "XML",
+    "VCard",    "Database",
     "Ostrelle",
 };
 static_assert(sizeof kSourceTypeLabels / sizeof kSourceTypeLabels[0] == CST_OSTRELLE);
@@ -180,8 +175,7 @@ static_assert(RowsAreConsistent(), "catalog widths must match the record");
 // record has the higher id first.
 constexpr bool IsIdOrderPair(int32_t nFirst, int32_t nSecond)
 {
-    return (nFirst == 2 && nSecond == 3) || (nFirst == 27 && nSecond == 28) ||
-           (nFirst == 30 && nSecond == 31);
+    return (nFirst == 2 && nSecond == 3) || (nFirst == 27 && nSecond == 28) || (nFirst == 30 && nSecond == 31);
 }
 
 // Walks the rows in the record's declared order and checks that each member
@@ -191,8 +185,7 @@ constexpr bool RecordOrderMatchesCatalog()
 {
     size_t nDeclared[kRowCount] = {};
     for (size_t nRow = 0, nOut = 0; nRow < kRowCount; ++nRow, ++nOut) {
-        if (nRow + 1 < kRowCount &&
-            IsIdOrderPair(kFieldRows[nRow].field.id, kFieldRows[nRow + 1].field.id)) {
+        if (nRow + 1 < kRowCount && IsIdOrderPair(kFieldRows[nRow].field.id, kFieldRows[nRow + 1].field.id)) {
             nDeclared[nOut++] = nRow + 1;
             nDeclared[nOut] = nRow;
             ++nRow;
@@ -245,7 +238,7 @@ constexpr std::array<CommField, COMM_FIELD_COUNT> MakeCatalog()
     return catalog;
 }
 
-} // namespace
+}  // namespace
 
 const std::array<CommField, COMM_FIELD_COUNT> g_CommFieldCatalog = MakeCatalog();
 

@@ -74,7 +74,7 @@ enum CommFieldId : int32_t {
     CF_WORK_HOME_PAGE = 41,
     CF_FTP_SITE = 42,
     CF_NOTE = 43,
-    CF_CUSTOM1 = 44,            // Custom i is CF_CUSTOM1 + i - 1, up to 52
+    CF_CUSTOM1 = 44,  // Custom i is CF_CUSTOM1 + i - 1, up to 52
     CF_CUSTOM9 = 52,
     CF_COMPANY = 53,
     CF_DEPARTMENT = 54,
@@ -105,7 +105,7 @@ enum CommFieldId : int32_t {
     CF_STATUS = 79,
     CF_ID = 80,
     CF_PRIVATE = 81,
-    CF_CUSTOM_LABEL1 = 82,      // Custom Label i is CF_CUSTOM_LABEL1 + i - 1, up to 90
+    CF_CUSTOM_LABEL1 = 82,  // Custom Label i is CF_CUSTOM_LABEL1 + i - 1, up to 90
     CF_CUSTOM_LABEL9 = 90,
 };
 
@@ -116,19 +116,19 @@ constexpr int32_t COMM_CUSTOM_COUNT = 9;
 
 // Type codes of CommField::type.
 enum CommFieldType : int32_t {
-    CFT_TEXT = 1,        // zero-terminated 8-bit text
-    CFT_GENDER = 4,      // gender code, 32-bit signed
-    CFT_INTEGER = 5,     // 32-bit signed
-    CFT_DATETIME = 6,    // OLE Automation date, double
+    CFT_TEXT = 1,      // zero-terminated 8-bit text
+    CFT_GENDER = 4,    // gender code, 32-bit signed
+    CFT_INTEGER = 5,   // 32-bit signed
+    CFT_DATETIME = 6,  // OLE Automation date, double
 };
 
 // Codes of field 78 "Source Type": the kind of address book a record came
 // from. FieldToText shows them by their labels.
 enum CommSourceType : int32_t {
-    CST_PALM = 1,              // "Palm"
-    CST_PALM_EX = 2,           // "Palm(4.1.2 and aboves)"
-    CST_OUTLOOK = 3,           // "Outlook"
-    CST_WAB = 4,               // "Windows Address Book"
+    CST_PALM = 1,     // "Palm"
+    CST_PALM_EX = 2,  // "Palm(4.1.2 and aboves)"
+    CST_OUTLOOK = 3,  // "Outlook"
+    CST_WAB = 4,      // "Windows Address Book"
     CST_MSN = 5,
     CST_ICQ = 6,
     CST_YAHOO = 7,
@@ -146,82 +146,82 @@ enum CommSourceType : int32_t {
 // fixed widths (checked at compile time against the catalog); comments give
 // the field id.
 struct CommAddrRecord {
-    char szFirstName[32];              // 1
-    char szLastName[32];               // 3
-    char szMiddleName[32];             // 2
-    char szPrefix[32];                 // 4
-    char szSuffix[32];                 // 5
-    char szNickName[32];               // 6
-    char szDisplayName[32];            // 7
-    int32_t nGender;                   // 8
-    char szWorkStreet[256];            // 9
-    char szWorkCity[32];               // 10
-    char szWorkState[32];              // 11
-    char szWorkPostal[16];             // 12
-    char szWorkCountry[32];            // 13
-    char szHomeStreet[256];            // 14
-    char szHomeCity[32];               // 15
-    char szHomeState[32];              // 16
-    char szHomePostal[16];             // 17
-    char szHomeCountry[32];            // 18
-    char szOtherStreet[256];           // 19
-    char szOtherCity[32];              // 20
-    char szOtherState[32];             // 21
-    char szOtherPostal[16];            // 22
-    char szOtherCountry[32];           // 23
-    char szHomePhone[24];              // 24
-    char szWorkPhone[24];              // 25
-    char szMobilePhone[24];            // 26
-    char szPrimaryPhone[24];           // 28
-    char szOtherPhone[24];             // 27
-    char szCallbackPhone[24];          // 29
-    char szRadioPhone[24];             // 31
-    char szCarPhone[24];               // 30
-    char szWorkPhone2[24];             // 32
-    char szHomePhone2[24];             // 33
-    char szWorkFax[24];                // 34
-    char szHomeFax[24];                // 35
-    char szPager[24];                  // 36
-    char szEmail[64];                  // 37
-    char szEmail2[64];                 // 38
-    char szEmail3[64];                 // 39
-    char szWorkHomePage[256];          // 41
-    char szPersonalHomePage[256];      // 40
-    char szFtpSite[256];               // 42
-    char szNote[8192];                 // 43
-    char szCustom[9][64];              // 44-52: szCustom[i] is Custom i+1
-    char szCompany[64];                // 53
-    char szTitle[32];                  // 55
-    char szDepartment[32];             // 54
-    char szIM1[32];                    // 56
-    char szIM2[32];                    // 57
-    char szManagerName[32];            // 58
-    char szAssistantName[32];          // 59
-    char szAssistantPhone[24];         // 60
-    char szSpouseName[32];             // 61
-    char szChildrenNames[32];          // 62
-    char szProfession[64];             // 63
-    char szHobby[64];                  // 64
-    char szAccount[32];                // 65
-    double dtBirthday;                 // 67
-    double dtAnniversary;              // 66
-    char szKeyword[64];                // 68
-    char szLanguage[64];               // 69
-    char szLocation[64];               // 70
-    char szMHSCommonName[32];          // 71
-    char szCustomerID[32];             // 72
-    char szGovernmentID[32];           // 73
-    char szOrganizationID[32];         // 74
-    char szCategory[256];              // 75
-    double dtCreationTime;             // 76
-    double dtLastModificationTime;     // 77
-    int32_t nSourceType;               // 78, a CommSourceType code
-    int32_t nStatus;                   // 79, a RecordState (CommAddrMgr.h)
-    char szID[64];                     // 80
-    int32_t nPrivate;                  // 81
-    char szCustomLabel[9][64];         // 82-90: label of szCustom[i]
-    void* pAttached;                   // attached source-side record, or null
-    uint32_t nAttachedLen;             // its length in bytes, 0 when none
+    char szFirstName[32];           // 1
+    char szLastName[32];            // 3
+    char szMiddleName[32];          // 2
+    char szPrefix[32];              // 4
+    char szSuffix[32];              // 5
+    char szNickName[32];            // 6
+    char szDisplayName[32];         // 7
+    int32_t nGender;                // 8
+    char szWorkStreet[256];         // 9
+    char szWorkCity[32];            // 10
+    char szWorkState[32];           // 11
+    char szWorkPostal[16];          // 12
+    char szWorkCountry[32];         // 13
+    char szHomeStreet[256];         // 14
+    char szHomeCity[32];            // 15
+    char szHomeState[32];           // 16
+    char szHomePostal[16];          // 17
+    char szHomeCountry[32];         // 18
+    char szOtherStreet[256];        // 19
+    char szOtherCity[32];           // 20
+    char szOtherState[32];          // 21
+    char szOtherPostal[16];         // 22
+    char szOtherCountry[32];        // 23
+    char szHomePhone[24];           // 24
+    char szWorkPhone[24];           // 25
+    char szMobilePhone[24];         // 26
+    char szPrimaryPhone[24];        // 28
+    char szOtherPhone[24];          // 27
+    char szCallbackPhone[24];       // 29
+    char szRadioPhone[24];          // 31
+    char szCarPhone[24];            // 30
+    char szWorkPhone2[24];          // 32
+    char szHomePhone2[24];          // 33
+    char szWorkFax[24];             // 34
+    char szHomeFax[24];             // 35
+    char szPager[24];               // 36
+    char szEmail[64];               // 37
+    char szEmail2[64];              // 38
+    char szEmail3[64];              // 39
+    char szWorkHomePage[256];       // 41
+    char szPersonalHomePage[256];   // 40
+    char szFtpSite[256];            // 42
+    char szNote[8192];              // 43
+    char szCustom[9][64];           // 44-52: szCustom[i] is Custom i+1
+    char szCompany[64];             // 53
+    char szTitle[32];               // 55
+    char szDepartment[32];          // 54
+    char szIM1[32];                 // 56
+    char szIM2[32];                 // 57
+    char szManagerName[32];         // 58
+    char szAssistantName[32];       // 59
+    char szAssistantPhone[24];      // 60
+    char szSpouseName[32];          // 61
+    char szChildrenNames[32];       // 62
+    char szProfession[64];          // 63
+    char szHobby[64];               // 64
+    char szAccount[32];             // 65
+    double dtBirthday;              // 67
+    double dtAnniversary;           // 66
+    char szKeyword[64];             // 68
+    char szLanguage[64];            // 69
+    char szLocation[64];            // 70
+    char szMHSCommonName[32];       // 71
+    char szCustomerID[32];          // 72
+    char szGovernmentID[32];        // 73
+    char szOrganizationID[32];      // 74
+    char szCategory[256];           // 75
+    double dtCreationTime;          // 76
+    double dtLastModificationTime;  // 77
+    int32_t nSourceType;            // 78, a CommSourceType code
+    int32_t nStatus;                // 79, a RecordState (CommAddrMgr.h)
+    char szID[64];                  // 80
+    int32_t nPrivate;               // 81
+    char szCustomLabel[9][64];      // 82-90: label of szCustom[i]
+    void* pAttached;                // attached source-side record, or null
+    uint32_t nAttachedLen;          // its length in bytes, 0 when none
 };
 
 // Fills the whole record with zero bytes (every field empty, 0 or 0.0, no
@@ -230,10 +230,10 @@ void ZeroCommRecord(CommAddrRecord* pRecord);
 
 // One catalog row.
 struct CommField {
-    int32_t id;          // 1 to 90
-    char name[32];       // display name, e.g. "Personal Home Page"
-    int32_t type;        // a CommFieldType code
-    int32_t size;        // the field's width in bytes
+    int32_t id;     // 1 to 90
+    char name[32];  // display name, e.g. "Personal Home Page"
+    int32_t type;   // a CommFieldType code
+    int32_t size;   // the field's width in bytes
 };
 
 // The constant catalog: one row per id 1 to 90, ids unique. Rows stand in id

@@ -33,7 +33,7 @@ void ContactHashIndex::Move(int32_t nPos, uint64_t nHash)
     const size_t nAt = static_cast<size_t>(nPos);
     if (m_Hashes[nAt] == nHash)
         return;
-    Slot* pNew = FindOrAddSlot(nHash);   // may grow the table: before any unlinking
+    Slot* pNew = FindOrAddSlot(nHash);  // may grow the table: before any unlinking
     Slot* pOld = FindSlot(m_Hashes[nAt]);
     const int32_t nPrev = m_Prev[nAt];
     const int32_t nNext = m_Next[nAt];

@@ -65,9 +65,9 @@ private:
     // that still have positions.
     void Rehash(size_t nMinSlots);
 
-    std::vector<Slot> m_Slots;        // size 0 or a power of two
-    size_t m_nTaken = 0;              // slots taken
-    std::vector<uint64_t> m_Hashes;   // per position
-    std::vector<int32_t> m_Next;      // per position: next in its chain
-    std::vector<int32_t> m_Prev;      // per position: previous in its chain
+    std::vector<Slot> m_Slots;       // size 0 or a power of two
+    size_t m_nTaken = 0;             // slots taken
+    std::vector<uint64_t> m_Hashes;  // per position
+    std::vector<int32_t> m_Next;     // per position: next in its chain
+    std::vector<int32_t> m_Prev;     // per position: previous in its chain
 };

@@ -27,8 +27,8 @@ constexpr bool IsCutLength(size_t nLength)
 
 // How IsCutCopy compares the characters of the two texts.
 enum class CutCompare {
-    Exact,    // byte for byte (merging: the stored bytes are kept as they are)
-    FoldAZ,   // a-z taken for A-Z, nothing else folded (matching)
+    Exact,   // byte for byte (merging: the stored bytes are kept as they are)
+    FoldAZ,  // a-z taken for A-Z, nothing else folded (matching)
 };
 
 // Whether pszCut (nCutLen characters) is pszWhole (nWholeLen characters) cut

@@ -9,7 +9,7 @@ namespace {
 // Each half of the date-time text is made in a buffer of this size.
 constexpr size_t kWorkTextSize = 32;
 
-} // namespace
+}  // namespace
 
 CxDateTime::CxDateTime() : m_dDate(0.0), m_stTime{}, m_bValid(0)
 {
@@ -36,7 +36,7 @@ void CxDateTime::SetDate(double dDate)
 
 void CxDateTime::GetDateText(char* szBuf, size_t nBufLen) const
 {
-    assert(szBuf!=NULL);
+    assert(szBuf != NULL);
     if (szBuf == nullptr || nBufLen == 0)
         return;
     std::snprintf(szBuf, nBufLen, "%02d/%02d/%04d", m_stTime.wMonth, m_stTime.wDay, m_stTime.wYear);
@@ -44,7 +44,7 @@ void CxDateTime::GetDateText(char* szBuf, size_t nBufLen) const
 
 void CxDateTime::GetTimeText(char* szBuf, size_t nBufLen) const
 {
-    assert(szBuf!=NULL);
+    assert(szBuf != NULL);
     if (szBuf == nullptr || nBufLen == 0)
         return;
     std::snprintf(szBuf, nBufLen, "%02d:%02d:%02d", m_stTime.wHour, m_stTime.wMinute, m_stTime.wSecond);
@@ -52,7 +52,7 @@ void CxDateTime::GetTimeText(char* szBuf, size_t nBufLen) const
 
 void CxDateTime::GetDateTimeText(char* szBuf, size_t nBufLen) const
 {
-    assert(szBuf!=NULL);
+    assert(szBuf != NULL);
     if (szBuf == nullptr || nBufLen == 0)
         return;
     char szDate[kWorkTextSize];

@@ -36,7 +36,7 @@ public:
     void GetDateTimeText(char* szBuf, size_t nBufLen) const;
 
 private:
-    double m_dDate;          // OLE Automation date
-    SYSTEMTIME m_stTime;     // the same moment as a calendar time
-    BYTE m_bValid;           // whether the last conversion succeeded
+    double m_dDate;       // OLE Automation date
+    SYSTEMTIME m_stTime;  // the same moment as a calendar time
+    BYTE m_bValid;        // whether the last conversion succeeded
 };

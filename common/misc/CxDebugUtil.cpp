@@ -32,7 +32,7 @@ const char* SourceName(const char* pszSrcFile)
     return name != nullptr ? name : "<null>";
 }
 
-} // namespace
+}  // namespace
 
 CxDebugUtil::CxDebugUtil() : m_bDefaultPlace(true), m_nLevel(0), m_bEnabled(false)
 {
@@ -69,23 +69,20 @@ void CxDebugUtil::Log(int nLevel, const char* pszSrcFile, int nLine, const char*
     WriteEntry(nLevel, pszSrcFile, nLine, message);
 }
 
-std::string CxDebugUtil::FormatEntry(int nLevel, const char* pszSrcFile, int nLine,
-                                     const SYSTEMTIME& time, DWORD dwThreadId,
-                                     const char* pszMessage)
+std::string CxDebugUtil::FormatEntry(int nLevel, const char* pszSrcFile, int nLine, const SYSTEMTIME& time,
+                                     DWORD dwThreadId, const char* pszMessage)
 {
     const char* marker = nLevel == 0 ? "!!!" : "   ";
     const char* name = SourceName(pszSrcFile);
     const char* message = pszMessage != nullptr ? pszMessage : "";
     static constexpr const char kFormat[] = "[%04d/%02d/%02d %02d:%02d:%02d][%-20s(%-4d)][%05x][%s] - %s";
-    const int length = std::snprintf(nullptr, 0, kFormat, time.wYear, time.wMonth, time.wDay,
-                                     time.wHour, time.wMinute, time.wSecond, name, nLine,
-                                     dwThreadId, marker, message);
+    const int length = std::snprintf(nullptr, 0, kFormat, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                                     time.wSecond, name, nLine, dwThreadId, marker, message);
     if (length <= 0)
         return {};
     std::string line(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(line.data(), line.size(), kFormat, time.wYear, time.wMonth, time.wDay,
-                  time.wHour, time.wMinute, time.wSecond, name, nLine, dwThreadId, marker,
-                  message);
+    std::snprintf(line.data(), line.size(), kFormat, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                  time.wSecond, name, nLine, dwThreadId, marker, message);
     line.resize(static_cast<size_t>(length));
     return line;
 }
@@ -95,8 +92,7 @@ void CxDebugUtil::WriteEntry(int nLevel, const char* pszSrcFile, int nLine, cons
     std::lock_guard<std::mutex> guard(m_cs);
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    const std::string line =
-        FormatEntry(nLevel, pszSrcFile, nLine, now, GetCurrentThreadId(), pszMessage);
+    const std::string line = FormatEntry(nLevel, pszSrcFile, nLine, now, GetCurrentThreadId(), pszMessage);
 
     const std::string path = m_bDefaultPlace ? DefaultLogPath() : std::string(m_szFolder) + m_szFileName;
     if (path.empty())

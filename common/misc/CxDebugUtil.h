@@ -50,9 +50,8 @@ public:
     // Builds one line without its CR LF from explicit time and thread values.
     // The source name is the part of pszSrcFile after its last '/' or '\\',
     // or "<null>" when it has neither.
-    static std::string FormatEntry(int nLevel, const char* pszSrcFile, int nLine,
-                                   const SYSTEMTIME& time, DWORD dwThreadId,
-                                   const char* pszMessage);
+    static std::string FormatEntry(int nLevel, const char* pszSrcFile, int nLine, const SYSTEMTIME& time,
+                                   DWORD dwThreadId, const char* pszMessage);
 
     // The program never calls these; tests use them to point the log at a
     // scratch folder (with its trailing '/'; null goes back to the default
@@ -68,11 +67,11 @@ public:
 
 protected:
     char m_szFileName[MAX_PATH];
-    char m_szFolder[MAX_PATH];   // "" with m_bDefaultPlace: see DefaultLogPath
+    char m_szFolder[MAX_PATH];  // "" with m_bDefaultPlace: see DefaultLogPath
     bool m_bDefaultPlace;
     int m_nLevel;
     bool m_bEnabled;
-    std::mutex m_cs;   // serialises WriteEntry, so entries never interleave
+    std::mutex m_cs;  // serialises WriteEntry, so entries never interleave
 };
 
 extern CxDebugUtil g_DebugUtil;

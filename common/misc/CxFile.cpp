@@ -4,7 +4,7 @@
 
 #include "platform/fsutil/FsUtil.h"
 
-CxFile::CxFile() : m_fp(nullptr) {}
+CxFile::CxFile() : m_fp(nullptr) { }
 
 CxFile::~CxFile()
 {

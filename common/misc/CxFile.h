@@ -6,7 +6,7 @@
 class CxFile {
 public:
     CxFile();
-    virtual ~CxFile();   // closes the stream
+    virtual ~CxFile();  // closes the stream
     CxFile(const CxFile&) = delete;
     CxFile& operator=(const CxFile&) = delete;
 

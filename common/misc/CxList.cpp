@@ -4,10 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-CxList::CxList()
-    : m_pHead(nullptr), m_pTail(nullptr), m_pCurr(nullptr), m_nCount(0), m_nFindIndex(0)
-{
-}
+CxList::CxList() : m_pHead(nullptr), m_pTail(nullptr), m_pCurr(nullptr), m_nCount(0), m_nFindIndex(0) { }
 
 CxList::~CxList()
 {
@@ -22,7 +19,7 @@ bool CxList::AddTail(void* pData)
     CxListNode* pContainer = new (std::nothrow) CxListNode;
     assert(pContainer);
     if (pContainer == nullptr)
-        return false;   // only reachable with assertions off: the list stays as it was
+        return false;  // only reachable with assertions off: the list stays as it was
 
     pContainer->pData = pData;
     pContainer->nIndex = m_nCount;
@@ -64,7 +61,7 @@ void* CxList::GetByIndex(uint32_t nIndex)
     if (nIndex >= m_nCount)
         return nullptr;
 
-    assert(m_pCurr->nIndex==m_nFindIndex);
+    assert(m_pCurr->nIndex == m_nFindIndex);
 
     // The walk starts from the nearest of the cursor, the head and the tail
     // (it ends on the same element from any of them), so a jump across a
@@ -83,7 +80,7 @@ void* CxList::GetByIndex(uint32_t nIndex)
     while (pNode != nullptr && pNode->nIndex != nIndex)
         pNode = bForward ? pNode->pNext : pNode->pPrev;
     if (pNode == nullptr)
-        return nullptr;   // a broken cursor; only reachable with assertions off
+        return nullptr;  // a broken cursor; only reachable with assertions off
 
     m_pCurr = pNode;
     m_nFindIndex = nIndex;

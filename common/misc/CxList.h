@@ -17,10 +17,10 @@
 
 // One element of a CxList.
 struct CxListNode {
-    void* pData;          // the element pointer, never null
-    uint32_t nIndex;      // the element's index, 0 for the head
-    CxListNode* pPrev;    // null at the head
-    CxListNode* pNext;    // null at the tail
+    void* pData;        // the element pointer, never null
+    uint32_t nIndex;    // the element's index, 0 for the head
+    CxListNode* pPrev;  // null at the head
+    CxListNode* pNext;  // null at the tail
 };
 
 class CxList {
@@ -58,9 +58,9 @@ public:
     void RemoveAll(bool bFreeData);
 
 private:
-    CxListNode* m_pHead;     // first node, null when empty
-    CxListNode* m_pTail;     // last node, null when empty
-    CxListNode* m_pCurr;     // the cursor node
-    uint32_t m_nCount;       // number of nodes
-    uint32_t m_nFindIndex;   // index of the cursor node
+    CxListNode* m_pHead;    // first node, null when empty
+    CxListNode* m_pTail;    // last node, null when empty
+    CxListNode* m_pCurr;    // the cursor node
+    uint32_t m_nCount;      // number of nodes
+    uint32_t m_nFindIndex;  // index of the cursor node
 };

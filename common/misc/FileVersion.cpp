@@ -28,8 +28,7 @@ bool GetFileVersion(const char* pszPath, int* pnMajor, int* pnMinor, int* pnRele
         return false;
     VS_FIXEDFILEINFO info{};
     std::memcpy(&info, value, sizeof(info));
-    const int values[] = {static_cast<int>(info.dwFileVersionMS >> 16),
-                          static_cast<int>(info.dwFileVersionMS & 0xFFFF),
+    const int values[] = {static_cast<int>(info.dwFileVersionMS >> 16), static_cast<int>(info.dwFileVersionMS & 0xFFFF),
                           static_cast<int>(info.dwFileVersionLS >> 16),
                           static_cast<int>(info.dwFileVersionLS & 0xFFFF)};
     for (int i = 0; i < 4; ++i) {

@@ -6,5 +6,4 @@
 // bits of the most significant version word, release and build those of the
 // least significant one. False when the path is null or empty or the file
 // has no readable version resource.
-bool GetFileVersion(const char* pszPath, int* pnMajor, int* pnMinor, int* pnRelease,
-                    int* pnBuild);
+bool GetFileVersion(const char* pszPath, int* pnMajor, int* pnMinor, int* pnRelease, int* pnBuild);

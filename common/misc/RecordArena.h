@@ -75,12 +75,12 @@ private:
     struct Block {
         unsigned char* pSlots;
         size_t nSlots;
-        size_t nUsed;      // slots handed out since the last Reset
-        size_t nWritten;   // slots that ever held a record
+        size_t nUsed;     // slots handed out since the last Reset
+        size_t nWritten;  // slots that ever held a record
     };
 
     size_t m_nRecordSize;
     size_t m_nSlotSize;
     std::vector<Block> m_Blocks;
-    size_t m_nCurrent = 0;   // the first block that may have a free slot
+    size_t m_nCurrent = 0;  // the first block that may have a free slot
 };

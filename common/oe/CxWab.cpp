@@ -32,17 +32,9 @@ constexpr ULONG kContentsColumns[] = {PR_DISPLAY_NAME, PR_ENTRYID, PR_OBJECT_TYP
 }  // namespace
 
 CxWab::CxWab(const char* pszWabFile)
-    : m_pAddrMgr(new CommAddrMgr()),
-      m_szWabFile{},
-      m_pRootFolder(nullptr),
-      m_bDllLoaded(0),
-      m_hWabDll(nullptr),
-      m_lpfnWABOpen(nullptr),
-      m_lpAdrBook(nullptr),
-      m_lpWABObject(nullptr),
-      m_lpMailUser(nullptr),
-      m_lpPropArray(nullptr),
-      m_cValues(0)
+    : m_pAddrMgr(new CommAddrMgr()), m_szWabFile{}, m_pRootFolder(nullptr), m_bDllLoaded(0), m_hWabDll(nullptr),
+      m_lpfnWABOpen(nullptr), m_lpAdrBook(nullptr), m_lpWABObject(nullptr), m_lpMailUser(nullptr),
+      m_lpPropArray(nullptr), m_cValues(0)
 {
     // The library's location may be configured; by default it is found by
     // its module name.
@@ -77,7 +69,7 @@ FailReason CxWab::GetLastFailure() const
 CxWab::~CxWab()
 {
     CloseAddressBook();
-    delete m_pRootFolder;   // null after CloseAddressBook; kept for symmetry
+    delete m_pRootFolder;  // null after CloseAddressBook; kept for symmetry
     m_pRootFolder = nullptr;
     if (m_bDllLoaded && m_hWabDll != nullptr)
         WabFreeLibrary(m_hWabDll);
@@ -101,7 +93,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         return false;
     }
 
-    CopyTextField(m_szWabFile, pszWabFile);   // null gives ""
+    CopyTextField(m_szWabFile, pszWabFile);  // null gives ""
 
     WAB_PARAM wp;
     std::memset(&wp, 0, sizeof wp);
@@ -142,7 +134,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
     IMAPITable* lpTable = nullptr;
     hr = lpContainer->GetContentsTable(0, &lpTable);
     if (HR_FAILED(hr) || lpTable == nullptr)
-        return true;   // an open book without entries
+        return true;  // an open book without entries
 
     SizedSPropTagArray<3> columns = {3, {kContentsColumns[0], kContentsColumns[1], kContentsColumns[2]}};
     hr = lpTable->SetColumns(columns.Get(), 0);
@@ -165,11 +157,11 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         }
         const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
         if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
-            auto* pRecord = new WabRecord();   // zero-filled: not cleared again
+            auto* pRecord = new WabRecord();  // zero-filled: not cleared again
             if (ReadEntryInto(pRecord, lpRows, 0, true))
                 m_pRootFolder->AddEntry(pRecord);
             else
-                delete pRecord;   // an entry that cannot be opened is left out
+                delete pRecord;  // an entry that cannot be opened is left out
         }
         FreeRows(lpRows);
     }
@@ -191,7 +183,7 @@ bool CxWab::CloseAddressBook()
         m_lpWABObject->FreeBuffer(m_lpPropArray);
     m_lpPropArray = nullptr;
     m_cValues = 0;
-    m_lpMailUser = nullptr;   // never owned between writes
+    m_lpMailUser = nullptr;  // never owned between writes
     if (m_lpAdrBook != nullptr)
         m_lpAdrBook->Release();
     m_lpAdrBook = nullptr;
@@ -221,11 +213,11 @@ bool CxWab::ReadEntry(WabRecord* pRecord, LPSRowSet lpRowAB, int index)
 bool CxWab::ReadEntryInto(WabRecord* pRecord, LPSRowSet lpRowAB, int index, bool bZeroed)
 {
     const LibraryLog libraryLog;
-    assert(pRecord!=NULL);
-    assert(lpRowAB!=NULL);
+    assert(pRecord != NULL);
+    assert(lpRowAB != NULL);
     if (pRecord == nullptr || lpRowAB == nullptr)
         return false;
-    assert(index>=0&&index<(int)lpRowAB->cRows);
+    assert(index >= 0 && index < (int)lpRowAB->cRows);
     if (index < 0 || index >= static_cast<int>(lpRowAB->cRows) || m_lpAdrBook == nullptr || m_lpWABObject == nullptr)
         return false;
 

@@ -223,18 +223,18 @@ protected:
         ~LibraryLog();
     };
 
-    CommAddrMgr* m_pAddrMgr;             // owned neutral set
-    char m_szWabFile[MAX_PATH];          // "" means the default book
-    FailReason m_LastFailure;            // of the last OpenAddressBook
-    CxWabFolder* m_pRootFolder;          // owned; null while closed
-    BYTE m_bDllLoaded;                   // the library was loaded by this object
-    HMODULE m_hWabDll;                   // the loaded library
-    LPWABOPEN m_lpfnWABOpen;             // its WABOpen, null if missing
-    IAddrBook* m_lpAdrBook;              // null while closed
-    IWABObject* m_lpWABObject;           // frees the library's memory
-    IMailUser* m_lpMailUser;             // the entry being written; null between writes
-    LPSPropValue m_lpPropArray;          // properties of the entry being read
-    ULONG m_cValues;                     // their count
+    CommAddrMgr* m_pAddrMgr;     // owned neutral set
+    char m_szWabFile[MAX_PATH];  // "" means the default book
+    FailReason m_LastFailure;    // of the last OpenAddressBook
+    CxWabFolder* m_pRootFolder;  // owned; null while closed
+    BYTE m_bDllLoaded;           // the library was loaded by this object
+    HMODULE m_hWabDll;           // the loaded library
+    LPWABOPEN m_lpfnWABOpen;     // its WABOpen, null if missing
+    IAddrBook* m_lpAdrBook;      // null while closed
+    IWABObject* m_lpWABObject;   // frees the library's memory
+    IMailUser* m_lpMailUser;     // the entry being written; null between writes
+    LPSPropValue m_lpPropArray;  // properties of the entry being read
+    ULONG m_cValues;             // their count
 
     // The custom field mapping of the process: entry i for Custom i+1.
     // Brings one folder record to the properties lpMailUser answers, the
@@ -246,9 +246,9 @@ protected:
     // Releases the notes and stops noting.
     void DropWrittenNotes();
 
-    std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;   // noted writes, each object referenced
-    bool m_bNoting = false;        // BeginStoreBatch ran: writes are noted
-    bool m_bWriteFailed = false;   // a write or the commit failed while noting
+    std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;  // noted writes, each object referenced
+    bool m_bNoting = false;                                    // BeginStoreBatch ran: writes are noted
+    bool m_bWriteFailed = false;                               // a write or the commit failed while noting
 
     static DWORD dwCustomIDs[kCustomCount];
 };

@@ -19,8 +19,8 @@ constexpr size_t kFolderNameCut = 30;
 CxWabFolder::CxWabFolder(CxWab* pWab, IABContainer* pContainer)
     : m_pWab(pWab), m_pRecords(new CxList()), m_pContainer(pContainer), m_szName{}
 {
-    assert(pWab!=NULL);
-    assert(pContainer!=NULL);
+    assert(pWab != NULL);
+    assert(pContainer != NULL);
 }
 
 CxWabFolder::~CxWabFolder()

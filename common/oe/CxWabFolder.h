@@ -40,8 +40,8 @@ public:
     const char* GetName() const { return m_szName; }
 
 protected:
-    CxWab* m_pWab;                 // the owning connection
-    CxList* m_pRecords;            // owned WabRecords, in order
-    IABContainer* m_pContainer;    // owned reference
-    char m_szName[256];            // empty for the root folder
+    CxWab* m_pWab;               // the owning connection
+    CxList* m_pRecords;          // owned WabRecords, in order
+    IABContainer* m_pContainer;  // owned reference
+    char m_szName[256];          // empty for the root folder
 };

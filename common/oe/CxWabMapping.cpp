@@ -30,8 +30,16 @@ struct FieldPair {
     bool bToComm;
 };
 
-#define PAIR(member, id) FieldPair{WAB_FIELD(member), id, true}
-#define PAIR_OUT_ONLY(member, id) FieldPair{WAB_FIELD(member), id, false}
+#define PAIR(member, id)            \
+    FieldPair                       \
+    {                               \
+        WAB_FIELD(member), id, true \
+    }
+#define PAIR_OUT_ONLY(member, id)    \
+    FieldPair                        \
+    {                                \
+        WAB_FIELD(member), id, false \
+    }
 
 // Pairs exchanged before the custom mapping applies, so a custom field mapped
 // onto one of these properties takes its place.
@@ -228,7 +236,8 @@ bool CxWab::ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm)
     // with; taking it as a first name would make that contact differ from its
     // own source on every later comparison and be added again each time.
     if (pComm->szFirstName[0] == '\0' && pComm->szLastName[0] == '\0' && !IsBlankText(pRecord->PR_DISPLAY_NAME))
-        CopyText(pComm->szFirstName, kDisplayNameAsFirstWidth, pRecord->PR_DISPLAY_NAME, sizeof pRecord->PR_DISPLAY_NAME);
+        CopyText(pComm->szFirstName, kDisplayNameAsFirstWidth, pRecord->PR_DISPLAY_NAME,
+                 sizeof pRecord->PR_DISPLAY_NAME);
     for (int i = 0; i < kCustomCount; ++i) {
         int nWidth = 0;
         const char* pszField = FieldForTag(pRecord, dwCustomIDs[i], &nWidth);

@@ -36,12 +36,12 @@ struct WabRecord {
     char PR_PRIMARY_FAX_NUMBER[32];
     char PR_BUSINESS_FAX_NUMBER[32];
     char PR_HOME_FAX_NUMBER[32];
-    FILETIME PR_BIRTHDAY;                        // 0 when not set
+    FILETIME PR_BIRTHDAY;  // 0 when not set
     char PR_PERSONAL_HOME_PAGE[64];
     char PR_BUSINESS_HOME_PAGE[64];
-    char PR_COUNTRY[32];                         // business address
+    char PR_COUNTRY[32];  // business address
     char PR_STATE_OR_PROVINCE[32];
-    char PR_LOCALITY[32];                        // business city
+    char PR_LOCALITY[32];  // business city
     char PR_STREET_ADDRESS[256];
     char PR_POSTAL_CODE[16];
     char PR_HOME_ADDRESS_COUNTRY[32];
@@ -54,9 +54,9 @@ struct WabRecord {
     char PR_OTHER_ADDRESS_CITY[32];
     char PR_OTHER_ADDRESS_STREET[256];
     char PR_OTHER_ADDRESS_POSTAL_CODE[16];
-    ULONG cbEntryID;                             // length of lpEntryID, 0 for none
-    LPENTRYID lpEntryID;                         // owned (calloc) by the folder's record
-    int32_t nState;                              // RecordState: 0 same, 1 new, 2 modified
+    ULONG cbEntryID;      // length of lpEntryID, 0 for none
+    LPENTRYID lpEntryID;  // owned (calloc) by the folder's record
+    int32_t nState;       // RecordState: 0 same, 1 new, 2 modified
     char PR_ACCOUNT[32];
     char PR_GENERATION[16];
     char PR_GOVERNMENT_ID_NUMBER[32];
@@ -78,12 +78,12 @@ struct WabRecord {
     char PR_MANAGER_NAME[32];
     char PR_NICKNAME[32];
     int16_t PR_GENDER;
-    FILETIME PR_WEDDING_ANNIVERSARY;             // 0 when not set
+    FILETIME PR_WEDDING_ANNIVERSARY;  // 0 when not set
     char PR_SPOUSE_NAME[32];
-    char szChildrenNames[128];                   // no property of its own
+    char szChildrenNames[128];  // no property of its own
     char PR_COMPUTER_NETWORK_NAME[32];
-    char szFolderName[32];                       // the folder holding the entry
-    IMailUser* lpMailUser;                       // owned reference of the folder's record
+    char szFolderName[32];  // the folder holding the entry
+    IMailUser* lpMailUser;  // owned reference of the folder's record
 };
 
 static_assert(std::is_trivially_copyable_v<WabRecord> && std::is_standard_layout_v<WabRecord>,

@@ -17,7 +17,11 @@ struct WabField {
     size_t nWidth;
 };
 
-#define WAB_FIELD(member) ::wabtext::WabField{offsetof(WabRecord, member), sizeof(WabRecord::member)}
+#define WAB_FIELD(member)                                      \
+    ::wabtext::WabField                                        \
+    {                                                          \
+        offsetof(WabRecord, member), sizeof(WabRecord::member) \
+    }
 
 // One PT_STRING8 property and the field holding its text.
 struct WabTextField {
@@ -25,7 +29,11 @@ struct WabTextField {
     WabField field;
 };
 
-#define WAB_TEXT(name) WabTextField{name, WAB_FIELD(name)}
+#define WAB_TEXT(name)        \
+    WabTextField              \
+    {                         \
+        name, WAB_FIELD(name) \
+    }
 
 // The 60 text properties, in write order.
 inline constexpr std::array<WabTextField, 60> kTextFields = {{

@@ -33,14 +33,8 @@ struct PalmEntry {
     CommAddrRecord* pSetRecord;
 
     // Typed views; null when the entry is of another kind.
-    PmAddrRecord* Classic() const
-    {
-        return nKind == kGenClassic ? static_cast<PmAddrRecord*>(pRecord) : nullptr;
-    }
-    PmAddrExRecord* Extended() const
-    {
-        return nKind == kGenExtended ? static_cast<PmAddrExRecord*>(pRecord) : nullptr;
-    }
+    PmAddrRecord* Classic() const { return nKind == kGenClassic ? static_cast<PmAddrRecord*>(pRecord) : nullptr; }
+    PmAddrExRecord* Extended() const { return nKind == kGenExtended ? static_cast<PmAddrExRecord*>(pRecord) : nullptr; }
     PmAddrEx2Record* Desktop6() const
     {
         return nKind == kGenDesktop6 ? static_cast<PmAddrEx2Record*>(pRecord) : nullptr;

@@ -8,9 +8,9 @@
 // PalmEntry; the facade's loaded generation may be 0 (nothing loaded) or 255
 // (the last load failed) besides.
 enum PalmGeneration : int32_t {
-    kGenUnknown = 0,     // nothing expected / nothing loaded
-    kGenClassic = 1,     // classic address.dat
-    kGenExtended = 2,    // extended "PalmSG Database" address.dat
-    kGenDesktop6 = 3,    // Desktop 6 address.mdb
-    kGenFailed = 255,    // loaded generation only: the last load failed
+    kGenUnknown = 0,   // nothing expected / nothing loaded
+    kGenClassic = 1,   // classic address.dat
+    kGenExtended = 2,  // extended "PalmSG Database" address.dat
+    kGenDesktop6 = 3,  // Desktop 6 address.mdb
+    kGenFailed = 255,  // loaded generation only: the last load failed
 };

@@ -6,9 +6,9 @@
 class CxList;
 
 struct PalmUser {
-    DWORD dwUserID;          // the HotSync user id
-    char szName[64];         // the user's name, zero-terminated ANSI
-    char szDirectory[256];   // the user's folder below the HotSync root directory
+    DWORD dwUserID;         // the HotSync user id
+    char szName[64];        // the user's name, zero-terminated ANSI
+    char szDirectory[256];  // the user's folder below the HotSync root directory
 };
 
 // Appends to pList one PalmUser per HotSync user of the loaded user library,

@@ -16,7 +16,7 @@
 class PmAddrDataMgr {
 public:
     PmAddrDataMgr();
-    ~PmAddrDataMgr();   // frees every record
+    ~PmAddrDataMgr();  // frees every record
     PmAddrDataMgr(const PmAddrDataMgr&) = delete;
     PmAddrDataMgr& operator=(const PmAddrDataMgr&) = delete;
 

@@ -69,4 +69,4 @@ bool PmAddrEx2DataMgr::CopyRecord(PmAddrEx2Record* pDst, const PmAddrEx2Record* 
     return true;
 }
 
-void PmAddrEx2DataMgr::FreeRecord(PmAddrEx2Record*) {}
+void PmAddrEx2DataMgr::FreeRecord(PmAddrEx2Record*) { }

@@ -36,5 +36,5 @@ public:
     static void FreeRecord(PmAddrEx2Record* pRecord);
 
 private:
-    CxList m_list;   // PmAddrEx2Record*, owned
+    CxList m_list;  // PmAddrEx2Record*, owned
 };

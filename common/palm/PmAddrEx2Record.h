@@ -16,12 +16,12 @@
 #include <cstdint>
 
 struct PmAddrEx2Record {
-    static constexpr int kPhoneCount = 7;         // phone slots
-    static constexpr int kLabelTextCount = 11;    // labelText elements
-    static constexpr int kCustomCount = 14;       // Custom 1 to Custom 14
+    static constexpr int kPhoneCount = 7;       // phone slots
+    static constexpr int kLabelTextCount = 11;  // labelText elements
+    static constexpr int kCustomCount = 14;     // Custom 1 to Custom 14
 
-    int32_t RecordID;       // Record ID
-    int32_t Status;         // 0x01 added by the facade, 0x02 changed by it
+    int32_t RecordID;  // Record ID
+    int32_t Status;    // 0x01 added by the facade, 0x02 changed by it
     int32_t Placement;
     uint8_t Private;        // non-zero: a private record
     int32_t Category;       // category id
@@ -33,7 +33,7 @@ struct PmAddrEx2Record {
     char LastName[64];
     char Suffix[32];
     char NickName[64];
-    int32_t Anniversary;    // dates as the database's integer values
+    int32_t Anniversary;  // dates as the database's integer values
     int32_t Birthday;
     char Profession[128];
     char Company[128];

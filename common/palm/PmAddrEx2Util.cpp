@@ -100,7 +100,7 @@ bool PmAddrEx2Util::LoadFile(const char* pszPath)
     if (!Open(kAccessorAddress, pszPath) || !HasDesktopTables()) {
         if (!m_bFailureLogged)
             g_DebugUtil.Log(0, __FILE__, __LINE__, "Load Palm Desktop Contacts failed: %s (%s)", pszPath,
-                        FailReasonText(m_LastFailure).c_str());
+                            FailReasonText(m_LastFailure).c_str());
         return false;
     }
     if (m_pAccessor == nullptr || m_pDataMgr == nullptr)
@@ -152,7 +152,8 @@ bool PmAddrEx2Util::HasDesktopTables()
     for (const std::string& select : selects) {
         std::string error;
         if (!pConnection->CanPrepare(select.c_str(), &error)) {
-            m_LastFailure = FailReason::Of(FailKind::WrongKind, "a database, but not a Palm Desktop 6 one (" + error + ")");
+            m_LastFailure =
+                FailReason::Of(FailKind::WrongKind, "a database, but not a Palm Desktop 6 one (" + error + ")");
             m_bFailureLogged = false;
             pConnection->Close();
             return false;
@@ -245,8 +246,7 @@ bool PmAddrEx2Util::RewriteRecord(const PmAddrEx2Record* pRecord)
 {
     if (pRecord == nullptr || m_pAccessor == nullptr || !EnterBatch())
         return false;
-    const std::string strCount =
-        "SELECT COUNT(*) FROM Main WHERE [Record ID] = " + std::to_string(pRecord->RecordID);
+    const std::string strCount = "SELECT COUNT(*) FROM Main WHERE [Record ID] = " + std::to_string(pRecord->RecordID);
     VARIANT* pValues = nullptr;
     int nValues = 0;
     int32_t nRows = 0;
@@ -293,7 +293,7 @@ bool PmAddrEx2Util::AssignNewRecordId(PmAddrEx2Record* pRecord)
     int nCount = 0;
     if (m_pAccessor->OpenQuery(PmDataAccessor::BuildMaxSql("Main", "Record ID"), &pValues, &nCount)) {
         if (nCount > 0)
-            PmDataAccessor::ValueToInt(&pValues[0], &nMaxId);   // an empty table gives null: 0
+            PmDataAccessor::ValueToInt(&pValues[0], &nMaxId);  // an empty table gives null: 0
         PmDataAccessor::FreeValues(pValues, nCount);
     } else if (m_pAccessor->LastExecuteFailed()) {
         return false;
@@ -309,7 +309,7 @@ bool PmAddrEx2Util::AssignNewRecordId(PmAddrEx2Record* pRecord)
         return false;
     int32_t nId = std::max({nFreeRecId, nMaxId + 1, m_nNextRecordId, int32_t{1}});
     if (nId == INT32_MAX)
-        return false;   // no id left to advance FreeRecID to
+        return false;  // no id left to advance FreeRecID to
 
     pRecord->RecordID = nId;
     m_nNextRecordId = nId + 1;
@@ -393,7 +393,8 @@ bool PmAddrEx2Util::ValueToRecord(const VARIANT* pValue, int nColumn, PmAddrEx2R
     case Ex2ColumnKind::Flag:
         return PmDataAccessor::ValueToBool(pValue, MemberAt<uint8_t>(pRecord, column.nOffset));
     case Ex2ColumnKind::Text:
-        return PmDataAccessor::ValueToText(pValue, MemberAt<char>(pRecord, column.nOffset), static_cast<int>(column.nSize));
+        return PmDataAccessor::ValueToText(pValue, MemberAt<char>(pRecord, column.nOffset),
+                                           static_cast<int>(column.nSize));
     case Ex2ColumnKind::None:
         return true;
     }
@@ -495,8 +496,7 @@ bool PmAddrEx2Util::WriteColumns(const PmAddrEx2Record* pRecord, const int* pIds
 
 bool PmAddrEx2Util::WriteColumnsByKeys(const PmAddrEx2Record* pRecord, const int* pIds, int nCount, int nKeys)
 {
-    if (pRecord == nullptr || pIds == nullptr || nCount < 1 || m_pAccessor == nullptr || nKeys < 1 ||
-        nKeys > kKeyCount)
+    if (pRecord == nullptr || pIds == nullptr || nCount < 1 || m_pAccessor == nullptr || nKeys < 1 || nKeys > kKeyCount)
         return false;
     const bool bInsert = pIds[0] == 0;
 

@@ -22,7 +22,7 @@ struct PmAddrEx2Record;
 
 class PmAddrEx2Util : public PmDBEx2Util {
 public:
-    static constexpr int kColumnCount = 95;   // columns of "Main"
+    static constexpr int kColumnCount = 95;  // columns of "Main"
 
     // An empty record list, SwapName off.
     PmAddrEx2Util();
@@ -130,8 +130,7 @@ public:
     // Reads the first row of "Main" matching the keys into *pRecord (zero-
     // filled first). False when there is none, or when it could not be read
     // (then LookupFailed() is true).
-    bool LookupRow(const char* const* ppszKeys, const VARIANT* pKeyValues, int nKeyCount,
-                   PmAddrEx2Record* pRecord);
+    bool LookupRow(const char* const* ppszKeys, const VARIANT* pKeyValues, int nKeyCount, PmAddrEx2Record* pRecord);
     bool LookupFailed() const { return m_bLookupFailed; }
 
     // Writes the listed columns of a record: an insert when the first id is
@@ -158,9 +157,9 @@ protected:
     bool WriteByKeys(const PmAddrEx2Record* pRecord, int nKeys, bool bInsert);
 
     bool m_bSwapName;
-    PmAddrEx2DataMgr* m_pDataMgr;   // owned
-    int32_t m_nNextRecordId;        // one past the last id handed out, 0 before
-    bool m_bBatchWanted = false;    // BeginWriteBatch was called: the next write opens the batch
-    bool m_bInBatch = false;        // the batch's transaction is open
+    PmAddrEx2DataMgr* m_pDataMgr;  // owned
+    int32_t m_nNextRecordId;       // one past the last id handed out, 0 before
+    bool m_bBatchWanted = false;   // BeginWriteBatch was called: the next write opens the batch
+    bool m_bInBatch = false;       // the batch's transaction is open
     bool m_bLookupFailed;
 };

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <new>
 
-PmAddrExDataMgr::PmAddrExDataMgr() : m_pRecs(new CxList) {}
+PmAddrExDataMgr::PmAddrExDataMgr() : m_pRecs(new CxList) { }
 
 PmAddrExDataMgr::~PmAddrExDataMgr()
 {
@@ -37,7 +37,7 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
         return false;
     PmAddrExRecord* pCopy = nullptr;
     try {
-        pCopy = new (pSlot) PmAddrExRecord(*pRecord);   // copies the items' buffers
+        pCopy = new (pSlot) PmAddrExRecord(*pRecord);  // copies the items' buffers
     } catch (const std::bad_alloc&) {
         return false;
     }

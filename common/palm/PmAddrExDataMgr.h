@@ -19,7 +19,7 @@
 class PmAddrExDataMgr {
 public:
     PmAddrExDataMgr();
-    ~PmAddrExDataMgr();   // frees every record with its binary items
+    ~PmAddrExDataMgr();  // frees every record with its binary items
     PmAddrExDataMgr(const PmAddrExDataMgr&) = delete;
     PmAddrExDataMgr& operator=(const PmAddrExDataMgr&) = delete;
 

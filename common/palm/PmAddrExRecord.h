@@ -16,8 +16,8 @@
 #include "common/palm/PmDBUtil.h"
 
 // Widths of the extended record's text members, terminator included.
-constexpr int kPmAddrExShortTextWidth = 32;    // names, title, fields 11/12/69-72, city, state, zip, country, messaging
-constexpr int kPmAddrExLongTextWidth = 256;    // company, custom, street, field 64
+constexpr int kPmAddrExShortTextWidth = 32;  // names, title, fields 11/12/69-72, city, state, zip, country, messaging
+constexpr int kPmAddrExLongTextWidth = 256;  // company, custom, street, field 64
 constexpr int kPmAddrExNoteWidth = 2048;
 // Phone slots hold e-mail addresses too, so they are as wide as the neutral
 // record's "Email" field: an address that fits there survives a round trip.
@@ -27,7 +27,7 @@ constexpr int kPmAddrExPhoneCount = 7;
 constexpr int kPmAddrExCustomCount = 9;
 constexpr int kPmAddrExAddressCount = 3;
 constexpr int kPmAddrExBinaryCount = 4;
-constexpr int kPmAddrExTailTextCount = 4;      // fields 69 to 72
+constexpr int kPmAddrExTailTextCount = 4;  // fields 69 to 72
 
 // An item with no content: count 0, no buffer, the given type code.
 inline PmBinaryItem PmEmptyBinaryItem(int32_t nType)
@@ -49,41 +49,41 @@ struct PmAddrExAddress {
 };
 
 struct PmAddrExRecord {
-    int32_t nId = 0;                                               // 0
-    int32_t nSequence = 0;                                         // 1
-    int32_t nStatus = 0;                                           // 2: status bits (0x01 added, 0x02 changed, 0x04/0x80 not listed)
-    int32_t nField3 = 0;                                           // 3
-    int32_t nPlacement = 0;                                        // 4
-    int32_t nCategoryId = 0;                                       // 5
-    int32_t nPrivate = 0;                                          // 6
+    int32_t nId = 0;          // 0
+    int32_t nSequence = 0;    // 1
+    int32_t nStatus = 0;      // 2: status bits (0x01 added, 0x02 changed, 0x04/0x80 not listed)
+    int32_t nField3 = 0;      // 3
+    int32_t nPlacement = 0;   // 4
+    int32_t nCategoryId = 0;  // 5
+    int32_t nPrivate = 0;     // 6
     // Empty items carry the type codes of their fields (64 to 67), as Palm
     // Desktop writes them, so a new record is written as Palm Desktop would.
     PmBinaryItem items[kPmAddrExBinaryCount] = {
-        PmEmptyBinaryItem(kPmTypeBinary1), PmEmptyBinaryItem(kPmTypeBinary1 + 1),
-        PmEmptyBinaryItem(kPmTypeBinary1 + 2), PmEmptyBinaryItem(kPmTypeBinary1 + 3)};   // 7 to 10
-    char szField11[kPmAddrExShortTextWidth] = {};                  // 11
-    char szField12[kPmAddrExShortTextWidth] = {};                  // 12
-    char szLastName[kPmAddrExShortTextWidth] = {};                 // 14 (13 when names are swapped)
-    char szFirstName[kPmAddrExShortTextWidth] = {};                // 13 (14 when names are swapped)
-    char szTitle[kPmAddrExShortTextWidth] = {};                    // 15
-    char szCompany[kPmAddrExLongTextWidth] = {};                   // 16
-    int32_t nField17 = 0;                                          // 17
-    char szNote[kPmAddrExNoteWidth] = {};                          // 18
-    char szPhone[kPmAddrExPhoneCount][kPmAddrExPhoneWidth] = {};   // 19 to 25
-    int32_t nPhoneLabel[kPmAddrExPhoneCount] = {};                 // 26 to 32
+        PmEmptyBinaryItem(kPmTypeBinary1), PmEmptyBinaryItem(kPmTypeBinary1 + 1), PmEmptyBinaryItem(kPmTypeBinary1 + 2),
+        PmEmptyBinaryItem(kPmTypeBinary1 + 3)};                        // 7 to 10
+    char szField11[kPmAddrExShortTextWidth] = {};                      // 11
+    char szField12[kPmAddrExShortTextWidth] = {};                      // 12
+    char szLastName[kPmAddrExShortTextWidth] = {};                     // 14 (13 when names are swapped)
+    char szFirstName[kPmAddrExShortTextWidth] = {};                    // 13 (14 when names are swapped)
+    char szTitle[kPmAddrExShortTextWidth] = {};                        // 15
+    char szCompany[kPmAddrExLongTextWidth] = {};                       // 16
+    int32_t nField17 = 0;                                              // 17
+    char szNote[kPmAddrExNoteWidth] = {};                              // 18
+    char szPhone[kPmAddrExPhoneCount][kPmAddrExPhoneWidth] = {};       // 19 to 25
+    int32_t nPhoneLabel[kPmAddrExPhoneCount] = {};                     // 26 to 32
     char szCustom[kPmAddrExCustomCount][kPmAddrExLongTextWidth] = {};  // 33 to 41
-    PmAddrExAddress addresses[kPmAddrExAddressCount] = {};         // 42 to 59
-    char szMessaging1[kPmAddrExShortTextWidth] = {};               // 60
-    char szMessaging2[kPmAddrExShortTextWidth] = {};               // 61
-    int32_t nField62 = 0;                                          // 62
-    int32_t nField63 = 0;                                          // 63
-    char szField64[kPmAddrExLongTextWidth] = {};                   // 64
+    PmAddrExAddress addresses[kPmAddrExAddressCount] = {};             // 42 to 59
+    char szMessaging1[kPmAddrExShortTextWidth] = {};                   // 60
+    char szMessaging2[kPmAddrExShortTextWidth] = {};                   // 61
+    int32_t nField62 = 0;                                              // 62
+    int32_t nField63 = 0;                                              // 63
+    char szField64[kPmAddrExLongTextWidth] = {};                       // 64
     // An IEEE double kept bit for bit (PmDBUtil::QuadToDouble gives the
     // value); the facade stores the birthday in it.
-    uint64_t qBirthday = 0;                                        // 65
-    int32_t nField66 = 0;                                          // 66
-    int32_t nField67 = 0;                                          // 67
-    int32_t nField68 = 0;                                          // 68
+    uint64_t qBirthday = 0;                                                // 65
+    int32_t nField66 = 0;                                                  // 66
+    int32_t nField67 = 0;                                                  // 67
+    int32_t nField68 = 0;                                                  // 68
     char szField69[kPmAddrExTailTextCount][kPmAddrExShortTextWidth] = {};  // 69 to 72
     // Not stored: the name of the category nCategoryId, looked up on reading.
     char szCategoryName[kPmAddrExCategoryNameWidth] = {};

@@ -19,10 +19,22 @@ constexpr int kCountLowByte = 12;
 constexpr int kCountHighByte = 13;
 constexpr int kCountBias = 4096;
 
-constexpr PmField Int(size_t nOffset) { return PmField::Int(nOffset); }
-constexpr PmField Text(size_t nOffset, int nWidth) { return PmField::Text(nOffset, nWidth); }
-constexpr PmField Short(size_t nOffset) { return Text(nOffset, kPmAddrExShortTextWidth); }
-constexpr PmField Long(size_t nOffset) { return Text(nOffset, kPmAddrExLongTextWidth); }
+constexpr PmField Int(size_t nOffset)
+{
+    return PmField::Int(nOffset);
+}
+constexpr PmField Text(size_t nOffset, int nWidth)
+{
+    return PmField::Text(nOffset, nWidth);
+}
+constexpr PmField Short(size_t nOffset)
+{
+    return Text(nOffset, kPmAddrExShortTextWidth);
+}
+constexpr PmField Long(size_t nOffset)
+{
+    return Text(nOffset, kPmAddrExLongTextWidth);
+}
 constexpr PmField Binary(int i)
 {
     return PmField::Binary(offsetof(PmAddrExRecord, items) + sizeof(PmBinaryItem) * i);
@@ -39,13 +51,34 @@ constexpr PmField Custom(int i)
 {
     return Long(offsetof(PmAddrExRecord, szCustom) + kPmAddrExLongTextWidth * i);
 }
-constexpr size_t Address(int i) { return offsetof(PmAddrExRecord, addresses) + sizeof(PmAddrExAddress) * i; }
-constexpr PmField AddrKind(int i) { return Int(Address(i) + offsetof(PmAddrExAddress, nKind)); }
-constexpr PmField Street(int i) { return Long(Address(i) + offsetof(PmAddrExAddress, szStreet)); }
-constexpr PmField City(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCity)); }
-constexpr PmField State(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szState)); }
-constexpr PmField Zip(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szZip)); }
-constexpr PmField Country(int i) { return Short(Address(i) + offsetof(PmAddrExAddress, szCountry)); }
+constexpr size_t Address(int i)
+{
+    return offsetof(PmAddrExRecord, addresses) + sizeof(PmAddrExAddress) * i;
+}
+constexpr PmField AddrKind(int i)
+{
+    return Int(Address(i) + offsetof(PmAddrExAddress, nKind));
+}
+constexpr PmField Street(int i)
+{
+    return Long(Address(i) + offsetof(PmAddrExAddress, szStreet));
+}
+constexpr PmField City(int i)
+{
+    return Short(Address(i) + offsetof(PmAddrExAddress, szCity));
+}
+constexpr PmField State(int i)
+{
+    return Short(Address(i) + offsetof(PmAddrExAddress, szState));
+}
+constexpr PmField Zip(int i)
+{
+    return Short(Address(i) + offsetof(PmAddrExAddress, szZip));
+}
+constexpr PmField Country(int i)
+{
+    return Short(Address(i) + offsetof(PmAddrExAddress, szCountry));
+}
 constexpr PmField Tail(int i)
 {
     return Short(offsetof(PmAddrExRecord, szField69) + kPmAddrExShortTextWidth * i);
@@ -54,40 +87,79 @@ constexpr PmField Tail(int i)
 // The record on disk, field by field. Fields 13 and 14 trade places when
 // names are swapped.
 constexpr PmField kFields[PmAddrExUtil::kRecordFields] = {
-    Int(offsetof(PmAddrExRecord, nId)),                                      // 0
-    Int(offsetof(PmAddrExRecord, nSequence)),                                // 1
-    Int(offsetof(PmAddrExRecord, nStatus)),                                  // 2
-    Int(offsetof(PmAddrExRecord, nField3)),                                  // 3
-    Int(offsetof(PmAddrExRecord, nPlacement)),                               // 4
-    PmField::Category(offsetof(PmAddrExRecord, nCategoryId)),                // 5
-    Int(offsetof(PmAddrExRecord, nPrivate)),                                 // 6
-    Binary(0), Binary(1), Binary(2), Binary(3),                              // 7 to 10
-    Short(offsetof(PmAddrExRecord, szField11)),                              // 11
-    Short(offsetof(PmAddrExRecord, szField12)),                              // 12
-    Short(offsetof(PmAddrExRecord, szFirstName)),                            // 13
-    Short(offsetof(PmAddrExRecord, szLastName)),                             // 14
-    Short(offsetof(PmAddrExRecord, szTitle)),                                // 15
-    Long(offsetof(PmAddrExRecord, szCompany)),                               // 16
-    Int(offsetof(PmAddrExRecord, nField17)),                                 // 17
-    Text(offsetof(PmAddrExRecord, szNote), kPmAddrExNoteWidth),              // 18
-    Phone(0), Phone(1), Phone(2), Phone(3), Phone(4), Phone(5), Phone(6),    // 19 to 25
-    PhoneLabel(0), PhoneLabel(1), PhoneLabel(2), PhoneLabel(3),              // 26 to 29
-    PhoneLabel(4), PhoneLabel(5), PhoneLabel(6),                             // 30 to 32
-    Custom(0), Custom(1), Custom(2), Custom(3), Custom(4),                    // 33 to 37
-    Custom(5), Custom(6), Custom(7), Custom(8),                              // 38 to 41
-    AddrKind(0), Street(0), City(0), State(0), Zip(0), Country(0),           // 42 to 47
-    AddrKind(1), Street(1), City(1), State(1), Zip(1), Country(1),           // 48 to 53
-    AddrKind(2), Street(2), City(2), State(2), Zip(2), Country(2),           // 54 to 59
-    Short(offsetof(PmAddrExRecord, szMessaging1)),                           // 60
-    Short(offsetof(PmAddrExRecord, szMessaging2)),                           // 61
-    Int(offsetof(PmAddrExRecord, nField62)),                                 // 62
-    Int(offsetof(PmAddrExRecord, nField63)),                                 // 63
-    Long(offsetof(PmAddrExRecord, szField64)),                               // 64
-    PmField::Quad(offsetof(PmAddrExRecord, qBirthday)),                      // 65
-    PmField::Bool(offsetof(PmAddrExRecord, nField66)),                       // 66
-    Int(offsetof(PmAddrExRecord, nField67)),                                 // 67
-    Int(offsetof(PmAddrExRecord, nField68)),                                 // 68
-    Tail(0), Tail(1), Tail(2), Tail(3),                                      // 69 to 72
+    Int(offsetof(PmAddrExRecord, nId)),                        // 0
+    Int(offsetof(PmAddrExRecord, nSequence)),                  // 1
+    Int(offsetof(PmAddrExRecord, nStatus)),                    // 2
+    Int(offsetof(PmAddrExRecord, nField3)),                    // 3
+    Int(offsetof(PmAddrExRecord, nPlacement)),                 // 4
+    PmField::Category(offsetof(PmAddrExRecord, nCategoryId)),  // 5
+    Int(offsetof(PmAddrExRecord, nPrivate)),                   // 6
+    Binary(0),
+    Binary(1),
+    Binary(2),
+    Binary(3),                                                   // 7 to 10
+    Short(offsetof(PmAddrExRecord, szField11)),                  // 11
+    Short(offsetof(PmAddrExRecord, szField12)),                  // 12
+    Short(offsetof(PmAddrExRecord, szFirstName)),                // 13
+    Short(offsetof(PmAddrExRecord, szLastName)),                 // 14
+    Short(offsetof(PmAddrExRecord, szTitle)),                    // 15
+    Long(offsetof(PmAddrExRecord, szCompany)),                   // 16
+    Int(offsetof(PmAddrExRecord, nField17)),                     // 17
+    Text(offsetof(PmAddrExRecord, szNote), kPmAddrExNoteWidth),  // 18
+    Phone(0),
+    Phone(1),
+    Phone(2),
+    Phone(3),
+    Phone(4),
+    Phone(5),
+    Phone(6),  // 19 to 25
+    PhoneLabel(0),
+    PhoneLabel(1),
+    PhoneLabel(2),
+    PhoneLabel(3),  // 26 to 29
+    PhoneLabel(4),
+    PhoneLabel(5),
+    PhoneLabel(6),  // 30 to 32
+    Custom(0),
+    Custom(1),
+    Custom(2),
+    Custom(3),
+    Custom(4),  // 33 to 37
+    Custom(5),
+    Custom(6),
+    Custom(7),
+    Custom(8),  // 38 to 41
+    AddrKind(0),
+    Street(0),
+    City(0),
+    State(0),
+    Zip(0),
+    Country(0),  // 42 to 47
+    AddrKind(1),
+    Street(1),
+    City(1),
+    State(1),
+    Zip(1),
+    Country(1),  // 48 to 53
+    AddrKind(2),
+    Street(2),
+    City(2),
+    State(2),
+    Zip(2),
+    Country(2),                                          // 54 to 59
+    Short(offsetof(PmAddrExRecord, szMessaging1)),       // 60
+    Short(offsetof(PmAddrExRecord, szMessaging2)),       // 61
+    Int(offsetof(PmAddrExRecord, nField62)),             // 62
+    Int(offsetof(PmAddrExRecord, nField63)),             // 63
+    Long(offsetof(PmAddrExRecord, szField64)),           // 64
+    PmField::Quad(offsetof(PmAddrExRecord, qBirthday)),  // 65
+    PmField::Bool(offsetof(PmAddrExRecord, nField66)),   // 66
+    Int(offsetof(PmAddrExRecord, nField67)),             // 67
+    Int(offsetof(PmAddrExRecord, nField68)),             // 68
+    Tail(0),
+    Tail(1),
+    Tail(2),
+    Tail(3),  // 69 to 72
 };
 
 // Rows are read with the schema's field count and written with its fields
@@ -107,21 +179,15 @@ struct TypeRun {
     WORD wType;
 };
 constexpr TypeRun kDefaultTypes[] = {
-    {0, 5, 1},   {6, 6, 6},   {7, 7, 64},  {8, 8, 65},   {9, 9, 66},   {10, 10, 67},
-    {11, 16, 5}, {17, 17, 1}, {18, 25, 5}, {26, 32, 1},  {33, 41, 5},  {42, 42, 1},
-    {43, 47, 5}, {48, 48, 1}, {49, 53, 5}, {54, 54, 1},  {55, 61, 5},  {62, 63, 1},
-    {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1}, {69, 72, 5},
+    {0, 5, 1},   {6, 6, 6},   {7, 7, 64},  {8, 8, 65},   {9, 9, 66},  {10, 10, 67}, {11, 16, 5}, {17, 17, 1},
+    {18, 25, 5}, {26, 32, 1}, {33, 41, 5}, {42, 42, 1},  {43, 47, 5}, {48, 48, 1},  {49, 53, 5}, {54, 54, 1},
+    {55, 61, 5}, {62, 63, 1}, {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1},  {69, 72, 5},
 };
 
 }  // namespace
 
 PmAddrExUtil::PmAddrExUtil()
-    : SwapName(false),
-      m_pDataMgr(nullptr),
-      m_nSignature(kSignature),
-      m_byHeader{},
-      m_byNameBlock{},
-      m_byLabelBlock{}
+    : SwapName(false), m_pDataMgr(nullptr), m_nSignature(kSignature), m_byHeader{}, m_byNameBlock{}, m_byLabelBlock{}
 {
     Reset();
 }
@@ -163,12 +229,11 @@ void PmAddrExUtil::ReleaseRecords()
 
 bool PmAddrExUtil::LoadFile(const char* pszPath)
 {
-    g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts: %s",
-                    pszPath != nullptr ? pszPath : "");
-    return RunLoad<PmAddrExUtil>(pszPath, {&PmAddrExUtil::ReadBanner, &PmAddrExUtil::ReadSignature,
-                                           &PmAddrExUtil::ReadFileName, &PmAddrExUtil::ReadLabels,
-                                           &PmAddrExUtil::ReadCategories, &PmAddrExUtil::ReadSchema,
-                                           &PmAddrExUtil::ReadRecords});
+    g_DebugUtil.Log(2, __FILE__, __LINE__, "Loading Palm Desktop Contacts: %s", pszPath != nullptr ? pszPath : "");
+    return RunLoad<PmAddrExUtil>(pszPath,
+                                 {&PmAddrExUtil::ReadBanner, &PmAddrExUtil::ReadSignature, &PmAddrExUtil::ReadFileName,
+                                  &PmAddrExUtil::ReadLabels, &PmAddrExUtil::ReadCategories, &PmAddrExUtil::ReadSchema,
+                                  &PmAddrExUtil::ReadRecords});
 }
 
 bool PmAddrExUtil::SaveFile(const char* pszPath)
@@ -217,8 +282,7 @@ bool PmAddrExUtil::ReadLabels()
         strLabel.clear();
     for (std::string& strLabel : m_strLabels) {
         int32_t nDropped = 0;
-        if (!ReadCString(strLabel) || strLabel.size() > static_cast<size_t>(kLabelMax) ||
-            !ReadInt32(nDropped))
+        if (!ReadCString(strLabel) || strLabel.size() > static_cast<size_t>(kLabelMax) || !ReadInt32(nDropped))
             return false;
     }
     return ReadBytes(m_byLabelBlock, sizeof(m_byLabelBlock));
@@ -231,8 +295,7 @@ bool PmAddrExUtil::ReadRecords()
 
 bool PmAddrExUtil::WriteBanner()
 {
-    return WriteBytes(kBannerLead, sizeof(kBannerLead)) &&
-           WriteBytes(kBannerText, sizeof(kBannerText) - 1);
+    return WriteBytes(kBannerLead, sizeof(kBannerLead)) && WriteBytes(kBannerText, sizeof(kBannerText) - 1);
 }
 
 bool PmAddrExUtil::WriteSignature()
@@ -259,8 +322,9 @@ bool PmAddrExUtil::WriteLabels()
 
 bool PmAddrExUtil::WriteRecords()
 {
-    return PmRecordStream(*this, kFormat, SwapName)
-        .Write(*m_pDataMgr, [this](const PmAddrExRecord* pRecord) { return WriteRecord(pRecord); });
+    return PmRecordStream(*this, kFormat, SwapName).Write(*m_pDataMgr, [this](const PmAddrExRecord* pRecord) {
+        return WriteRecord(pRecord);
+    });
 }
 
 bool PmAddrExUtil::WriteRecord(const PmAddrExRecord* pRecord)

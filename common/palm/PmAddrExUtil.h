@@ -61,16 +61,16 @@ public:
 
     // The read steps of LoadFile, in file order.
     virtual bool ReadBanner();
-    virtual bool ReadSignature();   // the signature, then the header block
-    virtual bool ReadFileName();    // the stored file name, then the name block
-    virtual bool ReadLabels();      // nine labels, then the label block
+    virtual bool ReadSignature();  // the signature, then the header block
+    virtual bool ReadFileName();   // the stored file name, then the name block
+    virtual bool ReadLabels();     // nine labels, then the label block
     virtual bool ReadRecords();
     // The write steps of SaveFile not shared with PmDBUtil, in file order.
     virtual bool WriteBanner();
     virtual bool WriteSignature();
     virtual bool WriteFileName(const char* pszPath);
     virtual bool WriteLabels();
-    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
+    virtual bool WriteRecords();  // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrExRecord* pRecord);
 
     // nIndex 0 to kLabelCount - 1.
@@ -94,6 +94,6 @@ protected:
     int32_t m_nSignature;
     BYTE m_byHeader[kHeaderBlockSize];
     BYTE m_byNameBlock[kNameBlockSize];
-    std::string m_strLabels[kLabelCount];   // any byte values, at most 32 each
+    std::string m_strLabels[kLabelCount];  // any byte values, at most 32 each
     BYTE m_byLabelBlock[kLabelBlockSize];
 };

@@ -32,7 +32,7 @@ constexpr int32_t kPlacedLast = 0x7FFFFFFF;
 template <class Util, class Record>
 class DatGeneration : public PmAddrGeneration {
 public:
-    DatGeneration(const Facts& facts, Util* pUtil) : PmAddrGeneration(facts), m_pUtil(pUtil) {}
+    DatGeneration(const Facts& facts, Util* pUtil) : PmAddrGeneration(facts), m_pUtil(pUtil) { }
 
     void* NewRecord() const override { return new (std::nothrow) Record(); }
     void DeleteRecord(void* pRecord) const override { delete static_cast<Record*>(pRecord); }
@@ -55,7 +55,7 @@ public:
     {
         return m_pUtil->GetCategoryId(pszName, *pnId, true);
     }
-    bool WriteBack(const void*) override { return true; }   // Save writes the whole file
+    bool WriteBack(const void*) override { return true; }  // Save writes the whole file
     void ReadBack(void* pReaderRecord) override
     {
         // A load reads the id and takes the name from the category list.
@@ -63,7 +63,7 @@ public:
         std::memset(pRecord->szCategoryName, 0, sizeof pRecord->szCategoryName);
         m_pUtil->GetCategoryName(pRecord->nCategoryId, pRecord->szCategoryName);
     }
-    void BeginWriteBatch() override {}                      // the whole file is one write anyway
+    void BeginWriteBatch() override { }  // the whole file is one write anyway
     FailReason GetWriteFailure() const override { return FailReason(); }
 
 protected:
@@ -95,7 +95,7 @@ public:
         pRec->nPosition = kPlacedLast;
         return AppendToList(pRec);
     }
-    void CompleteRecord(void*) override {}
+    void CompleteRecord(void*) override { }
     bool Save(FailReason* pFailure) override
     {
         // SaveFile sets the reader's file name while it runs: pass a copy.
@@ -188,16 +188,13 @@ public:
     }
     // The label texts and the category name follow from the phone slots and
     // the category id (so the name becomes the one of the category chosen).
-    void CompleteRecord(void* pRecord) override
-    {
-        m_pUtil->FillDerivedFields(static_cast<PmAddrEx2Record*>(pRecord));
-    }
+    void CompleteRecord(void* pRecord) override { m_pUtil->FillDerivedFields(static_cast<PmAddrEx2Record*>(pRecord)); }
     bool WriteBack(const void* pReaderRecord) override
     {
         return m_pUtil->RewriteRecord(static_cast<const PmAddrEx2Record*>(pReaderRecord));
     }
     // CompleteRecord has derived the texts a load derives already.
-    void ReadBack(void*) override {}
+    void ReadBack(void*) override { }
     void BeginWriteBatch() override { m_pUtil->BeginWriteBatch(); }
     bool Save(FailReason*) override { return m_pUtil->SaveFile(); }
     FailReason GetWriteFailure() const override
@@ -208,28 +205,39 @@ public:
 
 private:
     PmAddrEx2Util* m_pUtil;
-    FileHold* m_pHold;          // the facade's, held while the database is loaded
-    FailReason m_HoldFailure;   // why the last Load could not have the file
+    FileHold* m_pHold;         // the facade's, held while the database is loaded
+    FailReason m_HoldFailure;  // why the last Load could not have the file
 };
 
-static_assert(sizeof(PmAddrEx2Record::phone[0]) * PmAddrEx2Record::kPhoneCount ==
-              sizeof(PmAddrEx2Record::phone));
+static_assert(sizeof(PmAddrEx2Record::phone[0]) * PmAddrEx2Record::kPhoneCount == sizeof(PmAddrEx2Record::phone));
 
 constexpr PmAddrGeneration::Row kGenerations[] = {
-    {{kGenClassic, 30500, "address/address.dat", ".dat", true,
+    {{kGenClassic,
+      30500,
+      "address/address.dat",
+      ".dat",
+      true,
       offsetof(PmAddrRecord, nStatus),
       {kPmAddrPhoneCount, offsetof(PmAddrRecord, szPhone), kPmAddrPhoneWidth, offsetof(PmAddrRecord, nPhoneLabel)}},
      [](const PmAddrGeneration::Facts& facts, PmAddrInfo& info, FileHold*) -> PmAddrGeneration* {
          return new ClassicGeneration(facts, info.GetAddrUtil());
      }},
-    {{kGenExtended, 40102, "address/address.dat", ".dat", true,
+    {{kGenExtended,
+      40102,
+      "address/address.dat",
+      ".dat",
+      true,
       offsetof(PmAddrExRecord, nStatus),
       {kPmAddrExPhoneCount, offsetof(PmAddrExRecord, szPhone), kPmAddrExPhoneWidth,
        offsetof(PmAddrExRecord, nPhoneLabel)}},
      [](const PmAddrGeneration::Facts& facts, PmAddrInfo& info, FileHold*) -> PmAddrGeneration* {
          return new ExtendedGeneration(facts, info.GetAddrExUtil());
      }},
-    {{kGenDesktop6, 60000, "address/address.mdb", ".mdb", false,
+    {{kGenDesktop6,
+      60000,
+      "address/address.mdb",
+      ".mdb",
+      false,
       offsetof(PmAddrEx2Record, Status),
       {PmAddrEx2Record::kPhoneCount, offsetof(PmAddrEx2Record, phone), sizeof(PmAddrEx2Record::phone[0]),
        offsetof(PmAddrEx2Record, phoneLabel)}},

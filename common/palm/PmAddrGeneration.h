@@ -38,12 +38,12 @@ public:
         // The first Palm Desktop version (major * 10000 + minor * 100 +
         // build) that keeps its contacts in this generation.
         DWORD dwFirstVersion;
-        const char* pszUserFile;    // the address file, below the user's folder
-        const char* pszExtension;   // the address file's extension, compared ignoring case
+        const char* pszUserFile;   // the address file, below the user's folder
+        const char* pszExtension;  // the address file's extension, compared ignoring case
         // SaveContacts writes the whole file; otherwise every change has
         // been written as it was made.
         bool bWholeFile;
-        int32_t nStatusOffset;      // byte offset of the record's int32 status bits
+        int32_t nStatusOffset;  // byte offset of the record's int32 status bits
         PhoneLayout phones;
     };
 
@@ -56,7 +56,7 @@ public:
     // Every generation, oldest first (the order of the codes).
     static std::span<const Row> All();
 
-    explicit PmAddrGeneration(const Facts& facts) : m_Facts(facts) {}
+    explicit PmAddrGeneration(const Facts& facts) : m_Facts(facts) { }
     virtual ~PmAddrGeneration() = default;
     PmAddrGeneration(const PmAddrGeneration&) = delete;
     PmAddrGeneration& operator=(const PmAddrGeneration&) = delete;

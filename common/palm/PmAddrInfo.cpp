@@ -46,10 +46,10 @@ namespace {
 // ---- The field mapping ------------------------------------------------------
 
 enum MapKind : uint8_t {
-    kMapText,       // a text member
-    kMapCategory,   // the category name member, and the category id member beside it
-    kMapPrivate,    // the private flag (int32)
-    kMapDate,       // a date value: 8 bytes = IEEE double, 4 bytes = int32
+    kMapText,      // a text member
+    kMapCategory,  // the category name member, and the category id member beside it
+    kMapPrivate,   // the private flag (int32)
+    kMapDate,      // a date value: 8 bytes = IEEE double, 4 bytes = int32
 };
 
 // Where one generation's record keeps a neutral field.
@@ -63,20 +63,30 @@ struct PalmMember {
 struct FieldMapRow {
     int32_t nFieldId;
     MapKind kind;
-    PalmMember member[3];      // by generation: classic, extended, Desktop 6
+    PalmMember member[3];  // by generation: classic, extended, Desktop 6
 };
 
-#define VW_MEMBER(T, m) PalmMember{static_cast<int32_t>(offsetof(T, m)), \
-                                   static_cast<int32_t>(sizeof(std::declval<T&>().m)), -1, false}
-#define VW_TO_PALM(T, m) PalmMember{static_cast<int32_t>(offsetof(T, m)), \
-                                    static_cast<int32_t>(sizeof(std::declval<T&>().m)), -1, true}
-#define VW_CATEGORY(T, name, id) PalmMember{static_cast<int32_t>(offsetof(T, name)), \
-                                            static_cast<int32_t>(sizeof(std::declval<T&>().name)), \
-                                            static_cast<int32_t>(offsetof(T, id)), false}
+#define VW_MEMBER(T, m)                                                                                     \
+    PalmMember                                                                                              \
+    {                                                                                                       \
+        static_cast<int32_t>(offsetof(T, m)), static_cast<int32_t>(sizeof(std::declval<T&>().m)), -1, false \
+    }
+#define VW_TO_PALM(T, m)                                                                                   \
+    PalmMember                                                                                             \
+    {                                                                                                      \
+        static_cast<int32_t>(offsetof(T, m)), static_cast<int32_t>(sizeof(std::declval<T&>().m)), -1, true \
+    }
+#define VW_CATEGORY(T, name, id)                                                                        \
+    PalmMember                                                                                          \
+    {                                                                                                   \
+        static_cast<int32_t>(offsetof(T, name)), static_cast<int32_t>(sizeof(std::declval<T&>().name)), \
+            static_cast<int32_t>(offsetof(T, id)), false                                                \
+    }
 #define C_(m) VW_MEMBER(PmAddrRecord, m)
 #define E_(m) VW_MEMBER(PmAddrExRecord, m)
 #define D_(m) VW_MEMBER(PmAddrEx2Record, m)
-#define NONE PalmMember{}
+#define NONE \
+    PalmMember { }
 
 constexpr FieldMapRow kFieldMap[] = {
     {CF_FIRST_NAME, kMapText, {C_(szFirstName), E_(szFirstName), D_(FirstName)}},
@@ -117,12 +127,11 @@ constexpr FieldMapRow kFieldMap[] = {
     {CF_IM2, kMapText, {NONE, VW_TO_PALM(PmAddrExRecord, szMessaging2), D_(Chat2)}},
     {CF_ASSISTANT_NAME, kMapText, {NONE, NONE, D_(AssistantName)}},
     {CF_ASSISTANT_PHONE, kMapText, {NONE, NONE, D_(AssistantPhone)}},
-    {CF_CATEGORY, kMapCategory,
-     {VW_CATEGORY(PmAddrRecord, szCategoryName, nCategoryId),
-      VW_CATEGORY(PmAddrExRecord, szCategoryName, nCategoryId),
+    {CF_CATEGORY,
+     kMapCategory,
+     {VW_CATEGORY(PmAddrRecord, szCategoryName, nCategoryId), VW_CATEGORY(PmAddrExRecord, szCategoryName, nCategoryId),
       VW_CATEGORY(PmAddrEx2Record, categoryName, Category)}},
-    {CF_PRIVATE, kMapPrivate,
-     {VW_TO_PALM(PmAddrRecord, nPrivate), VW_TO_PALM(PmAddrExRecord, nPrivate), NONE}},
+    {CF_PRIVATE, kMapPrivate, {VW_TO_PALM(PmAddrRecord, nPrivate), VW_TO_PALM(PmAddrExRecord, nPrivate), NONE}},
     {CF_BIRTHDAY, kMapDate, {NONE, E_(qBirthday), D_(Birthday)}},
     {CF_ANNIVERSARY, kMapDate, {NONE, NONE, D_(Anniversary)}},
 };
@@ -140,20 +149,20 @@ constexpr FieldMapRow kFieldMap[] = {
 // ignored. Label 2 takes "Home Fax" on its way to Palm when "Work Fax" is
 // empty.
 struct PhoneLabelRow {
-    int32_t nToNeutral;     // 0: none
-    int32_t nToPalm;        // 0: none
-    int32_t nToPalmElse;    // used when nToPalm is empty; 0: none
+    int32_t nToNeutral;   // 0: none
+    int32_t nToPalm;      // 0: none
+    int32_t nToPalmElse;  // used when nToPalm is empty; 0: none
 };
 
 constexpr PhoneLabelRow kPhoneLabels[] = {
-    {CF_WORK_PHONE, CF_WORK_PHONE, 0},       // 0
-    {CF_HOME_PHONE, CF_HOME_PHONE, 0},       // 1
-    {CF_WORK_FAX, CF_WORK_FAX, CF_HOME_FAX}, // 2
-    {CF_OTHER_PHONE, CF_OTHER_PHONE, 0},     // 3
-    {CF_EMAIL, CF_EMAIL, 0},                 // 4
-    {CF_PRIMARY_PHONE, CF_PRIMARY_PHONE, 0}, // 5
-    {0, 0, 0},                               // 6
-    {CF_MOBILE_PHONE, CF_MOBILE_PHONE, 0},   // 7
+    {CF_WORK_PHONE, CF_WORK_PHONE, 0},        // 0
+    {CF_HOME_PHONE, CF_HOME_PHONE, 0},        // 1
+    {CF_WORK_FAX, CF_WORK_FAX, CF_HOME_FAX},  // 2
+    {CF_OTHER_PHONE, CF_OTHER_PHONE, 0},      // 3
+    {CF_EMAIL, CF_EMAIL, 0},                  // 4
+    {CF_PRIMARY_PHONE, CF_PRIMARY_PHONE, 0},  // 5
+    {0, 0, 0},                                // 6
+    {CF_MOBILE_PHONE, CF_MOBILE_PHONE, 0},    // 7
 };
 constexpr int kPhoneLabelCount = static_cast<int>(std::size(kPhoneLabels));
 
@@ -202,8 +211,8 @@ void CopyMember(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSr
 void WriteIncomingText(char* pszMember, size_t nMemberWidth, const char* pszIncoming, size_t nIncomingWidth,
                        bool bUpdate)
 {
-    if (bUpdate && IsCutCopy(pszIncoming, strnlen(pszIncoming, nIncomingWidth), pszMember,
-                             strnlen(pszMember, nMemberWidth)))
+    if (bUpdate &&
+        IsCutCopy(pszIncoming, strnlen(pszIncoming, nIncomingWidth), pszMember, strnlen(pszMember, nMemberWidth)))
         return;
     CopyMember(pszMember, nMemberWidth, pszIncoming, nIncomingWidth);
 }
@@ -321,7 +330,7 @@ void ReadMappedFields(int nColumn, const void* pRecord, CommAddrRecord* pComm)
             break;
         }
         case kMapPrivate:
-            break;   // not read back
+            break;  // not read back
         }
     }
 }
@@ -427,8 +436,8 @@ bool WriteCategoryName(const CommAddrRecord* pComm, const FieldMapRow& row, cons
     if (pszIncoming[0] == '\0')
         return false;
     const char* pszComma = std::strchr(pszIncoming, ',');
-    pstrName->assign(pszIncoming, pszComma != nullptr ? static_cast<size_t>(pszComma - pszIncoming)
-                                                      : std::strlen(pszIncoming));
+    pstrName->assign(pszIncoming,
+                     pszComma != nullptr ? static_cast<size_t>(pszComma - pszIncoming) : std::strlen(pszIncoming));
     char* pszMember = MemberAt<char>(pRecord, member.nOffset);
     const size_t nMemberWidth = static_cast<size_t>(member.nWidth);
     if (bUpdate && strnlen(pszMember, nMemberWidth) == pstrName->size() &&
@@ -460,8 +469,7 @@ void WriteDate(const CommAddrRecord* pComm, const FieldMapRow& row, const PalmMe
 // Steps 2 to 4: the texts, the category name, the private flag and the
 // dates, row by row of the field mapping's column. True when the record was
 // given the category name in *pstrCategory (WriteCategoryName).
-bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, void* pRecord, bool bUpdate,
-                       std::string* pstrCategory)
+bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, void* pRecord, bool bUpdate, std::string* pstrCategory)
 {
     bool bCategoryNamed = false;
     for (const FieldMapRow& row : kFieldMap) {
@@ -469,12 +477,18 @@ bool WriteMappedFields(const CommAddrRecord* pComm, int nColumn, void* pRecord, 
         if (member.nOffset < 0)
             continue;
         switch (row.kind) {
-        case kMapText: WriteTextMember(pComm, row, member, pRecord, bUpdate); break;
+        case kMapText:
+            WriteTextMember(pComm, row, member, pRecord, bUpdate);
+            break;
         case kMapCategory:
             bCategoryNamed = WriteCategoryName(pComm, row, member, pRecord, bUpdate, pstrCategory) || bCategoryNamed;
             break;
-        case kMapPrivate: WritePrivateFlag(pComm, member, pRecord, bUpdate); break;
-        case kMapDate: WriteDate(pComm, row, member, pRecord, bUpdate); break;
+        case kMapPrivate:
+            WritePrivateFlag(pComm, member, pRecord, bUpdate);
+            break;
+        case kMapDate:
+            WriteDate(pComm, row, member, pRecord, bUpdate);
+            break;
         }
     }
     return bCategoryNamed;
@@ -700,7 +714,7 @@ PmAddrGeneration* PmAddrInfo::LoadByExtension(const char* pszPath, const char* p
         if (m_LastFailure.eKind == FailKind::Damaged && !damaged.IsSet())
             damaged = m_LastFailure;
         if (IsFileLevel(m_LastFailure.eKind))
-            break;   // not tried a second time with another reader
+            break;  // not tried a second time with another reader
     }
     if (nTried == 0) {
         m_LastFailure = FailReason::Of(FailKind::WrongKind, "not a Palm Desktop data file (.dat or .mdb)");
@@ -758,7 +772,7 @@ bool PmAddrInfo::BuildContactSet()
     bool bAll = true;
     for (void* pReaderRecord = pGen->First(); pReaderRecord != nullptr; pReaderRecord = pGen->Next()) {
         if ((StatusOf(*pGen, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
-            continue;   // not listed; stays in the reader's list and is saved unchanged
+            continue;  // not listed; stays in the reader's list and is saved unchanged
         // The entry works on the reader's record itself: a second copy of
         // every contact would only have to be kept equal to it.
         auto* pEntry = new (std::nothrow) PalmEntry{};
@@ -810,9 +824,12 @@ bool PmAddrInfo::AddOrUpdate(const CommAddrRecord* pRecord)
     int32_t nPos = 0;
     CommAddrRecord* pMatch = nullptr;
     switch (m_pContacts->Classify(pRecord, &pMatch, &nPos)) {
-    case CLASSIFY_NEW: return AddRecord(pRecord);
-    case CLASSIFY_MODIFIED: return UpdateRecord(pRecord, nPos);
-    default: return false;
+    case CLASSIFY_NEW:
+        return AddRecord(pRecord);
+    case CLASSIFY_MODIFIED:
+        return UpdateRecord(pRecord, nPos);
+    default:
+        return false;
     }
 }
 
@@ -832,7 +849,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
     pEntry->pReaderRecord = gen.Append(pEntry->pRecord);
     if (pEntry->pReaderRecord == nullptr) {
         FreeEntry(pEntry);
-        m_bWrittenLost = true;   // a reader may have taken part of it
+        m_bWrittenLost = true;  // a reader may have taken part of it
         return false;
     }
     // From here on the entry works on the reader's copy, as a loaded one does.
@@ -882,7 +899,7 @@ bool PmAddrInfo::UpdateRecord(const CommAddrRecord* pRecord, int nPos)
     // this run has its row too); the .dat files wait for SaveContacts.
     const bool bWritten = pGen->WriteBack(pEntry->pReaderRecord);
     if (!bWritten)
-        m_bWrittenLost = true;   // the record in memory is not the row in the file
+        m_bWrittenLost = true;  // the record in memory is not the row in the file
     return bWritten;
 }
 
@@ -953,7 +970,7 @@ bool PmAddrInfo::SaveContacts()
         return false;
     }
     if (pGen->GetFacts().bWholeFile && !m_bUnsaved)
-        return true;   // nothing changed: the file stays as it is, bytes and time
+        return true;  // nothing changed: the file stays as it is, bytes and time
     const bool bOk = pGen->Save(&m_LastFailure);
     if (bOk)
         m_bUnsaved = false;

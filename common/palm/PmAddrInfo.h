@@ -229,14 +229,14 @@ protected:
     // m_LastFailure saying why none did.
     PmAddrGeneration* LoadByExtension(const char* pszPath, const char* pszExtension);
 
-    PalmGeneration m_eExpectedGen;   // from the desktop version, fixed for the lifetime
-    PalmGeneration m_eLoadedGen;     // 0, 1 to 3, or 255 after a failed load
-    CxList* m_pEntries;              // PalmEntry*, owned, parallel to the contact set
-    CommAddrMgr* m_pContacts;        // owned
-    PmAddrUtil* m_pAddrUtil;         // classic reader, owned
-    PmAddrExUtil* m_pAddrExUtil;     // extended reader, owned
-    PmAddrEx2Util* m_pAddrEx2Util;   // Desktop 6 reader, owned
-    bool m_bUnsaved = false;         // a record was added or updated since the load or the last save
+    PalmGeneration m_eExpectedGen;  // from the desktop version, fixed for the lifetime
+    PalmGeneration m_eLoadedGen;    // 0, 1 to 3, or 255 after a failed load
+    CxList* m_pEntries;             // PalmEntry*, owned, parallel to the contact set
+    CommAddrMgr* m_pContacts;       // owned
+    PmAddrUtil* m_pAddrUtil;        // classic reader, owned
+    PmAddrExUtil* m_pAddrExUtil;    // extended reader, owned
+    PmAddrEx2Util* m_pAddrEx2Util;  // Desktop 6 reader, owned
+    bool m_bUnsaved = false;        // a record was added or updated since the load or the last save
     // Positions of the entries added or updated since the load or the last
     // RefreshSavedRecords, and whether the entries lost step with the reader.
     std::vector<int32_t> m_Written;
@@ -249,6 +249,6 @@ protected:
     // the readers above.
     std::vector<std::unique_ptr<PmAddrGeneration>> m_Generations;
     FailReason m_LastFailure;
-    bool m_bBuildContactSet = true;       // see SetBuildContactSet
-    CommAddrRecord* m_pVisited = nullptr;   // ForEachLoadedContact's record, owned
+    bool m_bBuildContactSet = true;        // see SetBuildContactSet
+    CommAddrRecord* m_pVisited = nullptr;  // ForEachLoadedContact's record, owned
 };

@@ -39,12 +39,12 @@ public:
     virtual bool SaveFile(const char* pszPath);
 
     // The read steps of LoadFile, in file order.
-    virtual bool ReadSignature();      // the signature, then the stored file name
+    virtual bool ReadSignature();  // the signature, then the stored file name
     virtual bool ReadHeaderText();
     virtual bool ReadRecords();
     // The write steps of SaveFile not shared with PmDBUtil (WriteHeader
     // below is the first).
-    virtual bool WriteRecords();   // the record stream, each record through WriteRecord
+    virtual bool WriteRecords();  // the record stream, each record through WriteRecord
     virtual bool WriteRecord(const PmAddrRecord* pRecord);
 
     // Whether [Hollowfen] SwapName in corvane.ini reads 1 (the path comes
@@ -61,7 +61,7 @@ public:
     PmAddrDataMgr* m_pDataMgr;
 
 protected:
-    bool WriteHeader();   // signature, path being saved to, header text
+    bool WriteHeader();  // signature, path being saved to, header text
 
     // Type codes the classic schema block has room for.
     static constexpr int kSchemaCapacity = 31;

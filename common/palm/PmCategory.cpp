@@ -16,17 +16,26 @@ void CopyCut(char* pszDest, size_t nDestSize, const char* pszSrc)
 
 }  // namespace
 
-PmCategory::PmCategory()
-    : m_nIndex(-1), m_nId(-1), m_szName{}, m_szShortName{}, m_nFlags(0)
-{
-}
+PmCategory::PmCategory() : m_nIndex(-1), m_nId(-1), m_szName{}, m_szShortName{}, m_nFlags(0) { }
 
 PmCategory::~PmCategory() = default;
 
-int32_t PmCategory::GetIndex() const { return m_nIndex; }
-int32_t PmCategory::GetId() const { return m_nId; }
-const char* PmCategory::GetName() const { return m_szName; }
-int32_t PmCategory::GetFlags() const { return m_nFlags; }
+int32_t PmCategory::GetIndex() const
+{
+    return m_nIndex;
+}
+int32_t PmCategory::GetId() const
+{
+    return m_nId;
+}
+const char* PmCategory::GetName() const
+{
+    return m_szName;
+}
+int32_t PmCategory::GetFlags() const
+{
+    return m_nFlags;
+}
 
 bool PmCategory::CopyName(char* pszBuf, int& nSize) const
 {
@@ -56,8 +65,14 @@ bool PmCategory::CopyShortName(char* pszBuf, int& nSize) const
     return true;
 }
 
-void PmCategory::SetIndex(int32_t nIndex) { m_nIndex = nIndex; }
-void PmCategory::SetId(int32_t nId) { m_nId = nId; }
+void PmCategory::SetIndex(int32_t nIndex)
+{
+    m_nIndex = nIndex;
+}
+void PmCategory::SetId(int32_t nId)
+{
+    m_nId = nId;
+}
 
 void PmCategory::SetName(const char* pszName)
 {
@@ -69,7 +84,10 @@ void PmCategory::SetShortName(const char* pszShortName)
     CopyCut(m_szShortName, sizeof(m_szShortName), pszShortName);
 }
 
-void PmCategory::SetFlags(int32_t nFlags) { m_nFlags = nFlags; }
+void PmCategory::SetFlags(int32_t nFlags)
+{
+    m_nFlags = nFlags;
+}
 
 void PmCategory::SetDirty(bool bDirty)
 {
@@ -79,10 +97,12 @@ void PmCategory::SetDirty(bool bDirty)
         m_nFlags &= ~kFlagDirty;
 }
 
-bool PmCategory::TestLowFlag() const { return (m_nFlags & kFlagLow) != 0; }
+bool PmCategory::TestLowFlag() const
+{
+    return (m_nFlags & kFlagLow) != 0;
+}
 
 bool PmCategory::Equals(const PmCategory& other) const
 {
-    return m_nIndex == other.m_nIndex && m_nId == other.m_nId &&
-           std::strcmp(m_szName, other.m_szName) == 0;
+    return m_nIndex == other.m_nIndex && m_nId == other.m_nId && std::strcmp(m_szName, other.m_szName) == 0;
 }

@@ -12,8 +12,8 @@
 
 class PmCategory {
 public:
-    static constexpr int kNameSize = 16;         // name buffer, terminator included
-    static constexpr int kShortNameSize = 256;   // short-name buffer, terminator included
+    static constexpr int kNameSize = 16;        // name buffer, terminator included
+    static constexpr int kShortNameSize = 256;  // short-name buffer, terminator included
     static constexpr int32_t kFlagDirty = 0x10;
     static constexpr int32_t kFlagLow = 0x01;
 

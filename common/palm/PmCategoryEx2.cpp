@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-PmCategoryEx2::PmCategoryEx2() : m_nId(0), m_szName{}, m_nStatus(0), m_nColor(0) {}
+PmCategoryEx2::PmCategoryEx2() : m_nId(0), m_szName{}, m_nStatus(0), m_nColor(0) { }
 
 PmCategoryEx2::~PmCategoryEx2() = default;
 

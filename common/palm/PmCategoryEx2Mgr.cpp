@@ -17,7 +17,7 @@ constexpr size_t kInsertBufferSize = 1024;
 
 }  // namespace
 
-PmCategoryEx2Mgr::PmCategoryEx2Mgr() : m_pAccessor(nullptr) {}
+PmCategoryEx2Mgr::PmCategoryEx2Mgr() : m_pAccessor(nullptr) { }
 
 PmCategoryEx2Mgr::~PmCategoryEx2Mgr()
 {

@@ -52,6 +52,6 @@ public:
     PmDataAccessor* GetAccessor() const { return m_pAccessor; }
 
 private:
-    PmDataAccessor* m_pAccessor;   // not owned
-    CxList m_list;                 // PmCategoryEx2*, owned
+    PmDataAccessor* m_pAccessor;  // not owned
+    CxList m_list;                // PmCategoryEx2*, owned
 };

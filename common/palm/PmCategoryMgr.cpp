@@ -10,8 +10,8 @@ namespace {
 // Characters a short name may not hold; each becomes '_'.
 bool IsShortNameReserved(unsigned char ch)
 {
-    return ch == 0x22 || (ch >= 0x2A && ch <= 0x2C) || ch == 0x2E || ch == 0x2F ||
-           (ch >= 0x3A && ch <= 0x3F) || (ch >= 0x5B && ch <= 0x5E) || ch == 0x7C;
+    return ch == 0x22 || (ch >= 0x2A && ch <= 0x2C) || ch == 0x2E || ch == 0x2F || (ch >= 0x3A && ch <= 0x3F) ||
+           (ch >= 0x5B && ch <= 0x5E) || ch == 0x7C;
 }
 
 unsigned char AsciiLower(unsigned char ch)
@@ -33,14 +33,14 @@ bool EqualsIgnoreCase(const char* pszA, const char* pszB)
 
 }  // namespace
 
-PmCategoryMgr::PmCategoryMgr()
-    : m_nNextFreeId(kDefaultNextFreeId), m_nCursor(0), m_nCount(0), m_bModified(false)
-{
-}
+PmCategoryMgr::PmCategoryMgr() : m_nNextFreeId(kDefaultNextFreeId), m_nCursor(0), m_nCount(0), m_bModified(false) { }
 
 PmCategoryMgr::~PmCategoryMgr() = default;
 
-int PmCategoryMgr::Count() const { return m_nCount; }
+int PmCategoryMgr::Count() const
+{
+    return m_nCount;
+}
 
 PmCategory* PmCategoryMgr::FindById(int32_t nId) const
 {
@@ -151,4 +151,7 @@ bool PmCategoryMgr::Add(PmCategory* pCategory)
     return true;
 }
 
-void PmCategoryMgr::SetModified(bool bModified) { m_bModified = bModified; }
+void PmCategoryMgr::SetModified(bool bModified)
+{
+    m_bModified = bModified;
+}

@@ -20,7 +20,7 @@ public:
 
     // Empty list, next free id 128, not modified.
     PmCategoryMgr();
-    virtual ~PmCategoryMgr();   // deletes every category
+    virtual ~PmCategoryMgr();  // deletes every category
     PmCategoryMgr(const PmCategoryMgr&) = delete;
     PmCategoryMgr& operator=(const PmCategoryMgr&) = delete;
 
@@ -65,7 +65,7 @@ public:
     void SetNextFreeId(int32_t nNextFreeId) { m_nNextFreeId = nNextFreeId; }
 
 private:
-    int32_t m_nNextFreeId;   // carried from the file and back, not used otherwise
+    int32_t m_nNextFreeId;  // carried from the file and back, not used otherwise
     int32_t m_nCursor;
     int32_t m_nCount;
     std::unique_ptr<PmCategory> m_pSlots[kMaxCategories];

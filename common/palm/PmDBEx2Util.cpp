@@ -28,17 +28,13 @@ struct InfoKey {
     int32_t PmInfoEx2::*pField;
 };
 constexpr InfoKey kInfoKeys[] = {
-    {"License", &PmInfoEx2::License},     {"Version", &PmInfoEx2::Version},
-    {"Minor", &PmInfoEx2::Minor},         {"CodePage", &PmInfoEx2::CodePage},
-    {"PreSahara", &PmInfoEx2::PreSahara}, {"FreeRecID", &PmInfoEx2::FreeRecID},
+    {"License", &PmInfoEx2::License},   {"Version", &PmInfoEx2::Version},     {"Minor", &PmInfoEx2::Minor},
+    {"CodePage", &PmInfoEx2::CodePage}, {"PreSahara", &PmInfoEx2::PreSahara}, {"FreeRecID", &PmInfoEx2::FreeRecID},
 };
 
 }  // namespace
 
-PmDBEx2Util::PmDBEx2Util()
-    : m_pAccessor(nullptr), m_pCategoryMgr(new PmCategoryEx2Mgr()), m_pInfo(new PmInfoEx2())
-{
-}
+PmDBEx2Util::PmDBEx2Util() : m_pAccessor(nullptr), m_pCategoryMgr(new PmCategoryEx2Mgr()), m_pInfo(new PmInfoEx2()) { }
 
 PmDBEx2Util::~PmDBEx2Util()
 {
@@ -66,7 +62,7 @@ bool PmDBEx2Util::Open(int nKind, const char* pszPath)
         // Not a database, or not one that can be read: nothing is listed
         // from it and nothing is ever written to it.
         m_LastFailure = m_pAccessor->GetLastFailure();
-        m_bFailureLogged = true;   // by the accessor
+        m_bFailureLogged = true;  // by the accessor
         if (!m_LastFailure.IsSet())
             m_LastFailure = FailReason::Of(FailKind::Unreadable);
         m_pCategoryMgr->Clear();
@@ -140,8 +136,7 @@ bool PmDBEx2Util::QueryMainById(int32_t nId, const char* const* ppszColumns, VAR
     return QueryMainWhere(where.c_str(), ppszColumns, ppValues, pnCount);
 }
 
-bool PmDBEx2Util::QueryMainWhere(const char* pszWhere, const char* const* ppszColumns, VARIANT** ppValues,
-                                 int* pnCount)
+bool PmDBEx2Util::QueryMainWhere(const char* pszWhere, const char* const* ppszColumns, VARIANT** ppValues, int* pnCount)
 {
     if (m_pAccessor == nullptr || pnCount == nullptr)
         return false;
@@ -196,8 +191,8 @@ bool PmDBEx2Util::WriteInformationValue(const char* pszKey, const char* pszValue
         if (PmDataAccessor::BuildWhere(kInformationColumns, 1, &values[0], szWhere, sizeof(szWhere)))
             sql = m_pAccessor->BuildInformationSql(szWhere, kSqlUpdate, &kInformationColumns[1], &values[1], 1);
     } else {
-        sql = m_pAccessor->BuildInformationSql(nullptr, kSqlInsert, kInformationColumns, values,
-                                               kInformationColumnCount);
+        sql =
+            m_pAccessor->BuildInformationSql(nullptr, kSqlInsert, kInformationColumns, values, kInformationColumnCount);
     }
     JetClearValue(&values[0]);
     JetClearValue(&values[1]);

@@ -52,8 +52,7 @@ public:
     virtual bool QueryMainById(int32_t nId, const char* const* ppszColumns, VARIANT** ppValues, int* pnCount);
 
     // The first row of "Main" selected with a where clause (null: none).
-    virtual bool QueryMainWhere(const char* pszWhere, const char* const* ppszColumns, VARIANT** ppValues,
-                                int* pnCount);
+    virtual bool QueryMainWhere(const char* pszWhere, const char* const* ppszColumns, VARIANT** ppValues, int* pnCount);
 
     // The Note of the "Information" row whose Name is pszKey, cut to
     // nSize - 1 bytes; *pbFound tells whether there is such a row. False
@@ -72,9 +71,9 @@ public:
     const FailReason& GetLastFailure() const { return m_LastFailure; }
 
 protected:
-    PmMDBAccessor* m_pAccessor;          // owned, null until the first Open
-    PmCategoryEx2Mgr* m_pCategoryMgr;    // owned
-    PmInfoEx2* m_pInfo;                  // owned
+    PmMDBAccessor* m_pAccessor;        // owned, null until the first Open
+    PmCategoryEx2Mgr* m_pCategoryMgr;  // owned
+    PmInfoEx2* m_pInfo;                // owned
     FailReason m_LastFailure;
-    bool m_bFailureLogged = false;       // the last failure has its log line already
+    bool m_bFailureLogged = false;  // the last failure has its log line already
 };

@@ -26,16 +26,8 @@ std::atomic<long long> g_failWritesAfter{-1};
 }  // namespace
 
 PmDBUtil::PmDBUtil()
-    : m_szFileName{},
-      m_nMode(-1),
-      m_bReading(false),
-      m_bWriting(false),
-      m_bToMemory(false),
-      m_bWriteFailed(false),
-      m_bLoaded(false),
-      m_bLoadFailed(false),
-      m_nPos(0),
-      m_nWritten(0)
+    : m_szFileName{}, m_nMode(-1), m_bReading(false), m_bWriting(false), m_bToMemory(false), m_bWriteFailed(false),
+      m_bLoaded(false), m_bLoadFailed(false), m_nPos(0), m_nWritten(0)
 {
 }
 
@@ -161,7 +153,7 @@ bool PmDBUtil::Commit()
             m_LastFailure = FailReason::Of(FailKind::WriteFailed);
         m_bWriteFailed = true;
     }
-    m_bWriting = false;   // the replacement is installed (or gone); nothing more to write
+    m_bWriting = false;  // the replacement is installed (or gone); nothing more to write
     return bOk;
 }
 
@@ -216,8 +208,8 @@ bool PmDBUtil::ReadUInt32(uint32_t& nValue)
     BYTE b[4];
     if (!ReadBytes(b, sizeof(b)))
         return false;
-    nValue = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-             (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    nValue = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+             (static_cast<uint32_t>(b[3]) << 24);
     return true;
 }
 
@@ -325,8 +317,8 @@ bool PmDBUtil::WriteBytes(const void* pBuf, size_t n)
 
 bool PmDBUtil::WriteUInt32(uint32_t nValue)
 {
-    const BYTE b[4] = {static_cast<BYTE>(nValue), static_cast<BYTE>(nValue >> 8),
-                       static_cast<BYTE>(nValue >> 16), static_cast<BYTE>(nValue >> 24)};
+    const BYTE b[4] = {static_cast<BYTE>(nValue), static_cast<BYTE>(nValue >> 8), static_cast<BYTE>(nValue >> 16),
+                       static_cast<BYTE>(nValue >> 24)};
     return WriteBytes(b, sizeof(b));
 }
 
@@ -474,13 +466,12 @@ bool PmDBUtil::WriteBinaryItem(const PmBinaryItem& item)
     if (item.nCount >= 4) {
         if (item.data.size() < item.nCount)
             return false;
-        return WriteInt32(item.nType) && WriteUInt32(item.nCount) &&
-               WriteBytes(item.data.data(), item.nCount);
+        return WriteInt32(item.nType) && WriteUInt32(item.nCount) && WriteBytes(item.data.data(), item.nCount);
     }
     if (item.data.size() < item.nSize)
         return false;
-    if (!WriteInt32(item.nType) || !WriteUInt32(item.nCount) || !WriteInt32(item.nA) ||
-        !WriteInt32(item.nB) || !WriteUInt32(item.nSize))
+    if (!WriteInt32(item.nType) || !WriteUInt32(item.nCount) || !WriteInt32(item.nA) || !WriteInt32(item.nB) ||
+        !WriteUInt32(item.nSize))
         return false;
     return item.nSize == 0 || WriteBytes(item.data.data(), item.nSize);
 }
@@ -563,9 +554,8 @@ bool PmDBUtil::ReadSchema()
 {
     PmSchema schema;
     schema.nCapacity = m_Schema.nCapacity;
-    if (!ReadInt32(schema.nResourceId) || !ReadInt32(schema.nFieldsPerRow) ||
-        !ReadInt32(schema.nRecordIdPos) || !ReadInt32(schema.nStatusPos) ||
-        !ReadInt32(schema.nPlacementPos) || !ReadInt16(schema.wFieldCount))
+    if (!ReadInt32(schema.nResourceId) || !ReadInt32(schema.nFieldsPerRow) || !ReadInt32(schema.nRecordIdPos) ||
+        !ReadInt32(schema.nStatusPos) || !ReadInt32(schema.nPlacementPos) || !ReadInt16(schema.wFieldCount))
         return false;
     if (schema.wFieldCount > schema.nCapacity || schema.wFieldCount > PmSchema::kMaxTypes)
         return false;
@@ -585,8 +575,8 @@ bool PmDBUtil::WriteSchema()
     if (m_Schema.wFieldCount > PmSchema::kMaxTypes)
         return false;
     if (!WriteInt32(m_Schema.nResourceId) || !WriteInt32(m_Schema.nFieldsPerRow) ||
-        !WriteInt32(m_Schema.nRecordIdPos) || !WriteInt32(m_Schema.nStatusPos) ||
-        !WriteInt32(m_Schema.nPlacementPos) || !WriteInt16(m_Schema.wFieldCount))
+        !WriteInt32(m_Schema.nRecordIdPos) || !WriteInt32(m_Schema.nStatusPos) || !WriteInt32(m_Schema.nPlacementPos) ||
+        !WriteInt16(m_Schema.wFieldCount))
         return false;
     for (WORD i = 0; i < m_Schema.wFieldCount; ++i) {
         if (!WriteInt16(m_Schema.wTypes[i]))

@@ -55,7 +55,7 @@ constexpr int32_t kPmTypeText = 5;      // payload int32 (written 1, ignored), t
 constexpr int32_t kPmTypeBool = 6;      // payload int32, 0 or not 0
 constexpr int32_t kPmTypeBinary1 = 64;  // 64 to 67: binary item
 constexpr int32_t kPmTypeBinary4 = 67;
-constexpr int32_t kPmTypeQuad = 68;     // payload 8 raw bytes
+constexpr int32_t kPmTypeQuad = 68;  // payload 8 raw bytes
 
 // An opaque item of the extended record, kept and written back unchanged.
 // On disk: int32 type, uint32 count, then by count
@@ -69,7 +69,7 @@ struct PmBinaryItem {
     int32_t nA = 0;
     int32_t nB = 0;
     uint32_t nSize = 0;
-    std::vector<BYTE> data;   // the raw bytes; empty means "no buffer"
+    std::vector<BYTE> data;  // the raw bytes; empty means "no buffer"
 
     void Clear() { *this = PmBinaryItem(); }
     bool HasData() const { return !data.empty(); }
@@ -80,7 +80,7 @@ struct PmBinaryItem {
 // and type codes are carried from the file and back; records are read in
 // each generation's fixed order, not interpreted through the schema.
 struct PmSchema {
-    static constexpr int kMaxTypes = 73;   // the widest generation (extended)
+    static constexpr int kMaxTypes = 73;  // the widest generation (extended)
 
     int32_t nResourceId = 74;
     int32_t nFieldsPerRow = 0;
@@ -117,10 +117,10 @@ struct PmSchema {
 class PmDBUtil {
 public:
     // Open modes.
-    static constexpr int kModeRead = 0;        // existing file
-    static constexpr int kModeWrite = 1;       // existing file
-    static constexpr int kModeReadWrite = 2;   // existing file
-    static constexpr int kModeCreate = 3;      // read and write, creating the file or replacing its content
+    static constexpr int kModeRead = 0;       // existing file
+    static constexpr int kModeWrite = 1;      // existing file
+    static constexpr int kModeReadWrite = 2;  // existing file
+    static constexpr int kModeCreate = 3;     // read and write, creating the file or replacing its content
     // Size of m_szFileName, terminator included.
     static constexpr int kFileNameSize = 256;
     // Capacity ReadCategories gives each name and short name it reads.
@@ -132,7 +132,7 @@ public:
     // No file, empty path, no category list, an empty schema with room for
     // 73 type codes (each generation sets its defaults in its constructor).
     PmDBUtil();
-    virtual ~PmDBUtil();   // closes the file, discarding uncommitted writes
+    virtual ~PmDBUtil();  // closes the file, discarding uncommitted writes
     PmDBUtil(const PmDBUtil&) = delete;
     PmDBUtil& operator=(const PmDBUtil&) = delete;
 
@@ -241,9 +241,9 @@ public:
     // A type code (not checked), then the quad.
     bool ReadQuadField(uint64_t& qValue);
 
-    bool WriteIntField(int32_t nValue);    // type 1
-    bool WriteBoolField(int32_t nValue);   // type 6
-    bool WriteTextField(const char* pszText);   // type 5, int32 1, the counted text
+    bool WriteIntField(int32_t nValue);        // type 1
+    bool WriteBoolField(int32_t nValue);       // type 6
+    bool WriteTextField(const char* pszText);  // type 5, int32 1, the counted text
     bool WriteTextField(const char* pText, size_t nLength);
     bool WriteQuadField(uint64_t qValue);  // type 68
     // Type, count, then by count: nothing (0); a, b, size and size bytes
@@ -393,20 +393,20 @@ private:
     bool EndSave(bool bOk);
     bool FlushOut();
 
-    int m_nMode;                       // -1 closed, else the open mode
-    bool m_bReading;                   // reads allowed
-    bool m_bWriting;                   // writes allowed
-    bool m_bToMemory;                  // writes stay in m_outBuf
+    int m_nMode;       // -1 closed, else the open mode
+    bool m_bReading;   // reads allowed
+    bool m_bWriting;   // writes allowed
+    bool m_bToMemory;  // writes stay in m_outBuf
     bool m_bWriteFailed;
     bool m_bLoaded;
     bool m_bLoadFailed;
-    std::vector<BYTE> m_inBuf;         // the whole content being read
-    size_t m_nPos;                     // read position in m_inBuf
-    std::vector<BYTE> m_outBuf;        // bytes written, not yet handed to m_pOut
-    long long m_nWritten;              // bytes written since Open
+    std::vector<BYTE> m_inBuf;   // the whole content being read
+    size_t m_nPos;               // read position in m_inBuf
+    std::vector<BYTE> m_outBuf;  // bytes written, not yet handed to m_pOut
+    long long m_nWritten;        // bytes written since Open
     FileHold* Hold();
     bool m_bRecognised = false;
-    FileHold* m_pHold = nullptr;           // m_pOwnHold or a shared one
+    FileHold* m_pHold = nullptr;  // m_pOwnHold or a shared one
     std::unique_ptr<FileHold> m_pOwnHold;
     std::unique_ptr<AtomicFile> m_pOut;
 };

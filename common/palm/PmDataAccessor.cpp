@@ -106,7 +106,7 @@ PmDataAccessor::~PmDataAccessor()
     Close();
 }
 
-void PmDataAccessor::Close() {}
+void PmDataAccessor::Close() { }
 
 char* PmDataAccessor::BuildInformationSql(const char* pszWhere, int nOp, const char* const* ppszColumns,
                                           const VARIANT* pValues, int nCount)
@@ -276,7 +276,7 @@ bool PmDataAccessor::ReplaceQuotes(char* pszText, int nSize)
         return false;
     const size_t nLength = strnlen(pszText, static_cast<size_t>(nSize));
     if (nLength == static_cast<size_t>(nSize))
-        return false;   // not terminated within its buffer
+        return false;  // not terminated within its buffer
     std::string doubled;
     doubled.reserve(nLength + 8);
     for (size_t i = 0; i < nLength; ++i) {

@@ -37,10 +37,10 @@ enum SqlOp : int {
 
 // Which database of the data module an accessor uses.
 enum AccessorKind : int {
-    kAccessorAddress = 1,   // address book (the only one the contacts code uses)
-    kAccessorDate = 2,      // date book
-    kAccessorTodo = 3,      // to-do list
-    kAccessorMemo = 4,      // memo pad
+    kAccessorAddress = 1,  // address book (the only one the contacts code uses)
+    kAccessorDate = 2,     // date book
+    kAccessorTodo = 3,     // to-do list
+    kAccessorMemo = 4,     // memo pad
 };
 
 class PmDataAccessor {
@@ -64,8 +64,8 @@ public:
                                       const VARIANT* pValues, int nCount);
     virtual char* BuildCategorySql(const char* pszWhere, int nOp, const char* const* ppszColumns,
                                    const VARIANT* pValues, int nCount);
-    virtual char* BuildMainSql(const char* pszWhere, int nOp, const char* const* ppszColumns,
-                               const VARIANT* pValues, int nCount);
+    virtual char* BuildMainSql(const char* pszWhere, int nOp, const char* const* ppszColumns, const VARIANT* pValues,
+                               int nCount);
 
     // Query operations; in this class they answer false. See PmMDBAccessor.
     virtual bool QueryFirst(const char* pszTable, const char* const* ppszColumns, VARIANT** ppValues, int* pnCount);

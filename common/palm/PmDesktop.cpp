@@ -26,7 +26,7 @@ constexpr size_t kMaxOverride = 32768;
 // Closes a registry key when it goes out of scope.
 class KeyHolder {
 public:
-    explicit KeyHolder(HKEY hKey) : m_hKey(hKey) {}
+    explicit KeyHolder(HKEY hKey) : m_hKey(hKey) { }
     ~KeyHolder()
     {
         if (m_hKey != nullptr)
@@ -71,8 +71,8 @@ std::string FolderOfProgram(const std::string& program)
 // "C:\..." or "c:/...": a Windows path, never a Linux one.
 bool IsDrivePath(const std::string& path)
 {
-    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
-           path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
 }
 
 // The folder the settings file names, "" when it names none.
@@ -82,8 +82,8 @@ bool ReadOverride(std::string& folder)
     if (!GetIniFilePath(iniPath))
         return false;
     std::vector<char> value(kMaxOverride + 1, '\0');
-    const DWORD length = GetPrivateProfileStringA("Path", "PDPath", "", value.data(),
-                                                  static_cast<DWORD>(value.size()), iniPath);
+    const DWORD length =
+        GetPrivateProfileStringA("Path", "PDPath", "", value.data(), static_cast<DWORD>(value.size()), iniPath);
     folder.assign(value.data(), length);
     // A settings file carried over from Windows names the folder by drive
     // letter; the same folder under Wine is reached through the prefix.
@@ -122,7 +122,7 @@ std::string JoinPath(const std::string& folder, const char* name)
     return folder + "/" + name;
 }
 
-} // namespace
+}  // namespace
 
 LONG GetDesktopFolder(char* pszFolder, UINT nSize)
 {
@@ -155,8 +155,7 @@ DWORD GetDesktopVersion()
     int build = 0;
     if (!GetFileVersion(program.c_str(), &major, &minor, &release, &build))
         return PD_VERSION_UNKNOWN;
-    return static_cast<DWORD>(major) * 10000 + static_cast<DWORD>(minor) * 100 +
-           static_cast<DWORD>(release);
+    return static_cast<DWORD>(major) * 10000 + static_cast<DWORD>(minor) * 100 + static_cast<DWORD>(release);
 }
 
 bool GetUserFolder(DWORD dwUserID, char* pszFolder, int16_t nSize)

@@ -11,9 +11,9 @@
 
 // Results of GetDesktopFolder.
 constexpr LONG PD_FOLDER_OK = 0;
-constexpr LONG PD_FOLDER_NO_BUFFER = -100;   // no buffer, or a size of 0
-constexpr LONG PD_FOLDER_NOT_FOUND = -101;   // no key, or the key names no folder
-constexpr LONG PD_FOLDER_TOO_LONG = -102;    // the folder does not fit the buffer
+constexpr LONG PD_FOLDER_NO_BUFFER = -100;  // no buffer, or a size of 0
+constexpr LONG PD_FOLDER_NOT_FOUND = -101;  // no key, or the key names no folder
+constexpr LONG PD_FOLDER_TOO_LONG = -102;   // the folder does not fit the buffer
 
 // GetDesktopVersion's answer when the version cannot be read.
 constexpr DWORD PD_VERSION_UNKNOWN = 0xFFFFFFFF;

@@ -6,7 +6,7 @@
 
 class PmInfoEx2 {
 public:
-    static constexpr int kTableStringSize = 1024;   // terminator included
+    static constexpr int kTableStringSize = 1024;  // terminator included
 
     // All zero, TableString empty.
     PmInfoEx2();
@@ -17,6 +17,6 @@ public:
     int32_t Minor;
     int32_t CodePage;
     int32_t PreSahara;
-    int32_t FreeRecID;   // the next record id that no row of "Main" uses yet
+    int32_t FreeRecID;  // the next record id that no row of "Main" uses yet
     char TableString[kTableStringSize];
 };

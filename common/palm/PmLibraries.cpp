@@ -22,7 +22,7 @@ constexpr DesktopLibrary kLibraries[] = {
 constexpr size_t kLibraryCount = sizeof(kLibraries) / sizeof(kLibraries[0]);
 
 HMODULE g_hModules[kLibraryCount] = {};
-BYTE g_nMissing = 0;   // SetMissingDesktopLibraries
+BYTE g_nMissing = 0;  // SetMissingDesktopLibraries
 
 // Entry points of the user library; null while unbound.
 UmGetUserCountProc g_pfnUmGetUserCount = nullptr;
@@ -79,7 +79,7 @@ bool LoadOne(size_t index)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool LoadDesktopLibraries(BYTE nMask)
 {
@@ -124,19 +124,15 @@ LONG UmGetUserID(int16_t nIndex, DWORD* pdwUserID)
 
 LONG UmGetUserName(DWORD dwUserID, char* pszName, int16_t* pnSize)
 {
-    return g_pfnUmGetUserName != nullptr ? g_pfnUmGetUserName(dwUserID, pszName, pnSize)
-                                         : PD_NOT_BOUND;
+    return g_pfnUmGetUserName != nullptr ? g_pfnUmGetUserName(dwUserID, pszName, pnSize) : PD_NOT_BOUND;
 }
 
 LONG UmGetUserDirectory(DWORD dwUserID, char* pszDirectory, int16_t* pnSize)
 {
-    return g_pfnUmGetUserDirectory != nullptr
-               ? g_pfnUmGetUserDirectory(dwUserID, pszDirectory, pnSize)
-               : PD_NOT_BOUND;
+    return g_pfnUmGetUserDirectory != nullptr ? g_pfnUmGetUserDirectory(dwUserID, pszDirectory, pnSize) : PD_NOT_BOUND;
 }
 
 LONG UmGetRootDirectory(char* pszDirectory, int16_t* pnSize)
 {
-    return g_pfnUmGetRootDirectory != nullptr ? g_pfnUmGetRootDirectory(pszDirectory, pnSize)
-                                              : PD_NOT_BOUND;
+    return g_pfnUmGetRootDirectory != nullptr ? g_pfnUmGetRootDirectory(pszDirectory, pnSize) : PD_NOT_BOUND;
 }

@@ -9,10 +9,10 @@
 
 // Mask bits of LoadDesktopLibraries and UnloadDesktopLibraries, in the
 // order the libraries are loaded.
-constexpr BYTE PD_LIB_CONDMGR = 0x01;    // condmgr.dll
-constexpr BYTE PD_LIB_USERDATA = 0x02;   // UserData.dll
-constexpr BYTE PD_LIB_HSAPI = 0x04;      // HSAPI.DLL
-constexpr BYTE PD_LIB_INSTAIDE = 0x08;   // instaide.dll
+constexpr BYTE PD_LIB_CONDMGR = 0x01;   // condmgr.dll
+constexpr BYTE PD_LIB_USERDATA = 0x02;  // UserData.dll
+constexpr BYTE PD_LIB_HSAPI = 0x04;     // HSAPI.DLL
+constexpr BYTE PD_LIB_INSTAIDE = 0x08;  // instaide.dll
 constexpr BYTE PD_LIB_ALL = 0x0F;
 
 // What every guarded call answers while its entry point is not bound.

@@ -63,7 +63,8 @@ bool PmMDBAccessor::Connect(int nKind, const char* pszPath)
         m_LastFailure = pConnection->GetLastFailure();
         if (m_LastFailure.eKind == FailKind::WrongKind) {
             if (IsJetDatabase(m_szPath))
-                m_LastFailure.strDetail = "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet";
+                m_LastFailure.strDetail =
+                    "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet";
             else if (m_LastFailure.strDetail.empty() || m_LastFailure.strDetail == "unknown data")
                 m_LastFailure.strDetail = "not a Palm Desktop 6 database";
             else
@@ -82,8 +83,7 @@ bool PmMDBAccessor::IsConnected()
     return pConnection != nullptr && pConnection->IsOpen();
 }
 
-bool PmMDBAccessor::QueryFirst(const char* pszTable, const char* const* ppszColumns, VARIANT** ppValues,
-                               int* pnCount)
+bool PmMDBAccessor::QueryFirst(const char* pszTable, const char* const* ppszColumns, VARIANT** ppValues, int* pnCount)
 {
     if (GetQuery() == nullptr || pnCount == nullptr)
         return false;
@@ -260,7 +260,7 @@ bool PmMDBAccessor::RowToValues(JetQuery* pQuery, VARIANT** ppValues, int* pnCou
             break;
         }
         default:
-            break;   // null, floating point, binary: left empty
+            break;  // null, floating point, binary: left empty
         }
     }
     *ppValues = pValues;

@@ -89,7 +89,7 @@ public:
     void SetLastFailure(const FailReason& reason) { m_LastFailure = reason; }
 
 protected:
-    TdmMain* m_pDataModule;   // not owned
+    TdmMain* m_pDataModule;  // not owned
     int m_nKind;
     char m_szPath[MAX_PATH];
     bool m_bLastFailed;

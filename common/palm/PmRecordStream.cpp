@@ -13,9 +13,7 @@ constexpr size_t kMinValueBytes = 8;
 }  // namespace
 
 PmRecordStream::PmRecordStream(PmDBUtil& db, const PmRecordFormat& format, bool bSwapName)
-    : m_db(db),
-      m_format(format),
-      m_bSwapName(bSwapName),
+    : m_db(db), m_format(format), m_bSwapName(bSwapName),
       m_nValues(std::min(db.GetSchema().nFieldsPerRow, static_cast<int32_t>(format.fields.size())))
 {
 }

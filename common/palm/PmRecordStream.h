@@ -23,20 +23,20 @@
 
 // How a record field is read and written.
 enum class PmFieldKind {
-    Int,        // read as an integer value (type 1, 3 or 6), written with type 1
-    Bool,       // read as an integer value, written with type 6
-    Category,   // an Int whose category name is looked up on reading
-    Binary,     // a binary item, written back as read
-    Quad,       // a quad value, written with type 68
-    Text,       // a text value of the member's width
+    Int,       // read as an integer value (type 1, 3 or 6), written with type 1
+    Bool,      // read as an integer value, written with type 6
+    Category,  // an Int whose category name is looked up on reading
+    Binary,    // a binary item, written back as read
+    Quad,      // a quad value, written with type 68
+    Text,      // a text value of the member's width
 };
 
 // One field of a record on disk: its kind and the record member it is read
 // into and written from.
 struct PmField {
     PmFieldKind kind;
-    size_t nOffset;   // of the member in the record (offsetof)
-    int nWidth;       // text members only
+    size_t nOffset;  // of the member in the record (offsetof)
+    int nWidth;      // text members only
 
     static constexpr PmField Int(size_t nOffset) { return {PmFieldKind::Int, nOffset, 0}; }
     static constexpr PmField Bool(size_t nOffset) { return {PmFieldKind::Bool, nOffset, 0}; }

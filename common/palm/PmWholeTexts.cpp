@@ -11,9 +11,8 @@ namespace {
 // the stored bytes are cut to nWidth - 1, and a zero byte ends the text.
 size_t VisibleLength(const std::string& strText, int nWidth)
 {
-    const size_t nCut = strText.size() < static_cast<size_t>(nWidth - 1)
-                            ? strText.size()
-                            : static_cast<size_t>(nWidth - 1);
+    const size_t nCut =
+        strText.size() < static_cast<size_t>(nWidth - 1) ? strText.size() : static_cast<size_t>(nWidth - 1);
     return strnlen(strText.data(), nCut);
 }
 
@@ -27,8 +26,7 @@ bool PmWholeTexts::ReadTextField(PmDBUtil& db, char* pszMember, int nWidth, std:
     int32_t nType = 0;
     int32_t nIgnored = 0;
     std::string strStored;
-    if (!db.ReadInt32(nType) || nType != kPmTypeText || !db.ReadInt32(nIgnored) ||
-        !db.ReadCString(strStored))
+    if (!db.ReadInt32(nType) || nType != kPmTypeText || !db.ReadInt32(nIgnored) || !db.ReadCString(strStored))
         return false;
     std::memset(pszMember, 0, static_cast<size_t>(nWidth));
     const size_t nVisible = VisibleLength(strStored, nWidth);
@@ -47,8 +45,7 @@ bool PmWholeTexts::MemberHolds(const char* pszMember, int nWidth, const std::str
            std::memcmp(pszMember, strWhole.data(), nVisible) == 0;
 }
 
-bool PmWholeTexts::WriteTextField(PmDBUtil& db, const char* pszMember, int nWidth,
-                                  const std::string* pWhole)
+bool PmWholeTexts::WriteTextField(PmDBUtil& db, const char* pszMember, int nWidth, const std::string* pWhole)
 {
     if (pWhole != nullptr && MemberHolds(pszMember, nWidth, *pWhole))
         return db.WriteTextField(pWhole->data(), pWhole->size());

@@ -34,8 +34,7 @@ public:
     // Writes the member as a text value (type 5, int32 1, counted text), or
     // *pWhole instead when pWhole is given and the member still holds what
     // reading *pWhole into a member of nWidth bytes gave.
-    static bool WriteTextField(PmDBUtil& db, const char* pszMember, int nWidth,
-                               const std::string* pWhole);
+    static bool WriteTextField(PmDBUtil& db, const char* pszMember, int nWidth, const std::string* pWhole);
 
     // Whether a member of nWidth bytes holds what reading strWhole into it
     // gave.

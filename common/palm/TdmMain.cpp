@@ -10,10 +10,7 @@ namespace {
 std::unique_ptr<TdmMain> g_pDataModule;
 }  // namespace
 
-TdmMain::TdmMain()
-    : qryAddr(&connAddr), qryDate(&connDate), qryTodo(&connTodo), qryMemo(&connMemo)
-{
-}
+TdmMain::TdmMain() : qryAddr(&connAddr), qryDate(&connDate), qryTodo(&connTodo), qryMemo(&connMemo) { }
 
 TdmMain::~TdmMain()
 {

@@ -20,10 +20,9 @@ constexpr char32_t kReplacement = U'?';
 // Windows-1252 bytes 0x80 to 0x9F; the five undefined ones map to the C1
 // control of the same number so that they survive a round trip.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 // One code page. Single-byte code pages convert through a table of all 256
@@ -80,7 +79,7 @@ std::shared_ptr<const CodePage> MakeCp1252()
 
 class Iconv {
 public:
-    Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) { }
     ~Iconv()
     {
         if (Valid())
@@ -99,8 +98,8 @@ private:
 char32_t ReadUtf32Le(const char* p)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<char32_t>(u[0]) | (static_cast<char32_t>(u[1]) << 8) |
-           (static_cast<char32_t>(u[2]) << 16) | (static_cast<char32_t>(u[3]) << 24);
+    return static_cast<char32_t>(u[0]) | (static_cast<char32_t>(u[1]) << 8) | (static_cast<char32_t>(u[2]) << 16) |
+           (static_cast<char32_t>(u[3]) << 24);
 }
 
 std::shared_ptr<const CodePage> MakeWithIconv(const std::string& name)
@@ -122,15 +121,15 @@ std::shared_ptr<const CodePage> MakeWithIconv(const std::string& name)
         const size_t result = iconv(decoder.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
         const size_t produced = sizeof(out) - outLeft;
         if (result == static_cast<size_t>(-1) && errno == EINVAL) {
-            page->singleByte = false;   // a lead byte waiting for more
+            page->singleByte = false;  // a lead byte waiting for more
             break;
         }
         if (result == static_cast<size_t>(-1) || produced != 4) {
             if (produced > 4 || (result != static_cast<size_t>(-1) && produced == 0)) {
-                page->singleByte = false;   // stateful or otherwise not byte-to-char
+                page->singleByte = false;  // stateful or otherwise not byte-to-char
                 break;
             }
-            page->toUnicode[b] = static_cast<char32_t>(b);   // undefined byte
+            page->toUnicode[b] = static_cast<char32_t>(b);  // undefined byte
         } else {
             page->toUnicode[b] = ReadUtf32Le(out);
         }
@@ -278,8 +277,7 @@ std::u32string DecodeUtf16(std::u16string_view wide)
     chars.reserve(wide.size());
     for (size_t i = 0; i < wide.size(); ++i) {
         const char16_t unit = wide[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             chars.push_back(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
                             (static_cast<char32_t>(wide[i + 1]) - 0xDC00));
             ++i;
@@ -332,7 +330,7 @@ void AppendUtf16(std::u16string& wide, char32_t c)
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -343,7 +341,7 @@ std::shared_ptr<const CodePage> MakeByName(const char* pszName)
         return nullptr;
     std::string name = pszName;
     if (name.find_first_not_of("0123456789") == std::string::npos)
-        name = "CP" + name;   // a bare number names a Windows code page
+        name = "CP" + name;  // a bare number names a Windows code page
     if (strcasecmp(name.c_str(), "CP1252") == 0 || strcasecmp(name.c_str(), "WINDOWS-1252") == 0)
         return MakeCp1252();
     return MakeWithIconv(name);
@@ -351,13 +349,13 @@ std::shared_ptr<const CodePage> MakeByName(const char* pszName)
 
 // The single-byte code pages of Windows, as Windows names their scripts.
 constexpr CodePageChoice kWindowsCodePages[] = {
-    {"CP1252", "Western European"}, {"CP874", "Thai"},     {"CP1250", "Central European"},
-    {"CP1251", "Cyrillic"},         {"CP1253", "Greek"},   {"CP1254", "Turkish"},
-    {"CP1255", "Hebrew"},           {"CP1256", "Arabic"},  {"CP1257", "Baltic"},
+    {"CP1252", "Western European"}, {"CP874", "Thai"},    {"CP1250", "Central European"},
+    {"CP1251", "Cyrillic"},         {"CP1253", "Greek"},  {"CP1254", "Turkish"},
+    {"CP1255", "Hebrew"},           {"CP1256", "Arabic"}, {"CP1257", "Baltic"},
     {"CP1258", "Vietnamese"},
 };
 
-} // namespace
+}  // namespace
 
 bool SetAnsiCodePage(const char* pszName)
 {
@@ -406,7 +404,7 @@ std::string AnsiToUtf8(std::string_view ansi)
         return utf8;
     const auto page = Current();
     if (page->singleByte && page->asciiSame && IsAscii(ansi))
-        return std::string(ansi);   // the same bytes
+        return std::string(ansi);  // the same bytes
     utf8.reserve(ansi.size());
     if (page->singleByte) {
         for (const char c : ansi)
@@ -452,8 +450,7 @@ std::string WideToAnsi(std::u16string_view wide)
     ansi.reserve(wide.size());
     for (size_t i = 0; i < wide.size(); ++i) {
         const char16_t unit = wide[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             ansi.push_back(page->ByteOf(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
                                         (static_cast<char32_t>(wide[i + 1]) - 0xDC00)));
             ++i;

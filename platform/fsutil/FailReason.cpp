@@ -18,8 +18,7 @@ std::string FailReasonText(const FailReason& reason)
         return "it is " + (reason.strDetail.empty() ? std::string("not a regular file") : reason.strDetail) +
                ", not a file";
     case FailKind::WrongKind:
-        return reason.strDetail.empty() ? std::string("it is not this kind of file")
-                                        : "it is " + reason.strDetail;
+        return reason.strDetail.empty() ? std::string("it is not this kind of file") : "it is " + reason.strDetail;
     case FailKind::Damaged: {
         std::string text = "it is damaged";
         if (!reason.strDetail.empty())
@@ -33,7 +32,8 @@ std::string FailReasonText(const FailReason& reason)
     case FailKind::ReadOnly:
         return reason.strDetail.empty() ? std::string("it is read-only") : "it is read-only (" + reason.strDetail + ")";
     case FailKind::DiskFull:
-        return reason.strDetail.empty() ? std::string("the disk is full") : "the disk is full (" + reason.strDetail + ")";
+        return reason.strDetail.empty() ? std::string("the disk is full")
+                                        : "the disk is full (" + reason.strDetail + ")";
     case FailKind::PathTooLong:
         return "the path is too long" + (reason.strDetail.empty() ? std::string() : " (" + reason.strDetail + ")");
     case FailKind::Unreadable:
@@ -87,9 +87,9 @@ FailReason ReasonFromErrno(int nErrno, bool bWriting)
 
 std::string NonRegularKind(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) {
-        struct stat linkStat {};
+        struct stat linkStat { };
         if (::lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode))
             return "a symbolic link that leads nowhere";
         return {};
@@ -114,7 +114,7 @@ FailReason CheckInputPath(const std::string& path, size_t nMaxLength)
     if (nMaxLength > 0 && path.size() >= nMaxLength)
         return FailReason::Of(FailKind::PathTooLong,
                               std::to_string(path.size()) + " bytes, at most " + std::to_string(nMaxLength - 1));
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) {
         const int nErrno = errno;
         const std::string kind = NonRegularKind(path);
@@ -122,7 +122,7 @@ FailReason CheckInputPath(const std::string& path, size_t nMaxLength)
             return FailReason::Of(FailKind::NotRegular, kind);
         if (nErrno == ENOENT || nErrno == ENOTDIR) {
             const size_t nSlash = path.find_last_of('/');
-            struct stat folder {};
+            struct stat folder { };
             if (nSlash != std::string::npos && nSlash > 0 &&
                 (::stat(path.substr(0, nSlash).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)))
                 return FailReason::Of(FailKind::Missing, "its folder does not exist");
@@ -145,7 +145,7 @@ std::string ReadFileHead(const std::string& path, size_t nCount)
     if (fd < 0)
         return {};
     std::string head;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         head.resize(nCount);
         size_t nGot = 0;
@@ -171,7 +171,8 @@ constexpr unsigned char kWindowsWabMagic[16] = {0x9C, 0xCB, 0xCB, 0x8D, 0x13, 0x
 
 bool HeadIsJet(const std::string& head)
 {
-    return head.size() >= 19 && (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0);
+    return head.size() >= 19 &&
+           (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0);
 }
 
 bool HeadIsWindowsWab(const std::string& head)
@@ -194,7 +195,7 @@ bool IsWindowsWab(const std::string& path)
 
 std::string DescribeContent(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
         return "an empty file";
     const std::string head = ReadFileHead(path, 512);

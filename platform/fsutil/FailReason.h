@@ -9,23 +9,23 @@
 #include <string>
 
 enum class FailKind {
-    None,          // no failure
-    Missing,       // nothing at the path
-    NotRegular,    // a folder, a FIFO, a device...; strDetail says which
-    WrongKind,     // a regular file, but not this kind of file; strDetail says what it is
-    Damaged,       // this kind of file, but its content cannot be read; nOffset where
-    Locked,        // another program holds the file
-    ReadOnly,      // the file (or its folder) may not be written
-    DiskFull,      // no room left: a full disk, a quota, a file-size limit
-    PathTooLong,   // the path does not fit where it must be kept; never cut
-    Unreadable,    // the system refused the read; strDetail says why
-    WriteFailed,   // the system refused the write; strDetail says why
+    None,         // no failure
+    Missing,      // nothing at the path
+    NotRegular,   // a folder, a FIFO, a device...; strDetail says which
+    WrongKind,    // a regular file, but not this kind of file; strDetail says what it is
+    Damaged,      // this kind of file, but its content cannot be read; nOffset where
+    Locked,       // another program holds the file
+    ReadOnly,     // the file (or its folder) may not be written
+    DiskFull,     // no room left: a full disk, a quota, a file-size limit
+    PathTooLong,  // the path does not fit where it must be kept; never cut
+    Unreadable,   // the system refused the read; strDetail says why
+    WriteFailed,  // the system refused the write; strDetail says why
 };
 
 struct FailReason {
     FailKind eKind = FailKind::None;
-    std::string strDetail;   // extra words for the kinds above that take them
-    int64_t nOffset = -1;    // Damaged: the byte offset where reading stopped, -1 unknown
+    std::string strDetail;  // extra words for the kinds above that take them
+    int64_t nOffset = -1;   // Damaged: the byte offset where reading stopped, -1 unknown
 
     bool IsSet() const { return eKind != FailKind::None; }
     void Clear() { *this = FailReason(); }

@@ -38,13 +38,13 @@ DWORD GetModuleFileNameA(HMODULE /*hModule*/, char* pszFileName, DWORD nSize)
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 long long RegularFileSize(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return static_cast<long long>(st.st_size);
@@ -54,9 +54,9 @@ std::FILE* OpenFileStream(const std::string& path, const char* pszMode)
 {
     if (pszMode == nullptr || pszMode[0] == '\0')
         return nullptr;
-    struct stat st {};
+    struct stat st { };
     if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
-        return std::fopen(path.c_str(), pszMode);   // nothing there yet, or a plain file
+        return std::fopen(path.c_str(), pszMode);  // nothing there yet, or a plain file
     if (S_ISDIR(st.st_mode))
         return nullptr;
     // A FIFO, device or socket: open without waiting, then hand the stream
@@ -79,13 +79,13 @@ std::FILE* OpenFileStream(const std::string& path, const char* pszMode)
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return lstat(path.c_str(), &st) == 0;
 }
 
@@ -122,7 +122,7 @@ std::string HomeFolder()
     // A service or a sanitised environment may leave HOME out; the user
     // still has a home folder.
     std::vector<char> buffer(16384);
-    passwd entry {};
+    passwd entry{};
     passwd* pFound = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &pFound) == 0 && pFound != nullptr &&
         pFound->pw_dir != nullptr)
@@ -172,15 +172,14 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
         return {};
     std::string best;
     while (const dirent* entry = readdir(dir)) {
-        if (EqualsIgnoringCase(entry->d_name, name) &&
-            (best.empty() || std::strcmp(entry->d_name, best.c_str()) < 0))
+        if (EqualsIgnoringCase(entry->d_name, name) && (best.empty() || std::strcmp(entry->d_name, best.c_str()) < 0))
             best = entry->d_name;
     }
     closedir(dir);
     return best;
 }
 
-} // namespace
+}  // namespace
 
 std::string ResolvePathCase(const std::string& path)
 {
@@ -242,12 +241,12 @@ int OpenRegularForReading(const std::string& path, FailReason* pReason)
     if (fd < 0) {
         const int nErrno = errno;
         const std::string kind = NonRegularKind(path);
-        *pReason = !kind.empty() ? FailReason::Of(FailKind::NotRegular, kind)
+        *pReason = !kind.empty()       ? FailReason::Of(FailKind::NotRegular, kind)
                    : nErrno == ENOTDIR ? FailReason::Of(FailKind::Missing)
                                        : ReasonFromErrno(nErrno, false);
         return -1;
     }
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         *pReason = FailReason::Of(FailKind::NotRegular, NonRegularKind(path));
@@ -273,7 +272,7 @@ bool ReadRegularFileInto(const std::string& path, Buffer* pContent, FailReason* 
     // copy what was read so far again and again, and hold two copies at the
     // moment of each growth. A file that grows while it is read still reads
     // whole; one that cannot be given its room is read as it comes.
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) == 0 && st.st_size > 0) {
         try {
             pContent->reserve(static_cast<size_t>(st.st_size));
@@ -327,7 +326,7 @@ void RemoveStaleTemps(const std::string& target)
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
         if (fd < 0)
             continue;
-        struct stat st {};
+        struct stat st { };
         if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
             unlink(path.c_str());
         close(fd);
@@ -336,7 +335,7 @@ void RemoveStaleTemps(const std::string& target)
 
 std::atomic<int> g_holdWaitMs{-1};
 
-} // namespace
+}  // namespace
 
 bool ReadRegularFile(const std::string& path, std::vector<BYTE>* pContent, FailReason* pReason)
 {
@@ -350,7 +349,7 @@ bool ReadRegularFile(const std::string& path, std::string* pContent, FailReason*
 
 bool MayReplaceFile(const std::string& path, FailReason* pReason)
 {
-    struct stat st {};
+    struct stat st { };
     if (stat(path.c_str(), &st) != 0)
         return true;
     if ((st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) {
@@ -375,7 +374,7 @@ void AtomicFile::SetFailAfterBytesForTest(long long nBytes)
     g_failAfterBytes = nBytes;
 }
 
-AtomicFile::AtomicFile() : m_fp(nullptr), m_written(0), m_failAfter(-1), m_failed(false) {}
+AtomicFile::AtomicFile() : m_fp(nullptr), m_written(0), m_failAfter(-1), m_failed(false) { }
 
 AtomicFile::~AtomicFile()
 {
@@ -394,7 +393,7 @@ bool AtomicFile::Open(const char* path)
     IgnoreFileSizeSignal();
     std::string target = path;
     // Replace what a symbolic link points at, not the link itself.
-    struct stat linkStat {};
+    struct stat linkStat { };
     if (lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
         char* real = realpath(target.c_str(), nullptr);
         if (real != nullptr) {
@@ -483,7 +482,7 @@ bool AtomicFile::Commit(FileHold* pHold)
 
     // Keep the permissions of the file being replaced; a new file gets the
     // usual 0666 less the umask (mkostemp made it 0600).
-    struct stat st {};
+    struct stat st { };
     mode_t mode = 0;
     if (stat(m_target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
@@ -551,7 +550,7 @@ bool AtomicWriteFile(const char* path, const void* data, size_t size)
     return file.Open(path) && file.Write(data, size) && file.Commit();
 }
 
-FileLock::FileLock() : m_fd(-1) {}
+FileLock::FileLock() : m_fd(-1) { }
 
 FileLock::~FileLock()
 {
@@ -583,7 +582,7 @@ void FileLock::Unlock()
     }
 }
 
-FileHold::FileHold() : m_fd(-1) {}
+FileHold::FileHold() : m_fd(-1) { }
 
 FileHold::~FileHold()
 {
@@ -613,7 +612,7 @@ namespace {
 // a second FileHold of the same file in this process shares the first one's
 // lock instead of waiting for it (flock would set them against each other).
 struct HeldFile {
-    int nLockFd = -1;   // the descriptor that carries the flock
+    int nLockFd = -1;  // the descriptor that carries the flock
     int nHolders = 0;
 };
 std::mutex g_heldMutex;
@@ -621,7 +620,7 @@ std::map<std::pair<dev_t, ino_t>, HeldFile> g_heldFiles;
 
 std::pair<dev_t, ino_t> FileKey(int fd)
 {
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) != 0)
         return {0, 0};
     return {st.st_dev, st.st_ino};
@@ -660,7 +659,7 @@ void LeaveHeld(int fd)
     if (--held.nHolders > 0) {
         if (held.nLockFd != fd)
             close(fd);
-        return;   // the lock's descriptor stays open for the others
+        return;  // the lock's descriptor stays open for the others
     }
     flock(held.nLockFd, LOCK_UN);
     if (held.nLockFd != fd)
@@ -675,8 +674,8 @@ bool FileHold::Holds(const std::string& path) const
 {
     if (m_fd < 0)
         return false;
-    struct stat held {};
-    struct stat now {};
+    struct stat held { };
+    struct stat now { };
     return fstat(m_fd, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
            held.st_ino == now.st_ino;
 }
@@ -712,8 +711,8 @@ bool FileHold::Acquire(const std::string& path, FailReason* pReason)
         }
         // The other program may have replaced the file while we waited:
         // then the lock is on a file no longer there; start over.
-        struct stat held {};
-        struct stat now {};
+        struct stat held { };
+        struct stat now { };
         if (fstat(fd, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
             held.st_ino == now.st_ino) {
             JoinHeld(fd, true);

@@ -8,8 +8,8 @@ class ScratchFolder {
 public:
     // Where the folder is made.
     enum class Place {
-        Temp,     // /tmp
-        Memory,   // /dev/shm where it can be made (saves fsync every file), else /tmp
+        Temp,    // /tmp
+        Memory,  // /dev/shm where it can be made (saves fsync every file), else /tmp
     };
 
     // Makes <place>/<pszPrefix>-XXXXXX, the X replaced so that the name is

@@ -34,8 +34,7 @@ bool EqualsNoCase(const std::string& a, const char* b)
     if (a.size() != nLength)
         return false;
     for (size_t i = 0; i < nLength; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     }
     return true;
@@ -60,10 +59,9 @@ bool HasSqliteHeader(const std::string& path, std::string* pError, FailReason* p
     return true;
 }
 
-
 }  // namespace
 
-JetConnection::JetConnection() : m_pDb(nullptr) {}
+JetConnection::JetConnection() : m_pDb(nullptr) { }
 
 JetConnection::~JetConnection()
 {

@@ -87,9 +87,9 @@ private:
     void NoteStatementFailure(int nResult);
 
     std::string m_connectionString;
-    std::string m_dataSource;           // from SetDataSource
+    std::string m_dataSource;  // from SetDataSource
     bool m_bDataSourceSet = false;
-    std::string m_path;                 // the file open now
+    std::string m_path;  // the file open now
     std::string m_lastError;
     FailReason m_lastFailure;
     sqlite3* m_pDb;
@@ -97,5 +97,5 @@ private:
     unsigned m_uTraceMask = 0;
     TraceCallback m_pTrace = nullptr;
     void* m_pTraceContext = nullptr;
-    std::vector<JetQuery*> m_queries;   // bound queries, not owned
+    std::vector<JetQuery*> m_queries;  // bound queries, not owned
 };

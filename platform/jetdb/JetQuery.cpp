@@ -103,7 +103,7 @@ bool JetQuery::Open()
         return true;
     }
     if (rc == SQLITE_DONE) {
-        m_bEof = true;   // an open result without rows
+        m_bEof = true;  // an open result without rows
         return true;
     }
     return Fail(sqlite3_errmsg(m_pConnection->GetHandle()));

@@ -82,7 +82,7 @@ private:
 
     static constexpr signed char kColumnUnknown = -1;
 
-    JetConnection* m_pConnection;   // not owned
+    JetConnection* m_pConnection;  // not owned
     std::string m_sql;
     std::string m_lastError;
     sqlite3_stmt* m_pStmt;

@@ -13,12 +13,12 @@
 
 using VARTYPE = uint16_t;
 
-constexpr VARTYPE VT_EMPTY = 0;   // no value: null, or a column type not handled
-constexpr VARTYPE VT_I2 = 2;      // signed 16-bit integer
-constexpr VARTYPE VT_I4 = 3;      // signed 32-bit integer
-constexpr VARTYPE VT_BSTR = 8;    // 16-bit text, or none for empty text
-constexpr VARTYPE VT_BOOL = 11;   // yes/no; any non-zero payload is yes
-constexpr VARTYPE VT_I1 = 16;     // signed 8-bit integer
+constexpr VARTYPE VT_EMPTY = 0;  // no value: null, or a column type not handled
+constexpr VARTYPE VT_I2 = 2;     // signed 16-bit integer
+constexpr VARTYPE VT_I4 = 3;     // signed 32-bit integer
+constexpr VARTYPE VT_BSTR = 8;   // 16-bit text, or none for empty text
+constexpr VARTYPE VT_BOOL = 11;  // yes/no; any non-zero payload is yes
+constexpr VARTYPE VT_I1 = 16;    // signed 8-bit integer
 
 // Zero-terminated 16-bit text owned by the value that holds it. Allocated
 // with JetAllocText and released with JetFreeText; null stands for "".
@@ -27,11 +27,11 @@ using BSTR = char16_t*;
 struct VARIANT {
     VARTYPE vt;
     union {
-        int32_t lVal;      // VT_I4
-        int16_t iVal;      // VT_I2
-        int8_t cVal;       // VT_I1
-        int16_t boolVal;   // VT_BOOL
-        BSTR bstrVal;      // VT_BSTR
+        int32_t lVal;     // VT_I4
+        int16_t iVal;     // VT_I2
+        int8_t cVal;      // VT_I1
+        int16_t boolVal;  // VT_BOOL
+        BSTR bstrVal;     // VT_BSTR
     };
 };
 

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-constexpr int64_t kTicksPerSecond = 10000000;   // file-time ticks are 100 ns
+constexpr int64_t kTicksPerSecond = 10000000;  // file-time ticks are 100 ns
 constexpr int64_t kTicksPerMillisecond = 10000;
 
 // Days from 1970-01-01 to y-m-d in the proleptic Gregorian calendar.
@@ -62,9 +62,8 @@ unsigned DaysInMonth(unsigned y, unsigned m)
 
 bool IsValidDateAndTime(const SYSTEMTIME& st)
 {
-    return st.wMonth >= 1 && st.wMonth <= 12 && st.wDay >= 1 &&
-           st.wDay <= DaysInMonth(st.wYear, st.wMonth) && st.wHour < 24 && st.wMinute < 60 &&
-           st.wSecond < 60;
+    return st.wMonth >= 1 && st.wMonth <= 12 && st.wDay >= 1 && st.wDay <= DaysInMonth(st.wYear, st.wMonth) &&
+           st.wHour < 24 && st.wMinute < 60 && st.wSecond < 60;
 }
 
 // Fills the date fields and the day of the week from a day count relative
@@ -81,7 +80,7 @@ void FillDate(int64_t daysSince1970, SYSTEMTIME* st)
     st->wDayOfWeek = static_cast<WORD>(((daysSince1970 % 7) + 7 + 4) % 7);
 }
 
-} // namespace
+}  // namespace
 
 int SystemTimeToVariantTime(const SYSTEMTIME* pst, double* pvtime)
 {
@@ -91,8 +90,7 @@ int SystemTimeToVariantTime(const SYSTEMTIME* pst, double* pvtime)
         return 0;
     const int64_t day = DaysFromCivil(pst->wYear, pst->wMonth, pst->wDay) - kOleEpochDays;
     const double fraction =
-        static_cast<double>(pst->wHour * 3600 + pst->wMinute * 60 + pst->wSecond) /
-        static_cast<double>(kSecondsPerDay);
+        static_cast<double>(pst->wHour * 3600 + pst->wMinute * 60 + pst->wSecond) / static_cast<double>(kSecondsPerDay);
     // Before day 0 the time of day still counts forward from the day's start,
     // but the value runs the other way: -1.25 is day -1 at 06:00.
     *pvtime = day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
@@ -151,12 +149,10 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* pst, FILETIME* pft)
 {
     if (pst == nullptr || pft == nullptr)
         return FALSE;
-    if (pst->wYear < 1601 || pst->wYear > 30827 || !IsValidDateAndTime(*pst) ||
-        pst->wMilliseconds > 999)
+    if (pst->wYear < 1601 || pst->wYear > 30827 || !IsValidDateAndTime(*pst) || pst->wMilliseconds > 999)
         return FALSE;
     const int64_t days = DaysFromCivil(pst->wYear, pst->wMonth, pst->wDay) - kFileTimeEpochDays;
-    const int64_t seconds = days * kSecondsPerDay + pst->wHour * 3600 + pst->wMinute * 60 +
-                            pst->wSecond;
+    const int64_t seconds = days * kSecondsPerDay + pst->wHour * 3600 + pst->wMinute * 60 + pst->wSecond;
     const uint64_t ticks = static_cast<uint64_t>(seconds) * kTicksPerSecond +
                            static_cast<uint64_t>(pst->wMilliseconds) * kTicksPerMillisecond;
     if (ticks > static_cast<uint64_t>(INT64_MAX))

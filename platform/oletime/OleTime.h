@@ -15,13 +15,13 @@
 // A broken-down calendar time. wDayOfWeek counts from Sunday = 0.
 struct SYSTEMTIME {
     WORD wYear;
-    WORD wMonth;          // 1 to 12
-    WORD wDayOfWeek;      // 0 Sunday to 6 Saturday
-    WORD wDay;            // 1 to 31
-    WORD wHour;           // 0 to 23
-    WORD wMinute;         // 0 to 59
-    WORD wSecond;         // 0 to 59
-    WORD wMilliseconds;   // 0 to 999
+    WORD wMonth;         // 1 to 12
+    WORD wDayOfWeek;     // 0 Sunday to 6 Saturday
+    WORD wDay;           // 1 to 31
+    WORD wHour;          // 0 to 23
+    WORD wMinute;        // 0 to 59
+    WORD wSecond;        // 0 to 59
+    WORD wMilliseconds;  // 0 to 999
 };
 
 // A 64-bit count of 100 ns ticks since 1601-01-01 UTC, split in two halves.

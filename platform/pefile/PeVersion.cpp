@@ -10,15 +10,15 @@
 namespace {
 
 // Layout constants of the PE format.
-constexpr size_t kDosLfanewOffset = 0x3C;        // file offset of the PE header's offset
+constexpr size_t kDosLfanewOffset = 0x3C;  // file offset of the PE header's offset
 constexpr size_t kCoffHeaderSize = 20;
 constexpr size_t kSectionHeaderSize = 40;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr size_t kPe32DirCountOffset = 92;       // NumberOfRvaAndSizes in the optional header
+constexpr size_t kPe32DirCountOffset = 92;  // NumberOfRvaAndSizes in the optional header
 constexpr size_t kPe32PlusDirCountOffset = 108;
-constexpr uint32_t kResourceDirIndex = 2;        // data directory of the resources
-constexpr uint32_t kRtVersion = 16;              // resource type of version blocks
+constexpr uint32_t kResourceDirIndex = 2;  // data directory of the resources
+constexpr uint32_t kRtVersion = 16;        // resource type of version blocks
 constexpr size_t kResourceDirSize = 16;
 constexpr size_t kResourceEntrySize = 8;
 constexpr size_t kResourceDataEntrySize = 16;
@@ -37,12 +37,9 @@ constexpr long kMaxImageSize = 256L * 1024 * 1024;
 // Bounds-checked little-endian view over untrusted bytes.
 class ByteView {
 public:
-    ByteView(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    ByteView(const uint8_t* data, size_t size) : m_data(data), m_size(size) { }
 
-    bool Has(size_t offset, size_t length) const
-    {
-        return offset <= m_size && length <= m_size - offset;
-    }
+    bool Has(size_t offset, size_t length) const { return offset <= m_size && length <= m_size - offset; }
     bool U16(size_t offset, uint16_t* value) const
     {
         if (!Has(offset, 2))
@@ -55,8 +52,7 @@ public:
         if (!Has(offset, 4))
             return false;
         *value = static_cast<uint32_t>(m_data[offset]) | (static_cast<uint32_t>(m_data[offset + 1]) << 8) |
-                 (static_cast<uint32_t>(m_data[offset + 2]) << 16) |
-                 (static_cast<uint32_t>(m_data[offset + 3]) << 24);
+                 (static_cast<uint32_t>(m_data[offset + 2]) << 16) | (static_cast<uint32_t>(m_data[offset + 3]) << 24);
         return true;
     }
     const uint8_t* At(size_t offset) const { return m_data + offset; }
@@ -75,8 +71,8 @@ struct Section {
 
 // Maps a range of `length` bytes at relative virtual address `rva` to a file
 // offset; false unless the whole range lies in one section's raw data.
-bool RvaToOffset(const ByteView& file, const std::vector<Section>& sections, uint32_t rva,
-                 uint32_t length, size_t* offset)
+bool RvaToOffset(const ByteView& file, const std::vector<Section>& sections, uint32_t rva, uint32_t length,
+                 size_t* offset)
 {
     for (const Section& section : sections) {
         if (rva < section.virtualAddress)
@@ -96,8 +92,8 @@ bool RvaToOffset(const ByteView& file, const std::vector<Section>& sections, uin
 // Finds in the resource directory at `dirOffset` (relative to the resource
 // base) the entry with the given id, or the first id entry when id is 0.
 // Answers the entry's OffsetToData word.
-bool FindResourceEntry(const ByteView& file, size_t base, size_t resourceSize, size_t dirOffset,
-                       uint32_t id, uint32_t* target)
+bool FindResourceEntry(const ByteView& file, size_t base, size_t resourceSize, size_t dirOffset, uint32_t id,
+                       uint32_t* target)
 {
     uint16_t named = 0;
     uint16_t ids = 0;
@@ -129,7 +125,7 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes)
 {
     if (path == nullptr || path[0] == '\0')
         return false;
-    struct stat st {};
+    struct stat st { };
     if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxImageSize)
         return false;
     return ReadRegularFile(path, bytes) && bytes->size() <= static_cast<size_t>(kMaxImageSize);
@@ -141,7 +137,7 @@ bool ReadVersionBlock(const char* path, std::vector<uint8_t>* block)
     return ReadWholeFile(path, &image) && FindVersionBlock(image.data(), image.size(), block);
 }
 
-} // namespace
+}  // namespace
 
 bool FindVersionBlock(const uint8_t* image, size_t size, std::vector<uint8_t>* block)
 {
@@ -207,8 +203,7 @@ bool FindVersionBlock(const uint8_t* image, size_t size, std::vector<uint8_t>* b
         if (!FindResourceEntry(file, base, treeSize, target & ~kSubdirectoryFlag, 0, &target))
             return false;
     }
-    if ((target & kSubdirectoryFlag) != 0 || target > treeSize ||
-        kResourceDataEntrySize > treeSize - target)
+    if ((target & kSubdirectoryFlag) != 0 || target > treeSize || kResourceDataEntrySize > treeSize - target)
         return false;
     uint32_t dataRva = 0;
     uint32_t dataSize = 0;
@@ -238,8 +233,7 @@ bool ParseVersionBlock(const uint8_t* data, size_t size, VS_FIXEDFILEINFO* info)
         return false;
     for (size_t i = 0; i < sizeof(kVersionKey); ++i) {
         uint16_t unit = 0;
-        if (!block.U16(kVersionKeyOffset + 2 * i, &unit) ||
-            unit != static_cast<uint8_t>(kVersionKey[i]))
+        if (!block.U16(kVersionKeyOffset + 2 * i, &unit) || unit != static_cast<uint8_t>(kVersionKey[i]))
             return false;
     }
     DWORD words[13];
@@ -274,8 +268,7 @@ BOOL GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD /*dwHandle*/, DWORD dwLen,
 
 BOOL VerQueryValueA(const void* pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen)
 {
-    if (pBlock == nullptr || lpSubBlock == nullptr || lplpBuffer == nullptr ||
-        std::strcmp(lpSubBlock, "\\") != 0)
+    if (pBlock == nullptr || lpSubBlock == nullptr || lplpBuffer == nullptr || std::strcmp(lpSubBlock, "\\") != 0)
         return FALSE;
     // The block carries its own length in its first word.
     const auto* data = static_cast<const uint8_t*>(pBlock);

@@ -18,10 +18,10 @@ constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
 
 // The fixed part of a version resource: 13 little-endian 32-bit words.
 struct VS_FIXEDFILEINFO {
-    DWORD dwSignature;         // VS_FFI_SIGNATURE
+    DWORD dwSignature;  // VS_FFI_SIGNATURE
     DWORD dwStrucVersion;
-    DWORD dwFileVersionMS;     // major << 16 | minor
-    DWORD dwFileVersionLS;     // release << 16 | build
+    DWORD dwFileVersionMS;  // major << 16 | minor
+    DWORD dwFileVersionLS;  // release << 16 | build
     DWORD dwProductVersionMS;
     DWORD dwProductVersionLS;
     DWORD dwFileFlagsMask;

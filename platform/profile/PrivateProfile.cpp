@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <memory>
-#include <mutex>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/fsutil/FsUtil.h"
@@ -85,7 +85,7 @@ struct Profile {
 // one or has changed (its identity, size or times differ).
 struct ParsedFile {
     std::string path;
-    struct stat st {};
+    struct stat st { };
     std::shared_ptr<Profile> profile;
 };
 
@@ -102,7 +102,7 @@ bool SameFile(const struct stat& a, const struct stat& b)
 // The parsed profile of a file; null when it is missing or cannot be read.
 std::shared_ptr<Profile> ParsedProfile(const char* fileName)
 {
-    struct stat before {};
+    struct stat before { };
     if (stat(fileName, &before) != 0 || !S_ISREG(before.st_mode))
         return nullptr;
     std::lock_guard<std::mutex> lock(g_parsedMutex);
@@ -111,7 +111,7 @@ std::shared_ptr<Profile> ParsedProfile(const char* fileName)
     auto profile = std::make_shared<Profile>();
     if (profile->Load(fileName) != LoadResult::Loaded)
         return nullptr;
-    struct stat after {};
+    struct stat after { };
     // Kept only when the file did not change while it was read.
     if (stat(fileName, &after) == 0 && SameFile(before, after)) {
         g_parsed.path = fileName;
@@ -140,16 +140,15 @@ bool LookupValue(LPCSTR section, LPCSTR key, LPCSTR fileName, std::string* value
     if (found == nullptr)
         return false;
     *value = found;
-    if (value->size() >= 2 && (value->front() == '"' || value->front() == '\'') &&
-        value->back() == value->front())
+    if (value->size() >= 2 && (value->front() == '"' || value->front() == '\'') && value->back() == value->front())
         *value = value->substr(1, value->size() - 2);
     return true;
 }
 
-} // namespace
+}  // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName)
+DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                               DWORD nSize, LPCSTR lpFileName)
 {
     if (lpReturnedString == nullptr || nSize == 0)
         return 0;
@@ -180,13 +179,10 @@ UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPC
     return negative ? 0u - result : result;
 }
 
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                LPCSTR lpFileName)
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
 {
     PrivateProfileWriter writer(lpFileName);
-    return writer.IsLoaded() && writer.SetString(lpAppName, lpKeyName, lpString) && writer.Save()
-               ? TRUE
-               : FALSE;
+    return writer.IsLoaded() && writer.SetString(lpAppName, lpKeyName, lpString) && writer.Save() ? TRUE : FALSE;
 }
 
 struct PrivateProfileWriter::Impl {

@@ -17,22 +17,20 @@
 // when lpReturnedString is null or nSize is 0 (returns 0). Listing all
 // sections or keys (null section or key) is not supported and gives the
 // default.
-DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
+DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                               DWORD nSize, LPCSTR lpFileName);
 
 // Reads an integer: optional blanks, an optional sign, then decimal digits;
 // reading stops at the first other character ("12abc" gives 12, "abc" gives
 // 0). A missing file, section or key gives nDefault.
-UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault,
-                           LPCSTR lpFileName);
+UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
 
 // Sets one key (creating file and section as needed). A null lpString
 // deletes the key; a null lpKeyName deletes the whole section. Returns FALSE
 // when the section name or file name is null or empty, when an existing file
 // cannot be read, or when the new file cannot be written; the old file is
 // then unchanged.
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                LPCSTR lpFileName);
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
 
 // Changes many keys of one file with one load and one atomic save, for
 // writers of whole settings blocks. Same rules as WritePrivateProfileStringA.

@@ -11,8 +11,8 @@
 // file held them when the key was opened.
 struct RegKeyData {
     bool bRoot = false;
-    bool bMachine = false;    // system.reg (HKEY_LOCAL_MACHINE) rather than user.reg
-    std::string path;         // lower-case, single backslashes, "" for the root
+    bool bMachine = false;  // system.reg (HKEY_LOCAL_MACHINE) rather than user.reg
+    std::string path;       // lower-case, single backslashes, "" for the root
     std::map<std::string, WineRegValue> values;
 };
 
@@ -79,13 +79,12 @@ std::string ValueBytes(const WineRegValue& value)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 const HKEY HKEY_CURRENT_USER = &g_currentUser;
 const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
 
-LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM /*samDesired*/,
-                      PHKEY phkResult)
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM /*samDesired*/, PHKEY phkResult)
 {
     if (phkResult == nullptr)
         return ERROR_INVALID_PARAMETER;
@@ -96,8 +95,7 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM /*
     const std::string file = HiveFile(hKey->bMachine);
     if (file.empty())
         return ERROR_FILE_NOT_FOUND;
-    const std::vector<std::string> paths =
-        CandidatePaths(hKey->bMachine, JoinKeyPath(hKey->path, lpSubKey));
+    const std::vector<std::string> paths = CandidatePaths(hKey->bMachine, JoinKeyPath(hKey->path, lpSubKey));
     std::vector<WineRegKey> found = ReadWineRegKeys(file, paths);
     for (size_t i = 0; i < found.size(); ++i) {
         if (!found[i].bExists)
@@ -112,8 +110,7 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM /*
     return ERROR_FILE_NOT_FOUND;
 }
 
-LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                         BYTE* lpData, DWORD* lpcbData)
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
 {
     if (hKey == nullptr)
         return ERROR_INVALID_HANDLE;

@@ -62,8 +62,7 @@ constexpr DWORD REG_QWORD = 11;
 // or as the parent of one); otherwise ERROR_FILE_NOT_FOUND and *phkResult
 // null. ERROR_INVALID_PARAMETER / ERROR_INVALID_HANDLE for a null result
 // pointer / a null hKey.
-LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                      PHKEY phkResult);
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 
 // Reads the value lpValueName (null or "" for the key's default value) of
 // an opened key. *lpType (when not null) receives the type. String types
@@ -75,8 +74,8 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDes
 // ERROR_FILE_NOT_FOUND (no such value, or a root key), ERROR_INVALID_HANDLE
 // (null hKey), ERROR_INVALID_PARAMETER (lpReserved set, or lpData without
 // lpcbData).
-LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                         BYTE* lpData, DWORD* lpcbData);
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                         DWORD* lpcbData);
 
 // Releases an opened key. ERROR_INVALID_HANDLE for null; root keys are
 // accepted and stay open.

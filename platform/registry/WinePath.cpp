@@ -32,8 +32,7 @@ std::string MapWindowsPath(const std::string& windowsPath)
     if (path.compare(0, 4, "\\\\?\\") == 0)
         path.erase(0, 4);
     const char letter = path.size() >= 2 ? path[0] : '\0';
-    const bool hasDrive = ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) &&
-                          path[1] == ':';
+    const bool hasDrive = ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) && path[1] == ':';
     // Relative paths ("Palm\"), drive-relative ones ("C:Palm") and network
     // paths ("\\server\share") have no place in the Wine prefix.
     if (!hasDrive || (path.size() > 2 && path[2] != '\\' && path[2] != '/'))

@@ -79,8 +79,7 @@ void AppendRawChar(const std::string& line, size_t& pos, std::u16string& out)
             value = (value << 6) | (next & 0x3F);
         }
         const char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (valid && value >= minimum[extra] && value <= 0x10FFFF &&
-            !(value >= 0xD800 && value <= 0xDFFF)) {
+        if (valid && value >= minimum[extra] && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF)) {
             AppendCodePoint(value, out);
             pos += static_cast<size_t>(extra) + 1;
             return;
@@ -114,14 +113,30 @@ bool ParseEscaped(const std::string& line, size_t& pos, char terminator, std::u1
             return false;
         const char e = line[pos++];
         switch (e) {
-        case 'a': out.push_back(7); break;
-        case 'b': out.push_back(8); break;
-        case 't': out.push_back(9); break;
-        case 'n': out.push_back(10); break;
-        case 'v': out.push_back(11); break;
-        case 'f': out.push_back(12); break;
-        case 'r': out.push_back(13); break;
-        case 'e': out.push_back(27); break;
+        case 'a':
+            out.push_back(7);
+            break;
+        case 'b':
+            out.push_back(8);
+            break;
+        case 't':
+            out.push_back(9);
+            break;
+        case 'n':
+            out.push_back(10);
+            break;
+        case 'v':
+            out.push_back(11);
+            break;
+        case 'f':
+            out.push_back(12);
+            break;
+        case 'r':
+            out.push_back(13);
+            break;
+        case 'e':
+            out.push_back(27);
+            break;
         case 'x': {
             unsigned value = 0;
             int digits = 0;
@@ -135,9 +150,7 @@ bool ParseEscaped(const std::string& line, size_t& pos, char terminator, std::u1
         default:
             if (e >= '0' && e <= '7') {
                 unsigned value = static_cast<unsigned>(e - '0');
-                for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' &&
-                                     line[pos] <= '7';
-                     ++digits)
+                for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
                     value = value * 8 + static_cast<unsigned>(line[pos++] - '0');
                 out.push_back(static_cast<char16_t>(value));
             } else if (static_cast<unsigned char>(e) >= 0x80) {
@@ -163,8 +176,7 @@ void AppendUtf16Le(const std::u16string& text, std::vector<BYTE>& data)
 // Reads a hexadecimal number of minDigits to maxDigits digits at line[pos].
 // Data is always written with full width (dword:%08x, two digits a byte), so
 // a shorter number there is the mark of a file cut short.
-bool ParseHexNumber(const std::string& line, size_t& pos, int minDigits, int maxDigits,
-                    DWORD& value)
+bool ParseHexNumber(const std::string& line, size_t& pos, int minDigits, int maxDigits, DWORD& value)
 {
     value = 0;
     int digits = 0;
@@ -184,7 +196,7 @@ bool StartsWith(const std::string& text, size_t pos, const char* prefix)
 // The lines of a file, with the CR of CR LF endings removed.
 class LineReader {
 public:
-    explicit LineReader(std::string text) : m_text(std::move(text)) {}
+    explicit LineReader(std::string text) : m_text(std::move(text)) { }
 
     bool Next(std::string& line)
     {
@@ -252,8 +264,7 @@ bool ParseHexBytes(std::string line, size_t pos, LineReader& reader, std::vector
 }
 
 // Parses a value line ("name"=data or @=data). False when it is malformed.
-bool ParseValueLine(const std::string& line, LineReader& reader, std::string& name,
-                    WineRegValue& value)
+bool ParseValueLine(const std::string& line, LineReader& reader, std::string& name, WineRegValue& value)
 {
     size_t pos = 0;
     std::u16string rawName;
@@ -346,7 +357,7 @@ bool HeaderMayMatch(const std::string& line, const std::string& wanted)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string RegFoldCase(const std::string& text)
 {
@@ -364,8 +375,7 @@ std::string RegUtf16ToUtf8(const std::u16string& text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -390,8 +400,7 @@ std::string RegUtf16ToUtf8(const std::u16string& text)
     return out;
 }
 
-std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath,
-                                        const std::vector<std::string>& keyPaths)
+std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath, const std::vector<std::string>& keyPaths)
 {
     std::vector<WineRegKey> keys(keyPaths.size());
     std::string text;
@@ -425,9 +434,8 @@ std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath,
                 if (path == wanted) {
                     keys[i].bExists = true;
                     current.push_back(i);
-                } else if (wanted.empty() ||
-                           (path.size() > wanted.size() && path[wanted.size()] == '\\' &&
-                            path.compare(0, wanted.size(), wanted) == 0)) {
+                } else if (wanted.empty() || (path.size() > wanted.size() && path[wanted.size()] == '\\' &&
+                                              path.compare(0, wanted.size(), wanted) == 0)) {
                     keys[i].bExists = true;
                 }
             }

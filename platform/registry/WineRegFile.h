@@ -49,8 +49,7 @@ std::string RegFoldCase(const std::string& text);
 // with the Wine registry signature holds no key. Malformed lines are
 // skipped; a malformed section header hides the values that follow it up
 // to the next sound header, so no value lands in the wrong key.
-std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath,
-                                        const std::vector<std::string>& keyPaths);
+std::vector<WineRegKey> ReadWineRegKeys(const std::string& filePath, const std::vector<std::string>& keyPaths);
 
 // Converts UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string RegUtf16ToUtf8(const std::u16string& text);

@@ -11,8 +11,7 @@
 namespace {
 
 // Every SQLite database file starts with these 16 bytes.
-constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
-                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
 
 }  // namespace
 
@@ -28,7 +27,7 @@ bool IsClosedLogFile(const std::string& path)
         return false;
     if (head[18] != 2 || head[19] != 2)
         return false;
-    struct stat st {};
+    struct stat st { };
     return stat((path + "-wal").c_str(), &st) != 0;
 }
 

@@ -40,7 +40,7 @@ const Export kUserDataExports[] = {
     {"UmGetRootDirectory", AsProc(&userdata::UmGetRootDirectory)},
 };
 
-} // namespace
+}  // namespace
 
 HMODULE LoadDesktopModule(const char* pszPath)
 {
@@ -48,7 +48,7 @@ HMODULE LoadDesktopModule(const char* pszPath)
         return nullptr;
     const std::string path = ResolvePathCase(pszPath);
     const size_t slash = path.rfind('/');
-    struct stat info {};
+    struct stat info { };
     if (stat(path.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode))
             return nullptr;

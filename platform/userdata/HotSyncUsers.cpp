@@ -31,8 +31,7 @@ bool HoldsAddressFile(const fs::path& userFolder)
         if (!EqualsIgnoringCase(name, "address") || !IsFolder(path.string()))
             return true;
         ForEachEntry(path, [&](const fs::path& file, const std::string& fileName) {
-            found = (EqualsIgnoringCase(fileName, "address.dat") ||
-                     EqualsIgnoringCase(fileName, "address.mdb")) &&
+            found = (EqualsIgnoringCase(fileName, "address.dat") || EqualsIgnoringCase(fileName, "address.mdb")) &&
                     IsRegularFile(file.string());
             return !found;
         });
@@ -75,7 +74,7 @@ std::string DisplayName(const std::string& folder)
     return IsValidUtf8(folder) ? Utf8ToAnsi(folder) : folder;
 }
 
-} // namespace
+}  // namespace
 
 DWORD HotSyncUserIdOf(const std::string& folder)
 {

@@ -13,9 +13,9 @@
 #include "platform/wintypes/WinTypes.h"
 
 struct HotSyncUser {
-    DWORD dwUserID = 0;   // stable, never 0, unique within the list
-    std::string folder;   // the sub-folder's name, bytes as on disk
-    std::string name;     // the folder name as ANSI text, for display
+    DWORD dwUserID = 0;  // stable, never 0, unique within the list
+    std::string folder;  // the sub-folder's name, bytes as on disk
+    std::string name;    // the folder name as ANSI text, for display
 };
 
 // Lists the users below rootDirectory: every sub-folder that holds an

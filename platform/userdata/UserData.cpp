@@ -47,7 +47,7 @@ LONG UserText(DWORD dwUserID, char* pszBuffer, int16_t* pnSize, std::string HotS
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 void SetActiveUserTable(const UserTable* pTable)
 {
@@ -102,4 +102,4 @@ LONG UmGetRootDirectory(char* pszDirectory, int16_t* pnSize)
     return 1;
 }
 
-} // namespace userdata
+}  // namespace userdata

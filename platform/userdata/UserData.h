@@ -25,12 +25,12 @@ using UmGetRootDirectoryProc = LONG (*)(char* pszDirectory, int16_t* pnSize);
 
 // Error results of UmGetUserID, UmGetUserName and UmGetUserDirectory (0 is
 // success). UmGetRootDirectory answers 1 for success and 0 for failure.
-constexpr LONG UM_ERR_NO_USER = -1;     // no user of that index or id
-constexpr LONG UM_ERR_ARGUMENT = -2;    // a null buffer, or a size below 1
+constexpr LONG UM_ERR_NO_USER = -1;   // no user of that index or id
+constexpr LONG UM_ERR_ARGUMENT = -2;  // a null buffer, or a size below 1
 
 // What one loaded user library answers for.
 struct UserTable {
-    std::string rootDirectory;          // ends with '/'
+    std::string rootDirectory;  // ends with '/'
     std::vector<HotSyncUser> users;
 };
 
@@ -54,4 +54,4 @@ LONG UmGetUserDirectory(DWORD dwUserID, char* pszDirectory, int16_t* pnSize);
 // active table or when it does not fit the buffer; a cut root is never given.
 LONG UmGetRootDirectory(char* pszDirectory, int16_t* pnSize);
 
-} // namespace userdata
+}  // namespace userdata

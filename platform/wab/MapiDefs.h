@@ -17,13 +17,13 @@
 
 // Value types (the low 16 bits of a tag).
 constexpr ULONG PT_UNSPECIFIED = 0x0000;
-constexpr ULONG PT_SHORT = 0x0002;        // signed 16-bit
-constexpr ULONG PT_LONG = 0x0003;         // signed 32-bit
-constexpr ULONG PT_ERROR = 0x000A;        // no value: the status code says why
-constexpr ULONG PT_STRING8 = 0x001E;      // zero-terminated 8-bit text
-constexpr ULONG PT_SYSTIME = 0x0040;      // FILETIME
-constexpr ULONG PT_BINARY = 0x0102;       // counted bytes
-constexpr ULONG PT_MV_STRING8 = 0x101E;   // several 8-bit texts
+constexpr ULONG PT_SHORT = 0x0002;       // signed 16-bit
+constexpr ULONG PT_LONG = 0x0003;        // signed 32-bit
+constexpr ULONG PT_ERROR = 0x000A;       // no value: the status code says why
+constexpr ULONG PT_STRING8 = 0x001E;     // zero-terminated 8-bit text
+constexpr ULONG PT_SYSTIME = 0x0040;     // FILETIME
+constexpr ULONG PT_BINARY = 0x0102;      // counted bytes
+constexpr ULONG PT_MV_STRING8 = 0x101E;  // several 8-bit texts
 
 constexpr ULONG PROP_TAG(ULONG ulType, ULONG ulId)
 {
@@ -55,15 +55,15 @@ constexpr HRESULT MakeMapiError(uint32_t ulCode)
 {
     return static_cast<HRESULT>(0x80040000u | ulCode);
 }
-constexpr HRESULT MAPI_E_CALL_FAILED = MakeMapiError(0x0101);        // storage failed
-constexpr HRESULT MAPI_E_NO_SUPPORT = MakeMapiError(0x0102);         // not offered
-constexpr HRESULT MAPI_E_INVALID_ENTRYID = MakeMapiError(0x0107);    // unknown identifier
-constexpr HRESULT MAPI_E_NOT_FOUND = MakeMapiError(0x010F);          // no such property/entry
+constexpr HRESULT MAPI_E_CALL_FAILED = MakeMapiError(0x0101);      // storage failed
+constexpr HRESULT MAPI_E_NO_SUPPORT = MakeMapiError(0x0102);       // not offered
+constexpr HRESULT MAPI_E_INVALID_ENTRYID = MakeMapiError(0x0107);  // unknown identifier
+constexpr HRESULT MAPI_E_NOT_FOUND = MakeMapiError(0x010F);        // no such property/entry
 constexpr HRESULT MAPI_E_NOT_ENOUGH_MEMORY = MakeMapiError(0x0110);
 constexpr HRESULT MAPI_E_INVALID_PARAMETER = MakeMapiError(0x0111);
-constexpr HRESULT MAPI_E_NO_ACCESS = MakeMapiError(0x0112);          // opened read-only
-constexpr HRESULT MAPI_E_NOT_A_BOOK = MakeMapiError(0x0113);         // file is no address book
-constexpr HRESULT MAPI_E_BAD_VALUE = MakeMapiError(0x0114);          // value type not stored
+constexpr HRESULT MAPI_E_NO_ACCESS = MakeMapiError(0x0112);   // opened read-only
+constexpr HRESULT MAPI_E_NOT_A_BOOK = MakeMapiError(0x0113);  // file is no address book
+constexpr HRESULT MAPI_E_BAD_VALUE = MakeMapiError(0x0114);   // value type not stored
 
 constexpr bool HR_SUCCEEDED(HRESULT hr)
 {
@@ -84,9 +84,9 @@ constexpr ULONG MAPI_MODIFY = 0x00000001;
 constexpr ULONG CREATE_CHECK_DUP_LOOSE = 0x00000002;
 
 // Object types (PR_OBJECT_TYPE).
-constexpr LONG MAPI_ABCONT = 4;      // an address-book container
-constexpr LONG MAPI_MAILUSER = 6;    // a contact
-constexpr LONG MAPI_DISTLIST = 8;    // a distribution list
+constexpr LONG MAPI_ABCONT = 4;    // an address-book container
+constexpr LONG MAPI_MAILUSER = 6;  // a contact
+constexpr LONG MAPI_DISTLIST = 8;  // a distribution list
 
 // Table positions for IMAPITable::SeekRow.
 using BOOKMARK = ULONG;
@@ -112,13 +112,13 @@ struct SBinary {
 };
 
 union PropValueData {
-    int16_t i;      // PT_SHORT
-    LONG l;         // PT_LONG
-    FILETIME ft;    // PT_SYSTIME
-    LPSTR lpszA;    // PT_STRING8
-    SBinary bin;    // PT_BINARY
-    HRESULT err;    // PT_ERROR
-    int64_t li;     // keeps the union 8-byte aligned
+    int16_t i;    // PT_SHORT
+    LONG l;       // PT_LONG
+    FILETIME ft;  // PT_SYSTIME
+    LPSTR lpszA;  // PT_STRING8
+    SBinary bin;  // PT_BINARY
+    HRESULT err;  // PT_ERROR
+    int64_t li;   // keeps the union 8-byte aligned
 };
 
 // One property: its tag and its value.
@@ -149,7 +149,7 @@ struct SizedSPropTagArray {
 struct SRow {
     ULONG ulAdrEntryPad;
     ULONG cValues;
-    LPSPropValue lpProps;   // a block of its own, freed with FreeBuffer
+    LPSPropValue lpProps;  // a block of its own, freed with FreeBuffer
 };
 
 // The rows one QueryRows returns. The row set and each row's lpProps are

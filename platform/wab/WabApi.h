@@ -67,7 +67,7 @@ public:
 };
 
 // A contact (MAPI_MAILUSER) or distribution list (MAPI_DISTLIST) entry.
-class IMailUser : public IMAPIProp {};
+class IMailUser : public IMAPIProp { };
 
 // Rows of a container's entries.
 class IMAPITable : public IMAPIUnknown {
@@ -97,8 +97,7 @@ public:
     // Creates a new entry from a template identifier (PR_DEF_CREATE_MAILUSER
     // or PR_DEF_CREATE_DL of this container). The entry exists in the file
     // only after its first SaveChanges. The new object is writable.
-    virtual HRESULT CreateEntry(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulCreateFlags,
-                                IMailUser** lppEntry) = 0;
+    virtual HRESULT CreateEntry(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulCreateFlags, IMailUser** lppEntry) = 0;
 };
 
 // The open address book.
@@ -113,8 +112,8 @@ public:
     // object type; *lppUnk is an IABContainer for MAPI_ABCONT and an
     // IMailUser otherwise. lpInterface must be null. Without MAPI_MODIFY the
     // object is read-only. Unknown identifiers give MAPI_E_INVALID_ENTRYID.
-    virtual HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, const MAPIUID* lpInterface,
-                              ULONG ulFlags, ULONG* lpulObjType, IMAPIUnknown** lppUnk) = 0;
+    virtual HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, const MAPIUID* lpInterface, ULONG ulFlags,
+                              ULONG* lpulObjType, IMAPIUnknown** lppUnk) = 0;
 };
 
 // Memory of the library.
@@ -138,11 +137,11 @@ HRESULT WabEndSaveBatch(IAddrBook* lpAdrBook);
 
 // The parameters of WABOpen.
 struct WAB_PARAM {
-    ULONG cbSize;           // sizeof(WAB_PARAM)
-    void* hwnd;             // parent window; unused
-    LPSTR szFileName;       // the book to open; null or empty: the default book
-    ULONG ulFlags;          // 0
-    MAPIUID guidPSExt;      // extension id; unused
+    ULONG cbSize;       // sizeof(WAB_PARAM)
+    void* hwnd;         // parent window; unused
+    LPSTR szFileName;   // the book to open; null or empty: the default book
+    ULONG ulFlags;      // 0
+    MAPIUID guidPSExt;  // extension id; unused
 };
 
 // Opens an address book. On success *lppAdrBook and *lppWABObject each
@@ -165,5 +164,4 @@ const FailReason& WabLastFailure();
 // writes these to its log.
 std::vector<std::string> WabTakeLogLines();
 
-using LPWABOPEN = HRESULT (*)(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lpWP,
-                              DWORD Reserved2);
+using LPWABOPEN = HRESULT (*)(IAddrBook** lppAdrBook, IWABObject** lppWABObject, WAB_PARAM* lpWP, DWORD Reserved2);

@@ -79,7 +79,7 @@ LPSPropValue PackProps(const std::vector<const WabProp*>& props)
             value.Value.bin.lpb = pData;
             pData += prop.bytes.size();
             break;
-        default:   // PT_ERROR
+        default:  // PT_ERROR
             value.Value.err = static_cast<HRESULT>(prop.nValue);
             break;
         }
@@ -129,13 +129,13 @@ HRESULT AnswerGetProps(const std::vector<const WabProp*>& props, LPSPropTagArray
     *lppProps = nullptr;
     HRESULT hr = hrSuccess;
     std::vector<const WabProp*> answer;
-    std::vector<WabProp> missing;   // the errors for tags not found
+    std::vector<WabProp> missing;  // the errors for tags not found
     if (lpTags == nullptr) {
         answer = props;
     } else {
         if (lpTags->cValues == 0)
             return MAPI_E_INVALID_PARAMETER;
-        missing.reserve(lpTags->cValues);   // no reallocation: answer points into it
+        missing.reserve(lpTags->cValues);  // no reallocation: answer points into it
         for (ULONG i = 0; i < lpTags->cValues; ++i) {
             const ULONG ulTag = lpTags->aulPropTag[i];
             const auto it = std::lower_bound(props.begin(), props.end(), ulTag,
@@ -350,9 +350,9 @@ private:
     StorePtr m_pStore;
     WabEntryRow m_row;
     bool m_bWritable;
-    std::vector<WabProp> m_props;   // as the caller sees them, saved or not; sorted by tag, one per tag
-    bool m_bReadsBook = false;      // opened for reading: m_props stays empty, GetProps reads the book
-    std::set<ULONG> m_changed;      // tags set since the last save
+    std::vector<WabProp> m_props;  // as the caller sees them, saved or not; sorted by tag, one per tag
+    bool m_bReadsBook = false;     // opened for reading: m_props stays empty, GetProps reads the book
+    std::set<ULONG> m_changed;     // tags set since the last save
 };
 
 // ---------------------------------------------------------------------------
@@ -425,7 +425,7 @@ public:
         const size_t cbSet = offsetof(SRowSet, aRow) + (rows.empty() ? 1 : rows.size()) * sizeof(SRow);
         auto* lpRows = static_cast<LPSRowSet>(AllocBlock(cbSet));
         if (lpRows == nullptr) {
-            m_ahead.clear();   // the cursor stays: the rows are read again
+            m_ahead.clear();  // the cursor stays: the rows are read again
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }
         for (const WabEntryRow& row : rows) {
@@ -496,8 +496,8 @@ private:
 
     StorePtr m_pStore;
     std::vector<ULONG> m_columns;
-    int64_t m_nCursorId = 0;   // id of the last row passed; rows follow in id order
-    std::deque<WabEntryRow> m_ahead;   // rows read after the cursor, not passed yet
+    int64_t m_nCursorId = 0;          // id of the last row passed; rows follow in id order
+    std::deque<WabEntryRow> m_ahead;  // rows read after the cursor, not passed yet
 };
 
 // ---------------------------------------------------------------------------
@@ -505,7 +505,7 @@ private:
 
 class WabContainer : public RefCounted<IABContainer> {
 public:
-    explicit WabContainer(StorePtr pStore) : m_pStore(std::move(pStore)) {}
+    explicit WabContainer(StorePtr pStore) : m_pStore(std::move(pStore)) { }
 
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override
     {
@@ -562,7 +562,7 @@ private:
 
 class WabAddrBook : public RefCounted<IAddrBook> {
 public:
-    explicit WabAddrBook(StorePtr pStore) : m_pStore(std::move(pStore)) {}
+    explicit WabAddrBook(StorePtr pStore) : m_pStore(std::move(pStore)) { }
 
     WabStore& Store() { return *m_pStore; }
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr size_t kApplicationIdOffset = 68;   // big-endian 32 bits
+constexpr size_t kApplicationIdOffset = 68;  // big-endian 32 bits
 
 // Marks every identifier of this library, after 4 zero flag bytes.
 constexpr char kIdMark[3] = {'V', 'W', 'B'};
@@ -100,7 +100,6 @@ void SetFailure(const FailReason& reason)
     g_lastFailure = reason;
 }
 
-
 // Resets a cached statement for its next use.
 struct StmtReset {
     sqlite3_stmt* pStmt;
@@ -177,9 +176,10 @@ HRESULT WabStore::Open(const char* pszFile, std::shared_ptr<WabStore>* ppStore)
             SetFailure(FailReason::Of(FailKind::WrongKind,
                                       "an address book made by Windows (.wab); Varnwick cannot read it yet"));
         else
-            SetFailure(FailReason::Of(FailKind::WrongKind, DescribeContent(path) == "unknown data"
-                                                               ? std::string("not a Varnwick address book")
-                                                               : DescribeContent(path) + ", not a Varnwick address book"));
+            SetFailure(
+                FailReason::Of(FailKind::WrongKind, DescribeContent(path) == "unknown data"
+                                                        ? std::string("not a Varnwick address book")
+                                                        : DescribeContent(path) + ", not a Varnwick address book"));
         NoteLog("%s is not a Varnwick address book; left untouched (%s)", path.c_str(),
                 FailReasonText(g_lastFailure).c_str());
         return MAPI_E_NOT_A_BOOK;
@@ -225,9 +225,9 @@ void WabStore::CloseDatabase()
 {
     EndReadBatch();
     CommitWriteBatch();
-    for (sqlite3_stmt** ppStmt : {&m_stmtFindEntry, &m_stmtLoadProps, &m_stmtLoadProp, &m_stmtNextEntries,
-                                  &m_stmtLastId, &m_stmtInsertEntry, &m_stmtPutProp, &m_stmtSavepoint,
-                                  &m_stmtRelease}) {
+    for (sqlite3_stmt** ppStmt :
+         {&m_stmtFindEntry, &m_stmtLoadProps, &m_stmtLoadProp, &m_stmtNextEntries, &m_stmtLastId, &m_stmtInsertEntry,
+          &m_stmtPutProp, &m_stmtSavepoint, &m_stmtRelease}) {
         sqlite3_finalize(*ppStmt);
         *ppStmt = nullptr;
     }
@@ -413,8 +413,8 @@ HRESULT WabStore::Verify()
     }
     if (nVersion < 1 || nVersion > kWabFormatVersion) {
         SetFailure(FailReason::Of(FailKind::WrongKind, "an address book of another Varnwick version"));
-        NoteLog("Address book %s has format version %d, this program reads %d",
-                m_path.c_str(), nVersion, kWabFormatVersion);
+        NoteLog("Address book %s has format version %d, this program reads %d", m_path.c_str(), nVersion,
+                kWabFormatVersion);
         return MAPI_E_NOT_A_BOOK;
     }
     // Each save is a transaction of its own; with the write-ahead log a

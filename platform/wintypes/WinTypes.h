@@ -5,18 +5,18 @@
 
 #include <cstdint>
 
-using BOOL = int32_t;        // 32-bit truth value: 0 false, anything else true
+using BOOL = int32_t;  // 32-bit truth value: 0 false, anything else true
 using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
 using UINT = uint32_t;
 using LONG = int32_t;
 using ULONG = uint32_t;
-using HRESULT = int32_t;     // status code: negative is a failure
+using HRESULT = int32_t;  // status code: negative is a failure
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
-using HMODULE = void*;       // a loaded module; null means the running program
+using HMODULE = void*;  // a loaded module; null means the running program
 
 #ifndef TRUE
 #define TRUE 1

@@ -14,11 +14,11 @@
 #include "src/core/SysSettings.h"
 
 struct ColumnDef {
-    int32_t nWidth;                // in pixels
-    const char* pszCaption;        // at most 35 characters
-    int SysSettings::*pShowFlag;   // the Show... setting; null for column 1
-    int32_t nPalmFieldId;          // neutral catalog id of the Palm value; 0 for rows 0 and 1
-    ULONG ulWabTag;                // MAPI tag of the WabRecord text field; 0 for rows 0 and 1
+    int32_t nWidth;               // in pixels
+    const char* pszCaption;       // at most 35 characters
+    int SysSettings::*pShowFlag;  // the Show... setting; null for column 1
+    int32_t nPalmFieldId;         // neutral catalog id of the Palm value; 0 for rows 0 and 1
+    ULONG ulWabTag;               // MAPI tag of the WabRecord text field; 0 for rows 0 and 1
 };
 
 // Number of rows of the table; columns are 1 .. kColumnCount - 1.

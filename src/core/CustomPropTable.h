@@ -15,8 +15,8 @@
 #include <cstdint>
 
 struct WabPropertyChoice {
-    uint32_t ulTag;         // property tag
-    const char* pszName;    // shown name, at most 63 characters
+    uint32_t ulTag;       // property tag
+    const char* pszName;  // shown name, at most 63 characters
 };
 
 // Number of rows (choices besides "None").

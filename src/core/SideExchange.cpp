@@ -37,7 +37,7 @@ std::string Plural(int n, const char* pszOne, const char* pszMany)
     return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
 }
 
-} // namespace
+}  // namespace
 
 const char* SideName(ListType eSide)
 {
@@ -57,7 +57,7 @@ std::vector<CommAddrRecord> SideRecords(const TransferEngine& engine, ListType e
         ZeroCommRecord(&record);
         if (eSide == LIST_PALM) {
             record = *static_cast<const CommAddrRecord*>(pRow->pData);
-            record.pAttached = nullptr;   // the copy does not own the Palm entry
+            record.pAttached = nullptr;  // the copy does not own the Palm entry
             record.nAttachedLen = 0;
         } else {
             CxWab::ConvertToComm(static_cast<const WabRecord*>(pRow->pData), &record);
@@ -159,8 +159,7 @@ ImportResult ImportText(TransferEngine& engine, const std::string& text, const c
     std::string message = std::string(result.bSuccess ? "Imported " : "Import incomplete: ") + name + " into " +
                           SideName(eInto) + ": " + Plural(result.nRead, "contact", "contacts") + " read, " +
                           std::to_string(o.nAdded) + " added, " + std::to_string(o.nUpdated) + " updated, " +
-                          std::to_string(o.nUnchanged) + " unchanged, " + std::to_string(o.nFailed) +
-                          " failed.";
+                          std::to_string(o.nUnchanged) + " unchanged, " + std::to_string(o.nFailed) + " failed.";
     if (!o.bWritten)
         message += " " + o.strError + ".";
     if (!result.refused.empty())

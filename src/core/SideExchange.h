@@ -18,20 +18,20 @@
 
 struct ExportResult {
     bool bSuccess = false;
-    int nContacts = 0;          // contacts written
-    std::string strText;        // the file's content (UTF-8); kept for stdout
-    std::string strMessage;     // what the user is told (UTF-8)
+    int nContacts = 0;       // contacts written
+    std::string strText;     // the file's content (UTF-8); kept for stdout
+    std::string strMessage;  // what the user is told (UTF-8)
 };
 
 struct ImportResult {
-    bool bRan = false;           // the file was read and its contacts handed over
-    bool bSuccess = false;       // every contact of the file is in the side
+    bool bRan = false;      // the file was read and its contacts handed over
+    bool bSuccess = false;  // every contact of the file is in the side
     ExchangeFormat eFormat = EXF_VCARD4;
-    int nRead = 0;               // contacts read from the file (refused ones included)
-    SideOutcome outcome;         // what the side did with those handed over
+    int nRead = 0;        // contacts read from the file (refused ones included)
+    SideOutcome outcome;  // what the side did with those handed over
     std::vector<ExchangeIssue> refused;
     std::vector<ExchangeIssue> shortened;
-    std::string strMessage;      // what the user is told (UTF-8)
+    std::string strMessage;  // what the user is told (UTF-8)
 };
 
 // The neutral records of a list's rows, all of them or only the ticked ones,

@@ -77,7 +77,7 @@ void CustomKeyName(int index, char (&name)[24])
     std::snprintf(name, sizeof(name), "Custom%d", index + 1);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 

@@ -7,24 +7,24 @@
 
 // The transfer modes of the SyncMode setting.
 enum SyncModeValue {
-    SYNC_BOTH = 0,       // Synchronize
-    SYNC_PALM_TO_OE = 1, // Palm Desktop to Outlook Express
-    SYNC_OE_TO_PALM = 2, // Outlook Express to Palm Desktop
+    SYNC_BOTH = 0,        // Synchronize
+    SYNC_PALM_TO_OE = 1,  // Palm Desktop to Outlook Express
+    SYNC_OE_TO_PALM = 2,  // Outlook Express to Palm Desktop
 };
 
 struct SysSettings {
-    char WabFile[MAX_PATH];   // address-book file; "" is the default book
-    char DatFile[MAX_PATH];   // Palm Desktop contacts data file
+    char WabFile[MAX_PATH];  // address-book file; "" is the default book
+    char DatFile[MAX_PATH];  // Palm Desktop contacts data file
     // The length of a WabFile or DatFile of the settings file that did not
     // fit its field (0: none). Such a path is refused, never cut: the field
     // stays empty, and a save keeps the file's own value while it does.
     int nWabFileTooLong;
     int nDatFileTooLong;
-    int SyncMode;             // a SyncModeValue (other values are kept as read)
-    int UserID;               // HotSync user id; 0 is none chosen yet
-    int SwapName;             // exchange first and last name on the Palm side
-    int SyncCustom;           // hand the custom-field mapping to the WAB side
-    int Custom[9];            // keys Custom1..Custom9: property tag or 0
+    int SyncMode;    // a SyncModeValue (other values are kept as read)
+    int UserID;      // HotSync user id; 0 is none chosen yet
+    int SwapName;    // exchange first and last name on the Palm side
+    int SyncCustom;  // hand the custom-field mapping to the WAB side
+    int Custom[9];   // keys Custom1..Custom9: property tag or 0
 
     // Column flags of the two contact lists; nonzero shows the column.
     int ShowDisplayName;
@@ -54,11 +54,11 @@ struct SysSettings {
     int ShowOtherStreet;
     int ShowOtherPostal;
 
-    int EmailOnly;            // list only contacts with an e-mail address
-    int SameColor;            // row colours, 0x00BBGGRR
+    int EmailOnly;  // list only contacts with an e-mail address
+    int SameColor;  // row colours, 0x00BBGGRR
     int ModifiedColor;
     int NewColor;
-    bool DisableColor;        // draw rows without state colours
+    bool DisableColor;  // draw rows without state colours
 
     // Number of keys of section [iSysVal].
     static constexpr int kKeyCount = 46;

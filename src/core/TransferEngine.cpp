@@ -34,8 +34,7 @@ constexpr const char kDonePalmToOutlook[] =
     "Palm Desktop to Outlook Express completed successfully, %d records transfered.";
 constexpr const char kDoneOutlookToPalm[] =
     "Outlook Express to Palm Desktop completed successfully, %d records transfered.";
-constexpr const char kDoneSync[] =
-    "Outlook Express and Palm Desktop synchronized successfully, %d records transfered.";
+constexpr const char kDoneSync[] = "Outlook Express and Palm Desktop synchronized successfully, %d records transfered.";
 
 // Sizes of the text buffers the Palm list reads fields into.
 constexpr uint32_t kNameBufferSize = 64;
@@ -48,7 +47,7 @@ std::string FieldText(const CommAddrRecord* pRecord, int32_t nId, uint32_t nSize
     CommField field;
     if (nSize == 0 || nSize > kSubItemBufferSize || !LookupField(nId, &field))
         return std::string();
-    char szBuffer[kSubItemBufferSize];   // called for every cell of the list: no heap
+    char szBuffer[kSubItemBufferSize];  // called for every cell of the list: no heap
     szBuffer[0] = '\0';
     if (!FieldToText(pRecord, &field, szBuffer, nSize))
         return std::string();
@@ -79,12 +78,9 @@ std::string Quoted(const char* pszPath, const char* pszEmpty)
     return std::string("\"") + Utf8ToAnsi(pszPath) + "\"";
 }
 
-} // namespace
+}  // namespace
 
-TransferEngine::TransferEngine(SysSettings& settings, IEngineSink* pSink)
-    : m_Settings(settings), m_pSink(pSink)
-{
-}
+TransferEngine::TransferEngine(SysSettings& settings, IEngineSink* pSink) : m_Settings(settings), m_pSink(pSink) { }
 
 TransferEngine::~TransferEngine()
 {
@@ -215,8 +211,7 @@ void TransferEngine::ListOutlookRows()
     m_WabRows.clear();
     BuildColumns(LIST_WAB);
     if (m_pWab != nullptr) {
-        for (WabRecord* pRecord = m_pWab->GetFirstEntry(); pRecord != nullptr;
-             pRecord = m_pWab->GetNextEntry()) {
+        for (WabRecord* pRecord = m_pWab->GetFirstEntry(); pRecord != nullptr; pRecord = m_pWab->GetNextEntry()) {
             if (m_Settings.EmailOnly && pRecord->PR_EMAIL_ADDRESS[0] == '\0')
                 continue;
             ContactRow row;
@@ -244,10 +239,11 @@ void TransferEngine::LoadPalmList()
         m_PalmFailure.Clear();
         if (m_Settings.DatFile[0] == '\0') {
             m_pPalmInfo->ClearAll();
-            m_PalmFailure = m_Settings.nDatFileTooLong > 0
-                                ? FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nDatFileTooLong) +
-                                                                            " bytes, at most " + std::to_string(MAX_PATH - 1))
-                                : FailReason::Of(FailKind::Missing, "no data file is chosen");
+            m_PalmFailure =
+                m_Settings.nDatFileTooLong > 0
+                    ? FailReason::Of(FailKind::PathTooLong, std::to_string(m_Settings.nDatFileTooLong) +
+                                                                " bytes, at most " + std::to_string(MAX_PATH - 1))
+                    : FailReason::Of(FailKind::Missing, "no data file is chosen");
         } else if (!m_pPalmInfo->LoadContacts(m_Settings.DatFile)) {
             m_PalmFailure = m_pPalmInfo->GetLastFailure();
         }
@@ -271,8 +267,8 @@ void TransferEngine::ListPalmRows()
 
     if (m_pPalmInfo != nullptr) {
         CommAddrMgr* pSet = m_pPalmInfo->GetContactSet();
-        for (CommAddrRecord* pRecord = pSet != nullptr ? pSet->GetFirstRecord() : nullptr;
-             pRecord != nullptr; pRecord = pSet->GetNextRecord()) {
+        for (CommAddrRecord* pRecord = pSet != nullptr ? pSet->GetFirstRecord() : nullptr; pRecord != nullptr;
+             pRecord = pSet->GetNextRecord()) {
             if (m_Settings.EmailOnly && FieldText(pRecord, CF_EMAIL, kNameBufferSize).empty())
                 continue;
             ContactRow row;
@@ -448,8 +444,7 @@ void TransferEngine::UserChanged(int nIndex)
     m_nSelectedUser = nIndex;
     m_Settings.UserID = static_cast<int>(pUser->dwUserID);
     char szPath[MAX_PATH] = {};
-    if (m_pPalmInfo != nullptr &&
-        m_pPalmInfo->GetUserFilePath(static_cast<DWORD>(m_Settings.UserID), szPath, MAX_PATH))
+    if (m_pPalmInfo != nullptr && m_pPalmInfo->GetUserFilePath(static_cast<DWORD>(m_Settings.UserID), szPath, MAX_PATH))
         CopyPath(m_Settings.DatFile, szPath);
     if (m_nDataSource == DATA_PALM_FILE)
         CopyPath(m_szDataText, m_Settings.DatFile);
@@ -533,8 +528,7 @@ void TransferEngine::BrowseResult(const char* pszPath)
 
 // ---- Transfers ---------------------------------------------------------
 
-void TransferEngine::ShowMessage(TransferResult& result, const char* pszText, const char* pszCaption,
-                                 int nIcon)
+void TransferEngine::ShowMessage(TransferResult& result, const char* pszText, const char* pszCaption, int nIcon)
 {
     result.strMessage = pszText;
     result.strCaption = pszCaption;
@@ -570,14 +564,13 @@ void CountHanded(SideOutcome& outcome, int nClass, bool bStored)
         ++outcome.nUpdated;
 }
 
-} // namespace
+}  // namespace
 
 // Hands the records of Palm rows to the address book. The rows are
 // classified against the book as a whole first, so each entry is paired
 // with at most one of them: namesakes never land in one entry, and an entry
 // stored or updated in this walk is never updated again by another row.
-void TransferEngine::HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome,
-                               int& nDone, int nTotal)
+void TransferEngine::HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal)
 {
     std::vector<const CommAddrRecord*> records;
     for (const ContactRow* pRow : rows)
@@ -623,8 +616,8 @@ void TransferEngine::HandRecordsToWab(const std::vector<const CommAddrRecord*>& 
 // Hands the entries of address-book rows, as neutral records, to the Palm
 // facade: classified against the Palm contacts as a whole first, then each
 // added, merged into its own partner, or left alone.
-void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome,
-                                int& nDone, int nTotal)
+void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone,
+                                int nTotal)
 {
     // The address book's neutral copies are the entries as ConvertToComm
     // gives them; they serve the classification, so the entries need not
@@ -671,8 +664,8 @@ void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, Side
 // from, and it is converted afresh for storing, so that no address-book
 // entry is attached to the record the Palm side keeps.
 void TransferEngine::HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
-                                       const std::vector<const WabRecord*>& entries, SideOutcome& outcome,
-                                       int& nDone, int nTotal)
+                                       const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone,
+                                       int nTotal)
 {
     // One write transaction for all of them; FinishPalmSide commits it.
     m_pPalmInfo->BeginSaveBatch();
@@ -755,8 +748,8 @@ bool TransferEngine::BookIsTheSettingsFile() const
 // another file than the one loaded), the side is read again as before.
 void TransferEngine::RelistWabSide(const SideOutcome& outcome)
 {
-    const bool bInMemory = m_pWab != nullptr && outcome.bWritten && outcome.nFailed == 0 &&
-                           BookIsTheSettingsFile() && m_pWab->ApplyWrittenEntries();
+    const bool bInMemory = m_pWab != nullptr && outcome.bWritten && outcome.nFailed == 0 && BookIsTheSettingsFile() &&
+                           m_pWab->ApplyWrittenEntries();
     if (!bInMemory) {
         LoadOutlookList();
         return;
@@ -816,7 +809,7 @@ std::string CollectErrors(TransferResult& result, const FailReason& wabReason, c
     return strErrors;
 }
 
-} // namespace
+}  // namespace
 
 void TransferEngine::MarkWabNotOpen(SideOutcome& outcome, int nRows) const
 {
@@ -851,7 +844,8 @@ std::string TransferEngine::SideFailureText(ListType eSide, bool bWriting) const
     // A path refused for its length is not in the settings to be named.
     if (eSide == LIST_PALM) {
         strText = "the Palm Desktop data file" +
-                  (reason.eKind == FailKind::PathTooLong ? std::string() : " " + Quoted(m_Settings.DatFile, "(none chosen)")) +
+                  (reason.eKind == FailKind::PathTooLong ? std::string()
+                                                         : " " + Quoted(m_Settings.DatFile, "(none chosen)")) +
                   (bWriting ? " could not be saved" : " is not loaded");
     } else {
         strText = std::string(kWabSide) +
@@ -914,7 +908,7 @@ namespace {
 constexpr const char kFailedPalmToOutlook[] = "Palm Desktop to Outlook Express failed";
 constexpr const char kFailedOutlookToPalm[] = "Outlook Express to Palm Desktop failed";
 
-} // namespace
+}  // namespace
 
 TransferResult TransferEngine::TransferPalmToOutlook()
 {
@@ -924,7 +918,8 @@ TransferResult TransferEngine::TransferPalmToOutlook()
 
 TransferResult TransferEngine::TransferOutlookToPalm()
 {
-    static constexpr OneWay kWay = {SYNC_OE_TO_PALM, LIST_WAB, kSelectOutlook, kDoneOutlookToPalm, kFailedOutlookToPalm};
+    static constexpr OneWay kWay = {SYNC_OE_TO_PALM, LIST_WAB, kSelectOutlook, kDoneOutlookToPalm,
+                                    kFailedOutlookToPalm};
     return TransferOneWay(kWay);
 }
 

@@ -37,15 +37,15 @@ struct WabRecord;
 
 // The two lists. The values are the list types the column builder takes.
 enum ListType : int {
-    LIST_PALM = 1,   // lvPD, Palm Desktop contacts
-    LIST_WAB = 2,    // lvOE, Outlook Express address-book entries
+    LIST_PALM = 1,  // lvPD, Palm Desktop contacts
+    LIST_WAB = 2,   // lvOE, Outlook Express address-book entries
 };
 
 // Entries of the data-source choice (which path the path box shows and
 // the browse button changes).
 enum DataSource : int {
-    DATA_WAB_FILE = 0,    // "Outlook Express WAB File": WabFile
-    DATA_PALM_FILE = 1,   // "Palm Desktop Data File": DatFile
+    DATA_WAB_FILE = 0,   // "Outlook Express WAB File": WabFile
+    DATA_PALM_FILE = 1,  // "Palm Desktop Data File": DatFile
 };
 
 // Message icons, as the window system numbers them.
@@ -62,12 +62,16 @@ public:
     virtual void ShowMessage(const char* pszText, const char* pszCaption, int nIcon) = 0;
     // During a transfer: nCurrent of nTotal records handed over so far
     // (0 of nTotal before the first, nTotal of nTotal after the last).
-    virtual void Progress(int nCurrent, int nTotal) { (void)nCurrent; (void)nTotal; }
+    virtual void Progress(int nCurrent, int nTotal)
+    {
+        (void)nCurrent;
+        (void)nTotal;
+    }
     // A list has been rebuilt (rows and columns replaced, ticks gone).
     virtual void ListRebuilt(ListType eList) { (void)eList; }
     // RefreshStates has reclassified both sides: states (colours) and ticks
     // of both lists may have changed.
-    virtual void StatesRefreshed() {}
+    virtual void StatesRefreshed() { }
 };
 
 // One row of a list.
@@ -77,8 +81,8 @@ struct ContactRow {
     // May be null: such a row is counted but nothing is handed over for it.
     void* pData = nullptr;
     bool bChecked = false;
-    std::string strCaption;              // column 1, 8-bit ANSI
-    std::vector<std::string> subItems;   // one per shown column after the first, in table order
+    std::string strCaption;             // column 1, 8-bit ANSI
+    std::vector<std::string> subItems;  // one per shown column after the first, in table order
 };
 
 // What a transfer did for one receiving side. The counts come from each
@@ -95,24 +99,24 @@ struct SideOutcome {
     // side and why; the transfer then shows it as an error.
     bool bWritten = true;
     std::string strError;
-    std::string strReason;    // why the first record that could not be stored failed ("" unknown)
-    int nHanded = 0;          // records handed to the side
-    int nAdded = 0;           // new records the side added
-    int nUpdated = 0;         // records merged into their match
-    int nUnchanged = 0;       // records that were the same as their match
-    int nFailed = 0;          // new or modified records the side did not keep
+    std::string strReason;  // why the first record that could not be stored failed ("" unknown)
+    int nHanded = 0;        // records handed to the side
+    int nAdded = 0;         // new records the side added
+    int nUpdated = 0;       // records merged into their match
+    int nUnchanged = 0;     // records that were the same as their match
+    int nFailed = 0;        // new or modified records the side did not keep
 };
 
 // What a transfer did, as a whole.
 struct TransferResult {
-    int nMode = SYNC_PALM_TO_OE;   // the SyncModeValue that ran
-    bool bRan = false;             // false: nothing to do (no ticked row, no row at all)
-    bool bSuccess = false;         // the success message was shown (every receiving side written)
-    int nReported = 0;             // the row count the completion message names
-    std::string strMessage;        // the message shown (8-bit ANSI)
-    std::string strCaption;        // "Information" or "Error"
-    SideOutcome toWab;             // the address book as receiving side
-    SideOutcome toPalm;            // the Palm Desktop data as receiving side
+    int nMode = SYNC_PALM_TO_OE;  // the SyncModeValue that ran
+    bool bRan = false;            // false: nothing to do (no ticked row, no row at all)
+    bool bSuccess = false;        // the success message was shown (every receiving side written)
+    int nReported = 0;            // the row count the completion message names
+    std::string strMessage;       // the message shown (8-bit ANSI)
+    std::string strCaption;       // "Information" or "Error"
+    SideOutcome toWab;            // the address book as receiving side
+    SideOutcome toPalm;           // the Palm Desktop data as receiving side
 };
 
 class TransferEngine {
@@ -187,8 +191,8 @@ public:
     void SetChecked(ListType eList, int nRow, bool bChecked);
     bool IsChecked(ListType eList, int nRow) const;
     int CountChecked(ListType eList) const;
-    void SelectAll(ListType eList);   // "&Select All" of the list's popup menu
-    void ClearAll(ListType eList);    // "&Clear All"
+    void SelectAll(ListType eList);  // "&Select All" of the list's popup menu
+    void ClearAll(ListType eList);   // "&Clear All"
 
     // The row's RecordState (RS_SAME, RS_NEW, RS_MODIFIED): "Status" of a
     // Palm record, nState of an address-book record; RS_SAME for a row
@@ -303,8 +307,8 @@ public:
 
     SysSettings& GetSettings() { return m_Settings; }
     const SysSettings& GetSettings() const { return m_Settings; }
-    PmAddrInfo* GetPalmInfo() const { return m_pPalmInfo; }   // null before Startup
-    CxWab* GetWab() const { return m_pWab; }                   // null before Startup
+    PmAddrInfo* GetPalmInfo() const { return m_pPalmInfo; }  // null before Startup
+    CxWab* GetWab() const { return m_pWab; }                 // null before Startup
 
 private:
     // What sets one one-way transfer apart from the other: the list it
@@ -330,8 +334,7 @@ private:
     void HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome, int& nDone,
                           int nTotal);
     void HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
-                           const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone,
-                           int nTotal);
+                           const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone, int nTotal);
     std::vector<const ContactRow*> TickedRows(ListType eList) const;
     std::vector<const ContactRow*> AllRows(ListType eList) const;
     void UntickSame();
@@ -357,9 +360,9 @@ private:
     bool m_bStarted = false;
     bool m_bShutDown = false;
 
-    PmAddrInfo* m_pPalmInfo = nullptr;   // owned
-    CxWab* m_pWab = nullptr;             // owned
-    CxList* m_pUserList = nullptr;       // owned, with its PalmUser entries
+    PmAddrInfo* m_pPalmInfo = nullptr;  // owned
+    CxWab* m_pWab = nullptr;            // owned
+    CxList* m_pUserList = nullptr;      // owned, with its PalmUser entries
     int m_nSelectedUser = -1;
 
     int m_nDataSource = DATA_WAB_FILE;
@@ -371,8 +374,8 @@ private:
     std::vector<ContactRow> m_WabRows;
 
     TransferResult m_LastResult;
-    FailReason m_PalmFailure;   // of the last LoadPalmList
-    FailReason m_WabFailure;    // of the last LoadOutlookList
+    FailReason m_PalmFailure;  // of the last LoadPalmList
+    FailReason m_WabFailure;   // of the last LoadOutlookList
     // What the sides were last loaded from: a side is listed from memory
     // after a transfer only while the settings still name that.
     std::string m_strWabOpened;

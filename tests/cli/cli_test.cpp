@@ -169,7 +169,7 @@ TEST_F(CliTest, UsageErrorsAndHelp)
             EXPECT_EQ(result.out.rfind("usage: varnwick-cli", 0), 0u);
         } else {
             EXPECT_EQ(result.err.rfind("varnwick-cli: ", 0), 0u);
-            EXPECT_EQ(Count(result.err, "\n"), 1u);   // one line of reason
+            EXPECT_EQ(Count(result.err, "\n"), 1u);  // one line of reason
         }
     }
 }
@@ -224,8 +224,7 @@ TEST_F(CliTest, EveryOptionTheHelpListsIsReadByItsCommand)
         else if (bInCommands && line.rfind("  ", 0) == 0 && line[2] != ' ')
             commands.push_back(line.substr(2, line.find(' ', 2) - 2));
     }
-    EXPECT_EQ(commands,
-              (std::vector<std::string>{"users", "list", "compare", "transfer", "export", "import", "help"}));
+    EXPECT_EQ(commands, (std::vector<std::string>{"users", "list", "compare", "transfer", "export", "import", "help"}));
 
     size_t nOptions = 0;
     for (const std::string& command : commands) {
@@ -239,7 +238,7 @@ TEST_F(CliTest, EveryOptionTheHelpListsIsReadByItsCommand)
             // "  --palm FILE  help", "  -o FILE, --output FILE  help"
             const std::string label = line.substr(2, line.find("  ", 2) - 2);
             size_t nPos = 0;
-            bool bFirst = true;   // the usage line names an option by its first spelling
+            bool bFirst = true;  // the usage line names an option by its first spelling
             while (nPos < label.size()) {
                 size_t nEnd = label.find(", ", nPos);
                 if (nEnd == std::string::npos)
@@ -285,7 +284,9 @@ TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)
         {{"transfer", "sync", "--custom"}, true, 2, "option --custom needs N=TAG"},
         {{"users", "--ini"}, false, 2, "option --ini needs a file"},
         {{"bogus"}, true, 2, "unknown command 'bogus'; see --help"},
-        {{"list", "palm", "missing.dat"}, true, 1,
+        {{"list", "palm", "missing.dat"},
+         true,
+         1,
          "the Palm Desktop data file \"missing.dat\" is not loaded: the file does not exist"},
     };
     for (const Case& c : cases) {
@@ -296,7 +297,7 @@ TEST_F(CliTest, ErrorsNameTheMissingValueAndComeAsJsonWithJson)
         EXPECT_EQ(result.out, "");
 
         std::vector<std::string> withJson = c.args;
-        withJson.insert(withJson.begin(), "--json");   // as a global option
+        withJson.insert(withJson.begin(), "--json");  // as a global option
         result = Run(withJson, c.bWithIni);
         EXPECT_EQ(result.status, c.status);
         std::string jsonReason;
@@ -362,11 +363,11 @@ TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
     const Case cases[] = {
         {{"list", "palm", "missing.dat"}},
         {{"list", "palm", text}},
-        {{"list", "wab", "missing.wab"}},      // a read never creates a book
+        {{"list", "wab", "missing.wab"}},  // a read never creates a book
         {{"list", "wab", text}},
         {{"compare", "--palm", File("address.dat"), "--wab", text}},
         {{"transfer", "p2o", "--palm", File("address.dat"), "--wab", text}},
-        {{"users"}},                           // no Palm Desktop folder
+        {{"users"}},  // no Palm Desktop folder
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args.back());
@@ -381,7 +382,7 @@ TEST_F(CliTest, SideThatCannotBeReadExitsWithOne)
 TEST_F(CliTest, UsersShowsTheInstallationAndTheChosenUser)
 {
     const std::string root = File("Palm");
-    pdgen::Folder folder;   // palm.exe 4.1.2
+    pdgen::Folder folder;  // palm.exe 4.1.2
     folder.users = {{"Ann", "address", "address.dat", {}}, {"Bob", "Address", "Address.dat", {}}};
     ASSERT_TRUE(pdgen::MakePalmDesktopFolder(root, folder));
     std::ofstream(m_ini, std::ios::app) << "[Path]\nPDPath=" << root << "\n";
@@ -391,14 +392,12 @@ TEST_F(CliTest, UsersShowsTheInstallationAndTheChosenUser)
     EXPECT_NE(result.out.find("Palm Desktop folder: " + root), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Palm Desktop version: 4.1.2\n"), std::string::npos);
     EXPECT_NE(result.out.find("Expected database: extended address.dat"), std::string::npos);
-    EXPECT_NE(result.out.find("HotSync users: 2\n* "), std::string::npos);   // UserID 0: the first
-    EXPECT_NE(result.out.find("address file: " + root + "/Bob/Address/Address.dat"), std::string::npos)
-        << result.out;
+    EXPECT_NE(result.out.find("HotSync users: 2\n* "), std::string::npos);  // UserID 0: the first
+    EXPECT_NE(result.out.find("address file: " + root + "/Bob/Address/Address.dat"), std::string::npos) << result.out;
 
     result = Run({"users", "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("\"version\": \"4.1.2\", \"generation\": \"extended\""), std::string::npos)
-        << result.out;
+    EXPECT_NE(result.out.find("\"version\": \"4.1.2\", \"generation\": \"extended\""), std::string::npos) << result.out;
     EXPECT_EQ(Count(result.out, "\"chosen\": true"), 1u);
     EXPECT_EQ(Count(result.out, "\"addressFile\": "), 2u);
 }
@@ -408,7 +407,7 @@ TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
     namespace c = datgen::classic;
     datgen::DatDescription desc;
     desc.records.push_back(datgen::DatRecord()
-                               .Text(c::kFirstName, "Zo\xEB")   // Windows-1252
+                               .Text(c::kFirstName, "Zo\xEB")  // Windows-1252
                                .Text(c::kLastName, "O\"Brien")
                                .Text(c::kNote, "a\\b\nc\x01")
                                .Text(c::Phone(1), "zoe@example.org")
@@ -416,7 +415,7 @@ TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
     const std::string palm = File("address.dat");
     ASSERT_TRUE(datgen::WriteBytesToFile(palm, datgen::BuildFile(desc)));
     CommAddrRecord withBirthday = Contact("Ann", "Archer", "ann@example.org");
-    withBirthday.dtBirthday = 25598.0;   // 30 January 1970
+    withBirthday.dtBirthday = 25598.0;  // 30 January 1970
     const std::string wab = File("book.wab");
     WriteWab(wab, {withBirthday});
 
@@ -426,13 +425,14 @@ TEST_F(CliTest, JsonIsUtf8EscapedAndKeyedByFieldName)
         << result.out;
     EXPECT_NE(result.out.find("\"Note\": \"a\\\\b\\nc\\u0001\""), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("\"Email\": \"zoe@example.org\""), std::string::npos);
-    EXPECT_EQ(result.out.find("\"Middle Name\""), std::string::npos);   // empty fields are left out
+    EXPECT_EQ(result.out.find("\"Middle Name\""), std::string::npos);  // empty fields are left out
     EXPECT_EQ(result.out.find("\"Status\""), std::string::npos);
 
     result = Run({"list", "wab", wab, "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "[{\"First Name\": \"Ann\", \"Last Name\": \"Archer\", \"Email\": \"ann@example.org\", "
-                          "\"Birthday\": \"1970-01-30T00:00:00\"}]\n");
+    EXPECT_EQ(result.out,
+              "[{\"First Name\": \"Ann\", \"Last Name\": \"Archer\", \"Email\": \"ann@example.org\", "
+              "\"Birthday\": \"1970-01-30T00:00:00\"}]\n");
 
     result = Run({"compare", "--palm", palm, "--wab", wab, "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -493,7 +493,7 @@ TEST_F(CliTest, TransferPrintsTheMessageAndWhatEachSideDid)
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "Information: Please select Outlook Express contacts which you want to transfer to Palm Desktop.\n");
-    EXPECT_EQ(vwtest::ReadFileText(m_ini), iniBefore);   // the settings file is never written
+    EXPECT_EQ(vwtest::ReadFileText(m_ini), iniBefore);  // the settings file is never written
 }
 
 // ---- Round trips on every Palm generation ----------------------------------
@@ -502,7 +502,7 @@ enum class Gen { Classic, Extended, Desktop6 };
 
 // Extra Palm contacts beside generated ones: long e-mail addresses (32 to 63
 // characters) and a company longer than the address book keeps.
-const std::string kLongCompany = "Consolidated Interplanetary Widgets Ltd";   // 39 characters
+const std::string kLongCompany = "Consolidated Interplanetary Widgets Ltd";  // 39 characters
 const std::string kMail45 = Mail("lou.long", 45);
 
 std::string MakePalmFile(const std::string& dir, Gen gen)
@@ -576,7 +576,7 @@ std::string FindShortenedText(const std::vector<CommAddrRecord>& before, const s
     return std::string();
 }
 
-class CliRoundTrip : public CliTest, public ::testing::WithParamInterface<Gen> {};
+class CliRoundTrip : public CliTest, public ::testing::WithParamInterface<Gen> { };
 
 TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
 {
@@ -595,7 +595,7 @@ TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
     std::string out = transfer("p2o");
     EXPECT_GT(Added(out, "wab"), 20);
     out = transfer("o2p");
-    EXPECT_EQ(Added(out, "palm"), 2);   // Ned and Ola; Lou is merged
+    EXPECT_EQ(Added(out, "palm"), 2);  // Ned and Ola; Lou is merged
     const std::vector<CommAddrRecord> settled = PalmRecords(palm);
     EXPECT_EQ(settled.size(), original.size() + 2);
     EXPECT_EQ(FindShortenedText(original, settled), "");
@@ -628,11 +628,10 @@ TEST_P(CliRoundTrip, RepeatedTransfersAddNothingAndSyncNeverShortensAPalmText)
 
 INSTANTIATE_TEST_SUITE_P(Generations, CliRoundTrip, ::testing::Values(Gen::Classic, Gen::Extended, Gen::Desktop6),
                          [](const ::testing::TestParamInfo<Gen>& generation) {
-                             return generation.param == Gen::Classic ? "Classic"
+                             return generation.param == Gen::Classic    ? "Classic"
                                     : generation.param == Gen::Extended ? "Extended"
-                                                                  : "Desktop6";
+                                                                        : "Desktop6";
                          });
-
 
 // ---- Bad input and faults ------------------------------------------------------
 
@@ -677,7 +676,7 @@ void MakeSqliteFile(const std::string& path, const char* pszSql)
 struct BadInput {
     std::string name;
     std::function<void(const std::string&)> make;
-    std::vector<std::string> args;   // "@" stands for the file's path
+    std::vector<std::string> args;  // "@" stands for the file's path
     int status;
     std::string reason;
 };
@@ -745,30 +744,46 @@ TEST_F(CliFaultTest, BadPalmDataFilesAreRefusedWithTheirReasonAndLeftAsTheyAre)
     const std::string longPath = m_dir + "/" + std::string(300, 'p') + ".dat";
     const std::vector<BadInput> cases = {
         {"missing.dat", nullptr, {"list", "palm", "@"}, 1, "the file does not exist"},
-        {"folder.dat", [](const std::string& p) { fs::create_directory(p); }, {"list", "palm", "@"}, 1,
+        {"folder.dat",
+         [](const std::string& p) { fs::create_directory(p); },
+         {"list", "palm", "@"},
+         1,
          "it is a folder, not a file"},
         {"random.dat", write(RandomBytes(4096, 1)), {"list", "palm", "@"}, 1, "not a Palm Desktop address file"},
         {"empty.dat", write(""), {"compare", "--palm", "@", "--wab", book}, 1, "it is an empty file"},
-        {"truncated.dat", write(classic.substr(0, classic.size() / 2)), {"list", "palm", "@"}, 1,
+        {"truncated.dat",
+         write(classic.substr(0, classic.size() / 2)),
+         {"list", "palm", "@"},
+         1,
          "it is damaged at byte"},
-        {"sqlite.dat", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); },
-         {"list", "palm", "@"}, 1, "a SQLite database, not a Palm Desktop address file"},
-        {"fifo.dat", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, {"list", "palm", "@"}, 1,
+        {"sqlite.dat",
+         [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); },
+         {"list", "palm", "@"},
+         1,
+         "a SQLite database, not a Palm Desktop address file"},
+        {"fifo.dat",
+         [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+         {"list", "palm", "@"},
+         1,
          "a named pipe (FIFO), not a file"},
         {"locked.dat",
          [&](const std::string& p) {
              vwtest::WriteFileText(p, classic);
              ASSERT_TRUE(lock.Lock(p.c_str()));
          },
-         {"transfer", "o2p", "--palm", "@", "--wab", book}, 1, "it is in use by another program"},
+         {"transfer", "o2p", "--palm", "@", "--wab", book},
+         1,
+         "it is in use by another program"},
         {longPath, nullptr, {"list", "palm", "@"}, 1, "the path is too long"},
         {"notes.txt", write("Ann\n"), {"list", "palm", "@"}, 1, "not a Palm Desktop data file (.dat or .mdb)"},
         {"readonly.dat",
          [&](const std::string& p) {
              vwtest::WriteFileText(p, classic);
-             chmod(p.c_str(), 0444);   // even the superuser leaves it
+             chmod(p.c_str(), 0444);  // even the superuser leaves it
          },
-         {"transfer", "o2p", "--palm", "@", "--wab", book}, 1, "could not be saved: it is read-only"},
+         {"transfer", "o2p", "--palm", "@", "--wab", book},
+         1,
+         "could not be saved: it is read-only"},
     };
     RunCases(cases);
     EXPECT_FALSE(fs::exists(longPath.substr(0, MAX_PATH - 1))) << "the cut path is not created";
@@ -794,18 +809,29 @@ TEST_F(CliFaultTest, BadDesktop6DatabasesAreRefusedWithTheirReasonAndLeftAsTheyA
         {"random.mdb", write(RandomBytes(8192, 2)), {"list", "palm", "@"}, 1, "not a Palm Desktop 6 database"},
         {"empty.mdb", write(""), {"list", "palm", "@"}, 1, "it is an empty file, not a Palm Desktop 6 database"},
         {"truncated.mdb", write(goodBytes.substr(0, 4096)), {"list", "palm", "@"}, 1, "it is damaged"},
-        {"other.mdb", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE Main(x); INSERT INTO Main VALUES(1);"); },
-         {"compare", "--palm", "@", "--wab", book}, 1, "a database, but not a Palm Desktop 6 one"},
-        {"jet.mdb", write(jet), {"list", "palm", "@"}, 1,
+        {"other.mdb",
+         [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE Main(x); INSERT INTO Main VALUES(1);"); },
+         {"compare", "--palm", "@", "--wab", book},
+         1,
+         "a database, but not a Palm Desktop 6 one"},
+        {"jet.mdb",
+         write(jet),
+         {"list", "palm", "@"},
+         1,
          "a Palm Desktop 6 database made on Windows (Jet); Varnwick cannot read it yet"},
-        {"fifo.mdb", [](const std::string& p) { mkfifo(p.c_str(), 0644); }, {"list", "palm", "@"}, 1,
+        {"fifo.mdb",
+         [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+         {"list", "palm", "@"},
+         1,
          "a named pipe (FIFO), not a file"},
         {"locked.mdb",
          [&](const std::string& p) {
              vwtest::WriteFileText(p, goodBytes);
              ASSERT_TRUE(lock.Lock(p.c_str()));
          },
-         {"list", "palm", "@"}, 1, "it is in use by another program"},
+         {"list", "palm", "@"},
+         1,
+         "it is in use by another program"},
     };
     RunCases(cases);
 }
@@ -822,27 +848,47 @@ TEST_F(CliFaultTest, BadAddressBooksAreRefusedWithTheirReasonAndLeftAsTheyAre)
         std::string("\x9C\xCB\xCB\x8D\x13\x75\xD2\x11\x91\x58\x00\xC0\x4F\x79\x56\xA4", 16) + RandomBytes(4096, 3);
     const std::string longPath = m_dir + "/" + std::string(300, 'w') + ".wab";
     const std::vector<BadInput> cases = {
-        {"good.wab", [&](const std::string& p) { WriteWab(p, {Contact("Dee", "Book", "dee@example.org")}); },
-         {"list", "wab", "@"}, 0, "1 address-book contacts listed"},
+        {"good.wab",
+         [&](const std::string& p) { WriteWab(p, {Contact("Dee", "Book", "dee@example.org")}); },
+         {"list", "wab", "@"},
+         0,
+         "1 address-book contacts listed"},
         {"good.wab", nullptr, {"compare", "--palm", palm, "--wab", "@"}, 0, ""},
         {"empty.wab", write(""), {"list", "wab", "@"}, 0, "0 address-book contacts listed"},
         {"random.wab", write(RandomBytes(4096, 4)), {"list", "wab", "@"}, 1, "not a Varnwick address book"},
-        {"windows.wab", write(windowsBook), {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1,
+        {"windows.wab",
+         write(windowsBook),
+         {"transfer", "p2o", "--palm", palm, "--wab", "@"},
+         1,
          "an address book made by Windows (.wab); Varnwick cannot read it yet"},
-        {"other.wab", [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); }, {"list", "wab", "@"}, 1,
+        {"other.wab",
+         [](const std::string& p) { MakeSqliteFile(p, "CREATE TABLE t(x);"); },
+         {"list", "wab", "@"},
+         1,
          "a SQLite database, not a Varnwick address book"},
-        {"text.wab", write("BEGIN:VCARD\r\nEND:VCARD\r\n"), {"list", "wab", "@"}, 1,
+        {"text.wab",
+         write("BEGIN:VCARD\r\nEND:VCARD\r\n"),
+         {"list", "wab", "@"},
+         1,
          "a text file, not a Varnwick address book"},
-        {"folder.wab", [](const std::string& p) { fs::create_directory(p); }, {"list", "wab", "@"}, 1,
+        {"folder.wab",
+         [](const std::string& p) { fs::create_directory(p); },
+         {"list", "wab", "@"},
+         1,
          "it is a folder, not a file"},
-        {"fifo.wab", [](const std::string& p) { mkfifo(p.c_str(), 0644); },
-         {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "a named pipe (FIFO), not a file"},
+        {"fifo.wab",
+         [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+         {"transfer", "p2o", "--palm", palm, "--wab", "@"},
+         1,
+         "a named pipe (FIFO), not a file"},
         {"locked.wab",
          [&](const std::string& p) {
              WriteWab(p, {Contact("Eve", "Book", "eve@example.org")});
              ASSERT_TRUE(lock.Lock(p.c_str()));
          },
-         {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "it is in use by another program"},
+         {"transfer", "p2o", "--palm", palm, "--wab", "@"},
+         1,
+         "it is in use by another program"},
         {longPath, nullptr, {"transfer", "p2o", "--palm", palm, "--wab", "@"}, 1, "the path is too long"},
     };
     RunCases(cases);
@@ -1031,9 +1077,15 @@ TEST_F(CliFaultTest, TwoConcurrentTransfersIntoOneFileLoseAndDuplicateNothing)
         const char* what;
         std::vector<std::string> first, second;
     } pairs[] = {
-        {"address.dat", {"transfer", "o2p", "--palm", dat, "--wab", wabA}, {"transfer", "o2p", "--palm", dat, "--wab", wabB}},
-        {"address.mdb", {"transfer", "o2p", "--palm", mdb, "--wab", wabA}, {"transfer", "o2p", "--palm", mdb, "--wab", wabB}},
-        {"target.wab", {"transfer", "p2o", "--palm", palmA, "--wab", target}, {"transfer", "p2o", "--palm", palmB, "--wab", target}},
+        {"address.dat",
+         {"transfer", "o2p", "--palm", dat, "--wab", wabA},
+         {"transfer", "o2p", "--palm", dat, "--wab", wabB}},
+        {"address.mdb",
+         {"transfer", "o2p", "--palm", mdb, "--wab", wabA},
+         {"transfer", "o2p", "--palm", mdb, "--wab", wabB}},
+        {"target.wab",
+         {"transfer", "p2o", "--palm", palmA, "--wab", target},
+         {"transfer", "p2o", "--palm", palmB, "--wab", target}},
     };
     for (const Pair& pair : pairs) {
         SCOPED_TRACE(pair.what);
@@ -1067,4 +1119,4 @@ TEST_F(CliFaultTest, TwoConcurrentTransfersIntoOneFileLoseAndDuplicateNothing)
         EXPECT_EQ(n, 1) << name;
 }
 
-} // namespace
+}  // namespace

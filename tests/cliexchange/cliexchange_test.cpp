@@ -69,8 +69,8 @@ TEST_F(CliExchangeTest, ExportsToStandardOutputOrAFile)
     ASSERT_EQ(vcard.status, 0) << vcard.err;
     EXPECT_EQ(vcard.out.rfind("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Archer\r\n", 0), 0u) << vcard.out;
 
-    const RunResult csv = Run({"export", "palm", "--palm", m_palm, "--format", "csv-outlook", "-o", File("out.csv"),
-                               "--json"});
+    const RunResult csv =
+        Run({"export", "palm", "--palm", m_palm, "--format", "csv-outlook", "-o", File("out.csv"), "--json"});
     ASSERT_EQ(csv.status, 0) << csv.err;
     EXPECT_NE(csv.out.find("\"success\": true"), std::string::npos) << csv.out;
     EXPECT_NE(csv.out.find("\"contacts\": 2"), std::string::npos) << csv.out;
@@ -129,4 +129,4 @@ TEST_F(CliExchangeTest, ImportTwiceAddsOnceAndNamesWhatItCannotTake)
     EXPECT_EQ(Run({"import", File("in.vcf"), "--into", "palm", "--palm", File("none.dat")}).status, 1);
 }
 
-} // namespace
+}  // namespace

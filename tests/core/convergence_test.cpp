@@ -34,7 +34,7 @@ namespace {
 
 // The fields a contact of these books fills: every one of them is held by
 // all three Palm generations and by the address book.
-const int32_t kFields[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL,     CF_COMPANY,   CF_TITLE,
+const int32_t kFields[] = {CF_FIRST_NAME, CF_LAST_NAME,  CF_EMAIL,        CF_COMPANY,  CF_TITLE,
                            CF_WORK_PHONE, CF_HOME_PHONE, CF_MOBILE_PHONE, CF_WORK_FAX, CF_HOME_FAX,
                            CF_WORK_CITY,  CF_WORK_STATE, CF_NOTE};
 
@@ -43,7 +43,7 @@ using syncgen::Neutral;
 
 struct Generation {
     const char* pszName;
-    unsigned int nVersion;   // the Palm Desktop version that expects it
+    unsigned int nVersion;  // the Palm Desktop version that expects it
     const char* pszFile;
 };
 const Generation kGenerations[] = {
@@ -54,7 +54,7 @@ const Generation kGenerations[] = {
 
 class NullSink : public IEngineSink {
 public:
-    void ShowMessage(const char*, const char*, int) override {}
+    void ShowMessage(const char*, const char*, int) override { }
 };
 
 class ConvergenceTest : public ::testing::TestWithParam<Generation> {
@@ -209,7 +209,9 @@ TEST_P(ConvergenceTest, NamesakesAndCompanyOnlyContactsStayApart)
         SCOPED_TRACE("synchronize " + std::to_string(nRun + 1));
         result = engine.StartTransfer(SYNC_BOTH);
         EXPECT_TRUE(result.bSuccess) << result.strMessage;
-        EXPECT_EQ(result.nReported, 10) << result.toWab.nAdded << " " << result.toWab.nUpdated << " " << result.toPalm.nAdded << " " << result.toPalm.nUpdated << " " << result.toPalm.nUnchanged << " " << result.toWab.nUnchanged;
+        EXPECT_EQ(result.nReported, 10) << result.toWab.nAdded << " " << result.toWab.nUpdated << " "
+                                        << result.toPalm.nAdded << " " << result.toPalm.nUpdated << " "
+                                        << result.toPalm.nUnchanged << " " << result.toWab.nUnchanged;
         EXPECT_EQ(result.toWab.nAdded + result.toWab.nUpdated + result.toPalm.nAdded + result.toPalm.nUpdated, 0);
         EXPECT_EQ(RowsNotSame(), 0);
         for (ListType eList : {LIST_PALM, LIST_WAB}) {
@@ -353,8 +355,8 @@ EngineSnapshot Snapshot(TransferEngine& engine)
 // The first difference of two snapshots, "" when they are equal.
 std::string Difference(const EngineSnapshot& have, const EngineSnapshot& fresh)
 {
-    const auto compare = [](const std::vector<std::string>& a, const std::vector<std::string>& b,
-                            const char* pszWhat, bool bShow) -> std::string {
+    const auto compare = [](const std::vector<std::string>& a, const std::vector<std::string>& b, const char* pszWhat,
+                            bool bShow) -> std::string {
         if (a.size() != b.size())
             return std::string(pszWhat) + ": " + std::to_string(a.size()) + " against " + std::to_string(b.size());
         for (size_t i = 0; i < a.size(); ++i) {
@@ -371,11 +373,11 @@ std::string Difference(const EngineSnapshot& have, const EngineSnapshot& fresh)
         }
         return "";
     };
-    for (const std::string& diff :
-         {compare(have.rows[0], fresh.rows[0], "Palm row", true), compare(have.rows[1], fresh.rows[1], "book row", true),
-          compare(have.records[0], fresh.records[0], "Palm record", false),
-          compare(have.records[1], fresh.records[1], "book entry", false),
-          compare(have.bookCopies, fresh.bookCopies, "book copy", false)})
+    for (const std::string& diff : {compare(have.rows[0], fresh.rows[0], "Palm row", true),
+                                    compare(have.rows[1], fresh.rows[1], "book row", true),
+                                    compare(have.records[0], fresh.records[0], "Palm record", false),
+                                    compare(have.records[1], fresh.records[1], "book entry", false),
+                                    compare(have.bookCopies, fresh.bookCopies, "book copy", false)})
         if (!diff.empty())
             return diff;
     return "";
@@ -414,13 +416,18 @@ TEST_P(ConvergenceTest, SidesAfterATransferAreThoseOfAFreshStart)
             syncgen::MakePopulation(31 + static_cast<uint32_t>(GetParam().nVersion), 30, 15);
         // Texts longer than either side keeps, on each side alone and on
         // one contact changed on both.
-        population.palm.push_back({{CF_FIRST_NAME, "Long"}, {CF_LAST_NAME, "Palmnote"}, {CF_NOTE, strLongNote},
-                                   {CF_COMPANY, std::string(70, 'c')}, {CF_HOME_FAX, "555-0999"}});
-        population.wab.push_back({{CF_FIRST_NAME, "Long"}, {CF_LAST_NAME, "Booknote"}, {CF_NOTE, strLongNote},
+        population.palm.push_back({{CF_FIRST_NAME, "Long"},
+                                   {CF_LAST_NAME, "Palmnote"},
+                                   {CF_NOTE, strLongNote},
+                                   {CF_COMPANY, std::string(70, 'c')},
+                                   {CF_HOME_FAX, "555-0999"}});
+        population.wab.push_back({{CF_FIRST_NAME, "Long"},
+                                  {CF_LAST_NAME, "Booknote"},
+                                  {CF_NOTE, strLongNote},
                                   {CF_TITLE, std::string(80, 't')}});
         population.palm.push_back({{CF_FIRST_NAME, "Both"}, {CF_LAST_NAME, "Long"}, {CF_NOTE, strLongNote + "p"}});
-        population.wab.push_back({{CF_FIRST_NAME, "Both"}, {CF_LAST_NAME, "Long"}, {CF_NOTE, "short"},
-                                  {CF_HOME_FAX, "555-0998"}});
+        population.wab.push_back(
+            {{CF_FIRST_NAME, "Both"}, {CF_LAST_NAME, "Long"}, {CF_NOTE, "short"}, {CF_HOME_FAX, "555-0998"}});
 
         m_engine.reset();
         std::filesystem::remove(m_wab);
@@ -479,4 +486,4 @@ INSTANTIATE_TEST_SUITE_P(EveryGeneration, ConvergenceTest, ::testing::ValuesIn(k
                              return name;
                          });
 
-} // namespace
+}  // namespace

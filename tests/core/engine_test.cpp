@@ -47,7 +47,7 @@ struct Person {
     std::string first;
     std::string last;
     std::string email;
-    std::string phone;   // work phone
+    std::string phone;  // work phone
 };
 
 struct Message {
@@ -70,11 +70,11 @@ public:
 
 // The Show... keys of the settings file, in column-table order (columns 2-26).
 const char* const kShowKeys[] = {
-    "ShowFirstName",    "ShowLastName",    "ShowCompany",     "ShowTitle",      "ShowEmail",
-    "ShowBusiPhone",    "ShowHomePhone",   "ShowMobilePhone", "ShowFax",        "ShowMainPhone",
-    "ShowBusiCountry",  "ShowBusiState",   "ShowBusiCity",    "ShowBusiStreet", "ShowBusiPostal",
-    "ShowHomeCountry",  "ShowHomeState",   "ShowHomeCity",    "ShowHomeStreet", "ShowHomePostal",
-    "ShowOtherCountry", "ShowOtherState",  "ShowOtherCity",   "ShowOtherStreet", "ShowOtherPostal",
+    "ShowFirstName",    "ShowLastName",   "ShowCompany",     "ShowTitle",       "ShowEmail",
+    "ShowBusiPhone",    "ShowHomePhone",  "ShowMobilePhone", "ShowFax",         "ShowMainPhone",
+    "ShowBusiCountry",  "ShowBusiState",  "ShowBusiCity",    "ShowBusiStreet",  "ShowBusiPostal",
+    "ShowHomeCountry",  "ShowHomeState",  "ShowHomeCity",    "ShowHomeStreet",  "ShowHomePostal",
+    "ShowOtherCountry", "ShowOtherState", "ShowOtherCity",   "ShowOtherStreet", "ShowOtherPostal",
 };
 
 class EngineTest : public ::testing::Test {
@@ -109,8 +109,8 @@ protected:
         for (const Person& p : people) {
             datgen::DatRecord rec;
             rec.Text(c::kFirstName, p.first).Text(c::kLastName, p.last);
-            rec.Text(c::Phone(1), p.phone).Int(c::PhoneLabel(1), 0);   // work
-            rec.Text(c::Phone(2), p.email).Int(c::PhoneLabel(2), 4);   // e-mail
+            rec.Text(c::Phone(1), p.phone).Int(c::PhoneLabel(1), 0);  // work
+            rec.Text(c::Phone(2), p.email).Int(c::PhoneLabel(2), 4);  // e-mail
             desc.records.push_back(rec);
         }
         ASSERT_TRUE(datgen::WriteBytesToFile(path, datgen::BuildFile(desc)));
@@ -201,7 +201,7 @@ TEST_F(EngineTest, ColumnsFollowTheShowFlagsOnBothLists)
 {
     Fixture({kAnn}, {kBob});
     struct Case {
-        std::vector<const char*> shown;   // flags set; every other flag cleared
+        std::vector<const char*> shown;  // flags set; every other flag cleared
         std::vector<int> columns;
     };
     const Case cases[] = {
@@ -332,7 +332,7 @@ TEST_F(EngineTest, PalmToOutlookReportsTickedRowsAndAddsOnlyWhatDiffers)
     const std::string palmBefore = vwtest::ReadFileText(m_palm);
     TransferEngine& engine = Start();
     EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, true, true}));
-    engine.SetChecked(LIST_PALM, 0, true);   // the same one, ticked by the user
+    engine.SetChecked(LIST_PALM, 0, true);  // the same one, ticked by the user
 
     const TransferResult result = engine.StartTransfer(SYNC_PALM_TO_OE);
     ASSERT_EQ(m_sink.messages.size(), 1u);
@@ -365,7 +365,7 @@ TEST_F(EngineTest, NamesakesBecomeTwoEntries)
     EXPECT_EQ(result.toWab.nAdded, 3);
     EXPECT_EQ(result.toWab.nFailed, 0);
     EXPECT_EQ(Captions(LIST_WAB), (std::vector<std::string>{"Bob Baker", "Bob Baker", "Cid Carter"}));
-    EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-2000");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-2000");  // Business Phone
     EXPECT_EQ(engine.GetRow(LIST_WAB, 1)->subItems[3], "555-2999");
     // Each Palm row found its own entry: nothing is left to transfer.
     EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, false, false}));
@@ -380,7 +380,8 @@ TEST_F(EngineTest, OutlookToPalmWithNothingTickedOnlyAsks)
     const TransferResult result = engine.StartTransfer(SYNC_OE_TO_PALM);
     EXPECT_FALSE(result.bRan);
     ASSERT_EQ(m_sink.messages.size(), 1u);
-    EXPECT_EQ(m_sink.messages[0].text, "Please select Outlook Express contacts which you want to transfer to Palm Desktop.");
+    EXPECT_EQ(m_sink.messages[0].text,
+              "Please select Outlook Express contacts which you want to transfer to Palm Desktop.");
     EXPECT_EQ(m_sink.messages[0].caption, "Information");
     EXPECT_EQ(engine.GetRowCount(LIST_PALM), 1);
     m_engine.reset();
@@ -397,7 +398,7 @@ TEST_F(EngineTest, OutlookToPalmAddsAndReloads)
     EXPECT_EQ(result.toPalm.nUpdated, 1);
     EXPECT_EQ(result.toPalm.nAdded, 1);
     EXPECT_EQ(Captions(LIST_PALM), (std::vector<std::string>{"Ann Archer", "Bob Baker"}));
-    EXPECT_EQ(engine.GetRow(LIST_PALM, 0)->subItems[3], "555-1999");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_PALM, 0)->subItems[3], "555-1999");  // Business Phone
     EXPECT_EQ(Ticks(LIST_PALM), (std::vector<bool>{false, false}));
 }
 
@@ -444,7 +445,7 @@ TEST_F(EngineTest, SynchronizeOfAContactChangedOnBothSidesLeavesOneValueOnEach)
     // home fax.
     ASSERT_EQ(engine.GetRowCount(LIST_PALM), 1);
     ASSERT_EQ(engine.GetRowCount(LIST_WAB), 1);
-    EXPECT_EQ(engine.GetRow(LIST_PALM, 0)->subItems[3], "555-1111");   // Business Phone
+    EXPECT_EQ(engine.GetRow(LIST_PALM, 0)->subItems[3], "555-1111");  // Business Phone
     EXPECT_EQ(engine.GetRow(LIST_WAB, 0)->subItems[3], "555-1111");
     EXPECT_EQ(engine.RowState(LIST_PALM, 0), RS_SAME);
     EXPECT_EQ(engine.RowState(LIST_WAB, 0), RS_SAME);
@@ -496,7 +497,7 @@ TEST_F(EngineTest, CustomMappingIsHandedOnlyWhenSyncCustomIsOn)
     Set("Custom9", std::to_string(PR_PAGER_TELEPHONE_NUMBER));
     for (const bool bOn : {false, true}) {
         Set("SyncCustom", bOn ? "1" : "0");
-        TransferEngine& engine = Start();   // the connection clears the mapping
+        TransferEngine& engine = Start();  // the connection clears the mapping
         engine.StartTransfer(SYNC_BOTH);
         const DWORD* pMapping = CxWab::GetCustomMapping();
         EXPECT_EQ(pMapping[0], bOn ? PR_NICKNAME : 0u);
@@ -574,7 +575,7 @@ TEST_F(EngineTest, EachOneWayTransferNamesItsOwnDirection)
         int nMode;
         ListType eFrom;
         const char* pszPrompt;
-        const char* pszFailure;   // how the error begins when the other side is not there
+        const char* pszFailure;  // how the error begins when the other side is not there
     };
     const Case cases[] = {
         {SYNC_PALM_TO_OE, LIST_PALM,
@@ -637,7 +638,7 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     engine.SelectAll(LIST_PALM);
 
     // The book may grow by some 32 KB: a file-size limit is a full disk.
-    struct rlimit saved {};
+    struct rlimit saved { };
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     void (*pOldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = saved;
@@ -653,7 +654,8 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
     // The book takes a transfer in one transaction: all of it or none.
     EXPECT_EQ(result.toWab.nAdded, 0);
     EXPECT_EQ(result.toWab.nFailed, 400);
-    const std::string counted = std::to_string(result.toWab.nFailed) + " of the 400 new or changed records could not "
+    const std::string counted = std::to_string(result.toWab.nFailed) +
+                                " of the 400 new or changed records could not "
                                 "be written to the Outlook Express address book: the disk is full";
     EXPECT_NE(result.strMessage.find(counted), std::string::npos) << result.strMessage;
     // Nothing of it is in the book, and the list shows the book as it is,
@@ -668,7 +670,7 @@ TEST_F(EngineTest, ATransferIntoAFullDiskIsAnError)
 TEST_F(EngineTest, UsersAreListedAndAUserChangeReloadsOnlyThePalmList)
 {
     const std::string root = File("Palm");
-    pdgen::Folder folder;   // palm.exe 4.1.2: extended address.dat expected
+    pdgen::Folder folder;  // palm.exe 4.1.2: extended address.dat expected
     folder.users = {{"Ann", "address", "address.dat", {}}, {"Bob", "address", "address.dat", {}}};
     ASSERT_TRUE(pdgen::MakePalmDesktopFolder(root, folder));
     WritePalm(root + "/Ann/address/address.dat", {kAnn});
@@ -731,7 +733,7 @@ TEST_F(EngineTest, ChosenPalmFolderAndCodePageTakeEffectAtOnce)
     engine.DataSourceChanged(DATA_PALM_FILE);
 
     ASSERT_TRUE(engine.SetPalmDesktop(copied.c_str(), "CP1251"));
-    EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);   // the caller reloads
+    EXPECT_EQ(engine.GetRowCount(LIST_PALM), 0);  // the caller reloads
     char szValue[MAX_PATH] = {};
     GetPrivateProfileStringA("Path", "PDPath", "", szValue, MAX_PATH, m_ini.c_str());
     EXPECT_EQ(std::string(szValue), copied);
@@ -739,13 +741,14 @@ TEST_F(EngineTest, ChosenPalmFolderAndCodePageTakeEffectAtOnce)
     EXPECT_STREQ(szValue, "CP1251");
     EXPECT_EQ(GetAnsiCodePage(), "CP1251");
     ASSERT_EQ(engine.GetUserCount(), 2);
-    EXPECT_EQ(engine.GetSelectedUser(), 0);   // 777 is nobody here: the first user
+    EXPECT_EQ(engine.GetSelectedUser(), 0);  // 777 is nobody here: the first user
     EXPECT_EQ(static_cast<DWORD>(m_settings.UserID), engine.GetUser(0)->dwUserID);
     EXPECT_EQ(std::string(m_settings.DatFile), copied + "/Olga/address/address.dat");
     EXPECT_STREQ(engine.GetDataText(), m_settings.DatFile);
     engine.LoadPalmList();
     ASSERT_EQ(engine.GetRowCount(LIST_PALM), 1);
-    EXPECT_EQ(AnsiToUtf8(engine.GetRow(LIST_PALM, 0)->strCaption), "\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432");
+    EXPECT_EQ(AnsiToUtf8(engine.GetRow(LIST_PALM, 0)->strCaption),
+              "\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432");
     EXPECT_EQ(engine.GetLoadedUser(), 0);
 
     // The user the list shows is the one whose file is loaded, whatever chose it.
@@ -773,10 +776,10 @@ TEST_F(EngineTest, BrowseResultReplacesTheFileOfTheChosenSource)
     const std::string other = File("other.dat");
     WritePalm(other, {kCid, kDee});
     TransferEngine& engine = Start();
-    EXPECT_STREQ(engine.GetDataText(), "");   // nothing shown until the user chooses
+    EXPECT_STREQ(engine.GetDataText(), "");  // nothing shown until the user chooses
 
     engine.DataSourceChanged(DATA_PALM_FILE);
-    engine.BrowseResult(nullptr);             // cancelled
+    engine.BrowseResult(nullptr);  // cancelled
     EXPECT_EQ(std::string(m_settings.DatFile), m_palm);
     EXPECT_EQ(engine.GetRowCount(LIST_PALM), 1);
 
@@ -809,11 +812,11 @@ TEST_F(EngineTest, ShutdownSavesTheSettingsOnceAndModeClicksAreKept)
 
     Set("SyncMode", "0");
     Start().ModeClicked(SYNC_OE_TO_PALM);
-    m_engine.reset();   // destruction alone does not save
+    m_engine.reset();  // destruction alone does not save
     EXPECT_NE(vwtest::ReadFileText(m_ini).find("SyncMode=0"), std::string::npos);
     Start().ModeClicked(SYNC_OE_TO_PALM);
     EXPECT_TRUE(m_engine->Shutdown(true));
     EXPECT_NE(vwtest::ReadFileText(m_ini).find("SyncMode=2"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -272,4 +272,4 @@ TEST_F(SideExchangeTest, ExportOfTheTickedRowsTakesOnlyThose)
     EXPECT_EQ(result.strText.find("Archer"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

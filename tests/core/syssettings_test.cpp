@@ -60,19 +60,16 @@ TEST_F(SysSettingsTest, FirstRunGivesDefaultsAndWritesAllKeysInOrder)
 
     ASSERT_TRUE(settings.SaveSettings());
     const std::vector<std::string> expected = {
-        "[iSysVal]",
-        "WabFile=", "DatFile=", "SyncMode=0", "UserID=0", "SwapName=0", "SyncCustom=0",
-        "Custom1=0", "Custom2=0", "Custom3=0", "Custom4=0", "Custom5=0", "Custom6=0",
-        "Custom7=0", "Custom8=0", "Custom9=0",
-        "ShowDisplayName=1", "ShowFirstName=0", "ShowLastName=0", "ShowCompany=1",
-        "ShowTitle=1", "ShowEmail=1", "ShowHomePhone=1", "ShowBusiPhone=1",
-        "ShowMobilePhone=1", "ShowFax=0", "ShowMainPhone=0", "ShowHomeCountry=0",
-        "ShowHomeState=0", "ShowHomeCity=0", "ShowHomeStreet=0", "ShowHomePostal=0",
-        "ShowBusiCountry=0", "ShowBusiState=0", "ShowBusiCity=0", "ShowBusiStreet=0",
-        "ShowBusiPostal=0", "ShowOtherCountry=0", "ShowOtherState=0", "ShowOtherCity=0",
-        "ShowOtherStreet=0", "ShowOtherPostal=0",
-        "EmailOnly=0", "SameColor=0", "ModifiedColor=8388608", "NewColor=32768",
-        "DisableColor=0",
+        "[iSysVal]",         "WabFile=",          "DatFile=",           "SyncMode=0",       "UserID=0",
+        "SwapName=0",        "SyncCustom=0",      "Custom1=0",          "Custom2=0",        "Custom3=0",
+        "Custom4=0",         "Custom5=0",         "Custom6=0",          "Custom7=0",        "Custom8=0",
+        "Custom9=0",         "ShowDisplayName=1", "ShowFirstName=0",    "ShowLastName=0",   "ShowCompany=1",
+        "ShowTitle=1",       "ShowEmail=1",       "ShowHomePhone=1",    "ShowBusiPhone=1",  "ShowMobilePhone=1",
+        "ShowFax=0",         "ShowMainPhone=0",   "ShowHomeCountry=0",  "ShowHomeState=0",  "ShowHomeCity=0",
+        "ShowHomeStreet=0",  "ShowHomePostal=0",  "ShowBusiCountry=0",  "ShowBusiState=0",  "ShowBusiCity=0",
+        "ShowBusiStreet=0",  "ShowBusiPostal=0",  "ShowOtherCountry=0", "ShowOtherState=0", "ShowOtherCity=0",
+        "ShowOtherStreet=0", "ShowOtherPostal=0", "EmailOnly=0",        "SameColor=0",      "ModifiedColor=8388608",
+        "NewColor=32768",    "DisableColor=0",
     };
     ASSERT_EQ(expected.size(), 1u + SysSettings::kKeyCount);
     EXPECT_EQ(Lines(), expected);
@@ -83,7 +80,8 @@ TEST_F(SysSettingsTest, ValuesTravelAsStoredAndOtherSectionsStay)
     const std::string longPath = "/" + std::string(300, 'p');
     std::ofstream(ini) << "[Path]\nPDPath=/opt/palm\n[iSysVal]\nSyncMode=7\nDisableColor=5\n"
                           "EmailOnly=3\nCustom4=973471774\nUserID=12abc\nShowFax=abc\n"
-                          "SameColor=255\nDatFile=" << longPath << "\n[Hollowfen]\nSwapName=1\n";
+                          "SameColor=255\nDatFile="
+                       << longPath << "\n[Hollowfen]\nSwapName=1\n";
     SysSettings settings;
     ASSERT_TRUE(settings.LoadSettings());
     EXPECT_EQ(settings.SyncMode, 7);
@@ -100,9 +98,7 @@ TEST_F(SysSettingsTest, ValuesTravelAsStoredAndOtherSectionsStay)
 
     ASSERT_TRUE(settings.SaveSettings());
     const std::vector<std::string> lines = Lines();
-    auto has = [&lines](const std::string& line) {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    };
+    auto has = [&lines](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
     EXPECT_TRUE(has("SyncMode=7"));
     EXPECT_TRUE(has("DisableColor=1"));
     EXPECT_TRUE(has("EmailOnly=1"));
@@ -142,4 +138,4 @@ TEST_F(SysSettingsTest, FailedSaveLeavesTheFileAndLogsAnError)
     EXPECT_NE(log.find("[!!!] - Can not save settings: " + unwritable + "\r\n"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

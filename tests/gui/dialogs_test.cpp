@@ -49,7 +49,7 @@ bool SameSettings(const SysSettings& a, const SysSettings& b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-class DialogsTest : public GuiTest {};
+class DialogsTest : public GuiTest { };
 
 TEST_F(DialogsTest, OptionsRefusesAMissingAddressBookAndChangesNothing)
 {
@@ -69,7 +69,7 @@ TEST_F(DialogsTest, OptionsRefusesAMissingAddressBookAndChangesNothing)
         TfmOption dialog(settings);
         Find<QRadioButton>(&dialog, "rbtnOther")->click();
         Find<QLineEdit>(&dialog, "edtWabName")->setText(QString::fromLatin1(c.pszWabName));
-        Find<QCheckBox>(&dialog, "cbFax")->setChecked(true);   // a change on the other page
+        Find<QCheckBox>(&dialog, "cbFax")->setChecked(true);  // a change on the other page
         dialog.setResult(0);
         Find<QPushButton>(&dialog, "sbtnOK")->click();
 
@@ -102,7 +102,9 @@ TEST_F(DialogsTest, OptionsConfirmedUntouchedChangesNothing)
 TEST_F(DialogsTest, OptionsConfirmsABookWhoseNameIsNoUtf8)
 {
     // "Bücher" in Latin-1: a name the file system holds but UTF-8 cannot spell.
-    const std::string book = File("B\xFC" "cher.wab");
+    const std::string book = File(
+        "B\xFC"
+        "cher.wab");
     std::ofstream(book) << "";
     SysSettings settings = SampleSettings();
     CopyTextField(settings.WabFile, book.c_str());
@@ -132,7 +134,7 @@ TEST_F(DialogsTest, OptionsStoresTheControlsOnOk)
         Find<QCheckBox>(&dialog, "cbDisableColor")->setChecked(false);
         seam.colorAnswers = {0x123456, -1};
         ClickPanel(Find<QFrame>(&dialog, "pnlSameColor"));
-        ClickPanel(Find<QFrame>(&dialog, "pnlNewColor"));   // cancelled
+        ClickPanel(Find<QFrame>(&dialog, "pnlNewColor"));  // cancelled
         Find<QPushButton>(&dialog, "sbtnOK")->click();
         EXPECT_EQ(dialog.result(), kModalOk);
     }
@@ -166,7 +168,7 @@ TEST_F(DialogsTest, MappingConfirmedInItsDialogSurvivesCancellingOptions)
     ASSERT_TRUE(sbtnCustom->isEnabled());
 
     seam.modalScripts = {[](QDialog* pCustom) {
-        Find<QComboBox>(pCustom, "cbCustom1")->setCurrentIndex(2);   // "Email Address"
+        Find<QComboBox>(pCustom, "cbCustom1")->setCurrentIndex(2);  // "Email Address"
         Find<QPushButton>(pCustom, "sbtnOK")->click();
     }};
     sbtnCustom->click();
@@ -222,10 +224,10 @@ TEST_F(DialogsTest, DetailsShowTheRecordAsStoredAndCloseWithCancel)
     SetTextField(&record, CF_LAST_NAME, "Home");
     SetTextField(&record, CF_MOBILE_PHONE, " 555-0199 ");
     SetTextField(&record, CF_HOME_STREET, "1 Elm Street");
-    SetTextField(&record, CF_HOME_COUNTRY, "Fr\xE9nce");   // Windows-1252 e acute
+    SetTextField(&record, CF_HOME_COUNTRY, "Fr\xE9nce");  // Windows-1252 e acute
 
     TfmDetail dialog;
-    dialog.FillControls();   // no record yet: nothing happens
+    dialog.FillControls();  // no record yet: nothing happens
     EXPECT_EQ(Find<QLineEdit>(&dialog, "edtLastName")->text(), "");
     dialog.SetRecord(&record);
     dialog.FillControls();
@@ -243,5 +245,5 @@ TEST_F(DialogsTest, DetailsShowTheRecordAsStoredAndCloseWithCancel)
     EXPECT_STREQ(record.szLastName, "Home") << "nothing is written back";
 }
 
-} // namespace
-} // namespace guitest
+}  // namespace
+}  // namespace guitest

@@ -5,9 +5,9 @@
 #include <QAction>
 #include <QTreeView>
 
+#include "gui_helpers.h"
 #include "src/TfmMain.h"
 #include "tests/support/TestFiles.h"
-#include "gui_helpers.h"
 
 namespace guitest {
 namespace {
@@ -61,10 +61,10 @@ TEST_F(ExchangeWindowTest, ExportFromOneListAndImportIntoTheOther)
     Find<QAction>(pWindow.get(), "pmiOEExportTicked")->trigger();
     ASSERT_EQ(seam.messages.size(), 3u);
     EXPECT_TRUE(seam.messages[2].strText.contains(QStringLiteral("tick")));
-    EXPECT_EQ(seam.contactFileRequests, (QStringList{"save Export Palm Desktop Contacts",
-                                                     "open Import Contacts into Outlook Express",
-                                                     "open Import Contacts into Outlook Express"}));
+    EXPECT_EQ(seam.contactFileRequests,
+              (QStringList{"save Export Palm Desktop Contacts", "open Import Contacts into Outlook Express",
+                           "open Import Contacts into Outlook Express"}));
 }
 
-} // namespace
-} // namespace guitest
+}  // namespace
+}  // namespace guitest

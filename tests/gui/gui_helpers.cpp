@@ -43,7 +43,7 @@ private:
 [[maybe_unused]] ::testing::Environment* const g_pQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-} // namespace
+}  // namespace
 
 // ---- FakeSeam ---------------------------------------------------------------
 
@@ -289,9 +289,9 @@ void SelectRow(QTreeView* pView, int nRow)
 void ClickPanel(QWidget* pWidget)
 {
     const QPointF local(5, 5);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, pWidget->mapToGlobal(local), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, pWidget->mapToGlobal(local), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(pWidget, &release);
 }
 
-} // namespace guitest
+}  // namespace guitest

@@ -37,7 +37,7 @@ public:
     struct OpenRequest {
         QString strTitle;
         std::vector<FileFilter> filters;
-        QString strStart;   // the file or folder the dialog was to start at
+        QString strStart;  // the file or folder the dialog was to start at
     };
 
     void ShowMessage(QWidget* pOwner, const QString& strText, const QString& strCaption, int nIcon) override;
@@ -57,14 +57,14 @@ public:
     QStringList contactFileRequests;
     std::vector<Message> messages;
     std::vector<OpenRequest> openRequests;
-    std::deque<QString> openAnswers;       // an empty answer cancels; none left cancels
+    std::deque<QString> openAnswers;  // an empty answer cancels; none left cancels
     std::vector<OpenRequest> folderRequests;
-    std::deque<QString> folderAnswers;     // as openAnswers
-    std::deque<int> colorAnswers;          // -1 cancels; none left cancels
+    std::deque<QString> folderAnswers;  // as openAnswers
+    std::deque<int> colorAnswers;       // -1 cancels; none left cancels
     // Drives a dialog shown modally (find its controls, click OK...); the
     // dialog's result is the answer, kModalCancel when it was not closed.
     std::deque<std::function<void(QDialog*)>> modalScripts;
-    QStringList modalDialogs;              // objectNames, in order
+    QStringList modalDialogs;  // objectNames, in order
     std::vector<QUrl> openedUrls;
 };
 
@@ -151,4 +151,4 @@ void SelectRow(QTreeView* pView, int nRow);
 // A release of the left mouse button over the widget (a "click" on a panel).
 void ClickPanel(QWidget* pWidget);
 
-} // namespace guitest
+}  // namespace guitest

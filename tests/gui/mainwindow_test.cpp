@@ -16,8 +16,8 @@
 #include <QStatusBar>
 
 #include "common/palm/PalmUser.h"
-#include "platform/codepage/CodePage.h"
 #include "gui_helpers.h"
+#include "platform/codepage/CodePage.h"
 #include "src/TfmMain.h"
 #include "tools/pdgen/PdGen.h"
 
@@ -76,9 +76,9 @@ TEST_F(MainWindowTest, ColumnsFollowTheShowFlagsOnBothLists)
         std::vector<std::string> flags;
         QStringList headers;
     };
-    const std::vector<std::string> allClear = {
-        "ShowFirstName=0", "ShowLastName=0", "ShowCompany=0", "ShowTitle=0", "ShowEmail=0",
-        "ShowHomePhone=0", "ShowBusiPhone=0", "ShowMobilePhone=0"};
+    const std::vector<std::string> allClear = {"ShowFirstName=0", "ShowLastName=0",   "ShowCompany=0",
+                                               "ShowTitle=0",     "ShowEmail=0",      "ShowHomePhone=0",
+                                               "ShowBusiPhone=0", "ShowMobilePhone=0"};
     std::vector<std::string> emailAndFax = allClear;
     emailAndFax.insert(emailAndFax.end(), {"ShowEmail=1", "ShowFax=1"});
     const Case cases[] = {
@@ -139,18 +139,16 @@ TEST_F(MainWindowTest, RowsAreColouredAndTickedByState)
 TEST_F(MainWindowTest, EmailOnlyKeepsContactsWithoutAddressOutOfListsAndTransfers)
 {
     MakeSides({{"Nia", "Noaddr", "", "", "", ""}, {"Yul", "Young", "yul@example.org", "", "", ""}},
-              {{"Zed", "Zane", "zed@example.org", "", "", ""}, {"Ola", "Noaddr", "", "", "", ""}},
-              {"EmailOnly=1"});
+              {{"Zed", "Zane", "zed@example.org", "", "", ""}, {"Ola", "Noaddr", "", "", "", ""}}, {"EmailOnly=1"});
     auto pWindow = OpenMain();
     EXPECT_EQ(Captions(Find<QTreeView>(pWindow.get(), "lvPD")), QStringList{"Yul Young"});
     EXPECT_EQ(Find<QTreeView>(pWindow.get(), "lvOE")->model()->rowCount(), 1);
 
     Start(*pWindow, "rbtnSync");
-    EXPECT_EQ(MessageTexts(),
-              QStringList{"Information: Outlook Express and Palm Desktop synchronized successfully, "
-                          "2 records transfered."});
+    EXPECT_EQ(MessageTexts(), QStringList{"Information: Outlook Express and Palm Desktop synchronized successfully, "
+                                          "2 records transfered."});
     const std::vector<std::string> book = ReadWabFile(WabPath());
-    EXPECT_EQ(book.size(), 3u);   // Zed, Ola and Yul; Nia was never listed
+    EXPECT_EQ(book.size(), 3u);  // Zed, Ola and Yul; Nia was never listed
     for (const std::string& entry : book)
         EXPECT_EQ(entry.find("Nia"), std::string::npos) << entry;
 }
@@ -160,7 +158,7 @@ TEST_F(MainWindowTest, PalmToOutlookWithThreeTickedRowsOneOfThemTheSame)
     MakeSides(kPalmContacts, kWabContacts);
     auto pWindow = OpenMain();
     auto* lvPD = Find<QTreeView>(pWindow.get(), "lvPD");
-    SetTicked(lvPD, 0, true);   // Ann, the same on both sides; Bob and Cid are ticked already
+    SetTicked(lvPD, 0, true);  // Ann, the same on both sides; Bob and Cid are ticked already
     ASSERT_TRUE(IsTicked(lvPD, 1) && IsTicked(lvPD, 2));
 
     Start(*pWindow, "rbtnP2O");
@@ -168,8 +166,7 @@ TEST_F(MainWindowTest, PalmToOutlookWithThreeTickedRowsOneOfThemTheSame)
                                           "successfully, 3 records transfered."});
     EXPECT_EQ(seam.messages.at(0).nIcon, kIconInformation);
     EXPECT_EQ(ReadWabFile(WabPath()),
-              (std::vector<std::string>{"Ann Archer <ann@example.org> Acme",
-                                        "Bob Baker <bob@example.org> Bakery One",
+              (std::vector<std::string>{"Ann Archer <ann@example.org> Acme", "Bob Baker <bob@example.org> Bakery One",
                                         "Dee Dunn <dee@example.org> ", "Cid Cole <cid@example.org> "}));
 
     // lvOE is rebuilt: only Dee, whom the Palm side lacks, is ticked again.
@@ -295,8 +292,8 @@ TEST_F(MainWindowTest, PopupMenuTicksAndShowsDetails)
     SelectRow(lvOE, 0);
     emit lvOE->doubleClicked(lvOE->model()->index(0, 0));
     EXPECT_EQ(seam.modalDialogs, (QStringList{"fmDetail", "fmDetail"}));
-    EXPECT_EQ(shown, (QStringList{"Hal", "", "", "1 Elm Street", "Springfield",   // Palm row
-                                  "Ivy", "Ink Ltd", "", "", ""}));                 // address-book row
+    EXPECT_EQ(shown, (QStringList{"Hal", "", "", "1 Elm Street", "Springfield",  // Palm row
+                                  "Ivy", "Ink Ltd", "", "", ""}));               // address-book row
 }
 
 TEST_F(MainWindowTest, BrowsingChoosesADataFileOrChangesNothing)
@@ -319,7 +316,7 @@ TEST_F(MainWindowTest, BrowsingChoosesADataFileOrChangesNothing)
     EXPECT_EQ(edtData->text().toStdString(), PalmPath());
 
     seam.openAnswers = {"", QString::fromUtf8(other.c_str())};
-    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();   // cancelled
+    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();  // cancelled
     EXPECT_EQ(edtData->text().toStdString(), PalmPath());
     EXPECT_EQ(Captions(lvPD), QStringList{"Old Palm"});
     EXPECT_EQ(pWindow->Settings().DatFile, PalmPath());
@@ -331,9 +328,9 @@ TEST_F(MainWindowTest, BrowsingChoosesADataFileOrChangesNothing)
 
     ASSERT_EQ(seam.openRequests.size(), 2u);
     EXPECT_EQ(seam.openRequests[0].strTitle, "Open Palm Desktop Contacts File");
-    EXPECT_EQ(seam.openRequests[0].filters,
-              (std::vector<FileFilter>{{"Palm Desktop Contacts Data File (*.dat)", "*.dat"},
-                                       {"All Files(*.*)", "*.*"}}));
+    EXPECT_EQ(
+        seam.openRequests[0].filters,
+        (std::vector<FileFilter>{{"Palm Desktop Contacts Data File (*.dat)", "*.dat"}, {"All Files(*.*)", "*.*"}}));
 }
 
 TEST_F(MainWindowTest, OptionsConfirmedRebuildBothLists)
@@ -367,9 +364,11 @@ TEST_F(MainWindowTest, CellsTellTheirWholeTextAndColumnWidthsSurviveReloads)
     const int nCompany = static_cast<int>(Headers(lvPD).indexOf("Company"));
     ASSERT_GT(nCompany, 0);
     const QAbstractItemModel* pModel = lvPD->model();
-    EXPECT_EQ(pModel->data(pModel->index(0, 0), Qt::ToolTipRole).toString(), QString::fromUtf8("Jos\u00e9 Ram\u00edrez"));
+    EXPECT_EQ(pModel->data(pModel->index(0, 0), Qt::ToolTipRole).toString(),
+              QString::fromUtf8("Jos\u00e9 Ram\u00edrez"));
     EXPECT_EQ(pModel->data(pModel->index(0, nCompany), Qt::ToolTipRole).toString().toStdString(), company);
-    EXPECT_LT(lvPD->header()->sectionSize(nCompany), lvPD->fontMetrics().horizontalAdvance(QString::fromStdString(company)));
+    EXPECT_LT(lvPD->header()->sectionSize(nCompany),
+              lvPD->fontMetrics().horizontalAdvance(QString::fromStdString(company)));
 
     // The user widens the column; reloads (Options, another file) keep it.
     lvPD->header()->resizeSection(nCompany, 333);
@@ -378,7 +377,7 @@ TEST_F(MainWindowTest, CellsTellTheirWholeTextAndColumnWidthsSurviveReloads)
     seam.modalScripts = {[](QDialog* pDialog) { Find<QPushButton>(pDialog, "sbtnOK")->click(); }};
     Find<QPushButton>(pWindow.get(), "btnOption")->click();
     EXPECT_EQ(lvPD->header()->sectionSize(nCompany), 333);
-    EXPECT_EQ(lvOE->header()->sectionSize(nCompany), nOtherWidth);   // each list its own
+    EXPECT_EQ(lvOE->header()->sectionSize(nCompany), nOtherWidth);  // each list its own
     pWindow->Engine().LoadPalmList();
     EXPECT_EQ(lvPD->header()->sectionSize(nCompany), 333);
 }
@@ -390,12 +389,13 @@ TEST_F(MainWindowTest, StatusBarSaysWhatEachSideLoadedAndWhatTheColoursMean)
     auto* sbMain = Find<QStatusBar>(pWindow.get(), "sbMain");
     const QString strShown = sbMain->currentMessage();
     EXPECT_TRUE(strShown.startsWith("Palm Desktop: 3 contacts from ")) << strShown.toStdString();
-    EXPECT_TRUE(strShown.contains(QString::fromUtf8(" \u00b7 address book: 3 entries from "))) << strShown.toStdString();
+    EXPECT_TRUE(strShown.contains(QString::fromUtf8(" \u00b7 address book: 3 entries from ")))
+        << strShown.toStdString();
     EXPECT_TRUE(strShown.endsWith("book.wab")) << strShown.toStdString();
-    EXPECT_EQ(sbMain->toolTip().toStdString(), "Palm Desktop: 3 contacts from " + PalmPath() +
-                                                   "\naddress book: 3 entries from " + WabPath());
+    EXPECT_EQ(sbMain->toolTip().toStdString(),
+              "Palm Desktop: 3 contacts from " + PalmPath() + "\naddress book: 3 entries from " + WabPath());
     const QString strLegend = Find<QLabel>(pWindow.get(), "lblLegend")->text();
-    EXPECT_TRUE(strLegend.contains("color:#ff0000\">\u25a0 same")) << strLegend.toStdString();   // 0x0000FF is red
+    EXPECT_TRUE(strLegend.contains("color:#ff0000\">\u25a0 same")) << strLegend.toStdString();  // 0x0000FF is red
     EXPECT_TRUE(strLegend.contains("color:#00ff00\">\u25a0 modified")) << strLegend.toStdString();
     EXPECT_TRUE(strLegend.contains("color:#0000ff\">\u25a0 new")) << strLegend.toStdString();
 
@@ -425,16 +425,17 @@ TEST_F(MainWindowTest, UserBoxFollowsTheLoadedFileAndFileDialogsStartAtIt)
 
     cmbData->setCurrentIndex(DATA_PALM_FILE);
     emit cmbData->activated(DATA_PALM_FILE);
-    seam.openAnswers = {QString::fromStdString(PalmPath()), QString::fromStdString(desktop + "/Bob/address/address.dat")};
+    seam.openAnswers = {QString::fromStdString(PalmPath()),
+                        QString::fromStdString(desktop + "/Bob/address/address.dat")};
     Find<QPushButton>(pWindow.get(), "btnBrowse")->click();
     EXPECT_EQ(Captions(Find<QTreeView>(pWindow.get(), "lvPD")), QStringList{"Out Side"});
-    EXPECT_EQ(cmbUser->currentIndex(), -1);   // a file of no user
+    EXPECT_EQ(cmbUser->currentIndex(), -1);  // a file of no user
     Find<QPushButton>(pWindow.get(), "btnBrowse")->click();
     EXPECT_EQ(cmbUser->currentText(), "Bob");
 
     cmbData->setCurrentIndex(DATA_WAB_FILE);
     emit cmbData->activated(DATA_WAB_FILE);
-    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();   // cancelled
+    Find<QPushButton>(pWindow.get(), "btnBrowse")->click();  // cancelled
     ASSERT_EQ(seam.openRequests.size(), 3u);
     EXPECT_EQ(seam.openRequests[0].strStart.toStdString(), desktop + "/Ann/address/address.dat");
     EXPECT_EQ(seam.openRequests[1].strStart.toStdString(), PalmPath());
@@ -461,23 +462,22 @@ TEST_F(MainWindowTest, OptionsChooseThePalmFolderAndTextEncodingAtOnce)
     ASSERT_EQ(cmbUser->count(), 0);
 
     seam.folderAnswers = {QString::fromStdString(copied)};
-    seam.modalScripts = {
-        [](QDialog* pDialog) {   // a folder that does not exist is refused
-            Find<QLineEdit>(pDialog, "edtPDPath")->setText("/no/such/folder");
-            Find<QPushButton>(pDialog, "sbtnOK")->click();
-            Find<QPushButton>(pDialog, "sbtnCancel")->click();
-        },
-        [](QDialog* pDialog) {
-            Find<QPushButton>(pDialog, "sbtnPDPath")->click();
-            auto* cmbCodePage = Find<QComboBox>(pDialog, "cmbCodePage");
-            EXPECT_EQ(cmbCodePage->currentData().toString(), "CP1252");
-            EXPECT_EQ(cmbCodePage->currentText(), "Western European (Windows-1252)");
-            const int nCyrillic = cmbCodePage->findData(QStringLiteral("CP1251"));
-            ASSERT_GE(nCyrillic, 0);
-            EXPECT_EQ(cmbCodePage->itemText(nCyrillic), "Cyrillic (Windows-1251)");
-            cmbCodePage->setCurrentIndex(nCyrillic);
-            Find<QPushButton>(pDialog, "sbtnOK")->click();
-        }};
+    seam.modalScripts = {[](QDialog* pDialog) {  // a folder that does not exist is refused
+                             Find<QLineEdit>(pDialog, "edtPDPath")->setText("/no/such/folder");
+                             Find<QPushButton>(pDialog, "sbtnOK")->click();
+                             Find<QPushButton>(pDialog, "sbtnCancel")->click();
+                         },
+                         [](QDialog* pDialog) {
+                             Find<QPushButton>(pDialog, "sbtnPDPath")->click();
+                             auto* cmbCodePage = Find<QComboBox>(pDialog, "cmbCodePage");
+                             EXPECT_EQ(cmbCodePage->currentData().toString(), "CP1252");
+                             EXPECT_EQ(cmbCodePage->currentText(), "Western European (Windows-1252)");
+                             const int nCyrillic = cmbCodePage->findData(QStringLiteral("CP1251"));
+                             ASSERT_GE(nCyrillic, 0);
+                             EXPECT_EQ(cmbCodePage->itemText(nCyrillic), "Cyrillic (Windows-1251)");
+                             cmbCodePage->setCurrentIndex(nCyrillic);
+                             Find<QPushButton>(pDialog, "sbtnOK")->click();
+                         }};
     Find<QPushButton>(pWindow.get(), "btnOption")->click();
     ASSERT_EQ(seam.messages.size(), 1u);
     EXPECT_EQ(seam.messages[0].strText, "The Palm Desktop folder doesn't exist, please choose another one!");
@@ -518,7 +518,6 @@ TEST_F(MainWindowTest, LayoutAndPanelCaptionClicks)
     EXPECT_EQ(pnlPD->width(), 150);
     ClickPanel(Find<QWidget>(pWindow.get(), "pnlPDCaption"));
     EXPECT_EQ(pnlPD->width(), nClient - 150);
-
 }
 
 // ---- Start-up and shut-down ---------------------------------------------------
@@ -528,11 +527,11 @@ TEST_F(MainWindowTest, SyncModeSelectsItsButtonAndIsWrittenBackAtExit)
     struct Case {
         int nSyncMode;
         const char* pszChecked;
-        const char* pszClick;    // a button the user clicks before exit, or null
+        const char* pszClick;  // a button the user clicks before exit, or null
         int nWritten;
     };
     const Case cases[] = {
-        {0, "rbtnSync", nullptr, 0}, {1, "rbtnP2O", nullptr, 1}, {2, "rbtnO2P", nullptr, 2},
+        {0, "rbtnSync", nullptr, 0}, {1, "rbtnP2O", nullptr, 1},   {2, "rbtnO2P", nullptr, 2},
         {7, "rbtnP2O", nullptr, 7},  {7, "rbtnP2O", "rbtnO2P", 2},
     };
     for (const Case& c : cases) {
@@ -555,7 +554,7 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
     pdgen::Folder folder;
     const std::string alice = File("alice.dat");
     const std::string bob = File("bob.dat");
-    const Contact kit("Kit", "Kay", "kit@example.org");   // with both users and in the address book
+    const Contact kit("Kit", "Kay", "kit@example.org");  // with both users and in the address book
     ASSERT_TRUE(WritePalmFile(alice, {{"Amy", "Alpha", "amy@example.org"}, kit}));
     ASSERT_TRUE(WritePalmFile(bob, {{"Ben", "Beta", "ben@example.org"}, kit}));
     std::filesystem::create_directories(File("data/varnwick"));
@@ -581,9 +580,9 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
         dwAliceId = pWindow->Engine().GetUser(0)->dwUserID;
         EXPECT_EQ(static_cast<DWORD>(pWindow->Settings().UserID), dwAliceId);
         EXPECT_TRUE(Find<QRadioButton>(pWindow.get(), "rbtnSync")->isChecked());
-        EXPECT_EQ(Headers(Find<QTreeView>(pWindow.get(), "lvPD")),
-                  (QStringList{"Display Name", "Company", "Title", "Email", "Business Phone", "Home Phone",
-                               "Mobile Phone"}));
+        EXPECT_EQ(
+            Headers(Find<QTreeView>(pWindow.get(), "lvPD")),
+            (QStringList{"Display Name", "Company", "Title", "Email", "Business Phone", "Home Phone", "Mobile Phone"}));
         EXPECT_EQ(Captions(Find<QTreeView>(pWindow.get(), "lvPD")), (QStringList{"Amy Alpha", "Kit Kay"}));
         EXPECT_TRUE(QString::fromLatin1(pWindow->Settings().DatFile).endsWith("Alice/address/address.dat"));
 
@@ -606,5 +605,5 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsFileUsesTheFirstHotSyncUser)
     EXPECT_EQ(IniValue("UserID"), std::to_string(static_cast<int>(dwAliceId)));
 }
 
-} // namespace
-} // namespace guitest
+}  // namespace
+}  // namespace guitest

@@ -95,7 +95,7 @@ inline bool WriteFileBytes(const std::string& path, const Bytes& bytes)
 // Whether anything (file, folder, ...) stands at the path.
 inline bool PathExists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0;
 }
 

@@ -17,7 +17,7 @@ extern char** environ;
 namespace vwtest {
 
 struct RunResult {
-    int status = -1;   // the exit status, 128 + the signal when one ended it, -1 when it did not start
+    int status = -1;  // the exit status, 128 + the signal when one ended it, -1 when it did not start
     std::string out;
     std::string err;
 };

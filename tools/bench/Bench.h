@@ -41,7 +41,7 @@ public:
 private:
     static double CpuNow()
     {
-        timespec ts {};
+        timespec ts{};
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
         return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
     }

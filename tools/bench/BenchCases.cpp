@@ -24,12 +24,12 @@ namespace {
 // in its result.
 class QuietSink : public IEngineSink {
 public:
-    void ShowMessage(const char*, const char*, int) override {}
+    void ShowMessage(const char*, const char*, int) override { }
 };
 
 double FileMegabytes(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) / (1024.0 * 1024.0) : 0.0;
 }
 
@@ -47,7 +47,7 @@ bool TimeReader(Reader& reader, const std::string& path)
         if (!reader.LoadFile(path.c_str()))
             return false;
         if (n == 0)
-            ReportTime("reader_first", timer);   // the process's first load: its memory is new
+            ReportTime("reader_first", timer);  // the process's first load: its memory is new
         if (dBest < 0 || timer.Wall() < dBest) {
             dBest = timer.Wall();
             dBestCpu = timer.Cpu();
@@ -153,7 +153,7 @@ int RunEngineCase(const std::string& kind, Generation gen, const std::string& wo
         return 1;
     }
 
-    SysSettings settings {};
+    SysSettings settings{};
     QuietSink sink;
     TransferEngine engine(settings, &sink);
     engine.Startup(false);

@@ -68,9 +68,9 @@ void MakeBookOnlyContact(int n, CommAddrRecord* pRecord)
 // from a short list do.
 std::string UniqueSurname(int nIndex)
 {
-    static const char* const kSyllables[] = {"ka", "ro", "mi", "tel", "san", "do", "ver", "li",  "na", "bor",
-                                             "e",  "fin", "ga", "hu", "jo", "lan", "mor", "pe", "qui", "sto",
-                                             "tra", "u",  "val", "wen", "ya", "zel", "bri", "cor", "dan", "ost"};
+    static const char* const kSyllables[] = {"ka",  "ro",  "mi",  "tel", "san", "do",  "ver", "li",  "na",  "bor",
+                                             "e",   "fin", "ga",  "hu",  "jo",  "lan", "mor", "pe",  "qui", "sto",
+                                             "tra", "u",   "val", "wen", "ya",  "zel", "bri", "cor", "dan", "ost"};
     constexpr int kCount = static_cast<int>(sizeof kSyllables / sizeof kSyllables[0]);
     std::string name;
     int n = nIndex;
@@ -79,7 +79,7 @@ std::string UniqueSurname(int nIndex)
         n /= kCount;
     } while (n > 0);
     if (name.size() < 5)
-        name += "str\xF6m";   // Windows-1252, as Palm files hold it
+        name += "str\xF6m";  // Windows-1252, as Palm files hold it
     name[0] = static_cast<char>(name[0] - 'a' + 'A');
     return name;
 }
@@ -100,7 +100,7 @@ bool WriteBook(CommAddrMgr* pPalmSet, const std::string& bookPath, bool bModifie
     for (int i = 0; i < nListed; ++i) {
         const int nKind = i % 5;
         if (nKind == 4)
-            continue;   // new on the Palm side
+            continue;  // new on the Palm side
         std::memcpy(pRecord.get(), pPalmSet->GetRecordAt(i), sizeof(CommAddrRecord));
         pRecord->pAttached = nullptr;
         pRecord->nAttachedLen = 0;
@@ -123,9 +123,10 @@ bool WritePalmFile(Generation gen, int nContacts, const std::string& path)
 {
     if (gen == Generation::Desktop6) {
         std::string error;
-        const std::string description = "category 1|Business\ncategory 2|Personal\ncategory 3|QuickList\n"
-                                        "generate " +
-                                        std::to_string(nContacts) + " " + std::to_string(kSeed) + "\n";
+        const std::string description =
+            "category 1|Business\ncategory 2|Personal\ncategory 3|QuickList\n"
+            "generate " +
+            std::to_string(nContacts) + " " + std::to_string(kSeed) + "\n";
         if (!D6CreateDatabase(path, description, &error, true)) {
             std::fprintf(stderr, "vw-bench: %s\n", error.c_str());
             return false;
@@ -197,7 +198,7 @@ void ReportTime(const char* pszName, double dWall, double dCpu)
 
 void ReportPeakMemory()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     Report("peak_mb", static_cast<double>(usage.ru_maxrss) / 1024.0);
 }

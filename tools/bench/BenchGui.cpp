@@ -25,7 +25,7 @@ namespace {
 
 class QuietSink : public IEngineSink {
 public:
-    void ShowMessage(const char*, const char*, int) override {}
+    void ShowMessage(const char*, const char*, int) override { }
 };
 
 // A list view set up as the main window sets up lvPD and lvOE.
@@ -64,7 +64,7 @@ int RunGuiCase(Generation gen, int nContacts, const std::string& workFolder)
     {
         // The lists alone: the engine has its rows; the time is that of the
         // two models and views taking them and drawing what is visible.
-        SysSettings settings {};
+        SysSettings settings{};
         QuietSink sink;
         TransferEngine engine(settings, &sink);
         engine.Startup(true);

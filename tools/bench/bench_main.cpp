@@ -42,7 +42,7 @@ using bench::Generation;
 
 struct Sample {
     double dWall = 0.0;
-    double dCpu = -1.0;   // -1: a plain value, not a time
+    double dCpu = -1.0;  // -1: a plain value, not a time
 };
 
 // Every sample of every result name, over all runs of one size.
@@ -185,7 +185,8 @@ void PrintTable(Generation gen, const std::vector<int>& sizes, const std::vector
         cells.push_back(std::to_string(nSize) + " contacts");
     PrintRow("seconds: wall (CPU), medians", cells);
 
-    row("Palm file size (MB)", [](const Results& r) { return Has(r, "file_mb") ? Cell("%.1f", MedianWall(r, "file_mb")) : "-"; });
+    row("Palm file size (MB)",
+        [](const Results& r) { return Has(r, "file_mb") ? Cell("%.1f", MedianWall(r, "file_mb")) : "-"; });
     row("Palm reader load alone, best (MB/s)", [](const Results& r) {
         if (!Has(r, "reader_load") || !Has(r, "file_mb"))
             return std::string("-");
@@ -215,9 +216,8 @@ void PrintTable(Generation gen, const std::vector<int>& sizes, const std::vector
     row("Rows in the lists / in the window", [](const Results& r) {
         return CountCell(r, {"list_rows", "window_rows"});
     });
-    row("Peak memory, largest case (MB)", [](const Results& r) {
-        return Has(r, "peak_mb") ? Cell("%.0f", Largest(r, "peak_mb")) : std::string("-");
-    });
+    row("Peak memory, largest case (MB)",
+        [](const Results& r) { return Has(r, "peak_mb") ? Cell("%.0f", Largest(r, "peak_mb")) : std::string("-"); });
     row("Palm rows same/modified/new", [](const Results& r) {
         return CountCell(r, {"palm_same", "palm_modified", "palm_new"});
     });
@@ -344,8 +344,7 @@ int main(int argc, char** argv)
             const std::string size = std::to_string(sizes[i]);
             std::fprintf(stderr, "vw-bench: %s, %d contacts: generating\n", genName.c_str(), sizes[i]);
             bench::Timer timer;
-            if (!MakeFolders(data) ||
-                !RunChild("--generate " + genName + " " + size + " '" + data + "'", nullptr)) {
+            if (!MakeFolders(data) || !RunChild("--generate " + genName + " " + size + " '" + data + "'", nullptr)) {
                 std::fprintf(stderr, "vw-bench: cannot generate %s\n", data.c_str());
                 failed[i] = true;
                 ++nFailures;

@@ -47,7 +47,7 @@ double Seconds(Clock::time_point since)
 
 double CpuSeconds()
 {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
@@ -95,7 +95,7 @@ void Upcase(char* psz)
 struct PassResult {
     double dSeconds = 0;
     double dCpuSeconds = 0;
-    int nCount[4] = {0, 0, 0, 0};   // same, new, modified, other
+    int nCount[4] = {0, 0, 0, 0};  // same, new, modified, other
     uint64_t nChecksum = 1469598103934665603ull;
 };
 
@@ -150,13 +150,13 @@ int RunSize(int nRecords, int nSample)
         // every tenth).
         const int nKeyId = i % 10 == 9 ? i - 1 : i;
         switch (i % 3) {
-        case 0:   // a stored contact, keys in upper case: same
+        case 0:  // a stored contact, keys in upper case: same
             MakeContact(pRecord, nKeyId, nKeyId);
             Upcase(pRecord->szFirstName);
             Upcase(pRecord->szLastName);
             Upcase(pRecord->szEmail);
             break;
-        case 1:   // a stored contact's keys, another work phone: modified
+        case 1:  // a stored contact's keys, another work phone: modified
             MakeContact(pRecord, nKeyId, i);
             SetTextField(pRecord, CF_WORK_PHONE, "+1 555 0100");
             break;
@@ -195,8 +195,8 @@ int RunSize(int nRecords, int nSample)
                 static_cast<unsigned long long>(first.nChecksum), side.dSeconds, side.dCpuSeconds, side.nCount[0],
                 side.nCount[2], side.nCount[1]);
     if (nStep > 1)
-        std::printf("%8s sampled %d of %d incoming; a whole pass at that rate: %.1f s cpu\n", "", nClassified,
-                    nRecords, second.dCpuSeconds / nClassified * nRecords);
+        std::printf("%8s sampled %d of %d incoming; a whole pass at that rate: %.1f s cpu\n", "", nClassified, nRecords,
+                    second.dCpuSeconds / nClassified * nRecords);
     std::fflush(stdout);
     return 0;
 }
@@ -215,9 +215,9 @@ int main(int argc, char** argv)
     }
     if (sizes.empty())
         sizes = {1000, 10000, 50000};
-    std::printf("%8s %18s %18s %18s %9s %7s %7s %7s  %-16s  %18s %s\n", "records", "load s (cpu)",
-                "classify1 s (cpu)", "classify2 s (cpu)", "cpu us/rec", "same", "modif", "new", "checksum",
-                "side s (cpu)", "same/modif/new");
+    std::printf("%8s %18s %18s %18s %9s %7s %7s %7s  %-16s  %18s %s\n", "records", "load s (cpu)", "classify1 s (cpu)",
+                "classify2 s (cpu)", "cpu us/rec", "same", "modif", "new", "checksum", "side s (cpu)",
+                "same/modif/new");
     for (int nRecords : sizes) {
         if (nRecords <= 0 || RunSize(nRecords, nSample) != 0)
             return 1;

@@ -70,10 +70,11 @@ std::string SchemaSql()
         sql += std::strcmp(column.pszType, "TEXT") == 0 ? " COLLATE NOCASE DEFAULT ''" : " DEFAULT 0";
         sql += ", ";
     }
-    sql += "[Photo] BLOB, [VoiceTag] BLOB, [Ringtone] BLOB, [Blob] BLOB);"
-           "CREATE INDEX [Main Record ID] ON Main ([Record ID]);"
-           "CREATE TABLE Category ([ID] INTEGER, [Name] TEXT COLLATE NOCASE, [Status] INTEGER, [Color] INTEGER);"
-           "CREATE TABLE Information ([Name] TEXT, [Note] TEXT);";
+    sql +=
+        "[Photo] BLOB, [VoiceTag] BLOB, [Ringtone] BLOB, [Blob] BLOB);"
+        "CREATE INDEX [Main Record ID] ON Main ([Record ID]);"
+        "CREATE TABLE Category ([ID] INTEGER, [Name] TEXT COLLATE NOCASE, [Status] INTEGER, [Color] INTEGER);"
+        "CREATE TABLE Information ([Name] TEXT, [Note] TEXT);";
     return sql;
 }
 
@@ -111,7 +112,7 @@ bool ParseInteger(const std::string& text, long long* pValue)
 // Fills one database inside one transaction.
 class Filler {
 public:
-    explicit Filler(sqlite3* db) : m_db(db) {}
+    explicit Filler(sqlite3* db) : m_db(db) { }
 
     bool Run(const std::string& description, std::string* pError)
     {
@@ -214,7 +215,7 @@ private:
 
     bool AddCategory(const std::vector<std::string>& fields, std::string* pError)
     {
-        long long values[3] = {0, 1, 0};   // id, status, color
+        long long values[3] = {0, 1, 0};  // id, status, color
         if ((fields.size() != 2 && fields.size() != 4) || !ParseInteger(fields[0], &values[0]) ||
             (fields.size() == 4 && (!ParseInteger(fields[2], &values[1]) || !ParseInteger(fields[3], &values[2]))))
             return Fail(pError, "category needs <ID>|<Name>[|<Status>|<Color>]");
@@ -305,9 +306,9 @@ private:
         static const char* const kFirst[] = {"Ann",  "Bert",  "Carla", "David", "Eve",   "Frank",  "Grace",
                                              "Henk", "Ines",  "Jonas", "Karin", "Lars",  "Marta",  "Nils",
                                              "Olga", "Peter", "Ruth",  "Sven",  "Tanja", "Ulrich", "Zo\xC3\xAB"};
-        static const char* const kLast[] = {"Lee",     "O'Brien", "M\xC3\xBCller", "Smith",  "Garcia",
-                                            "Nakamura", "D'Arcy", "Jensen",         "Novak",  "Rossi",
-                                            "Dubois",   "Kowalski", "Haddad",       "Olsen",  "Brown"};
+        static const char* const kLast[] = {"Lee",      "O'Brien",  "M\xC3\xBCller", "Smith", "Garcia",
+                                            "Nakamura", "D'Arcy",   "Jensen",        "Novak", "Rossi",
+                                            "Dubois",   "Kowalski", "Haddad",        "Olsen", "Brown"};
         static const char* const kCompany[] = {"Acme Corp.", "Globex",   "Initech", "Umbrella & Sons",
                                                "Hooli",      "Vandelay", "",        "Stark Industries"};
         static const char* const kCity[] = {"Springfield", "Bergen", "Lyon", "Graz", "Toledo", "Kyoto"};
@@ -385,10 +386,11 @@ bool BuildInto(const std::string& path, const std::string& description, bool bCr
         return Fail(pError, "cannot open " + path + ": " + (db.p != nullptr ? sqlite3_errmsg(db.p) : "no memory"));
     sqlite3_busy_timeout(db.p, 5000);
     if (bCreate) {
-        if (!Exec(db.p, "BEGIN;" + SchemaSql() +
-                            "INSERT INTO Information ([Name], [Note]) VALUES ('CodePage', '1252');"
-                            "INSERT INTO Information ([Name], [Note]) VALUES ('FreeRecID', '1');"
-                            "COMMIT;",
+        if (!Exec(db.p,
+                  "BEGIN;" + SchemaSql() +
+                      "INSERT INTO Information ([Name], [Note]) VALUES ('CodePage', '1252');"
+                      "INSERT INTO Information ([Name], [Note]) VALUES ('FreeRecID', '1');"
+                      "COMMIT;",
                   pError))
             return false;
     }
@@ -405,53 +407,100 @@ bool BuildInto(const std::string& path, const std::string& description, bool bCr
 const std::vector<D6Column>& D6MainColumns()
 {
     static const std::vector<D6Column> kColumns = {
-        {"Record ID", "INTEGER"},          {"Status", "INTEGER"},
-        {"Placement", "INTEGER"},          {"Private", "BOOLEAN"},
-        {"Category", "INTEGER"},           {"Note", "TEXT"},
-        {"Prefix", "TEXT"},                {"First Name", "TEXT"},
-        {"Middle Name", "TEXT"},           {"Last Name", "TEXT"},
-        {"Suffix", "TEXT"},                {"NickName", "TEXT"},
-        {"Anniversary", "INTEGER"},        {"Birthday", "INTEGER"},
-        {"Profession", "TEXT"},            {"Company", "TEXT"},
-        {"Job Title", "TEXT"},             {"Assistant Name", "TEXT"},
-        {"Assistant Phone", "TEXT"},       {"Work Street", "TEXT"},
-        {"Work City", "TEXT"},             {"Work State", "TEXT"},
-        {"Work Zip", "TEXT"},              {"Work Country", "TEXT"},
-        {"Home Street", "TEXT"},           {"Home City", "TEXT"},
-        {"Home State", "TEXT"},            {"Home Zip", "TEXT"},
-        {"Home Country", "TEXT"},          {"Other Street", "TEXT"},
-        {"Other City", "TEXT"},            {"Other State", "TEXT"},
-        {"Other Zip", "TEXT"},             {"Other Country", "TEXT"},
-        {"Work Phone", "TEXT"},            {"Work Fax", "TEXT"},
-        {"Work Mobile", "TEXT"},           {"Home Phone", "TEXT"},
-        {"Home Fax", "TEXT"},              {"Home Mobile", "TEXT"},
-        {"Other Phone", "TEXT"},           {"Other Fax", "TEXT"},
-        {"Other Mobile", "TEXT"},          {"Work E-mail", "TEXT"},
-        {"E-mail 1", "TEXT"},              {"E-mail 2", "TEXT"},
-        {"E-mail 3", "TEXT"},              {"Pager", "TEXT"},
-        {"Custom 1", "TEXT"},              {"Custom 2", "TEXT"},
-        {"Custom 3", "TEXT"},              {"Custom 4", "TEXT"},
-        {"Primary Contact", "INTEGER"},    {"Phone Label1", "INTEGER"},
-        {"Phone Label2", "INTEGER"},       {"Phone Label3", "INTEGER"},
-        {"Phone Label4", "INTEGER"},       {"Phone Label5", "INTEGER"},
-        {"Phone Label6", "INTEGER"},       {"Phone Label7", "INTEGER"},
-        {"First Yomi", "TEXT"},            {"Last Yomi", "TEXT"},
-        {"Company Yomi", "TEXT"},          {"Chat1", "TEXT"},
-        {"Chat2", "TEXT"},                 {"Chat1 LabelID", "INTEGER"},
-        {"Chat2 LabelID", "INTEGER"},      {"Website", "TEXT"},
-        {"Custom 5", "TEXT"},              {"Custom 6", "TEXT"},
-        {"Custom 7", "TEXT"},              {"Custom 8", "TEXT"},
-        {"Custom 9", "TEXT"},              {"Custom 10", "TEXT"},
-        {"Custom 11", "TEXT"},             {"Custom 12", "TEXT"},
-        {"Custom 13", "TEXT"},             {"Custom 14", "TEXT"},
-        {"Birthday AlarmSet", "BOOLEAN"},  {"Birthday AlarmAdv", "INTEGER"},
-        {"Avatar", "INTEGER"},             {"Addr Label1", "INTEGER"},
-        {"Addr Label2", "INTEGER"},        {"Addr Label3", "INTEGER"},
-        {"Anniversary AlarmSet", "BOOLEAN"}, {"Anniversary AlarmAdv", "INTEGER"},
-        {"English Name", "TEXT"},          {"Picture URL", "TEXT"},
-        {"Picture Filename", "TEXT"},      {"Picture MIME type", "TEXT"},
-        {"Picture Sync counter", "TEXT"},  {"Ringtone URL", "TEXT"},
-        {"Ringtone Filename", "TEXT"},     {"Ringtone MIME type", "TEXT"},
+        {"Record ID", "INTEGER"},
+        {"Status", "INTEGER"},
+        {"Placement", "INTEGER"},
+        {"Private", "BOOLEAN"},
+        {"Category", "INTEGER"},
+        {"Note", "TEXT"},
+        {"Prefix", "TEXT"},
+        {"First Name", "TEXT"},
+        {"Middle Name", "TEXT"},
+        {"Last Name", "TEXT"},
+        {"Suffix", "TEXT"},
+        {"NickName", "TEXT"},
+        {"Anniversary", "INTEGER"},
+        {"Birthday", "INTEGER"},
+        {"Profession", "TEXT"},
+        {"Company", "TEXT"},
+        {"Job Title", "TEXT"},
+        {"Assistant Name", "TEXT"},
+        {"Assistant Phone", "TEXT"},
+        {"Work Street", "TEXT"},
+        {"Work City", "TEXT"},
+        {"Work State", "TEXT"},
+        {"Work Zip", "TEXT"},
+        {"Work Country", "TEXT"},
+        {"Home Street", "TEXT"},
+        {"Home City", "TEXT"},
+        {"Home State", "TEXT"},
+        {"Home Zip", "TEXT"},
+        {"Home Country", "TEXT"},
+        {"Other Street", "TEXT"},
+        {"Other City", "TEXT"},
+        {"Other State", "TEXT"},
+        {"Other Zip", "TEXT"},
+        {"Other Country", "TEXT"},
+        {"Work Phone", "TEXT"},
+        {"Work Fax", "TEXT"},
+        {"Work Mobile", "TEXT"},
+        {"Home Phone", "TEXT"},
+        {"Home Fax", "TEXT"},
+        {"Home Mobile", "TEXT"},
+        {"Other Phone", "TEXT"},
+        {"Other Fax", "TEXT"},
+        {"Other Mobile", "TEXT"},
+        {"Work E-mail", "TEXT"},
+        {"E-mail 1", "TEXT"},
+        {"E-mail 2", "TEXT"},
+        {"E-mail 3", "TEXT"},
+        {"Pager", "TEXT"},
+        {"Custom 1", "TEXT"},
+        {"Custom 2", "TEXT"},
+        {"Custom 3", "TEXT"},
+        {"Custom 4", "TEXT"},
+        {"Primary Contact", "INTEGER"},
+        {"Phone Label1", "INTEGER"},
+        {"Phone Label2", "INTEGER"},
+        {"Phone Label3", "INTEGER"},
+        {"Phone Label4", "INTEGER"},
+        {"Phone Label5", "INTEGER"},
+        {"Phone Label6", "INTEGER"},
+        {"Phone Label7", "INTEGER"},
+        {"First Yomi", "TEXT"},
+        {"Last Yomi", "TEXT"},
+        {"Company Yomi", "TEXT"},
+        {"Chat1", "TEXT"},
+        {"Chat2", "TEXT"},
+        {"Chat1 LabelID", "INTEGER"},
+        {"Chat2 LabelID", "INTEGER"},
+        {"Website", "TEXT"},
+        {"Custom 5", "TEXT"},
+        {"Custom 6", "TEXT"},
+        {"Custom 7", "TEXT"},
+        {"Custom 8", "TEXT"},
+        {"Custom 9", "TEXT"},
+        {"Custom 10", "TEXT"},
+        {"Custom 11", "TEXT"},
+        {"Custom 12", "TEXT"},
+        {"Custom 13", "TEXT"},
+        {"Custom 14", "TEXT"},
+        {"Birthday AlarmSet", "BOOLEAN"},
+        {"Birthday AlarmAdv", "INTEGER"},
+        {"Avatar", "INTEGER"},
+        {"Addr Label1", "INTEGER"},
+        {"Addr Label2", "INTEGER"},
+        {"Addr Label3", "INTEGER"},
+        {"Anniversary AlarmSet", "BOOLEAN"},
+        {"Anniversary AlarmAdv", "INTEGER"},
+        {"English Name", "TEXT"},
+        {"Picture URL", "TEXT"},
+        {"Picture Filename", "TEXT"},
+        {"Picture MIME type", "TEXT"},
+        {"Picture Sync counter", "TEXT"},
+        {"Ringtone URL", "TEXT"},
+        {"Ringtone Filename", "TEXT"},
+        {"Ringtone MIME type", "TEXT"},
         {"Ringtone Sync counter", "TEXT"},
     };
     return kColumns;
@@ -459,7 +508,7 @@ const std::vector<D6Column>& D6MainColumns()
 
 bool D6CreateDatabase(const std::string& path, const std::string& description, std::string* pError, bool bReplace)
 {
-    struct stat st {};
+    struct stat st { };
     if (!bReplace && ::lstat(path.c_str(), &st) == 0)
         return Fail(pError, path + " already exists");
 
@@ -487,7 +536,7 @@ bool D6CreateDatabase(const std::string& path, const std::string& description, s
 
 bool D6FillDatabase(const std::string& path, const std::string& description, std::string* pError)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return Fail(pError, path + " does not exist");
     return BuildInto(path, description, false, pError);

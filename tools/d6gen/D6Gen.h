@@ -32,7 +32,7 @@
 // The 95 contact columns of "Main" in their order, with their SQL types.
 struct D6Column {
     const char* pszName;
-    const char* pszType;   // "INTEGER", "BOOLEAN" or "TEXT"
+    const char* pszType;  // "INTEGER", "BOOLEAN" or "TEXT"
 };
 const std::vector<D6Column>& D6MainColumns();
 

@@ -6,5 +6,5 @@
 
 class D6TempFolder : public ScratchFolder {
 public:
-    explicit D6TempFolder(const char* pszPrefix = "vw-d6") : ScratchFolder(pszPrefix) {}
+    explicit D6TempFolder(const char* pszPrefix = "vw-d6") : ScratchFolder(pszPrefix) { }
 };

@@ -38,14 +38,14 @@ double Seconds(Clock::time_point since)
 
 long PeakKiB()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
 long long FileSize(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
@@ -79,8 +79,8 @@ int RunCase(const char* pszFormat, const std::string& path, int nRecords)
         return 1;
     }
     const double dMB = static_cast<double>(FileSize(path)) / (1024.0 * 1024.0);
-    std::printf("%-9s %8d %9.2f %11.1f %12.0f %11.1f %12.0f %9.1f\n", pszFormat, nRecords, dMB,
-                dMB / dLoad, nRecords / dLoad, dMB / dSave, nRecords / dSave, PeakKiB() / 1024.0);
+    std::printf("%-9s %8d %9.2f %11.1f %12.0f %11.1f %12.0f %9.1f\n", pszFormat, nRecords, dMB, dMB / dLoad,
+                nRecords / dLoad, dMB / dSave, nRecords / dSave, PeakKiB() / 1024.0);
     std::fflush(stdout);
     return 0;
 }
@@ -90,8 +90,7 @@ int RunCase(const char* pszFormat, const std::string& path, int nRecords)
 int Generate(const char* pszFormat, const std::string& path, int nRecords)
 {
     datgen::DatDescription desc;
-    desc.format = std::strcmp(pszFormat, "classic") == 0 ? datgen::DatFormat::Classic
-                                                          : datgen::DatFormat::Extended;
+    desc.format = std::strcmp(pszFormat, "classic") == 0 ? datgen::DatFormat::Classic : datgen::DatFormat::Extended;
     datgen::AddRandomRecords(desc, nRecords, 2024);
     desc.strStoredFileName = path;
     return datgen::WriteBytesToFile(path, datgen::BuildFile(desc)) ? 0 : 1;
@@ -143,8 +142,8 @@ int main(int argc, char** argv)
         return 1;
 
     std::printf("Palm address.dat load and save (each figure: repeated for at least 1 s)\n");
-    std::printf("%-9s %8s %9s %11s %12s %11s %12s %9s\n", "format", "records", "file MB", "load MB/s",
-                "load rec/s", "save MB/s", "save rec/s", "peak MB");
+    std::printf("%-9s %8s %9s %11s %12s %11s %12s %9s\n", "format", "records", "file MB", "load MB/s", "load rec/s",
+                "save MB/s", "save rec/s", "peak MB");
     int nFailures = 0;
     for (const char* pszFormat : {"classic", "extended"}) {
         for (int nRecords : sizes) {

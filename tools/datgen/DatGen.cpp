@@ -58,8 +58,8 @@ public:
 };
 
 // Type codes of the classic fields 0 to 29.
-constexpr uint16_t kClassicTypes[classic::kFieldsPerRow] = {
-    1, 1, 1, 5, 5, 5, 5, 1, 5, 1, 5, 1, 5, 1, 5, 1, 5, 5, 5, 5, 5, 5, 5, 6, 1, 5, 5, 5, 5, 1};
+constexpr uint16_t kClassicTypes[classic::kFieldsPerRow] = {1, 1, 1, 5, 5, 5, 5, 1, 5, 1, 5, 1, 5, 1, 5,
+                                                            1, 5, 5, 5, 5, 5, 5, 5, 6, 1, 5, 5, 5, 5, 1};
 
 // Type codes of the extended fields 0 to 72, as runs of equal codes.
 struct TypeRun {
@@ -68,10 +68,9 @@ struct TypeRun {
     uint16_t wType;
 };
 constexpr TypeRun kExtendedTypeRuns[] = {
-    {0, 5, 1},   {6, 6, 6},   {7, 7, 64},  {8, 8, 65},  {9, 9, 66},  {10, 10, 67},
-    {11, 16, 5}, {17, 17, 1}, {18, 25, 5}, {26, 32, 1}, {33, 41, 5}, {42, 42, 1},
-    {43, 47, 5}, {48, 48, 1}, {49, 53, 5}, {54, 54, 1}, {55, 61, 5}, {62, 63, 1},
-    {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1}, {69, 72, 5},
+    {0, 5, 1},   {6, 6, 6},   {7, 7, 64},  {8, 8, 65},   {9, 9, 66},  {10, 10, 67}, {11, 16, 5}, {17, 17, 1},
+    {18, 25, 5}, {26, 32, 1}, {33, 41, 5}, {42, 42, 1},  {43, 47, 5}, {48, 48, 1},  {49, 53, 5}, {54, 54, 1},
+    {55, 61, 5}, {62, 63, 1}, {64, 64, 5}, {65, 65, 68}, {66, 66, 6}, {67, 68, 1},  {69, 72, 5},
 };
 
 void WriteCategoryBlock(ByteWriter& w, const DatDescription& desc)
@@ -161,12 +160,11 @@ DatValue EmptyValue(uint16_t wType)
     return v;
 }
 
-void WriteRecords(ByteWriter& w, const DatDescription& desc, const DatSchema& schema,
-                  int nValuesPerRecord, int nFirstName, int nLastName)
+void WriteRecords(ByteWriter& w, const DatDescription& desc, const DatSchema& schema, int nValuesPerRecord,
+                  int nFirstName, int nLastName)
 {
-    const int64_t nE = desc.nValueCount.has_value()
-                           ? *desc.nValueCount
-                           : static_cast<int64_t>(desc.records.size()) * schema.nFieldsPerRow;
+    const int64_t nE = desc.nValueCount.has_value() ? *desc.nValueCount
+                                                    : static_cast<int64_t>(desc.records.size()) * schema.nFieldsPerRow;
     w.I32(nE);
     for (const DatRecord& rec : desc.records) {
         for (int nField = 0; nField < nValuesPerRecord; ++nField) {
@@ -325,21 +323,22 @@ bool WriteBytesToFile(const std::string& path, const std::vector<uint8_t>& bytes
 
 namespace {
 
-const char* const kFirstNames[] = {"Anna", "Ben", "Chloe", "Dmitri", "Elena", "Farid", "Grace",
-                                   "Hiro", "Ines", "Jonas", "Kaito", "Lena", "Mateo", "Nora",
-                                   "Oskar", "Priya", "Quinn", "Rosa", "Sven", "Tara",
-                                   "Ren\xE9", "Bj\xF6rn", "Zo\xEB"};
-const char* const kLastNames[] = {"Abbott", "Brennan", "Castillo", "Dubois", "Eriksen", "Fischer",
-                                  "Garcia", "Huang", "Ivanova", "Jensen", "Kowalski", "Laurent",
-                                  "Moreau", "Nakamura", "O'Brien", "Petrov", "Quist", "Rossi",
-                                  "Schmidt", "Tanaka", "M\xFCller", "Lefebvre-Durand"};
-const char* const kCompanies[] = {"Hollowfen Supply", "Northwind Traders", "Bramble & Sons",
-                                  "Keystone Logistics", "Quarry Lane Dental",
-                                  "International Federation of Independent Cartographers Ltd"};
+const char* const kFirstNames[] = {"Anna",  "Ben",   "Chloe", "Dmitri", "Elena",   "Farid",    "Grace", "Hiro",
+                                   "Ines",  "Jonas", "Kaito", "Lena",   "Mateo",   "Nora",     "Oskar", "Priya",
+                                   "Quinn", "Rosa",  "Sven",  "Tara",   "Ren\xE9", "Bj\xF6rn", "Zo\xEB"};
+const char* const kLastNames[] = {"Abbott",  "Brennan",  "Castillo",  "Dubois",         "Eriksen",  "Fischer",
+                                  "Garcia",  "Huang",    "Ivanova",   "Jensen",         "Kowalski", "Laurent",
+                                  "Moreau",  "Nakamura", "O'Brien",   "Petrov",         "Quist",    "Rossi",
+                                  "Schmidt", "Tanaka",   "M\xFCller", "Lefebvre-Durand"};
+const char* const kCompanies[] = {"Hollowfen Supply",   "Northwind Traders",
+                                  "Bramble & Sons",     "Keystone Logistics",
+                                  "Quarry Lane Dental", "International Federation of Independent Cartographers Ltd"};
 const char* const kCities[] = {"Lyon", "Seattle", "Osaka", "Porto", "Leipzig", "Toronto", "Krak\xF3w"};
-const char* const kStreets[] = {"Rue des Lilas", "Main Street", "Hauptstra\xDF" "e", "Elm Avenue",
-                                "Harbour Road"};
-const char* const kWords[] = {"call", "about", "the", "invoice", "meeting", "next", "week",
+const char* const kStreets[] = {"Rue des Lilas", "Main Street",
+                                "Hauptstra\xDF"
+                                "e",
+                                "Elm Avenue", "Harbour Road"};
+const char* const kWords[] = {"call",     "about",   "the",   "invoice", "meeting",  "next",  "week",
                               "birthday", "project", "lunch", "Tuesday", "contract", "review"};
 
 std::string Words(std::mt19937& rng, size_t nLength)
@@ -408,13 +407,12 @@ void AddRandomRecords(DatDescription& desc, int nCount, uint32_t nSeed)
         int32_t nStatus = 0;
         const unsigned nRoll = rng() % 100;
         if (nRoll < 2)
-            nStatus = 0x04;   // deleted
+            nStatus = 0x04;  // deleted
         else if (nRoll < 3)
-            nStatus = 0x80;   // archived
+            nStatus = 0x80;  // archived
         else if (nRoll < 10)
             nStatus = 0x02;
-        const int32_t nCategory =
-            (rng() % 3 == 0) ? 0 : desc.categories[rng() % desc.categories.size()].nId;
+        const int32_t nCategory = (rng() % 3 == 0) ? 0 : desc.categories[rng() % desc.categories.size()].nId;
         const int nPhones = bExt ? 7 : 5;
         // Labels 0 work, 1 home, 2 fax, 3 other, 4 e-mail, 5 main, 6 pager, 7 mobile.
         const int32_t labelOrder[7] = {0, 1, 2, 3, 4, 5, 7};

@@ -43,14 +43,14 @@ struct DatValue {
     // Type code written; 0 means the layout's code for the field (for an
     // integer on a non-integer field, 1). Binary items write binary.nType.
     int32_t nType = 0;
-    int32_t nInt = 0;          // Int: the value; Text: the int32 written before the text
+    int32_t nInt = 0;  // Int: the value; Text: the int32 written before the text
     std::string text;
     uint64_t qQuad = 0;
     DatBinary binary;
 };
 
 struct DatRecord {
-    std::map<int, DatValue> fields;   // by file field number
+    std::map<int, DatValue> fields;  // by file field number
 
     DatRecord& Int(int nField, int32_t nValue, int32_t nType = 0);
     DatRecord& Text(int nField, const std::string& text);
@@ -65,7 +65,7 @@ struct DatCategory {
     int32_t nId = 1;
     int32_t nDirty = 0;
     std::string name;
-    std::string shortName;   // written as is
+    std::string shortName;  // written as is
 };
 
 struct DatSchema {
@@ -74,16 +74,16 @@ struct DatSchema {
     int32_t nRecordIdPos = 0;
     int32_t nStatusPos = 0;
     int32_t nPlacementPos = 0;
-    std::vector<uint16_t> types;   // the field count is types.size()
+    std::vector<uint16_t> types;  // the field count is types.size()
 };
 
 struct DatDescription {
     DatFormat format = DatFormat::Classic;
     std::string strStoredFileName = "C:\\Palm\\User\\address\\address.dat";
-    std::string strHeaderText;          // classic only
+    std::string strHeaderText;  // classic only
     int32_t nNextFreeId = 128;
     std::vector<DatCategory> categories;
-    std::optional<DatSchema> schema;    // default: the generation's own
+    std::optional<DatSchema> schema;  // default: the generation's own
     std::vector<DatRecord> records;
     // Writes each record's first name where the last name belongs and the
     // other way round, as a file whose user keeps names swapped.
@@ -100,9 +100,9 @@ struct DatDescription {
 
     // Extended only.
     std::array<uint8_t, 5> bannerPrefix = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F};
-    std::string strBannerText = "PalmSG Database00RV";   // written as 19 bytes
+    std::string strBannerText = "PalmSG Database00RV";  // written as 19 bytes
     std::array<uint8_t, 24> headerBlock = {};
-    bool bComputeHeaderCount = true;    // bytes 12, 13 = record count + 4096
+    bool bComputeHeaderCount = true;  // bytes 12, 13 = record count + 4096
     std::array<uint8_t, 11> nameBlock = {};
     std::array<std::string, 9> labels;
     std::array<int32_t, 9> labelWords = {};
@@ -111,35 +111,76 @@ struct DatDescription {
 
 // File field numbers of the classic record.
 namespace classic {
-constexpr int kId = 0, kStatus = 1, kPosition = 2, kLastName = 3, kFirstName = 4, kTitle = 5,
-              kCompany = 6, kAddress = 17, kCity = 18, kState = 19, kZip = 20, kCountry = 21,
-              kNote = 22, kPrivate = 23, kCategory = 24, kField29 = 29;
+constexpr int kId = 0, kStatus = 1, kPosition = 2, kLastName = 3, kFirstName = 4, kTitle = 5, kCompany = 6,
+              kAddress = 17, kCity = 18, kState = 19, kZip = 20, kCountry = 21, kNote = 22, kPrivate = 23,
+              kCategory = 24, kField29 = 29;
 constexpr int kFieldsPerRow = 30;
-constexpr int Phone(int n) { return 6 + 2 * n; }         // n = 1..5
-constexpr int PhoneLabel(int n) { return 5 + 2 * n; }    // n = 1..5
-constexpr int Custom(int n) { return 24 + n; }           // n = 1..4
+constexpr int Phone(int n)
+{
+    return 6 + 2 * n;
+}  // n = 1..5
+constexpr int PhoneLabel(int n)
+{
+    return 5 + 2 * n;
+}  // n = 1..5
+constexpr int Custom(int n)
+{
+    return 24 + n;
+}  // n = 1..4
 }  // namespace classic
 
 // File field numbers of the extended record.
 namespace extended {
-constexpr int kId = 0, kSequence = 1, kStatus = 2, kField3 = 3, kPlacement = 4, kCategory = 5,
-              kPrivate = 6, kField11 = 11, kField12 = 12, kFirstName = 13, kLastName = 14,
-              kTitle = 15, kCompany = 16, kField17 = 17, kNote = 18, kMessaging1 = 60,
-              kMessaging2 = 61, kField62 = 62, kField63 = 63, kField64 = 64, kBirthday = 65,
-              kField66 = 66, kField67 = 67, kField68 = 68;
+constexpr int kId = 0, kSequence = 1, kStatus = 2, kField3 = 3, kPlacement = 4, kCategory = 5, kPrivate = 6,
+              kField11 = 11, kField12 = 12, kFirstName = 13, kLastName = 14, kTitle = 15, kCompany = 16, kField17 = 17,
+              kNote = 18, kMessaging1 = 60, kMessaging2 = 61, kField62 = 62, kField63 = 63, kField64 = 64,
+              kBirthday = 65, kField66 = 66, kField67 = 67, kField68 = 68;
 constexpr int kFieldsPerRow = 73;
-constexpr int Binary(int n) { return 6 + n; }        // n = 1..4
-constexpr int Phone(int n) { return 18 + n; }        // n = 1..7
-constexpr int PhoneLabel(int n) { return 25 + n; }   // n = 1..7
-constexpr int Custom(int n) { return 32 + n; }       // n = 1..9
+constexpr int Binary(int n)
+{
+    return 6 + n;
+}  // n = 1..4
+constexpr int Phone(int n)
+{
+    return 18 + n;
+}  // n = 1..7
+constexpr int PhoneLabel(int n)
+{
+    return 25 + n;
+}  // n = 1..7
+constexpr int Custom(int n)
+{
+    return 32 + n;
+}  // n = 1..9
 // Address n = 1..3: kind, street, city, state, zip, country.
-constexpr int AddrKind(int n) { return 42 + 6 * (n - 1); }
-constexpr int Street(int n) { return AddrKind(n) + 1; }
-constexpr int City(int n) { return AddrKind(n) + 2; }
-constexpr int State(int n) { return AddrKind(n) + 3; }
-constexpr int Zip(int n) { return AddrKind(n) + 4; }
-constexpr int Country(int n) { return AddrKind(n) + 5; }
-constexpr int Field69(int n) { return 68 + n; }      // n = 1..4: fields 69 to 72
+constexpr int AddrKind(int n)
+{
+    return 42 + 6 * (n - 1);
+}
+constexpr int Street(int n)
+{
+    return AddrKind(n) + 1;
+}
+constexpr int City(int n)
+{
+    return AddrKind(n) + 2;
+}
+constexpr int State(int n)
+{
+    return AddrKind(n) + 3;
+}
+constexpr int Zip(int n)
+{
+    return AddrKind(n) + 4;
+}
+constexpr int Country(int n)
+{
+    return AddrKind(n) + 5;
+}
+constexpr int Field69(int n)
+{
+    return 68 + n;
+}  // n = 1..4: fields 69 to 72
 }  // namespace extended
 
 // The generation's schema as Palm Desktop writes it.
@@ -148,7 +189,7 @@ DatSchema DefaultSchema(DatFormat format);
 // The file bytes.
 std::vector<uint8_t> BuildClassicFile(const DatDescription& desc);
 std::vector<uint8_t> BuildExtendedFile(const DatDescription& desc);
-std::vector<uint8_t> BuildFile(const DatDescription& desc);   // by desc.format
+std::vector<uint8_t> BuildFile(const DatDescription& desc);  // by desc.format
 
 // Writes bytes to path (created or replaced). False on failure.
 bool WriteBytesToFile(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -21,26 +21,18 @@ struct NamedField {
     int nExtended;
 };
 constexpr NamedField kNamedFields[] = {
-    {"id", 0, 0},           {"status", 1, 2},        {"position", 2, 4},
-    {"placement", 2, 4},    {"sequence", -1, 1},     {"last", 3, 14},
-    {"first", 4, 13},       {"title", 5, 15},        {"company", 6, 16},
-    {"phone1", 8, 19},      {"phone2", 10, 20},      {"phone3", 12, 21},
-    {"phone4", 14, 22},     {"phone5", 16, 23},      {"phone6", -1, 24},
-    {"phone7", -1, 25},     {"label1", 7, 26},       {"label2", 9, 27},
-    {"label3", 11, 28},     {"label4", 13, 29},      {"label5", 15, 30},
-    {"label6", -1, 31},     {"label7", -1, 32},      {"address", 17, 43},
-    {"street", 17, 43},     {"city", 18, 44},        {"state", 19, 45},
-    {"zip", 20, 46},        {"country", 21, 47},     {"note", 22, 18},
-    {"private", 23, 6},     {"category", 24, 5},     {"custom1", 25, 33},
-    {"custom2", 26, 34},    {"custom3", 27, 35},     {"custom4", 28, 36},
-    {"custom5", -1, 37},    {"custom6", -1, 38},     {"custom7", -1, 39},
-    {"custom8", -1, 40},    {"custom9", -1, 41},     {"kind1", -1, 42},
-    {"street1", -1, 43},    {"city1", -1, 44},       {"state1", -1, 45},
-    {"zip1", -1, 46},       {"country1", -1, 47},    {"kind2", -1, 48},
-    {"street2", -1, 49},    {"city2", -1, 50},       {"state2", -1, 51},
-    {"zip2", -1, 52},       {"country2", -1, 53},    {"kind3", -1, 54},
-    {"street3", -1, 55},    {"city3", -1, 56},       {"state3", -1, 57},
-    {"zip3", -1, 58},       {"country3", -1, 59},    {"messaging1", -1, 60},
+    {"id", 0, 0},           {"status", 1, 2},     {"position", 2, 4},   {"placement", 2, 4},  {"sequence", -1, 1},
+    {"last", 3, 14},        {"first", 4, 13},     {"title", 5, 15},     {"company", 6, 16},   {"phone1", 8, 19},
+    {"phone2", 10, 20},     {"phone3", 12, 21},   {"phone4", 14, 22},   {"phone5", 16, 23},   {"phone6", -1, 24},
+    {"phone7", -1, 25},     {"label1", 7, 26},    {"label2", 9, 27},    {"label3", 11, 28},   {"label4", 13, 29},
+    {"label5", 15, 30},     {"label6", -1, 31},   {"label7", -1, 32},   {"address", 17, 43},  {"street", 17, 43},
+    {"city", 18, 44},       {"state", 19, 45},    {"zip", 20, 46},      {"country", 21, 47},  {"note", 22, 18},
+    {"private", 23, 6},     {"category", 24, 5},  {"custom1", 25, 33},  {"custom2", 26, 34},  {"custom3", 27, 35},
+    {"custom4", 28, 36},    {"custom5", -1, 37},  {"custom6", -1, 38},  {"custom7", -1, 39},  {"custom8", -1, 40},
+    {"custom9", -1, 41},    {"kind1", -1, 42},    {"street1", -1, 43},  {"city1", -1, 44},    {"state1", -1, 45},
+    {"zip1", -1, 46},       {"country1", -1, 47}, {"kind2", -1, 48},    {"street2", -1, 49},  {"city2", -1, 50},
+    {"state2", -1, 51},     {"zip2", -1, 52},     {"country2", -1, 53}, {"kind3", -1, 54},    {"street3", -1, 55},
+    {"city3", -1, 56},      {"state3", -1, 57},   {"zip3", -1, 58},     {"country3", -1, 59}, {"messaging1", -1, 60},
     {"messaging2", -1, 61}, {"birthday", -1, 65},
 };
 
@@ -203,7 +195,7 @@ uint16_t LayoutTypeOf(DatFormat format, int nField)
 
 class Parser {
 public:
-    explicit Parser(DatDescription& desc) : m_desc(desc) {}
+    explicit Parser(DatDescription& desc) : m_desc(desc) { }
 
     bool Line(const std::string& raw, std::string& strError)
     {
@@ -407,8 +399,7 @@ private:
         return Value(nField, kind, rest, 0, strError);
     }
 
-    bool Value(int nField, const std::string& kind, const std::string& value, int32_t nType,
-               std::string& strError)
+    bool Value(int nField, const std::string& kind, const std::string& value, int32_t nType, std::string& strError)
     {
         int64_t n = 0;
         DatValue v;

@@ -101,7 +101,6 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("%s: %s, %zu records, %zu bytes\n", output.c_str(),
-                desc.format == datgen::DatFormat::Classic ? "classic" : "extended", desc.records.size(),
-                bytes.size());
+                desc.format == datgen::DatFormat::Classic ? "classic" : "extended", desc.records.size(), bytes.size());
     return 0;
 }

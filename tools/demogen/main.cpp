@@ -40,17 +40,21 @@ struct DemoContact {
 // the same on both sides, Zoë and Jürgen differ (modified), the others are
 // only here (new).
 constexpr DemoContact kContacts[] = {
-    {"Jos\xE9", "Ram\xEDrez", "jose.ramirez@example.org", "+1 555 0101", "", "", "Caf\xE9 Ol\xE9 Imports",
-     "Buyer", "San Jos\xE9", ""},
-    {"Zo\xEB", "\xC5" "berg", "zoe.aberg@example.org", "", "", "+46 70 555 0102", "", "", "", ""},
-    {"Siobh\xE1n", "O'Brien", "siobhan.obrien@example.org", "", "+353 1 555 0103", "", "O'Brien & Sons", "", "",
-     ""},
-    {"J\xFCrgen", "M\xFCller", "juergen.mueller@example.org", "+49 30 555 0104", "", "", "M\xFCller GmbH", "", "",
-     ""},
+    {"Jos\xE9", "Ram\xEDrez", "jose.ramirez@example.org", "+1 555 0101", "", "", "Caf\xE9 Ol\xE9 Imports", "Buyer",
+     "San Jos\xE9", ""},
+    {"Zo\xEB",
+     "\xC5"
+     "berg",
+     "zoe.aberg@example.org", "", "", "+46 70 555 0102", "", "", "", ""},
+    {"Siobh\xE1n", "O'Brien", "siobhan.obrien@example.org", "", "+353 1 555 0103", "", "O'Brien & Sons", "", "", ""},
+    {"J\xFCrgen", "M\xFCller", "juergen.mueller@example.org", "+49 30 555 0104", "", "", "M\xFCller GmbH", "", "", ""},
     {"Fran\xE7ois", "Lef\xE8vre", "francois.lefevre@example.org", "+33 1 55 50 01 05", "", "", "", "", "Paris",
      "Met at the caf\xE9 near the Op\xE9ra."},
     {"Chlo\xEB", "Bront\xEB", "chloe.bronte@example.org", "", "", "+44 7700 900106", "", "Novelist", "", ""},
-    {"Nu\xF1o", "Pe\xF1" "a", "nuno.pena@example.org", "", "+34 91 555 0107", "", "", "", "", ""},
+    {"Nu\xF1o",
+     "Pe\xF1"
+     "a",
+     "nuno.pena@example.org", "", "+34 91 555 0107", "", "", "", "", ""},
 };
 
 void Fill(const DemoContact& c, CommAddrRecord* pRecord)

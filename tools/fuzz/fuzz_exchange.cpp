@@ -35,14 +35,14 @@ void RoundTrip(const ContactImport& first)
         records.push_back(pRecord.get());
     }
     if (records.empty())
-        return;   // a vCard file of no card is no contact file
+        return;  // a vCard file of no card is no contact file
     for (ExchangeFormat eFormat : {EXF_VCARD4, EXF_VCARD3, EXF_CSV_GOOGLE, EXF_CSV_OUTLOOK}) {
         const std::string text = WriteContacts(records, eFormat);
         ContactImport again;
         Check(ReadContacts(text, eFormat, &again));
         Check(again.records.size() + static_cast<size_t>(again.nEmpty) == records.size());
         if (again.records.size() != records.size())
-            continue;   // a record whose only values the format has no home for
+            continue;  // a record whose only values the format has no home for
         for (size_t i = 0; i < records.size(); ++i) {
             Check(std::strcmp(again.records[i]->szLastName, records[i]->szLastName) == 0);
             Check(std::strcmp(again.records[i]->szEmail, records[i]->szEmail) == 0);
@@ -50,7 +50,7 @@ void RoundTrip(const ContactImport& first)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::strcpy(record.szFirstName, "Fuzz");
         std::strcpy(record.szLastName, "Contact");
         if (!wab.StoreContact(&record))
-            return 0;   // a damaged book may refuse the write; it must not crash
+            return 0;  // a damaged book may refuse the write; it must not crash
     }
     CxWab again(nullptr);
     if (again.OpenAddressBook(path.c_str()))

@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::string path = vwfuzz::MakeScratchFolder("winereg") + "/user.reg";
     vwfuzz::WriteBytes(path, data, size);
 
-    const std::vector<std::string> keys = {"software\\palmsource\\desktop\\core",
-                                           "software\\wine", "a", "software"};
+    const std::vector<std::string> keys = {"software\\palmsource\\desktop\\core", "software\\wine", "a", "software"};
     const std::vector<WineRegKey> found = ReadWineRegKeys(path, keys);
     vwfuzz::Abort(found.size() == keys.size());
     for (const WineRegKey& key : found) {

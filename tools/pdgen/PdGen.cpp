@@ -35,8 +35,7 @@ bool Write(const fs::path& path, const std::vector<uint8_t>& bytes, std::string*
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!bytes.empty())
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out)
         return Fail(error, "cannot write " + path.string());
@@ -54,8 +53,8 @@ void AppendEscaped(const std::string& text, std::string& out)
         char32_t cp = lead;
         size_t length = 1;
         if (lead >= 0xF0 && i + 3 < text.size()) {
-            cp = ((lead & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) |
-                 ((text[i + 2] & 0x3Fu) << 6) | (text[i + 3] & 0x3Fu);
+            cp = ((lead & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
+                 (text[i + 3] & 0x3Fu);
             length = 4;
         } else if (lead >= 0xE0 && i + 2 < text.size()) {
             cp = ((lead & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
@@ -76,8 +75,8 @@ void AppendEscaped(const std::string& text, std::string& out)
         const char16_t unit = units[i];
         char buffer[16];
         if (unit >= 0x80) {
-            const bool hexFollows = i + 1 < units.size() && units[i + 1] < 0x80 &&
-                                    std::isxdigit(static_cast<int>(units[i + 1])) != 0;
+            const bool hexFollows =
+                i + 1 < units.size() && units[i + 1] < 0x80 && std::isxdigit(static_cast<int>(units[i + 1])) != 0;
             std::snprintf(buffer, sizeof(buffer), hexFollows ? "\\x%04x" : "\\x%x", unit);
             out += buffer;
         } else if (unit < 0x20) {
@@ -91,7 +90,7 @@ void AppendEscaped(const std::string& text, std::string& out)
     }
 }
 
-} // namespace
+}  // namespace
 
 bool MakePalmDesktopFolder(const std::string& path, const Folder& folder, std::string* error)
 {
@@ -100,9 +99,9 @@ bool MakePalmDesktopFolder(const std::string& path, const Folder& folder, std::s
         return false;
     if (folder.bPalmExe) {
         const std::vector<uint8_t> image =
-            folder.bVersioned ? pegen::BuildVersionedPe(folder.version[0], folder.version[1],
-                                                        folder.version[2], folder.version[3])
-                              : pegen::BuildUnversionedPe();
+            folder.bVersioned
+                ? pegen::BuildVersionedPe(folder.version[0], folder.version[1], folder.version[2], folder.version[3])
+                : pegen::BuildUnversionedPe();
         if (!Write(root / folder.palmExeName, image, error))
             return false;
     }
@@ -113,8 +112,7 @@ bool MakePalmDesktopFolder(const std::string& path, const Folder& folder, std::s
     }
     for (const User& user : folder.users) {
         const fs::path addressFolder = root / user.folder / user.addressFolder;
-        if (!MakeFolder(addressFolder, error) ||
-            !Write(addressFolder / user.addressFile, user.addressData, error))
+        if (!MakeFolder(addressFolder, error) || !Write(addressFolder / user.addressFile, user.addressData, error))
             return false;
     }
     return true;
@@ -178,8 +176,7 @@ std::string LinuxToDriveZ(const std::string& linuxPath)
     return windows;
 }
 
-bool MakeWinePrefix(const std::string& prefix, const std::string& desktopFolder,
-                    std::string* error)
+bool MakeWinePrefix(const std::string& prefix, const std::string& desktopFolder, std::string* error)
 {
     std::error_code ec;
     const fs::path absolute = fs::absolute(desktopFolder, ec);
@@ -196,4 +193,4 @@ bool MakeWinePrefix(const std::string& prefix, const std::string& desktopFolder,
     return true;
 }
 
-} // namespace pdgen
+}  // namespace pdgen

@@ -19,10 +19,10 @@ struct User {
 };
 
 struct Folder {
-    bool bPalmExe = true;                     // write the main program at all
+    bool bPalmExe = true;  // write the main program at all
     std::string palmExeName = "Palm.exe";
-    bool bVersioned = true;                   // give palm.exe a version resource
-    uint16_t version[4] = {4, 1, 2, 0};       // major, minor, release, build
+    bool bVersioned = true;              // give palm.exe a version resource
+    uint16_t version[4] = {4, 1, 2, 0};  // major, minor, release, build
     // Which desktop libraries to write: 1 condmgr.dll, 2 UserData.dll,
     // 4 HSAPI.DLL, 8 instaide.dll.
     unsigned libraryMask = 0x0F;
@@ -31,8 +31,7 @@ struct Folder {
 
 // Creates `path` (and its parents) and fills it as described. False, with
 // *error set when given, on the first failure.
-bool MakePalmDesktopFolder(const std::string& path, const Folder& folder,
-                           std::string* error = nullptr);
+bool MakePalmDesktopFolder(const std::string& path, const Folder& folder, std::string* error = nullptr);
 
 // One string value of a registry file.
 struct RegValue {
@@ -54,7 +53,6 @@ std::string LinuxToDriveZ(const std::string& linuxPath);
 
 // Creates a Wine prefix whose user registry names desktopFolder (a Linux
 // path) as Palm Desktop's "DesktopPath", through drive Z:.
-bool MakeWinePrefix(const std::string& prefix, const std::string& desktopFolder,
-                    std::string* error = nullptr);
+bool MakeWinePrefix(const std::string& prefix, const std::string& desktopFolder, std::string* error = nullptr);
 
-} // namespace pdgen
+}  // namespace pdgen

@@ -59,7 +59,7 @@ bool ParseUser(const std::string& argument, pdgen::User& user)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -102,8 +102,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vw-pdgen: %s\n", error.c_str());
         return 1;
     }
-    std::printf("Palm Desktop %u.%u.%u.%u folder with %zu user(s) written to %s\n",
-                folder.version[0], folder.version[1], folder.version[2], folder.version[3],
-                folder.users.size(), path.c_str());
+    std::printf("Palm Desktop %u.%u.%u.%u folder with %zu user(s) written to %s\n", folder.version[0],
+                folder.version[1], folder.version[2], folder.version[3], folder.users.size(), path.c_str());
     return 0;
 }

@@ -6,7 +6,7 @@ namespace pegen {
 namespace {
 
 constexpr uint32_t kPeHeaderOffset = 0x40;
-constexpr uint16_t kOptionalHeaderSize = 224;   // PE32 with 16 data directories
+constexpr uint16_t kOptionalHeaderSize = 224;  // PE32 with 16 data directories
 constexpr uint32_t kSectionRva = 0x1000;
 constexpr uint32_t kSectionFileOffset = 0x200;
 constexpr uint32_t kFileAlignment = 0x200;
@@ -31,9 +31,9 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value)
 std::vector<uint8_t> VersionBlock(uint16_t major, uint16_t minor, uint16_t release, uint16_t build)
 {
     std::vector<uint8_t> block(92, 0);
-    Put16(block, 0, 92);   // wLength
-    Put16(block, 2, 52);   // wValueLength
-    Put16(block, 4, 0);    // wType: binary
+    Put16(block, 0, 92);  // wLength
+    Put16(block, 2, 52);  // wValueLength
+    Put16(block, 4, 0);   // wType: binary
     const char key[] = "VS_VERSION_INFO";
     for (size_t i = 0; i < sizeof(key); ++i)
         Put16(block, 6 + 2 * i, static_cast<uint8_t>(key[i]));
@@ -45,8 +45,8 @@ std::vector<uint8_t> VersionBlock(uint16_t major, uint16_t minor, uint16_t relea
                                 static_cast<uint32_t>(release) << 16 | build,
                                 0x3F,
                                 0,
-                                0x40004,   // VOS_NT_WINDOWS32
-                                1,         // VFT_APP
+                                0x40004,  // VOS_NT_WINDOWS32
+                                1,        // VFT_APP
                                 0,
                                 0,
                                 0};
@@ -59,16 +59,16 @@ std::vector<uint8_t> VersionBlock(uint16_t major, uint16_t minor, uint16_t relea
 std::vector<uint8_t> ResourceSection(uint32_t type, const std::vector<uint8_t>& data)
 {
     std::vector<uint8_t> rsrc(88, 0);
-    Put16(rsrc, 14, 1);                           // root: one id entry
+    Put16(rsrc, 14, 1);  // root: one id entry
     Put32(rsrc, 16, type);
     Put32(rsrc, 20, 0x80000000u | 24);
-    Put16(rsrc, 24 + 14, 1);                      // name level
+    Put16(rsrc, 24 + 14, 1);  // name level
     Put32(rsrc, 40, 1);
     Put32(rsrc, 44, 0x80000000u | 48);
-    Put16(rsrc, 48 + 14, 1);                      // language level
+    Put16(rsrc, 48 + 14, 1);  // language level
     Put32(rsrc, 64, 0x409);
-    Put32(rsrc, 68, 72);                          // leaf: data entry at 72
-    Put32(rsrc, 72, kSectionRva + 88);            // data RVA
+    Put32(rsrc, 68, 72);                // leaf: data entry at 72
+    Put32(rsrc, 72, kSectionRva + 88);  // data RVA
     Put32(rsrc, 76, static_cast<uint32_t>(data.size()));
     rsrc.insert(rsrc.end(), data.begin(), data.end());
     return rsrc;
@@ -84,20 +84,21 @@ std::vector<uint8_t> BuildImage(const std::vector<uint8_t>& rsrc)
     image[pe] = 'P';
     image[pe + 1] = 'E';
     const size_t coff = pe + 4;
-    Put16(image, coff + 0, 0x14C);                // i386
-    Put16(image, coff + 2, 1);                    // one section
+    Put16(image, coff + 0, 0x14C);  // i386
+    Put16(image, coff + 2, 1);      // one section
     Put16(image, coff + 16, kOptionalHeaderSize);
-    Put16(image, coff + 18, 0x0102);              // executable, 32-bit
+    Put16(image, coff + 18, 0x0102);  // executable, 32-bit
     const size_t optional = coff + 20;
-    const uint32_t rawSize = (static_cast<uint32_t>(rsrc.size()) + kFileAlignment - 1) / kFileAlignment * kFileAlignment;
-    Put16(image, optional + 0, 0x10B);            // PE32
-    Put32(image, optional + 28, 0x400000);        // image base
-    Put32(image, optional + 32, 0x1000);          // section alignment
+    const uint32_t rawSize =
+        (static_cast<uint32_t>(rsrc.size()) + kFileAlignment - 1) / kFileAlignment * kFileAlignment;
+    Put16(image, optional + 0, 0x10B);      // PE32
+    Put32(image, optional + 28, 0x400000);  // image base
+    Put32(image, optional + 32, 0x1000);    // section alignment
     Put32(image, optional + 36, kFileAlignment);
     Put32(image, optional + 56, kSectionRva + 0x1000);  // size of image
     Put32(image, optional + 60, kSectionFileOffset);    // size of headers
-    Put16(image, optional + 68, 2);               // GUI subsystem
-    Put32(image, optional + 92, 16);              // data directories
+    Put16(image, optional + 68, 2);                     // GUI subsystem
+    Put32(image, optional + 92, 16);                    // data directories
     Put32(image, optional + 96 + 2 * 8, kSectionRva);
     Put32(image, optional + 96 + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
     const size_t section = optional + kOptionalHeaderSize;
@@ -108,13 +109,13 @@ std::vector<uint8_t> BuildImage(const std::vector<uint8_t>& rsrc)
     Put32(image, section + 12, kSectionRva);
     Put32(image, section + 16, rawSize);
     Put32(image, section + 20, kSectionFileOffset);
-    Put32(image, section + 36, 0x40000040);       // initialised data, readable
+    Put32(image, section + 36, 0x40000040);  // initialised data, readable
     image.insert(image.end(), rsrc.begin(), rsrc.end());
     image.resize(kSectionFileOffset + rawSize, 0);
     return image;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<uint8_t> BuildVersionedPe(uint16_t major, uint16_t minor, uint16_t release, uint16_t build)
 {
@@ -136,4 +137,4 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     return std::fclose(fp) == 0 && ok;
 }
 
-} // namespace pegen
+}  // namespace pegen

@@ -57,8 +57,7 @@ bool SaveWithTooltip(TfmMain& window, const char* pszList, int nRow, int nColumn
     const QModelIndex index = pView->model()->index(nRow, nColumn);
     const QRect cell = pView->visualRect(index);
     const QPoint at = pView->viewport()->mapToGlobal(cell.center());
-    QToolTip::showText(at, pView->model()->data(index, Qt::ToolTipRole).toString(), pView->viewport(), cell,
-                       60000);
+    QToolTip::showText(at, pView->model()->data(index, Qt::ToolTipRole).toString(), pView->viewport(), cell, 60000);
     QApplication::processEvents();
     QPixmap picture = window.grab();
     for (QWidget* pWidget : QApplication::topLevelWidgets()) {
@@ -77,7 +76,7 @@ bool SaveWithTooltip(TfmMain& window, const char* pszList, int nRow, int nColumn
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

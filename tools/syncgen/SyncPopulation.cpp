@@ -12,7 +12,7 @@ constexpr int32_t kChangeable[6] = {CF_TITLE, CF_WORK_PHONE, CF_HOME_PHONE, CF_M
 
 class Draw {
 public:
-    explicit Draw(uint32_t nSeed) : m_rng(nSeed) {}
+    explicit Draw(uint32_t nSeed) : m_rng(nSeed) { }
 
     uint32_t Below(uint32_t n) { return static_cast<uint32_t>(m_rng() % n); }
     std::mt19937& Rng() { return m_rng; }
@@ -84,9 +84,9 @@ Population MakePopulation(uint32_t nSeed, int nShared, int nAlone)
         Contact onWab = contact;
         // Namesakes without e-mail are told apart by their values alone, so
         // they are never changed.
-        const bool bNamesake = contact.count(CF_EMAIL) == 0 && contact.count(CF_FIRST_NAME) != 0 &&
-                               contact.at(CF_FIRST_NAME) == "Pat";
-        const uint32_t nChange = bNamesake ? 0 : draw.Below(4);   // none, Palm, book, both
+        const bool bNamesake =
+            contact.count(CF_EMAIL) == 0 && contact.count(CF_FIRST_NAME) != 0 && contact.at(CF_FIRST_NAME) == "Pat";
+        const uint32_t nChange = bNamesake ? 0 : draw.Below(4);  // none, Palm, book, both
         if (nChange == 1 || nChange == 3)
             draw.Change(onPalm);
         if (nChange == 2 || nChange == 3)

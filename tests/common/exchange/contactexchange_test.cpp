@@ -27,13 +27,13 @@ double Date(int year, int month, int day)
 
 struct Expected {
     int32_t nId;
-    const char* pszAnsi;   // the field's text in the ANSI code page (Windows-1252)
+    const char* pszAnsi;  // the field's text in the ANSI code page (Windows-1252)
 };
 
 struct SnippetCase {
     const char* pszName;
     std::string text;
-    std::vector<Expected> fields;   // every other text field must be empty
+    std::vector<Expected> fields;  // every other text field must be empty
     double dtBirthday;
 };
 
@@ -59,10 +59,18 @@ TEST(ContactExchange, ReadsVCardSnippetsOfEveryVersion)
          "TEL;WORK;VOICE:+49 30 1\r\nTEL;HOME:+49 30 2\r\nTEL;CELL:+49 170 3\r\nTEL;FAX:+49 30 4\r\n"
          "EMAIL;INTERNET:j@example.org\r\nADR;HOME:;;Hauptstr. 1;Berlin;;10115;Germany\r\n"
          "NOTE;ENCODING=QUOTED-PRINTABLE:Zeile 1=0D=0AZei=\r\nle 2\r\nBDAY:1970-01-31\r\nEND:VCARD\r\n",
-         {{CF_LAST_NAME, "M\xFCller"}, {CF_FIRST_NAME, "J\xFCrgen"}, {CF_WORK_PHONE, "+49 30 1"},
-          {CF_HOME_PHONE, "+49 30 2"}, {CF_MOBILE_PHONE, "+49 170 3"}, {CF_WORK_FAX, "+49 30 4"},
-          {CF_EMAIL, "j@example.org"}, {CF_HOME_STREET, "Hauptstr. 1"}, {CF_HOME_CITY, "Berlin"},
-          {CF_HOME_POSTAL, "10115"}, {CF_HOME_COUNTRY, "Germany"}, {CF_NOTE, "Zeile 1\r\nZeile 2"}},
+         {{CF_LAST_NAME, "M\xFCller"},
+          {CF_FIRST_NAME, "J\xFCrgen"},
+          {CF_WORK_PHONE, "+49 30 1"},
+          {CF_HOME_PHONE, "+49 30 2"},
+          {CF_MOBILE_PHONE, "+49 170 3"},
+          {CF_WORK_FAX, "+49 30 4"},
+          {CF_EMAIL, "j@example.org"},
+          {CF_HOME_STREET, "Hauptstr. 1"},
+          {CF_HOME_CITY, "Berlin"},
+          {CF_HOME_POSTAL, "10115"},
+          {CF_HOME_COUNTRY, "Germany"},
+          {CF_NOTE, "Zeile 1\r\nZeile 2"}},
          Date(1970, 1, 31)},
         {"3.0 grouped, folded, several TEL and EMAIL, escapes",
          "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dr. Anne Smith\r\nN:Smith;Anne;;Dr.;\r\nORG:Acme\\, Inc.;Sales\r\n"
@@ -72,13 +80,26 @@ TEST(ContactExchange, ReadsVCardSnippetsOfEveryVersion)
          "ADR;TYPE=WORK:;;1 Main St\\nSuite 5;Springfield;IL;62701;USA\r\nURL;TYPE=WORK:https://acme.example\r\n"
          "NOTE:Likes tea\\; hates coffee\\, mostly.\\nCall after 10\r\n  am.\r\nCATEGORIES:Clients,VIP\r\n"
          "NICKNAME:Annie\r\nBDAY:1980-02-29\r\nEND:VCARD\r\n",
-         {{CF_LAST_NAME, "Smith"}, {CF_FIRST_NAME, "Anne"}, {CF_PREFIX, "Dr."}, {CF_COMPANY, "Acme, Inc."},
-          {CF_DEPARTMENT, "Sales"}, {CF_TITLE, "Head of Sales"}, {CF_WORK_PHONE, "111"},
-          {CF_WORK_PHONE2, "222"}, {CF_HOME_FAX, "333"}, {CF_PAGER, "444"}, {CF_EMAIL, "anne@acme.example"},
-          {CF_EMAIL2, "anne@home.example"}, {CF_WORK_STREET, "1 Main St\nSuite 5"},
-          {CF_WORK_CITY, "Springfield"}, {CF_WORK_STATE, "IL"}, {CF_WORK_POSTAL, "62701"},
-          {CF_WORK_COUNTRY, "USA"}, {CF_WORK_HOME_PAGE, "https://acme.example"},
-          {CF_NOTE, "Likes tea; hates coffee, mostly.\nCall after 10 am."}, {CF_CATEGORY, "Clients,VIP"},
+         {{CF_LAST_NAME, "Smith"},
+          {CF_FIRST_NAME, "Anne"},
+          {CF_PREFIX, "Dr."},
+          {CF_COMPANY, "Acme, Inc."},
+          {CF_DEPARTMENT, "Sales"},
+          {CF_TITLE, "Head of Sales"},
+          {CF_WORK_PHONE, "111"},
+          {CF_WORK_PHONE2, "222"},
+          {CF_HOME_FAX, "333"},
+          {CF_PAGER, "444"},
+          {CF_EMAIL, "anne@acme.example"},
+          {CF_EMAIL2, "anne@home.example"},
+          {CF_WORK_STREET, "1 Main St\nSuite 5"},
+          {CF_WORK_CITY, "Springfield"},
+          {CF_WORK_STATE, "IL"},
+          {CF_WORK_POSTAL, "62701"},
+          {CF_WORK_COUNTRY, "USA"},
+          {CF_WORK_HOME_PAGE, "https://acme.example"},
+          {CF_NOTE, "Likes tea; hates coffee, mostly.\nCall after 10 am."},
+          {CF_CATEGORY, "Clients,VIP"},
           {CF_NICK_NAME, "Annie"}},
          Date(1980, 2, 29)},
         {"4.0 UTF-8, value types, PREF, display name of its own",
@@ -87,11 +108,24 @@ TEST(ContactExchange, ReadsVCardSnippetsOfEveryVersion)
          "TEL;TYPE=cell:+33 6\nEMAIL;PREF=1:renee@example.fr\nIMPP:xmpp:renee@example.fr\n"
          "ADR;TYPE=home:;;12 rue de l'Église;Paris;;75001;France\nADR:;;Other way 3;Lyon;;;\n"
          "BDAY:19750704\nEND:VCARD\n",
-         {{CF_LAST_NAME, "Dubois"}, {CF_FIRST_NAME, "Ren\xE9" "e"}, {CF_DISPLAY_NAME, "Ren\xE9" "e at the caf\xE9"},
-          {CF_HOME_PHONE, "+33-1-555"}, {CF_PRIMARY_PHONE, "+33 2"}, {CF_MOBILE_PHONE, "+33 6"},
-          {CF_EMAIL, "renee@example.fr"}, {CF_IM1, "xmpp:renee@example.fr"},
-          {CF_HOME_STREET, "12 rue de l'\xC9glise"}, {CF_HOME_CITY, "Paris"}, {CF_HOME_POSTAL, "75001"},
-          {CF_HOME_COUNTRY, "France"}, {CF_OTHER_STREET, "Other way 3"}, {CF_OTHER_CITY, "Lyon"}},
+         {{CF_LAST_NAME, "Dubois"},
+          {CF_FIRST_NAME,
+           "Ren\xE9"
+           "e"},
+          {CF_DISPLAY_NAME,
+           "Ren\xE9"
+           "e at the caf\xE9"},
+          {CF_HOME_PHONE, "+33-1-555"},
+          {CF_PRIMARY_PHONE, "+33 2"},
+          {CF_MOBILE_PHONE, "+33 6"},
+          {CF_EMAIL, "renee@example.fr"},
+          {CF_IM1, "xmpp:renee@example.fr"},
+          {CF_HOME_STREET, "12 rue de l'\xC9glise"},
+          {CF_HOME_CITY, "Paris"},
+          {CF_HOME_POSTAL, "75001"},
+          {CF_HOME_COUNTRY, "France"},
+          {CF_OTHER_STREET, "Other way 3"},
+          {CF_OTHER_CITY, "Lyon"}},
          Date(1975, 7, 4)},
         {"a card with FN only",
          "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Plumber Joe\r\nTEL:999\r\nEND:VCARD\r\n",
@@ -128,7 +162,7 @@ CommAddrRecord FullRecord()
         SetTextField(&record, field.id, value.c_str());
     }
     record.dtBirthday = Date(1970, 1, 31);
-    record.dtAnniversary = Date(1999, 12, 31) + 0.5;   // noon
+    record.dtAnniversary = Date(1999, 12, 31) + 0.5;  // noon
     record.nGender = 2;
     record.nPrivate = 1;
     return record;
@@ -179,8 +213,12 @@ TEST(ContactExchange, ASecondFieldOfAKindComesBackToItsOwnPlaceWhenTheFirstIsEmp
         ASSERT_TRUE(ReadContacts(WriteContacts({&original}, eFormat), eFormat, &result));
         ASSERT_EQ(result.records.size(), 1u);
         ExpectFields(*result.records[0],
-                     {{CF_LAST_NAME, "Gap"}, {CF_EMAIL2, "second@example.org"}, {CF_EMAIL3, "third@example.org"},
-                      {CF_HOME_PHONE2, "555-2"}, {CF_WORK_PHONE2, "555-4"}, {CF_IM2, "im-two"}},
+                     {{CF_LAST_NAME, "Gap"},
+                      {CF_EMAIL2, "second@example.org"},
+                      {CF_EMAIL3, "third@example.org"},
+                      {CF_HOME_PHONE2, "555-2"},
+                      {CF_WORK_PHONE2, "555-4"},
+                      {CF_IM2, "im-two"}},
                      ExchangeFormatName(eFormat));
     }
 }
@@ -190,11 +228,16 @@ TEST(ContactExchange, WritesTheFormatsAsTheirReadersExpect)
     CommAddrRecord record;
     ZeroCommRecord(&record);
     SetTextField(&record, CF_FIRST_NAME, "Zo\xEB");
-    SetTextField(&record, CF_LAST_NAME, "\xC5" "berg");
+    SetTextField(&record, CF_LAST_NAME,
+                 "\xC5"
+                 "berg");
     SetTextField(&record, CF_MOBILE_PHONE, "+46 70");
     const std::string v4 = WriteContacts({&record}, EXF_VCARD4);
-    EXPECT_EQ(v4, "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Zo\xC3\xAB \xC3\x85" "berg\r\nN:\xC3\x85" "berg;Zo\xC3\xAB;;;\r\n"
-                  "TEL;VALUE=text;TYPE=cell:+46 70\r\nEND:VCARD\r\n");
+    EXPECT_EQ(v4,
+              "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Zo\xC3\xAB \xC3\x85"
+              "berg\r\nN:\xC3\x85"
+              "berg;Zo\xC3\xAB;;;\r\n"
+              "TEL;VALUE=text;TYPE=cell:+46 70\r\nEND:VCARD\r\n");
     const std::string v3 = WriteContacts({&record}, EXF_VCARD3);
     EXPECT_NE(v3.find("VERSION:3.0\r\n"), std::string::npos);
     EXPECT_NE(v3.find("TEL;TYPE=cell:+46 70\r\n"), std::string::npos);
@@ -216,20 +259,31 @@ TEST(ContactExchange, ReadsGoogleAndOutlookFilesAsThoseProgramsWriteThem)
     ASSERT_TRUE(ReadContacts(google, EXF_CSV_GOOGLE, &fromGoogle)) << fromGoogle.strError;
     ASSERT_EQ(fromGoogle.records.size(), 1u);
     ExpectFields(*fromGoogle.records[0],
-                 {{CF_FIRST_NAME, "Bob"}, {CF_LAST_NAME, "Stone"}, {CF_CATEGORY, "Friends"},
-                  {CF_EMAIL, "bob@example.com"}, {CF_EMAIL2, "bob@work.example"}, {CF_MOBILE_PHONE, "+1 555 1"},
-                  {CF_WORK_FAX, "+1 555 2"}, {CF_HOME_STREET, "1 Elm St\nApt 2"}, {CF_HOME_CITY, "Portland"}},
+                 {{CF_FIRST_NAME, "Bob"},
+                  {CF_LAST_NAME, "Stone"},
+                  {CF_CATEGORY, "Friends"},
+                  {CF_EMAIL, "bob@example.com"},
+                  {CF_EMAIL2, "bob@work.example"},
+                  {CF_MOBILE_PHONE, "+1 555 1"},
+                  {CF_WORK_FAX, "+1 555 2"},
+                  {CF_HOME_STREET, "1 Elm St\nApt 2"},
+                  {CF_HOME_CITY, "Portland"}},
                  "google");
 
     // Outlook without the byte order mark, in its Windows code page.
     const std::string outlook =
         "First Name,Last Name,Business Street,Business Street 2,E-mail Address,Birthday,Private,Unknown Column\r\n"
-        "Ren\xE9" "e,Dubois,1 Rue,B\xE2timent B,r@example.fr,7/4/1975,True,ignored\r\n";
+        "Ren\xE9"
+        "e,Dubois,1 Rue,B\xE2timent B,r@example.fr,7/4/1975,True,ignored\r\n";
     ContactImport fromOutlook;
     ASSERT_TRUE(ReadContacts(outlook, EXF_CSV_OUTLOOK, &fromOutlook)) << fromOutlook.strError;
     ASSERT_EQ(fromOutlook.records.size(), 1u);
     ExpectFields(*fromOutlook.records[0],
-                 {{CF_FIRST_NAME, "Ren\xE9" "e"}, {CF_LAST_NAME, "Dubois"}, {CF_WORK_STREET, "1 Rue\nB\xE2timent B"},
+                 {{CF_FIRST_NAME,
+                   "Ren\xE9"
+                   "e"},
+                  {CF_LAST_NAME, "Dubois"},
+                  {CF_WORK_STREET, "1 Rue\nB\xE2timent B"},
                   {CF_EMAIL, "r@example.fr"}},
                  "outlook");
     EXPECT_EQ(fromOutlook.records[0]->dtBirthday, Date(1975, 7, 4));
@@ -239,7 +293,8 @@ TEST(ContactExchange, ReadsGoogleAndOutlookFilesAsThoseProgramsWriteThem)
 TEST(ContactExchange, RefusesContactsTheCodePageCannotHoldAndNamesShortenedOnes)
 {
     const std::string text =
-        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nN:;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;;;\r\n"
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nN:;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;;;"
+        "\r\n"
         "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nN:Long;Tim;;;\r\n"
         "TITLE:Senior Vice President of Engineering\r\nEND:VCARD\r\n"
         "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Fine;Ann;;;\r\nNOTE:\xE2\x82\xAC 5\r\nEND:VCARD\r\n"
@@ -253,8 +308,8 @@ TEST(ContactExchange, RefusesContactsTheCodePageCannotHoldAndNamesShortenedOnes)
     EXPECT_EQ(result.shortened[0].strName, "Tim Long");
     EXPECT_EQ(result.nEmpty, 1);
     ASSERT_EQ(result.records.size(), 2u);
-    EXPECT_STREQ(result.records[0]->szTitle, "Senior Vice President of Engine");   // 31 characters
-    EXPECT_STREQ(result.records[1]->szNote, "\x80 5");   // the euro sign is in Windows-1252
+    EXPECT_STREQ(result.records[0]->szTitle, "Senior Vice President of Engine");  // 31 characters
+    EXPECT_STREQ(result.records[1]->szNote, "\x80 5");                            // the euro sign is in Windows-1252
 
     // With a code page that holds Cyrillic, the same contact comes in.
     ASSERT_TRUE(SetAnsiCodePage("CP1251"));
@@ -271,7 +326,10 @@ TEST(ContactExchange, RecognisesFormatsAndRefusesOtherText)
     ExchangeFormat eFormat = EXF_VCARD3;
     EXPECT_TRUE(DetectExchangeFormat("\r\nbegin:vcard\r\n", &eFormat));
     EXPECT_EQ(eFormat, EXF_VCARD4);
-    EXPECT_TRUE(DetectExchangeFormat("\xEF\xBB\xBF" "Given Name,Family Name\r\n", &eFormat));
+    EXPECT_TRUE(
+        DetectExchangeFormat("\xEF\xBB\xBF"
+                             "Given Name,Family Name\r\n",
+                             &eFormat));
     EXPECT_EQ(eFormat, EXF_CSV_GOOGLE);
     EXPECT_TRUE(DetectExchangeFormat("First Name,Last Name,E-mail Address\n", &eFormat));
     EXPECT_EQ(eFormat, EXF_CSV_OUTLOOK);
@@ -284,4 +342,4 @@ TEST(ContactExchange, RecognisesFormatsAndRefusesOtherText)
     EXPECT_FALSE(ParseExchangeFormat("vcard2", &eFormat));
 }
 
-} // namespace
+}  // namespace

@@ -22,7 +22,10 @@ TEST(CsvReader, ReadsQuotingCases)
         {"comma inside quotes", "\"Doe, John\",x\n", {{"Doe, John", "x"}}},
         {"doubled quotes", "\"say \"\"hi\"\"\",y\n", {{"say \"hi\"", "y"}}},
         {"line breaks inside", "\"line1\r\nline2\nline3\",z\r\n", {{"line1\r\nline2\nline3", "z"}}},
-        {"byte order mark", "\xEF\xBB\xBF" "First Name,Last Name\r\n", {{"First Name", "Last Name"}}},
+        {"byte order mark",
+         "\xEF\xBB\xBF"
+         "First Name,Last Name\r\n",
+         {{"First Name", "Last Name"}}},
         {"empty fields and no final line end", "a,,\n,,b", {{"a", "", ""}, {"", "", "b"}}},
         {"blank lines left out", "a\r\n\r\n\nb\r\n", {{"a"}, {"b"}}},
         {"empty quoted field", "\"\",x\n", {{"", "x"}}},
@@ -55,4 +58,4 @@ TEST(CsvWriter, QuotesWhatMustBeQuotedAndReadsBack)
     EXPECT_EQ(rows[0], fields);
 }
 
-} // namespace
+}  // namespace

@@ -76,7 +76,7 @@ TEST(VCardWriter, FoldsAt75OctetsWithoutCuttingACharacter)
     VCardWriter writer(4);
     std::string note;
     for (int i = 0; i < 60; ++i)
-        note += "\xC3\xA9";   // é, two octets each
+        note += "\xC3\xA9";  // é, two octets each
     writer.AddText("NOTE", "", note);
     const std::string text = writer.Text();
     size_t start = 0;
@@ -104,4 +104,4 @@ TEST(VCardWriter, EscapesTextValues)
     EXPECT_EQ(VCardWriter::JoinStructured({"Doe;Jr", "", "x,y"}), "Doe\\;Jr;;x\\,y");
 }
 
-} // namespace
+}  // namespace

@@ -58,8 +58,8 @@ TEST_F(IniPathTest, UnwritableProgramFolderFallsBackToTheUserConfig)
 {
     const std::string missingFolder = dir + "/gone/";
     EXPECT_EQ(Resolve(missingFolder), dir + "/xdg/varnwick/corvane.ini");
-    struct stat st {};
-    EXPECT_NE(stat((dir + "/xdg/varnwick").c_str(), &st), 0);   // not created for reading
+    struct stat st { };
+    EXPECT_NE(stat((dir + "/xdg/varnwick").c_str(), &st), 0);  // not created for reading
     EXPECT_EQ(Resolve(missingFolder, true), dir + "/xdg/varnwick/corvane.ini");
     EXPECT_EQ(stat((dir + "/xdg/varnwick").c_str(), &st), 0);
 
@@ -146,4 +146,4 @@ TEST_F(IniPathTest, OverrideBeatsEnvironmentBeatsFolder)
     EXPECT_STREQ(path, "");
 }
 
-} // namespace
+}  // namespace

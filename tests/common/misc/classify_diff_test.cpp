@@ -33,8 +33,8 @@ namespace {
 // ---- The reference: the matching walk --------------------------------------
 
 const std::vector<int32_t> kRefDefaultKeys = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL};
-const std::vector<int32_t> kRefDefaultCompares = {
-    24, 25, 26, 37, 34, 35, 53, 55, 13, 11, 12, 10, 9, 18, 16, 17, 15, 14, 23, 21, 22, 20, 19, 43};
+const std::vector<int32_t> kRefDefaultCompares = {24, 25, 26, 37, 34, 35, 53, 55, 13, 11, 12, 10,
+                                                  9,  18, 16, 17, 15, 14, 23, 21, 22, 20, 19, 43};
 
 bool RefIsComparedText(int32_t nId)
 {
@@ -70,8 +70,8 @@ bool RefTextsAgree(const char* pszA, const char* pszB, size_t nWidth)
     const size_t nLenA = strnlen(pszA, nWidth);
     const size_t nLenB = strnlen(pszB, nWidth);
     const size_t nShort = std::min(nLenA, nLenB);
-    const bool bCut = nShort == 15 || nShort == 23 || nShort == 31 || nShort == 63 || nShort == 127 ||
-                      nShort == 255 || nShort == 2047;
+    const bool bCut = nShort == 15 || nShort == 23 || nShort == 31 || nShort == 63 || nShort == 127 || nShort == 255 ||
+                      nShort == 2047;
     if (!bCut || nLenA == nLenB)
         return false;
     for (size_t i = 0; i < nShort; ++i)
@@ -89,8 +89,7 @@ bool RefListEqual(const CommAddrRecord* pA, const CommAddrRecord* pB, const std:
 {
     for (int32_t nId : ids) {
         if (RefIsComparedText(nId)) {
-            if (!RefTextsEqual(GetTextField(pA, nId), GetTextField(pB, nId),
-                               static_cast<size_t>(GetFieldWidth(nId))))
+            if (!RefTextsEqual(GetTextField(pA, nId), GetTextField(pB, nId), static_cast<size_t>(GetFieldWidth(nId))))
                 return false;
         } else if (nId == CF_BIRTHDAY || nId == CF_ANNIVERSARY) {
             if (RefDate(pA, nId) != RefDate(pB, nId))
@@ -172,15 +171,15 @@ bool RefSame(const CommAddrRecord* pA, const CommAddrRecord* pB, const std::vect
 
 struct RefAnswer {
     int nResult;
-    int32_t nPos;        // the match, or the number of copies for a new record
-    uint32_t nCursor;    // where the walk leaves the cursor
-    int nKeyMatches;     // copies sharing the keys (to see what the run covered)
+    int32_t nPos;      // the match, or the number of copies for a new record
+    uint32_t nCursor;  // where the walk leaves the cursor
+    int nKeyMatches;   // copies sharing the keys (to see what the run covered)
 };
 
 RefAnswer RefClassify(const std::vector<CommAddrRecord*>& copies, const std::vector<int32_t>& keys,
                       const std::vector<int32_t>& compares, const CommAddrRecord* pRecord)
 {
-    RefAnswer answer {CLASSIFY_NEW, static_cast<int32_t>(copies.size()), 0, 0};
+    RefAnswer answer{CLASSIFY_NEW, static_cast<int32_t>(copies.size()), 0, 0};
     for (const CommAddrRecord* pCopy : copies)
         answer.nKeyMatches += RefListEqual(pRecord, pCopy, keys) ? 1 : 0;
     int32_t nModified = -1;
@@ -207,8 +206,8 @@ RefAnswer RefClassify(const std::vector<CommAddrRecord*>& copies, const std::vec
 // A whole side paired with the copies: the same pairs in the side's order,
 // each with the first unpaired copy that is the same; then the modified
 // pairs among the records and copies still unpaired.
-std::vector<ClassifyMatch> RefClassifySide(const std::vector<CommAddrRecord*>& copies,
-                                           const std::vector<int32_t>& keys, const std::vector<int32_t>& compares,
+std::vector<ClassifyMatch> RefClassifySide(const std::vector<CommAddrRecord*>& copies, const std::vector<int32_t>& keys,
+                                           const std::vector<int32_t>& compares,
                                            const std::vector<const CommAddrRecord*>& side)
 {
     std::vector<ClassifyMatch> answers(side.size(), ClassifyMatch{CLASSIFY_NEW, -1});
@@ -222,8 +221,8 @@ std::vector<ClassifyMatch> RefClassifySide(const std::vector<CommAddrRecord*>& c
                                               : RefKeysPair(side[i], copies[nPos], keys);
                 if (bFits && !paired[nPos]) {
                     paired[nPos] = true;
-                    answers[i] = ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED,
-                                               static_cast<int32_t>(nPos)};
+                    answers[i] =
+                        ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED, static_cast<int32_t>(nPos)};
                     break;
                 }
             }
@@ -237,20 +236,36 @@ std::vector<ClassifyMatch> RefClassifySide(const std::vector<CommAddrRecord*>& c
 // Fields the random records fill and the random lists pick from: texts of
 // several widths (Note is 8192 bytes, postal codes 16), texts that never take
 // part in matching, both dates, and ids that are no compared field at all.
-const int32_t kTextIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL,  CF_WORK_POSTAL,     CF_COMPANY, CF_WORK_STREET,
-                            CF_NOTE,       CF_MIDDLE_NAME, CF_WORK_FAX, CF_HOME_FAX, CF_CHILDREN_NAMES, CF_ID};
-const int32_t kListIds[] = {CF_FIRST_NAME, CF_LAST_NAME, CF_EMAIL, CF_WORK_POSTAL, CF_COMPANY,
-                            CF_WORK_STREET, CF_NOTE, CF_MIDDLE_NAME, CF_CHILDREN_NAMES, CF_ID,
-                            CF_BIRTHDAY, CF_ANNIVERSARY, CF_GENDER, CF_STATUS, CF_PRIVATE, 0, 91,
-                            CF_WORK_FAX, CF_HOME_FAX};
+const int32_t kTextIds[] = {CF_FIRST_NAME, CF_LAST_NAME,   CF_EMAIL,          CF_WORK_POSTAL,
+                            CF_COMPANY,    CF_WORK_STREET, CF_NOTE,           CF_MIDDLE_NAME,
+                            CF_WORK_FAX,   CF_HOME_FAX,    CF_CHILDREN_NAMES, CF_ID};
+const int32_t kListIds[] = {CF_FIRST_NAME,
+                            CF_LAST_NAME,
+                            CF_EMAIL,
+                            CF_WORK_POSTAL,
+                            CF_COMPANY,
+                            CF_WORK_STREET,
+                            CF_NOTE,
+                            CF_MIDDLE_NAME,
+                            CF_CHILDREN_NAMES,
+                            CF_ID,
+                            CF_BIRTHDAY,
+                            CF_ANNIVERSARY,
+                            CF_GENDER,
+                            CF_STATUS,
+                            CF_PRIVATE,
+                            0,
+                            91,
+                            CF_WORK_FAX,
+                            CF_HOME_FAX};
 const int32_t kSkippedIds[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_ID, CF_STATUS, 0, 91};
 
 // Texts chosen to collide: case variants (a and z, the ends of the folded
 // range), blanks, the neighbours of the
 // letters that must not fold ('[' and '{', '@' and '`'), and e acute in both
 // cases (0xE9, 0xC9), which must not fold either.
-const char* const kTexts[] = {"",    "ann", "ZED", "ANN", "zed", "Ann",      "an",       "ann ",
-                              "[x",  "{x",  "@",   "`",   "Zed", "\xE9mile", "\xC9mile", "\xE9MILE",
+const char* const kTexts[] = {"", "ann", "ZED", "ANN", "zed", "Ann", "an", "ann ", "[x", "{x", "@", "`", "Zed",
+                              "\xE9mile", "\xC9mile", "\xE9MILE",
                               // a text cut at 15, and two longer texts that extend it or not
                               "abcdefghijklmno", "ABCDEFGHIJKLMNOpq", "abcdefghijklmnp"};
 // Pseudo-texts past the end of kTexts: the field filled to its last byte
@@ -261,7 +276,7 @@ const double kDates[] = {0.0, -0.0, 1.5, 36526.0, std::numeric_limits<double>::q
 
 class RandomContacts {
 public:
-    explicit RandomContacts(uint32_t nSeed) : m_rng(nSeed) {}
+    explicit RandomContacts(uint32_t nSeed) : m_rng(nSeed) { }
 
     uint32_t Below(uint32_t n) { return static_cast<uint32_t>(m_rng() % n); }
     bool Chance(uint32_t nPercent) { return Below(100) < nPercent; }
@@ -361,10 +376,10 @@ struct Coverage {
     int nModified = 0;
     int nNew = 0;
     int nIdentity = 0;
-    int nLongChains = 0;   // classifications with more than 8 copies sharing the keys
+    int nLongChains = 0;  // classifications with more than 8 copies sharing the keys
     int nMerges = 0;
     int nReplaces = 0;
-    int nSidePairsLost = 0;   // side records whose Classify partner another record took
+    int nSidePairsLost = 0;  // side records whose Classify partner another record took
 };
 
 // One random set: a sequence of additions, merges, list changes, clears and
@@ -547,12 +562,12 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
     };
 
     ZeroCommRecord(pRecord.get());
-        SetTextField(pRecord.get(), CF_COMPANY, "Acme");
+    SetTextField(pRecord.get(), CF_COMPANY, "Acme");
     SetTextField(pRecord.get(), CF_WORK_PHONE, "13");
-    EXPECT_EQ(classify(pRecord.get()), "1@13");     // the first of 13 and 33
-    EXPECT_EQ(classify(copies[33]), "1@13");        // an equal copy before it wins over identity
+    EXPECT_EQ(classify(pRecord.get()), "1@13");  // the first of 13 and 33
+    EXPECT_EQ(classify(copies[33]), "1@13");     // an equal copy before it wins over identity
     SetTextField(pRecord.get(), CF_WORK_PHONE, "99");
-    EXPECT_EQ(classify(pRecord.get()), "3@39");     // modified: the last copy
+    EXPECT_EQ(classify(pRecord.get()), "3@39");  // modified: the last copy
 
     // The last copy gets a name: the run now ends at 38. A merge gives copy 2
     // phone 99: it becomes the same.
@@ -575,7 +590,7 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
 
     // Copies added after the index was built join it.
     ZeroCommRecord(pRecord.get());
-        SetTextField(pRecord.get(), CF_COMPANY, "Acme");
+    SetTextField(pRecord.get(), CF_COMPANY, "Acme");
     SetTextField(pRecord.get(), CF_WORK_PHONE, "77");
     copies.push_back(set.AddCopy(pRecord.get()));
     SetTextField(pRecord.get(), CF_WORK_PHONE, "76");
@@ -584,4 +599,4 @@ TEST(ClassifyDiffTest, ManyCopiesSharingTheKeys)
     EXPECT_EQ(classify(pRecord.get()), "1@40");
 }
 
-} // namespace
+}  // namespace

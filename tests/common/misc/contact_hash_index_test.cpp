@@ -27,8 +27,7 @@ std::vector<int32_t> Chain(const ContactHashIndex& index, uint64_t nHash)
 }
 
 // What the chains must be: the positions of each hash, ascending.
-void ExpectChainsOf(const ContactHashIndex& index, const std::vector<uint64_t>& hashes,
-                    const std::set<uint64_t>& asked)
+void ExpectChainsOf(const ContactHashIndex& index, const std::vector<uint64_t>& hashes, const std::set<uint64_t>& asked)
 {
     ASSERT_EQ(index.Count(), static_cast<int32_t>(hashes.size()));
     for (uint64_t nHash : asked) {
@@ -108,4 +107,4 @@ TEST(ContactHashIndexTest, ChainsSurviveGrowthAndManyMoves)
     ExpectChainsOf(index, hashes, used);
 }
 
-} // namespace
+}  // namespace

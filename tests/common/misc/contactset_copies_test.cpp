@@ -29,7 +29,7 @@ CommAddrRecord Sparse(int n)
     SetTextField(&record, CF_LAST_NAME, n % 2 == 0 ? "Even" : "Odd");
     record.szNote[sizeof record.szNote - 2] = static_cast<char>('a' + n % 26);
     record.szCustomLabel[8][63] = 'z';
-    record.nAttachedLen = static_cast<uint32_t>(n + 1);   // kept without a block
+    record.nAttachedLen = static_cast<uint32_t>(n + 1);  // kept without a block
     return record;
 }
 
@@ -59,7 +59,7 @@ TEST(AddCopyTest, CopiesAreTheRecordByteForByteInNewAndReusedMemory)
     }
 }
 
-} // namespace
+}  // namespace
 
 // Every text field at its full width - 1 characters (the note at 8191),
 // dates, integers and an attached block set.
@@ -94,7 +94,8 @@ TEST(AddCopyTest, FullWidthAndSparseContactsRoundTripThroughReusedMemory)
     for (int round = 0; round < 3; ++round) {
         std::vector<CommAddrRecord> sources;
         for (int n = 0; n < kCount; ++n) {
-            CommAddrRecord source = round == 1 ? Sparse(n) : FullWidth(static_cast<char>('a' + (n + round) % 26), szBlock);
+            CommAddrRecord source =
+                round == 1 ? Sparse(n) : FullWidth(static_cast<char>('a' + (n + round) % 26), szBlock);
             if (round == 1 && n % 3 == 0) {
                 source.pAttached = const_cast<char*>(szBlock);
                 source.nAttachedLen = sizeof szBlock;

@@ -12,8 +12,7 @@
 
 namespace {
 
-CommAddrRecord Contact(const char* pszFirst, const char* pszLast, const char* pszEmail,
-                       const char* pszWorkPhone = "")
+CommAddrRecord Contact(const char* pszFirst, const char* pszLast, const char* pszEmail, const char* pszWorkPhone = "")
 {
     CommAddrRecord record;
     ZeroCommRecord(&record);
@@ -35,9 +34,9 @@ TEST(TextDiffersTest, FoldsOnlyAsciiLetters)
         {"", "", false},
         {"smith", "SMITH", false},
         {"McKay z", "MCKAY Z", false},
-        {"Smith ", "Smith", true},          // no trimming
-        {"\xC9mile", "\xE9mile", true},     // E acute: only a-z fold
-        {"[", "{", true},                   // neighbours of the letters
+        {"Smith ", "Smith", true},       // no trimming
+        {"\xC9mile", "\xE9mile", true},  // E acute: only a-z fold
+        {"[", "{", true},                // neighbours of the letters
         {"@", "`", true},
         {"abc", "abd", true},
         {"abc", "ab", true},
@@ -59,8 +58,8 @@ TEST(MatchFieldListTest, ComparesTextAndDatesAndSkipsTheRest)
     SetTextField(&b, CF_ID, "42");
     b.dtCreationTime = 5.0;
     b.nPrivate = 1;
-    const int32_t skipped[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_MHS_COMMON_NAME, CF_ID,
-                               CF_CREATION_TIME, CF_PRIVATE, 0, 91};
+    const int32_t skipped[] = {CF_GENDER, CF_CHILDREN_NAMES, CF_MHS_COMMON_NAME, CF_ID, CF_CREATION_TIME, CF_PRIVATE, 0,
+                               91};
     EXPECT_TRUE(CommAddrMgr::MatchFieldList(&a, &b, skipped, static_cast<int32_t>(std::size(skipped))));
 
     const int32_t dates[] = {CF_BIRTHDAY};
@@ -99,7 +98,7 @@ TEST(ClassifyTest, OrderRules)
         SetTextField(&record, CF_COMPANY, pszCompany);
         return record;
     };
-    const std::string strLong = "Northern Regional Plumbing and Heating Cooperative";   // 50 characters
+    const std::string strLong = "Northern Regional Plumbing and Heating Cooperative";  // 50 characters
     CommAddrRecord longCompany = Contact("Ann", "Lee", "a@x", "1");
     SetTextField(&longCompany, CF_COMPANY, strLong.c_str());
     CommAddrRecord cutCompany = Contact("Ann", "Lee", "a@x", "1");
@@ -117,31 +116,54 @@ TEST(ClassifyTest, OrderRules)
         {"empty set: new at 0", {}, Contact("Ann", "Lee", "a@x"), CLASSIFY_NEW, 0},
         {"keys differ in case only: same",
          {Contact("Bob", "Roe", "b@x"), Contact("Ann", "Lee", "ann@x.org", "1")},
-         Contact("ANN", "lee", "ANN@X.ORG", "1"), CLASSIFY_SAME, 1},
+         Contact("ANN", "lee", "ANN@X.ORG", "1"),
+         CLASSIFY_SAME,
+         1},
         {"two modified copies: the last one",
          {Contact("Ann", "Lee", "a@x", "1"), Contact("Bob", "Roe", "b@x"), Contact("Ann", "Lee", "a@x", "2")},
-         Contact("Ann", "Lee", "a@x", "3"), CLASSIFY_MODIFIED, 2},
+         Contact("Ann", "Lee", "a@x", "3"),
+         CLASSIFY_MODIFIED,
+         2},
         {"modified before same: same wins",
          {Contact("Ann", "Lee", "a@x", "1"), Contact("Ann", "Lee", "a@x", "3")},
-         Contact("Ann", "Lee", "a@x", "3"), CLASSIFY_SAME, 1},
+         Contact("Ann", "Lee", "a@x", "3"),
+         CLASSIFY_SAME,
+         1},
         {"same before modified: the first same",
          {Contact("Ann", "Lee", "a@x", "3"), Contact("Ann", "Lee", "a@x", "1")},
-         Contact("Ann", "Lee", "a@x", "3"), CLASSIFY_SAME, 0},
+         Contact("Ann", "Lee", "a@x", "3"),
+         CLASSIFY_SAME,
+         0},
         {"two same copies: the first",
          {Contact("Bob", "Roe", "b@x"), Contact("Ann", "Lee", "a@x"), Contact("Ann", "Lee", "a@x")},
-         Contact("Ann", "Lee", "a@x"), CLASSIFY_SAME, 1},
+         Contact("Ann", "Lee", "a@x"),
+         CLASSIFY_SAME,
+         1},
         {"no keys, no company, equal fields: same",
          {Contact("Bob", "Roe", "b@x"), Contact("", "", "", "5")},
-         Contact("", "", "", "5"), CLASSIFY_SAME, 1},
+         Contact("", "", "", "5"),
+         CLASSIFY_SAME,
+         1},
         {"no keys, no company, a field differs: new, never modified",
-         {Contact("", "", "", "5")}, Contact("", "", "", "6"), CLASSIFY_NEW, 1},
+         {Contact("", "", "", "5")},
+         Contact("", "", "", "6"),
+         CLASSIFY_NEW,
+         1},
         {"no keys: the company is the key",
-         {company("Acme Plumbing", "1"), company("Joe's Pizza", "2")}, company("JOE'S PIZZA", "3"),
-         CLASSIFY_MODIFIED, 1},
+         {company("Acme Plumbing", "1"), company("Joe's Pizza", "2")},
+         company("JOE'S PIZZA", "3"),
+         CLASSIFY_MODIFIED,
+         1},
         {"no keys: another company is another contact",
-         {company("Acme Plumbing", "1")}, company("City Hospital", "1"), CLASSIFY_NEW, 1},
+         {company("Acme Plumbing", "1")},
+         company("City Hospital", "1"),
+         CLASSIFY_NEW,
+         1},
         {"no keys: a company cut at 31 is that company",
-         {company(strLong.c_str(), "1")}, company(strLong.substr(0, 31).c_str(), "1"), CLASSIFY_SAME, 0},
+         {company(strLong.c_str(), "1")},
+         company(strLong.substr(0, 31).c_str(), "1"),
+         CLASSIFY_SAME,
+         0},
         {"a compare text cut at 31 equals the whole text", {longCompany}, cutCompany, CLASSIFY_SAME, 0},
         {"the whole text equals its cut copy", {cutCompany}, longCompany, CLASSIFY_SAME, 0},
         {"a text shorter than a cut length differs", {longCompany}, shortCompany, CLASSIFY_MODIFIED, 0},
@@ -150,14 +172,24 @@ TEST(ClassifyTest, OrderRules)
         {"work fax beside a home fax: modified", {bothFaxes}, workFax, CLASSIFY_MODIFIED, 0},
         {"E acute is not folded: new",
          {Contact("\xC9mile", "Roe", "e@x")},
-         Contact("\xE9mile", "Roe", "e@x"), CLASSIFY_NEW, 1},
+         Contact("\xE9mile", "Roe", "e@x"),
+         CLASSIFY_NEW,
+         1},
         {"trailing blank in a key: new",
          {Contact("Ann", "Lee", "a@x")},
-         Contact("Ann ", "Lee", "a@x"), CLASSIFY_NEW, 1},
+         Contact("Ann ", "Lee", "a@x"),
+         CLASSIFY_NEW,
+         1},
         {"change outside the compare list: same",
-         {Contact("Ann", "Lee", "ann@x.org", "1")}, nickAndBirthday, CLASSIFY_SAME, 0},
+         {Contact("Ann", "Lee", "ann@x.org", "1")},
+         nickAndBirthday,
+         CLASSIFY_SAME,
+         0},
         {"other street differs: modified",
-         {Contact("Ann", "Lee", "ann@x.org", "1")}, otherStreet, CLASSIFY_MODIFIED, 0},
+         {Contact("Ann", "Lee", "ann@x.org", "1")},
+         otherStreet,
+         CLASSIFY_MODIFIED,
+         0},
     };
     for (const Case& c : cases) {
         CommAddrMgr set;
@@ -171,7 +203,7 @@ TEST(ClassifyTest, OrderRules)
         EXPECT_EQ(set.Classify(&c.incoming, &pMatch, &nPos), c.nResult) << c.pszName;
         EXPECT_EQ(nPos, c.nPos) << c.pszName;
         if (c.nResult == CLASSIFY_NEW)
-            EXPECT_EQ(pMatch, &sentinel) << c.pszName;   // left as the caller set it
+            EXPECT_EQ(pMatch, &sentinel) << c.pszName;  // left as the caller set it
         else
             EXPECT_EQ(pMatch, copies.at(static_cast<size_t>(c.nPos))) << c.pszName;
     }
@@ -185,7 +217,7 @@ TEST(ClassifySideTest, PairsEveryStoredCopyAtMostOnce)
         const char* pszName;
         std::vector<CommAddrRecord> stored;
         std::vector<CommAddrRecord> side;
-        std::vector<std::string> expected;   // result@position per side record
+        std::vector<std::string> expected;  // result@position per side record
     };
     const Case cases[] = {
         {"two namesakes into one: the second is new",
@@ -260,8 +292,8 @@ TEST(ClassifyTest, NullRecordAndOutArguments)
         int nClassify;
         RecordState state;
     };
-    const StateCase states[] = {{CLASSIFY_SAME, RS_SAME}, {CLASSIFY_NEW, RS_NEW},
-                                {CLASSIFY_MODIFIED, RS_MODIFIED}, {CLASSIFY_NONE, RS_SAME}};
+    const StateCase states[] = {
+        {CLASSIFY_SAME, RS_SAME}, {CLASSIFY_NEW, RS_NEW}, {CLASSIFY_MODIFIED, RS_MODIFIED}, {CLASSIFY_NONE, RS_SAME}};
     for (const StateCase& c : states)
         EXPECT_EQ(ClassifyToState(c.nClassify), c.state) << c.nClassify;
 }
@@ -277,11 +309,11 @@ TEST(ClassifyTest, KeyAndCompareListsCanBeReplacedAndRestored)
 
     const int32_t byCompany[] = {CF_COMPANY};
     set.SetKeyFields(byCompany, 1);
-    EXPECT_EQ(set.Classify(&incoming, nullptr, nullptr), CLASSIFY_MODIFIED);   // Email is compared and differs
+    EXPECT_EQ(set.Classify(&incoming, nullptr, nullptr), CLASSIFY_MODIFIED);  // Email is compared and differs
     set.SetCompareFields(byCompany, 1);
     EXPECT_EQ(set.Classify(&incoming, nullptr, nullptr), CLASSIFY_SAME);
 
-    set.SetKeyFields(nullptr, 5);   // back to first name, last name, e-mail
+    set.SetKeyFields(nullptr, 5);  // back to first name, last name, e-mail
     EXPECT_EQ(set.Classify(&incoming, nullptr, nullptr), CLASSIFY_NEW);
     set.SetKeyFields(byCompany, 1);
     set.SetKeyFields(byCompany, 0);
@@ -302,7 +334,7 @@ TEST(CursorTest, EveryCallLeavesTheCursorWhereAWalkWould)
     CommAddrMgr set;
     CommAddrRecord ann = Contact("Ann", "Lee", "a@x", "1");
     CommAddrRecord* pNothing = nullptr;
-    EXPECT_EQ(set.Classify(&ann, nullptr, nullptr), CLASSIFY_NEW);   // empty set
+    EXPECT_EQ(set.Classify(&ann, nullptr, nullptr), CLASSIFY_NEW);  // empty set
     EXPECT_EQ(set.GetNextRecord(), pNothing);
 
     CommAddrRecord bob = Contact("Bob", "Roe", "b@x", "1");
@@ -310,26 +342,57 @@ TEST(CursorTest, EveryCallLeavesTheCursorWhereAWalkWould)
     CommAddrRecord* pAnn = set.AddCopy(&ann);
     CommAddrRecord* pBob = set.AddCopy(&bob);
     CommAddrRecord* pCyd = set.AddCopy(&cyd);
-    EXPECT_EQ(set.GetNextRecord(), pNothing);   // AddCopy: on the new copy, the last
+    EXPECT_EQ(set.GetNextRecord(), pNothing);  // AddCopy: on the new copy, the last
 
     CommAddrRecord bobChanged = Contact("Bob", "Roe", "b@x", "2");
     CommAddrRecord dan = Contact("Dan", "Fox", "d@x");
     struct Step {
         const char* pszWhat;
         std::function<void()> call;
-        CommAddrRecord* pNext;   // what GetNextRecord returns after the call
+        CommAddrRecord* pNext;  // what GetNextRecord returns after the call
     };
     const Step steps[] = {
         {"GetFirstRecord", [&] { set.GetFirstRecord(); }, pBob},
         {"GetRecordAt 1", [&] { set.GetRecordAt(1); }, pCyd},
-        {"GetRecordAt outside", [&] { set.GetRecordAt(0); set.GetRecordAt(3); set.GetRecordAt(-1); }, pBob},
+        {"GetRecordAt outside",
+         [&] {
+             set.GetRecordAt(0);
+             set.GetRecordAt(3);
+             set.GetRecordAt(-1);
+         },
+         pBob},
         {"same", [&] { set.Classify(&ann, nullptr, nullptr); }, pBob},
-        {"modified", [&] { set.GetFirstRecord(); set.Classify(&bobChanged, nullptr, nullptr); }, pNothing},
-        {"new", [&] { set.GetFirstRecord(); set.Classify(&dan, nullptr, nullptr); }, pNothing},
-        {"null record", [&] { set.GetFirstRecord(); set.Classify(nullptr, nullptr, nullptr); }, pBob},
+        {"modified",
+         [&] {
+             set.GetFirstRecord();
+             set.Classify(&bobChanged, nullptr, nullptr);
+         },
+         pNothing},
+        {"new",
+         [&] {
+             set.GetFirstRecord();
+             set.Classify(&dan, nullptr, nullptr);
+         },
+         pNothing},
+        {"null record",
+         [&] {
+             set.GetFirstRecord();
+             set.Classify(nullptr, nullptr, nullptr);
+         },
+         pBob},
         {"MergeAt", [&] { set.MergeAt(&bobChanged, 1); }, pCyd},
-        {"MergeAt outside", [&] { set.GetFirstRecord(); set.MergeAt(&bobChanged, 3); }, pBob},
-        {"past the end", [&] { set.GetRecordAt(2); set.GetNextRecord(); }, pNothing},
+        {"MergeAt outside",
+         [&] {
+             set.GetFirstRecord();
+             set.MergeAt(&bobChanged, 3);
+         },
+         pBob},
+        {"past the end",
+         [&] {
+             set.GetRecordAt(2);
+             set.GetNextRecord();
+         },
+         pNothing},
     };
     for (const Step& step : steps) {
         step.call();
@@ -454,7 +517,7 @@ TEST_F(MergeAtTest, EmptyIncomingFieldsKeepTheStoredValues)
 
 TEST_F(MergeAtTest, SetIncomingFieldsReplaceTheStoredValues)
 {
-    SetTextField(&m_incoming, CF_COMPANY, "Ac");          // shorter, not a cut length
+    SetTextField(&m_incoming, CF_COMPANY, "Ac");  // shorter, not a cut length
     SetTextField(&m_incoming, CF_CHILDREN_NAMES, "Tom");
     SetTextField(&m_incoming, CF_CATEGORY, "Business");
     SetTextField(&m_incoming, CF_CUSTOM_LABEL9, "Label");
@@ -477,7 +540,7 @@ TEST_F(MergeAtTest, SetIncomingFieldsReplaceTheStoredValues)
     EXPECT_EQ(m_pStored->nGender, 1);
     EXPECT_STREQ(m_pStored->szID, "id-7");
     EXPECT_EQ(m_pStored->nSourceType, CST_PALM);
-    EXPECT_STREQ(m_pStored->szFirstName, "Ann");   // empty incoming
+    EXPECT_STREQ(m_pStored->szFirstName, "Ann");  // empty incoming
 }
 
 // A text that came back cut by a narrower field on the other side must not
@@ -495,9 +558,9 @@ TEST_F(MergeAtTest, CutCopyOfTheStoredTextLeavesItWhole)
     const std::string note3000 = std::string(2500, 'a') + std::string(500, 'b');
     const Case cases[] = {
         {CF_COMPANY, company40, company40.substr(0, 31), true},
-        {CF_COMPANY, company40, company40.substr(0, 30), false},          // not a cut length
-        {CF_COMPANY, company40, "X" + company40.substr(1, 30), false},     // not a prefix
-        {CF_COMPANY, company40.substr(0, 31), company40.substr(0, 31), false},   // equal: no-op
+        {CF_COMPANY, company40, company40.substr(0, 30), false},                // not a cut length
+        {CF_COMPANY, company40, "X" + company40.substr(1, 30), false},          // not a prefix
+        {CF_COMPANY, company40.substr(0, 31), company40.substr(0, 31), false},  // equal: no-op
         {CF_WORK_POSTAL, "123456789012345", "123456789012345", false},
         {CF_WORK_STREET, std::string(255, 's'), std::string(127, 's'), true},
         {CF_WORK_CITY, std::string(31, 'c'), std::string(23, 'c'), true},
@@ -521,10 +584,10 @@ TEST_F(MergeAtTest, CutCopyOfTheStoredTextLeavesItWhole)
 TEST_F(MergeAtTest, RefusesBadArguments)
 {
     SetTextField(&m_incoming, CF_COMPANY, "Other");
-    EXPECT_FALSE(m_set.MergeAt(&m_incoming, 2));   // the number of stored copies
+    EXPECT_FALSE(m_set.MergeAt(&m_incoming, 2));  // the number of stored copies
     EXPECT_FALSE(m_set.MergeAt(&m_incoming, -1));
     EXPECT_FALSE(m_set.MergeAt(nullptr, 0));
     EXPECT_STREQ(m_pStored->szCompany, "Acme");
 }
 
-} // namespace
+}  // namespace

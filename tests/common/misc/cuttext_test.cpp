@@ -16,7 +16,7 @@ TEST(CutTextTest, ACutCopyIsTheStartOfALongerTextAtACutLength)
         CutCompare eCompare;
         bool bCutCopy;
     };
-    const std::string company = "Northern Lights Imports & Export Trading";   // 40
+    const std::string company = "Northern Lights Imports & Export Trading";  // 40
     const std::string note = std::string(2047, 'a') + "b";
     const Case cases[] = {
         {"cut at 31 (a 32-byte field)", company.substr(0, 31), company, CutCompare::Exact, true},

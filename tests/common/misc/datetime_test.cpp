@@ -24,11 +24,11 @@ TEST(CxDateTimeTest, PrintsValidDates)
     };
     const Case cases[] = {
         {0.0, "12/30/1899 00:00:00"},
-        {36526.5, "01/01/2000 12:00:00"},               // 1 January 2000, noon
-        {-1.25, "12/29/1899 06:00:00"},                 // negative: day back, time forward
+        {36526.5, "01/01/2000 12:00:00"},  // 1 January 2000, noon
+        {-1.25, "12/29/1899 06:00:00"},    // negative: day back, time forward
         {2.0 + 13.0 / 24 + 5.0 / 1440 + 9.0 / 86400, "01/01/1900 13:05:09"},
-        {-657434.0, "01/01/0100 00:00:00"},             // first valid day
-        {2958465.0, "12/31/9999 00:00:00"},             // last valid day
+        {-657434.0, "01/01/0100 00:00:00"},  // first valid day
+        {2958465.0, "12/31/9999 00:00:00"},  // last valid day
     };
     for (const Case& c : cases) {
         CxDateTime dateTime;
@@ -44,13 +44,13 @@ TEST(CxDateTimeTest, InvalidDateIsFlaggedAndPrintsZeros)
     const double invalid[] = {
         std::numeric_limits<double>::quiet_NaN(),
         std::numeric_limits<double>::infinity(),
-        -657435.0,          // before 1 January 100
-        2958466.0,          // after 31 December 9999
+        -657435.0,  // before 1 January 100
+        2958466.0,  // after 31 December 9999
         1e300,
     };
     for (double dDate : invalid) {
         CxDateTime dateTime;
-        dateTime.SetDate(36526.5);   // a valid value first: nothing of it may stay
+        dateTime.SetDate(36526.5);  // a valid value first: nothing of it may stay
         dateTime.SetDate(dDate);
         EXPECT_FALSE(dateTime.IsValid()) << dDate;
         EXPECT_EQ(DateTimeText(dateTime), "00/00/0000 00:00:00") << dDate;
@@ -73,7 +73,7 @@ TEST(CxDateTimeTest, TextsAreCutToTheBuffer)
     EXPECT_EQ(DateTimeText(dateTime, 1), "");
 
     szBuf[0] = 'x';
-    dateTime.GetDateTimeText(szBuf, 0);   // no room at all: nothing written
+    dateTime.GetDateTimeText(szBuf, 0);  // no room at all: nothing written
     EXPECT_EQ(szBuf[0], 'x');
 }
 
@@ -90,4 +90,4 @@ TEST(CxDateTimeTest, NewObjectHoldsTheCurrentLocalTime)
     EXPECT_NEAR(dateTime.GetDate(), dBefore, 60.0 / 86400);
 }
 
-} // namespace
+}  // namespace

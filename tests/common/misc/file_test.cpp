@@ -21,7 +21,7 @@ TEST(CxFileTest, OpenWriteAndMeasure)
     EXPECT_FALSE(file.Open("", "wb"));
     EXPECT_FALSE(file.Open(path.c_str(), nullptr));
     EXPECT_FALSE(file.Open(path.c_str(), ""));
-    EXPECT_FALSE(file.Open(path.c_str(), "rb"));   // missing
+    EXPECT_FALSE(file.Open(path.c_str(), "rb"));  // missing
     EXPECT_EQ(CxFile::GetFileLength(path.c_str()), -1);
     EXPECT_EQ(CxFile::GetFileLength(nullptr), -1);
     EXPECT_EQ(CxFile::GetFileLength(""), -1);
@@ -59,4 +59,4 @@ TEST(CxFileTest, FoldersFifosAndDevicesNeverBlock)
     }
 }
 
-} // namespace
+}  // namespace

@@ -31,4 +31,4 @@ TEST(FileVersionTest, ReadsFourNumbersOrFourZeros)
     }
 }
 
-} // namespace
+}  // namespace

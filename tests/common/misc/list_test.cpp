@@ -35,9 +35,9 @@ TEST(CxListTest, WalkStopsAtTheEndAndIndexWalksBack)
     EXPECT_EQ(list.GetNext(), &b);
     EXPECT_EQ(list.GetNext(), &c);
     EXPECT_EQ(list.GetNext(), nullptr);
-    EXPECT_EQ(list.GetNext(), nullptr);   // still on C
-    EXPECT_EQ(list.GetByIndex(1), &b);    // backward from C
-    EXPECT_EQ(list.GetNext(), &c);        // the cursor moved to B
+    EXPECT_EQ(list.GetNext(), nullptr);  // still on C
+    EXPECT_EQ(list.GetByIndex(1), &b);   // backward from C
+    EXPECT_EQ(list.GetNext(), &c);       // the cursor moved to B
 
     // An index past the end returns null and leaves the cursor alone.
     EXPECT_EQ(list.GetByIndex(0), &a);
@@ -58,7 +58,7 @@ TEST(CxListTest, GetByIndexFindsEveryElementFromAnyCursorPosition)
         EXPECT_EQ(list.GetByIndex(nIndex), &values[nIndex]) << "index " << nIndex;
         void* pExpectedNext = nIndex + 1 < values.size() ? &values[nIndex + 1] : nullptr;
         EXPECT_EQ(list.GetNext(), pExpectedNext) << "after index " << nIndex;
-        list.GetByIndex(nIndex);   // put the cursor back for the next jump
+        list.GetByIndex(nIndex);  // put the cursor back for the next jump
     }
 }
 
@@ -70,7 +70,7 @@ TEST(CxListTest, AddTailMovesTheCursorToTheNewElement)
     list.AddTail(&b);
     EXPECT_EQ(list.GetFirst(), &a);
     list.AddTail(&c);
-    EXPECT_EQ(list.GetNext(), nullptr);   // the cursor is already on C
+    EXPECT_EQ(list.GetNext(), nullptr);  // the cursor is already on C
     EXPECT_EQ(list.GetByIndex(2), &c);
 }
 
@@ -107,4 +107,4 @@ TEST(CxListTest, RemoveAllWithFreeingReleasesMallocElements)
     EXPECT_EQ(list.GetFirst(), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -118,8 +118,8 @@ TEST(LogPlace, StateFolderOfTheUserOrTheFileVarnwickLogNames)
     const std::string state = tmp.Path() + "/state";
     const std::string named = tmp.Path() + "/named.log";
     struct Case {
-        const char* pszState;   // XDG_STATE_HOME, null: unset
-        const char* pszLog;     // VARNWICK_LOG, null: unset
+        const char* pszState;  // XDG_STATE_HOME, null: unset
+        const char* pszLog;    // VARNWICK_LOG, null: unset
         std::string expected;
     } cases[] = {
         {nullptr, nullptr, home + "/.local/state/varnwick/appdebug.log"},
@@ -149,4 +149,4 @@ TEST(LogPlace, StateFolderOfTheUserOrTheFileVarnwickLogNames)
     ASSERT_EQ(chdir(szOldFolder), 0);
 }
 
-} // namespace
+}  // namespace

@@ -29,7 +29,7 @@ std::vector<unsigned char> Sparse(int n)
     std::vector<unsigned char> bytes(kRecordSize, 0);
     bytes[0] = static_cast<unsigned char>(1 + n % 200);
     bytes[2 * RecordArena::kPiece - 1] = 0x80;
-    bytes[kRecordSize - 20] = static_cast<unsigned char>(n % 7);   // sometimes 0
+    bytes[kRecordSize - 20] = static_cast<unsigned char>(n % 7);  // sometimes 0
     bytes[kRecordSize - 1] = 0xFF;
     return bytes;
 }
@@ -44,7 +44,7 @@ TEST(CopyNonZeroPiecesTest, TheCopyEqualsTheSourceForEveryLengthAndPattern)
             if (nSet < n)
                 source[nSet] = 0x5A;
             std::vector<unsigned char> dest(n + 1, 0);
-            dest[n] = 0xEE;   // past the end: never written
+            dest[n] = 0xEE;  // past the end: never written
             CopyNonZeroPieces(dest.data(), source.data(), n);
             EXPECT_TRUE(std::equal(source.begin(), source.end(), dest.begin())) << "n " << n << " at " << nSet;
             EXPECT_EQ(dest[n], 0xEE) << "n " << n;
@@ -65,7 +65,7 @@ TEST(CopyChangedPiecesTest, TheCopyEqualsTheSourceWhateverTheDestinationHeld)
                     if (nSet < n)
                         source[nSet] = 0x11;
                     std::vector<unsigned char> dest(n + 1, destFill);
-                    dest[n] = 0xEE;   // past the end: never written
+                    dest[n] = 0xEE;  // past the end: never written
                     CopyChangedPieces(dest.data(), source.data(), n);
                     EXPECT_TRUE(std::equal(source.begin(), source.end(), dest.begin()))
                         << "n " << n << " at " << nSet << " dest " << int(destFill) << " source " << int(sourceFill);
@@ -180,4 +180,4 @@ TEST(RecordArenaTest, ARecordOfOneByteAndOfZeroBytesGetsASlot)
     }
 }
 
-} // namespace
+}  // namespace

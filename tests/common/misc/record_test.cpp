@@ -93,7 +93,7 @@ TEST(CommFieldCatalogTest, FieldsAddressedByIdAreTheNamedMembers)
     EXPECT_EQ(GetTextField(&record, CF_CUSTOM_LABEL9), record.szCustomLabel[8]);
     EXPECT_EQ(GetFieldAddress(&record, CF_BIRTHDAY), &record.dtBirthday);
     EXPECT_EQ(GetFieldAddress(&record, CF_SOURCE_TYPE), &record.nSourceType);
-    EXPECT_EQ(GetTextField(&record, CF_BIRTHDAY), nullptr);   // not a text field
+    EXPECT_EQ(GetTextField(&record, CF_BIRTHDAY), nullptr);  // not a text field
     EXPECT_EQ(GetFieldAddress(&record, 91), nullptr);
 }
 
@@ -141,7 +141,7 @@ TEST(FieldToTextTest, ZeroRecordReadsPerType)
             EXPECT_TRUE(bResult) << field.name;
             EXPECT_STREQ(szBuf, "12/30/1899 00:00:00") << field.name;
             break;
-        default:   // Source Type 0, Status and Private have no text
+        default:  // Source Type 0, Status and Private have no text
             EXPECT_FALSE(bResult) << field.name;
             EXPECT_STREQ(szBuf, "") << field.name;
             break;
@@ -196,12 +196,12 @@ TEST(FieldToTextTest, DatesAndRefusals)
     EXPECT_STREQ(szBuf, "01/01/2000 12:00:00");
     EXPECT_TRUE(FieldToText(&record, &modified, szBuf, sizeof szBuf));
     EXPECT_STREQ(szBuf, "12/29/1899 06:00:00");
-    EXPECT_TRUE(FieldToText(&record, &birthday, szBuf, 8));   // the date's own width
+    EXPECT_TRUE(FieldToText(&record, &birthday, szBuf, 8));  // the date's own width
     EXPECT_STREQ(szBuf, "01/01/2");
 
     // Refused arguments leave the buffer as it was.
     std::strcpy(szBuf, "untouched");
-    EXPECT_FALSE(FieldToText(&record, &note, szBuf, sizeof szBuf));   // 1024 < 8192
+    EXPECT_FALSE(FieldToText(&record, &note, szBuf, sizeof szBuf));  // 1024 < 8192
     EXPECT_FALSE(FieldToText(nullptr, &birthday, szBuf, sizeof szBuf));
     EXPECT_FALSE(FieldToText(&record, nullptr, szBuf, sizeof szBuf));
     EXPECT_FALSE(FieldToText(&record, &birthday, szBuf, 0));
@@ -231,4 +231,4 @@ TEST(CopyTextFieldTest, CutsAndTerminates)
     EXPECT_EQ(record.nStatus, 0);
 }
 
-} // namespace
+}  // namespace

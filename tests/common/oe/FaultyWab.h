@@ -7,16 +7,16 @@
 
 enum class WabFault {
     None,
-    WabOpen,           // WABOpen fails
-    GetPab,            // IAddrBook::GetPAB fails
-    OpenPab,           // IAddrBook::OpenEntry of the container fails
-    ContentsTable,     // IABContainer::GetContentsTable fails
-    SetColumns,        // IMAPITable::SetColumns fails
-    SeekRow,           // IMAPITable::SeekRow fails
-    QueryRowsSecond,   // the second IMAPITable::QueryRows fails
-    OpenSecondEntry,   // IAddrBook::OpenEntry of the second entry fails
-    Templates,         // the container answers no PR_DEF_CREATE_DL
-    CreateEntry,       // IABContainer::CreateEntry fails
+    WabOpen,          // WABOpen fails
+    GetPab,           // IAddrBook::GetPAB fails
+    OpenPab,          // IAddrBook::OpenEntry of the container fails
+    ContentsTable,    // IABContainer::GetContentsTable fails
+    SetColumns,       // IMAPITable::SetColumns fails
+    SeekRow,          // IMAPITable::SeekRow fails
+    QueryRowsSecond,  // the second IMAPITable::QueryRows fails
+    OpenSecondEntry,  // IAddrBook::OpenEntry of the second entry fails
+    Templates,        // the container answers no PR_DEF_CREATE_DL
+    CreateEntry,      // IABContainer::CreateEntry fails
 };
 
 // Installs the forwarding library with the given fault for connections

@@ -9,7 +9,7 @@ WabFault g_fault = WabFault::None;
 template <class Interface, class Inner>
 class Wrapper : public Interface {
 public:
-    explicit Wrapper(Inner* pInner) : m_pInner(pInner) {}
+    explicit Wrapper(Inner* pInner) : m_pInner(pInner) { }
     ULONG AddRef() override { return ++m_cRef; }
     ULONG Release() override
     {
@@ -104,8 +104,8 @@ public:
         if (HR_FAILED(hr))
             return hr;
         const bool bContainer = ulType == static_cast<ULONG>(MAPI_ABCONT);
-        const bool bFail = bContainer ? g_fault == WabFault::OpenPab
-                                      : ++m_nEntryOpens == 2 && g_fault == WabFault::OpenSecondEntry;
+        const bool bFail =
+            bContainer ? g_fault == WabFault::OpenPab : ++m_nEntryOpens == 2 && g_fault == WabFault::OpenSecondEntry;
         if (bFail) {
             (*lppUnk)->Release();
             *lppUnk = nullptr;

@@ -68,8 +68,8 @@ protected:
         lpObject->FreeBuffer(lpId);
         auto* lpContainer = static_cast<IABContainer*>(lpUnknown);
         for (const auto& entry : entries) {
-            SizedSPropTagArray<1> tags = {
-                1, {entry.first == MAPI_DISTLIST ? PR_DEF_CREATE_DL : PR_DEF_CREATE_MAILUSER}};
+            SizedSPropTagArray<1> tags = {1,
+                                          {entry.first == MAPI_DISTLIST ? PR_DEF_CREATE_DL : PR_DEF_CREATE_MAILUSER}};
             ULONG count = 0;
             LPSPropValue lpTemplate = nullptr;
             ASSERT_EQ(lpContainer->GetProps(tags.Get(), 0, &count, &lpTemplate), hrSuccess);
@@ -108,10 +108,7 @@ protected:
         return names;
     }
     // Everything of the book on disk: the database and its write-ahead log.
-    std::string BookState() const
-    {
-        return vwtest::ReadFileText(book) + "|" + vwtest::ReadFileText(book + "-wal");
-    }
+    std::string BookState() const { return vwtest::ReadFileText(book) + "|" + vwtest::ReadFileText(book + "-wal"); }
 
     vwtest::TempDir m_tmp{"cxwab"};
     const std::string dir = m_tmp.Path();
@@ -190,7 +187,7 @@ TEST_F(CxWabTest, AStoredBookReopensWithEveryPropertyIntact)
     }
     const SYSTEMTIME st = vwtest::MakeSystemTime(1970, 7, 14);
     ASSERT_TRUE(SystemTimeToVariantTime(&st, &pFull->dtBirthday));
-    pFull->dtAnniversary = 0.0;   // not set
+    pFull->dtAnniversary = 0.0;  // not set
 
     std::vector<WabRecord> expected(contacts.size());
     {
@@ -221,14 +218,14 @@ TEST_F(CxWabTest, AStoredBookReopensWithEveryPropertyIntact)
         EXPECT_EQ(std::memcmp(&actual, &expected[i], sizeof actual), 0);
     }
     EXPECT_STREQ(records[0]->PR_GIVEN_NAME, "Ren\xE9");
-    EXPECT_EQ(records[0]->PR_WEDDING_ANNIVERSARY.dwHighDateTime | records[0]->PR_WEDDING_ANNIVERSARY.dwLowDateTime,
-              0u);
+    EXPECT_EQ(records[0]->PR_WEDDING_ANNIVERSARY.dwHighDateTime | records[0]->PR_WEDDING_ANNIVERSARY.dwLowDateTime, 0u);
     EXPECT_STREQ(records[1]->PR_DISPLAY_NAME, "Bob Stone");
 
     // And back to neutral: the fields both sides keep come back unchanged.
     const CommAddrRecord* pCopy = wab.GetNeutralSet()->GetRecordAt(0);
-    for (int32_t id : std::initializer_list<int32_t>{CF_WORK_STREET, CF_HOME_POSTAL, CF_WORK_PHONE, CF_PAGER, CF_WORK_FAX, CF_NOTE, CF_TITLE,
-                       CF_ASSISTANT_PHONE, CF_WORK_PHONE2, CF_CUSTOM1, CF_CUSTOM1 + 2}) {
+    for (int32_t id :
+         std::initializer_list<int32_t>{CF_WORK_STREET, CF_HOME_POSTAL, CF_WORK_PHONE, CF_PAGER, CF_WORK_FAX, CF_NOTE,
+                                        CF_TITLE, CF_ASSISTANT_PHONE, CF_WORK_PHONE2, CF_CUSTOM1, CF_CUSTOM1 + 2}) {
         const std::string original = GetTextField(pFull, id);
         const std::string back = GetTextField(pCopy, id);
         EXPECT_EQ(back, original.substr(0, back.size())) << id;
@@ -248,7 +245,7 @@ TEST_F(CxWabTest, StoringWhatTheBookHasWritesNothing)
         CxWab wab(book.c_str());
         ASSERT_TRUE(wab.StoreContact(ann.get()));
         const std::string before = BookState();
-        EXPECT_FALSE(wab.StoreContact(ann.get()));   // the new entry already counts
+        EXPECT_FALSE(wab.StoreContact(ann.get()));  // the new entry already counts
         EXPECT_EQ(BookState(), before);
     }
     CxWab wab(book.c_str());
@@ -444,8 +441,8 @@ TEST_F(CxWabTest, WhatTheLibraryNotesOfAFailureReachesTheLog)
     const struct {
         const char* name;
         std::string path;
-        bool bStore;          // the failure is in a save, not in the open
-        const char* pszWords; // what the line says
+        bool bStore;           // the failure is in a save, not in the open
+        const char* pszWords;  // what the line says
     } cases[] = {
         {"not a book", notBook, false, "is not a Varnwick address book"},
         {"read-only book", book, true, "cannot be written"},

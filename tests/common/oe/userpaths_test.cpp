@@ -30,11 +30,11 @@ TEST(UserPathsTest, SettingsBookAndLogAgreeOnTheHomeFolder)
     const vwtest::ScopedEnv ini("VARNWICK_INI", nullptr);
     const vwtest::ScopedEnv log("VARNWICK_LOG", nullptr);
     const struct {
-        const char* pszHome;   // HOME, null: unset
+        const char* pszHome;  // HOME, null: unset
         std::string expected;
     } cases[] = {
         {home.c_str(), home},
-        {nullptr, passwordHome},   // a service started without HOME
+        {nullptr, passwordHome},  // a service started without HOME
         {"", passwordHome},
     };
     for (const auto& c : cases) {

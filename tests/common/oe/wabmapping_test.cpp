@@ -18,7 +18,7 @@
 namespace {
 
 constexpr DWORD kNoMapping[CxWab::kCustomCount] = {};
-constexpr ULONG kFolderNameTag = 0x0000FFFF;   // the mapping dialog's "Folder Name" row
+constexpr ULONG kFolderNameTag = 0x0000FFFF;  // the mapping dialog's "Folder Name" row
 
 class WabMappingTest : public ::testing::Test {
 protected:
@@ -59,24 +59,71 @@ TEST_F(WabMappingTest, FieldForTagNamesTheSixtyTextFields)
         size_t nOffset;
         size_t nWidth;
     };
-#define ROW(name) Row{name, offsetof(WabRecord, name), sizeof(WabRecord::name)}
+#define ROW(name)                                                \
+    Row                                                          \
+    {                                                            \
+        name, offsetof(WabRecord, name), sizeof(WabRecord::name) \
+    }
     const Row rows[] = {
-        ROW(PR_DISPLAY_NAME), ROW(PR_EMAIL_ADDRESS), ROW(PR_GIVEN_NAME), ROW(PR_MIDDLE_NAME), ROW(PR_SURNAME),
-        ROW(PR_COMPANY_NAME), ROW(PR_TITLE), ROW(PR_DEPARTMENT_NAME), ROW(PR_COMMENT),
-        ROW(PR_CALLBACK_TELEPHONE_NUMBER), ROW(PR_BUSINESS_TELEPHONE_NUMBER), ROW(PR_HOME_TELEPHONE_NUMBER),
-        ROW(PR_PRIMARY_TELEPHONE_NUMBER), ROW(PR_RADIO_TELEPHONE_NUMBER), ROW(PR_MOBILE_TELEPHONE_NUMBER),
-        ROW(PR_CAR_TELEPHONE_NUMBER), ROW(PR_OTHER_TELEPHONE_NUMBER), ROW(PR_PAGER_TELEPHONE_NUMBER),
-        ROW(PR_PRIMARY_FAX_NUMBER), ROW(PR_BUSINESS_FAX_NUMBER), ROW(PR_HOME_FAX_NUMBER), ROW(PR_PERSONAL_HOME_PAGE),
-        ROW(PR_BUSINESS_HOME_PAGE), ROW(PR_COUNTRY), ROW(PR_STATE_OR_PROVINCE), ROW(PR_LOCALITY),
-        ROW(PR_STREET_ADDRESS), ROW(PR_POSTAL_CODE), ROW(PR_HOME_ADDRESS_COUNTRY),
-        ROW(PR_HOME_ADDRESS_STATE_OR_PROVINCE), ROW(PR_HOME_ADDRESS_CITY), ROW(PR_HOME_ADDRESS_STREET),
-        ROW(PR_HOME_ADDRESS_POSTAL_CODE), ROW(PR_OTHER_ADDRESS_COUNTRY), ROW(PR_OTHER_ADDRESS_STATE_OR_PROVINCE),
-        ROW(PR_OTHER_ADDRESS_CITY), ROW(PR_OTHER_ADDRESS_STREET), ROW(PR_OTHER_ADDRESS_POSTAL_CODE),
-        ROW(PR_ACCOUNT), ROW(PR_GENERATION), ROW(PR_GOVERNMENT_ID_NUMBER), ROW(PR_INITIALS), ROW(PR_KEYWORD),
-        ROW(PR_LANGUAGE), ROW(PR_LOCATION), ROW(PR_MHS_COMMON_NAME), ROW(PR_ORGANIZATIONAL_ID_NUMBER),
-        ROW(PR_BUSINESS2_TELEPHONE_NUMBER), ROW(PR_HOME2_TELEPHONE_NUMBER), ROW(PR_ISDN_NUMBER),
-        ROW(PR_ASSISTANT_TELEPHONE_NUMBER), ROW(PR_ASSISTANT), ROW(PR_HOBBIES), ROW(PR_PROFESSION),
-        ROW(PR_CUSTOMER_ID), ROW(PR_FTP_SITE), ROW(PR_MANAGER_NAME), ROW(PR_NICKNAME), ROW(PR_SPOUSE_NAME),
+        ROW(PR_DISPLAY_NAME),
+        ROW(PR_EMAIL_ADDRESS),
+        ROW(PR_GIVEN_NAME),
+        ROW(PR_MIDDLE_NAME),
+        ROW(PR_SURNAME),
+        ROW(PR_COMPANY_NAME),
+        ROW(PR_TITLE),
+        ROW(PR_DEPARTMENT_NAME),
+        ROW(PR_COMMENT),
+        ROW(PR_CALLBACK_TELEPHONE_NUMBER),
+        ROW(PR_BUSINESS_TELEPHONE_NUMBER),
+        ROW(PR_HOME_TELEPHONE_NUMBER),
+        ROW(PR_PRIMARY_TELEPHONE_NUMBER),
+        ROW(PR_RADIO_TELEPHONE_NUMBER),
+        ROW(PR_MOBILE_TELEPHONE_NUMBER),
+        ROW(PR_CAR_TELEPHONE_NUMBER),
+        ROW(PR_OTHER_TELEPHONE_NUMBER),
+        ROW(PR_PAGER_TELEPHONE_NUMBER),
+        ROW(PR_PRIMARY_FAX_NUMBER),
+        ROW(PR_BUSINESS_FAX_NUMBER),
+        ROW(PR_HOME_FAX_NUMBER),
+        ROW(PR_PERSONAL_HOME_PAGE),
+        ROW(PR_BUSINESS_HOME_PAGE),
+        ROW(PR_COUNTRY),
+        ROW(PR_STATE_OR_PROVINCE),
+        ROW(PR_LOCALITY),
+        ROW(PR_STREET_ADDRESS),
+        ROW(PR_POSTAL_CODE),
+        ROW(PR_HOME_ADDRESS_COUNTRY),
+        ROW(PR_HOME_ADDRESS_STATE_OR_PROVINCE),
+        ROW(PR_HOME_ADDRESS_CITY),
+        ROW(PR_HOME_ADDRESS_STREET),
+        ROW(PR_HOME_ADDRESS_POSTAL_CODE),
+        ROW(PR_OTHER_ADDRESS_COUNTRY),
+        ROW(PR_OTHER_ADDRESS_STATE_OR_PROVINCE),
+        ROW(PR_OTHER_ADDRESS_CITY),
+        ROW(PR_OTHER_ADDRESS_STREET),
+        ROW(PR_OTHER_ADDRESS_POSTAL_CODE),
+        ROW(PR_ACCOUNT),
+        ROW(PR_GENERATION),
+        ROW(PR_GOVERNMENT_ID_NUMBER),
+        ROW(PR_INITIALS),
+        ROW(PR_KEYWORD),
+        ROW(PR_LANGUAGE),
+        ROW(PR_LOCATION),
+        ROW(PR_MHS_COMMON_NAME),
+        ROW(PR_ORGANIZATIONAL_ID_NUMBER),
+        ROW(PR_BUSINESS2_TELEPHONE_NUMBER),
+        ROW(PR_HOME2_TELEPHONE_NUMBER),
+        ROW(PR_ISDN_NUMBER),
+        ROW(PR_ASSISTANT_TELEPHONE_NUMBER),
+        ROW(PR_ASSISTANT),
+        ROW(PR_HOBBIES),
+        ROW(PR_PROFESSION),
+        ROW(PR_CUSTOMER_ID),
+        ROW(PR_FTP_SITE),
+        ROW(PR_MANAGER_NAME),
+        ROW(PR_NICKNAME),
+        ROW(PR_SPOUSE_NAME),
         ROW(PR_COMPUTER_NETWORK_NAME),
     };
 #undef ROW
@@ -129,7 +176,7 @@ TEST_F(WabMappingTest, NeutralToBookCutsTextsAndBuildsTheDisplayName)
     auto empty = Comm();
     ASSERT_TRUE(CxWab::ConvertFromComm(empty.get(), wab.get()));
     EXPECT_STREQ(wab->PR_DISPLAY_NAME, " ");
-    EXPECT_STREQ(wab->PR_COMPANY_NAME, "");   // every mapped field is written, empty ones too
+    EXPECT_STREQ(wab->PR_COMPANY_NAME, "");  // every mapped field is written, empty ones too
 
     EXPECT_FALSE(CxWab::ConvertFromComm(nullptr, wab.get()));
     EXPECT_FALSE(CxWab::ConvertFromComm(comm.get(), nullptr));
@@ -220,8 +267,8 @@ TEST_F(WabMappingTest, CustomFieldsOnPropertiesWithoutTextCarryNothing)
     for (int i = 0; i < CxWab::kCustomCount; ++i)
         SetTextField(comm.get(), CF_CUSTOM1 + i, "X");
 
-    const DWORD tags[CxWab::kCustomCount] = {PR_BIRTHDAY, PR_WEDDING_ANNIVERSARY, PR_GENDER, PR_CHILDRENS_NAMES,
-                                             kFolderNameTag, 0, 12345, PR_ENTRYID, 0};
+    const DWORD tags[CxWab::kCustomCount] = {
+        PR_BIRTHDAY, PR_WEDDING_ANNIVERSARY, PR_GENDER, PR_CHILDRENS_NAMES, kFolderNameTag, 0, 12345, PR_ENTRYID, 0};
     ASSERT_TRUE(CxWab::SetCustomMapping(tags, CxWab::kCustomCount));
     auto mapped = Wab();
     CxWab::ConvertFromComm(comm.get(), mapped.get());
@@ -261,12 +308,12 @@ TEST_F(WabMappingTest, UnsetDatesStayUnsetBothWays)
     ASSERT_TRUE(SystemTimeToVariantTime(&st, &dBirthday));
 
     auto wab = Wab();
-    wab->PR_BIRTHDAY = birthday;   // the anniversary stays 0: not set
+    wab->PR_BIRTHDAY = birthday;  // the anniversary stays 0: not set
     auto comm = Comm();
     comm->dtAnniversary = 123.0;
     CxWab::ConvertToComm(wab.get(), comm.get());
     EXPECT_EQ(comm->dtBirthday, dBirthday);
-    EXPECT_EQ(comm->dtAnniversary, 123.0);   // untouched, as for a zero-filled record 0.0
+    EXPECT_EQ(comm->dtAnniversary, 123.0);  // untouched, as for a zero-filled record 0.0
 
     // 0.0 and dates a file time cannot hold give file time 0, which replaces
     // whatever the record held (and is never written to the book).

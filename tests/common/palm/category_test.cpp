@@ -142,7 +142,7 @@ TEST(PmCategoryMgr, ShortNameReplacesReservedCharacters)
         {"A/B: C?", "A_B_ C_"},
         {"\"*+,./:;<=>", "___________"},
         {"?[\\]^|-_ a", "______-_ a"},
-        {"Caf\xE9 \x80!", "Caf\xE9 \x80!"},   // high-bit bytes and '!' stay
+        {"Caf\xE9 \x80!", "Caf\xE9 \x80!"},  // high-bit bytes and '!' stay
     };
     for (const Case& c : cases) {
         PmCategoryMgr mgr;
@@ -196,7 +196,7 @@ TEST(PmCategory, TextsAreCutAndCopiedWithinTheirBuffers)
     category.SetName("Work");
     category.SetShortName("Work");
     char buf[8];
-    int nSize = 4;   // exactly the name: copied, not terminated
+    int nSize = 4;  // exactly the name: copied, not terminated
     std::memset(buf, 'x', sizeof(buf));
     EXPECT_TRUE(category.CopyName(buf, nSize));
     EXPECT_EQ(nSize, 4);
@@ -204,7 +204,7 @@ TEST(PmCategory, TextsAreCutAndCopiedWithinTheirBuffers)
     nSize = 3;
     EXPECT_FALSE(category.CopyName(buf, nSize));
 
-    nSize = 4;   // no room for the terminator
+    nSize = 4;  // no room for the terminator
     EXPECT_FALSE(category.CopyShortName(buf, nSize));
     nSize = 5;
     EXPECT_TRUE(category.CopyShortName(buf, nSize));

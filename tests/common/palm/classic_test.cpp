@@ -22,7 +22,7 @@ namespace {
 
 class ClassicFileTest : public DatFileTest {
 protected:
-    ClassicFileTest() : DatFileTest(DatFormat::Classic) {}
+    ClassicFileTest() : DatFileTest(DatFormat::Classic) { }
 };
 
 // A record with a distinct value in every one of the 30 fields.
@@ -52,7 +52,8 @@ TEST_F(ClassicFileTest, FileInProgramFormRoundTripsByteForByte)
          [](DatDescription& d) { AddRandomRecords(d, 80, 7); }},
         {"header text of four lines", [](DatDescription& d) { d.strHeaderText = "a\nb\r\nc\nd\n"; }},
         {"header text of 511 characters", [](DatDescription& d) { d.strHeaderText = Repeat("xyz", 511); }},
-        {"every field set", [](DatDescription& d) {
+        {"every field set",
+         [](DatDescription& d) {
              d.categories.push_back({1, 1, 0, "Business", "Business"});
              d.records.push_back(EveryField());
          }},
@@ -67,13 +68,15 @@ TEST_F(ClassicFileTest, FileInProgramFormRoundTripsByteForByte)
                  .Text(classic::kCity, std::string("Ly\0on", 5));
              d.records.push_back(r);
          }},
-        {"narrow rows (25 fields per row)", [](DatDescription& d) {
+        {"narrow rows (25 fields per row)",
+         [](DatDescription& d) {
              DatSchema schema = DefaultSchema(DatFormat::Classic);
              schema.nFieldsPerRow = 25;
              d.schema = schema;
              AddRandomRecords(d, 5, 3);
          }},
-        {"wide rows (31 fields per row, 30 stored)", [](DatDescription& d) {
+        {"wide rows (31 fields per row, 30 stored)",
+         [](DatDescription& d) {
              DatSchema schema = DefaultSchema(DatFormat::Classic);
              schema.nFieldsPerRow = 31;
              d.schema = schema;
@@ -101,18 +104,16 @@ TEST_F(ClassicFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
 {
     struct Case {
         const char* name;
-        std::function<void(DatDescription&)> bend;       // the file as found
-        std::function<void(DatDescription&)> expected;   // the file after load and save
+        std::function<void(DatDescription&)> bend;      // the file as found
+        std::function<void(DatDescription&)> expected;  // the file after load and save
     };
     const auto none = [](DatDescription&) {};
     const Case cases[] = {
         {"stored file name of another path",
          [](DatDescription& d) { d.strStoredFileName = "C:\\Palm\\Someone\\address\\address.dat"; }, none},
-        {"header text of five lines keeps four",
-         [](DatDescription& d) { d.strHeaderText = "1\n2\n3\n4\n5\n"; },
+        {"header text of five lines keeps four", [](DatDescription& d) { d.strHeaderText = "1\n2\n3\n4\n5\n"; },
          [](DatDescription& d) { d.strHeaderText = "1\n2\n3\n4\n"; }},
-        {"header text of 600 characters keeps 511",
-         [](DatDescription& d) { d.strHeaderText = Repeat("h", 600); },
+        {"header text of 600 characters keeps 511", [](DatDescription& d) { d.strHeaderText = Repeat("h", 600); },
          [](DatDescription& d) { d.strHeaderText = Repeat("h", 511); }},
         {"categories dirty, out of slot order, with stale short names",
          [](DatDescription& d) {
@@ -137,8 +138,8 @@ TEST_F(ClassicFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
              d.records[0].Value(classic::kLastName, v);
          },
          [](DatDescription& d) { d.records[0].Text(classic::kLastName, "Tanaka"); }},
-        {"value count not a multiple of the fields per row",
-         [](DatDescription& d) { d.nValueCount = 2 * 30 + 1; }, none},
+        {"value count not a multiple of the fields per row", [](DatDescription& d) { d.nValueCount = 2 * 30 + 1; },
+         none},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,7 +212,7 @@ TEST_F(ClassicFileTest, EveryFieldLandsInItsMemberAndIsWrittenFromIt)
 TEST_F(ClassicFileTest, SwapNameComesFromSettingsAndExchangesNamesBothWays)
 {
     struct Case {
-        const char* ini;   // null: no settings file
+        const char* ini;  // null: no settings file
         bool bSwap;
     };
     const Case cases[] = {
@@ -364,8 +365,7 @@ TEST_F(ClassicFileTest, MalformedOrLyingFileFailsCleanly)
              d.records[0].Value(classic::kId, v);
          },
          none},
-        {"integer where a text is due",
-         [](DatDescription& d) { d.records[0].Int(classic::kNote, 1, 1); }, none},
+        {"integer where a text is due", [](DatDescription& d) { d.records[0].Int(classic::kNote, 1, 1); }, none},
         {"schema with 32 type codes",
          [](DatDescription& d) {
              DatSchema s = DefaultSchema(DatFormat::Classic);
@@ -380,8 +380,7 @@ TEST_F(ClassicFileTest, MalformedOrLyingFileFailsCleanly)
              d.schema = s;
          },
          none},
-        {"text length beyond the file",
-         [](DatDescription& d) { d.records.back().Text(classic::Custom(4), ""); },
+        {"text length beyond the file", [](DatDescription& d) { d.records.back().Text(classic::Custom(4), ""); },
          [](Bytes& b) {
              // The last text of the record is custom 4 (field 28): make its
              // length the long form promising 60000 bytes.
@@ -416,14 +415,14 @@ TEST_F(ClassicFileTest, SaveFailingHalfWayLeavesTheFileAsItWas)
     PmAddrUtil util;
     ASSERT_TRUE(util.LoadFile(m_path.c_str()));
     std::strcpy(util.m_pDataMgr->GetAt(3)->szNote, "changed");
-    for (long long nFailAt : {0LL, 1LL, 100LL, static_cast<long long>(original.size() / 2),
-                              static_cast<long long>(original.size() - 20)}) {
+    for (long long nFailAt :
+         {0LL, 1LL, 100LL, static_cast<long long>(original.size() / 2), static_cast<long long>(original.size() - 20)}) {
         SCOPED_TRACE(nFailAt);
         PmDBUtil::SetFailWritesAfterBytesForTest(nFailAt);
         EXPECT_FALSE(util.SaveFile(m_path.c_str()));
         PmDBUtil::SetFailWritesAfterBytesForTest(-1);
         EXPECT_EQ(ReadFileBytes(m_path), original);
-        EXPECT_EQ(m_dir.Entries().size(), 2u);   // address.dat and the log
+        EXPECT_EQ(m_dir.Entries().size(), 2u);  // address.dat and the log
     }
     ASSERT_TRUE(util.SaveFile(m_path.c_str()));
     EXPECT_NE(ReadFileBytes(m_path), original);
@@ -445,8 +444,7 @@ TEST_F(ClassicFileTest, FileIsFoundWhateverTheLetterCaseAndLoadsAreLogged)
     EXPECT_STREQ(util.m_szFileName, realPath.c_str());
     ASSERT_TRUE(util.SaveFile(util.m_szFileName));
     EXPECT_EQ(FirstDifference(ReadFileBytes(realPath), original), -1);
-    EXPECT_NE(m_settings.ReadLog().find("Loading Palm Desktop Address Book:" + askedPath),
-              std::string::npos);
+    EXPECT_NE(m_settings.ReadLog().find("Loading Palm Desktop Address Book:" + askedPath), std::string::npos);
 }
 
 }  // namespace

@@ -19,8 +19,16 @@ namespace {
 // A few values that free their texts when they go.
 struct Values {
     std::vector<VARIANT> v;
-    explicit Values(size_t n) : v(n) { for (VARIANT& x : v) JetInitValue(&x); }
-    ~Values() { for (VARIANT& x : v) JetClearValue(&x); }
+    explicit Values(size_t n) : v(n)
+    {
+        for (VARIANT& x : v)
+            JetInitValue(&x);
+    }
+    ~Values()
+    {
+        for (VARIANT& x : v)
+            JetClearValue(&x);
+    }
     VARIANT* data() { return v.data(); }
     VARIANT& operator[](size_t i) { return v[i]; }
 };
@@ -109,7 +117,7 @@ TEST(D6StatementTest, ValuesAndWhereClausesFormatAsSql)
     PmDataAccessor::TextValue("O'Brien", &v[3]);
     PmDataAccessor::TextValue("", &v[4]);
     PmDataAccessor::IntTextValue(-1, &v[5]);
-    v[6].vt = VT_I2;   // no SQL form
+    v[6].vt = VT_I2;  // no SQL form
     v[6].iVal = 3;
     const char* expected[] = {"1", "0", "-42", "'O''Brien'", "''", "'-1'", ""};
     for (size_t i = 0; i < 7; ++i) {
@@ -154,14 +162,14 @@ TEST(D6StatementTest, ValueReadersAcceptOnlyTheirTags)
     v[2].vt = VT_I2;
     v[2].iVal = -300;
     PmDataAccessor::IntTextValue(-17, &v[3]);
-    PmDataAccessor::TextValue("", &v[4]);      // no text
+    PmDataAccessor::TextValue("", &v[4]);  // no text
     PmDataAccessor::TextValue("abc", &v[5]);
     PmDataAccessor::BoolValue(5, &v[6]);
     struct Case {
         bool ok;
         int32_t value;
-    } cases[] = {{true, 70000}, {true, -5}, {true, -300}, {true, -17}, {false, 99}, {false, 99}, {false, 99},
-                 {false, 99}};
+    } cases[] = {{true, 70000}, {true, -5},  {true, -300}, {true, -17},
+                 {false, 99},   {false, 99}, {false, 99},  {false, 99}};
     for (size_t i = 0; i < 8; ++i) {
         int32_t n = 99;
         EXPECT_EQ(PmDataAccessor::ValueToInt(&v[i], &n), cases[i].ok) << i;
@@ -179,7 +187,7 @@ TEST(D6StatementTest, ValueReadersAcceptOnlyTheirTags)
     EXPECT_TRUE(PmDataAccessor::ValueToText(&v[4], text, sizeof(text)));
     EXPECT_STREQ(text, "");
     Values name(1);
-    PmDataAccessor::TextValue("M\xFCller", &name[0]);   // Windows-1252
+    PmDataAccessor::TextValue("M\xFCller", &name[0]);  // Windows-1252
     EXPECT_EQ(std::u16string(name[0].bstrVal), u"M\u00fcller");
     EXPECT_TRUE(PmDataAccessor::ValueToText(&name[0], text, sizeof(text)));
     EXPECT_STREQ(text, "M\xFCl");

@@ -121,8 +121,8 @@ TEST_F(D6CategoryTest, CategoriesLoadInTableOrderAndAreFoundExactly)
 
 TEST_F(D6CategoryTest, InformationKeysSetTheirFields)
 {
-    const std::string path = MakeDb(
-        "info FreeRecID=1200\ninfo Version=6\ninfo TableString=Main;Category\ninfo freerecid=5\ninfo Other=9\n");
+    const std::string path =
+        MakeDb("info FreeRecID=1200\ninfo Version=6\ninfo TableString=Main;Category\ninfo freerecid=5\ninfo Other=9\n");
     PmDBEx2Util db;
     ASSERT_TRUE(db.Open(kAccessorAddress, path.c_str()));
     ASSERT_TRUE(db.LoadInformation());
@@ -146,8 +146,12 @@ TEST_F(D6CategoryTest, CategoryIdsForNames)
         bool ok;
         int32_t id;
     } cases[] = {
-        {"", true, true, 0},         {"Business", false, true, 1}, {"business", false, false, 0},
-        {"Family", true, true, 4},   {"Family", true, true, 4},    {longName.c_str(), true, true, 5},
+        {"", true, true, 0},
+        {"Business", false, true, 1},
+        {"business", false, false, 0},
+        {"Family", true, true, 4},
+        {"Family", true, true, 4},
+        {longName.c_str(), true, true, 5},
         {longName.c_str(), true, true, 5},
     };
     for (const Case& c : cases) {

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "common/misc/CxDebugUtil.h"
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CxDebugUtil.h"
 #include "common/palm/PmAddrEx2DataMgr.h"
-#include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
+#include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmInfoEx2.h"
 #include "common/palm/TdmMain.h"
 #include "tools/d6gen/D6Gen.h"
@@ -31,10 +31,7 @@ using Rows = std::vector<std::map<std::string, std::string>>;
 // The statements run on the address connection from now on.
 class StatementLog {
 public:
-    StatementLog()
-    {
-        TdmMain::Instance()->connAddr.SetTrace(SQLITE_TRACE_STMT, &StatementLog::Trace, this);
-    }
+    StatementLog() { TdmMain::Instance()->connAddr.SetTrace(SQLITE_TRACE_STMT, &StatementLog::Trace, this); }
     ~StatementLog() { TdmMain::Instance()->connAddr.SetTrace(0, nullptr, nullptr); }
     std::vector<std::string> statements;
 
@@ -129,7 +126,7 @@ void FillEveryColumn(PmAddrEx2Record* r, int seed)
     SetText(r->OtherState, text("Other State"));
     SetText(r->OtherZip, text("Other Zip"));
     SetText(r->OtherCountry, text("Other Country"));
-    const char* phones[] = {"Work Phone", "Work Fax", "Work Mobile", "Home Phone",
+    const char* phones[] = {"Work Phone", "Work Fax",    "Work Mobile", "Home Phone",
                             "Home Fax",   "Home Mobile", "Other Phone"};
     for (int i = 0; i < 7; ++i) {
         SetText(r->phone[i], text(phones[i]));
@@ -222,12 +219,15 @@ protected:
 
 TEST_F(D6ContactsTest, DerivedFieldsComeFromPhoneLabelsAndCategory)
 {
-    MakeDb("category 3|Family\n"
-           "contact Record ID=1|First Name=Ann|Last Name=Lee|Category=3|Work Phone=555-0101|Phone Label1=7"
-           "|Work Fax=fax|Phone Label2=5|Work Mobile=first|Phone Label3=2|Home Phone=second|Phone Label4=2"
-           "|Home Fax=ignored|Phone Label5=8|Home Mobile=" + std::string(40, '9') + "|Phone Label6=0"
-           "|Phone Label7=-1\n"
-           "contact Record ID=2|First Name=Bo|Category=9\n");
+    MakeDb(
+        "category 3|Family\n"
+        "contact Record ID=1|First Name=Ann|Last Name=Lee|Category=3|Work Phone=555-0101|Phone Label1=7"
+        "|Work Fax=fax|Phone Label2=5|Work Mobile=first|Phone Label3=2|Home Phone=second|Phone Label4=2"
+        "|Home Fax=ignored|Phone Label5=8|Home Mobile=" +
+        std::string(40, '9') +
+        "|Phone Label6=0"
+        "|Phone Label7=-1\n"
+        "contact Record ID=2|First Name=Bo|Category=9\n");
     PmAddrEx2Util util;
     // Files copied from Windows come in any letter case.
     ASSERT_TRUE(util.LoadFile(m_folder.File("Address.MDB").c_str()));
@@ -431,8 +431,8 @@ TEST_F(D6ContactsTest, EveryColumnSurvivesInsertUpdateAndReload)
     // An update writes the record's data columns, its phone labels and
     // chats; the address labels, the yomi and the chat label ids keep what
     // the insert wrote.
-    const std::set<std::string> kNotUpdated = {"First Yomi",    "Last Yomi",     "Company Yomi", "Chat1 LabelID",
-                                               "Chat2 LabelID", "Addr Label1",   "Addr Label2",  "Addr Label3"};
+    const std::set<std::string> kNotUpdated = {"First Yomi",    "Last Yomi",   "Company Yomi", "Chat1 LabelID",
+                                               "Chat2 LabelID", "Addr Label1", "Addr Label2",  "Addr Label3"};
     const Rows rows = Query("SELECT * FROM Main WHERE [Record ID] = 77");
     ASSERT_EQ(rows.size(), 1u);
     for (const D6Column& column : D6MainColumns()) {
@@ -512,9 +512,10 @@ namespace {
 // of them becomes a second row.
 TEST_F(D6ContactsTest, AnUpdateGoesBackIntoTheRowItWasLoadedFrom)
 {
-    MakeDb("contact Record ID=1|First Name=ann|Last Name=lee|Note=one\n"
-           "contact Record ID=2|First Name=x|Last Name=x|Note=two\n"
-           "contact Record ID=3|First Name=x|Last Name=Nowak|Note=three\n");
+    MakeDb(
+        "contact Record ID=1|First Name=ann|Last Name=lee|Note=one\n"
+        "contact Record ID=2|First Name=x|Last Name=x|Note=two\n"
+        "contact Record ID=3|First Name=x|Last Name=Nowak|Note=three\n");
     {
         sqlite3* pDb = nullptr;
         ASSERT_EQ(sqlite3_open(m_path.c_str(), &pDb), SQLITE_OK);
@@ -527,7 +528,7 @@ TEST_F(D6ContactsTest, AnUpdateGoesBackIntoTheRowItWasLoadedFrom)
     }
     struct Case {
         const char* what;
-        const char* pszFirst;   // what the incoming record calls the contact
+        const char* pszFirst;  // what the incoming record calls the contact
         const char* pszLast;
         const char* pszNote;
     };
@@ -575,4 +576,4 @@ TEST_F(D6ContactsTest, AnUpdateWithoutItsRowInsertsNothing)
     EXPECT_EQ(rows[0].at("Note"), "one");
 }
 
-} // namespace
+}  // namespace

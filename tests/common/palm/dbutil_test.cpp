@@ -24,7 +24,11 @@ using vwtest::WriteFileBytes;
 // the class under test.
 struct B {
     Bytes b;
-    B& u8(unsigned v) { b.push_back(static_cast<BYTE>(v)); return *this; }
+    B& u8(unsigned v)
+    {
+        b.push_back(static_cast<BYTE>(v));
+        return *this;
+    }
     B& u16(unsigned v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
     B& i32(int64_t v)
     {
@@ -32,8 +36,12 @@ struct B {
             u8(static_cast<unsigned>((static_cast<uint64_t>(v) >> (8 * i)) & 0xFF));
         return *this;
     }
-    B& raw(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-    B& text(const std::string& s)   // counted text, short or long form
+    B& raw(const std::string& s)
+    {
+        b.insert(b.end(), s.begin(), s.end());
+        return *this;
+    }
+    B& text(const std::string& s)  // counted text, short or long form
     {
         if (s.size() < 255)
             u8(static_cast<unsigned>(s.size()));
@@ -164,12 +172,18 @@ TEST(PmDBUtilFields, WrittenFieldsCarryTheirTypeCodes)
         return u.WriteIntField(0x01020304) && u.WriteBoolField(1) && u.WriteTextField("Ann") &&
                u.WriteTextField(nullptr) && u.WriteQuadField(0x1122334455667788ULL);
     });
-    const Bytes expected = B()
-                               .i32(1).i32(0x01020304)
-                               .i32(6).i32(1)
-                               .i32(5).i32(1).text("Ann")
-                               .i32(5).i32(1).u8(0)
-                               .i32(68).raw("\x88\x77\x66\x55\x44\x33\x22\x11")
+    const Bytes expected = B().i32(1)
+                               .i32(0x01020304)
+                               .i32(6)
+                               .i32(1)
+                               .i32(5)
+                               .i32(1)
+                               .text("Ann")
+                               .i32(5)
+                               .i32(1)
+                               .u8(0)
+                               .i32(68)
+                               .raw("\x88\x77\x66\x55\x44\x33\x22\x11")
                                .b;
     EXPECT_EQ(written, expected);
 
@@ -230,7 +244,7 @@ TEST(PmDBUtilFields, BinaryItemsRoundTripByteForByte)
         PmBinaryItem item;
         ASSERT_TRUE(reader.ReadBinaryItem(item));
         EXPECT_EQ(reader.GetRemaining(), 0u);
-        PmBinaryItem copy = item;   // deep copy: the copy writes the same bytes
+        PmBinaryItem copy = item;  // deep copy: the copy writes the same bytes
         item.Clear();
         EXPECT_EQ(Written([&](PmDBUtil& u) { return u.WriteBinaryItem(copy); }), stream);
     }
@@ -240,7 +254,7 @@ TEST(PmDBUtilFields, InconsistentBinaryItemIsNotWritten)
 {
     PmBinaryItem missingBytes;
     missingBytes.nType = 64;
-    missingBytes.nCount = 6;   // promises six bytes, holds none
+    missingBytes.nCount = 6;  // promises six bytes, holds none
     PmBinaryItem shortSize;
     shortSize.nType = 65;
     shortSize.nCount = 1;
@@ -264,19 +278,27 @@ bool ReadEveryKind(PmDBUtil& util)
     uint64_t qValue = 0;
     PmBinaryItem item;
     std::string text;
-    return util.ReadIntField(nValue) && util.ReadTextField(szText, sizeof(szText)) &&
-           util.ReadBinaryItem(item) && util.ReadBinaryItem(item) && util.ReadQuadField(qValue) &&
-           util.ReadCString(text) && util.ReadTextField(szText, sizeof(szText));
+    return util.ReadIntField(nValue) && util.ReadTextField(szText, sizeof(szText)) && util.ReadBinaryItem(item) &&
+           util.ReadBinaryItem(item) && util.ReadQuadField(qValue) && util.ReadCString(text) &&
+           util.ReadTextField(szText, sizeof(szText));
 }
 
 TEST(PmDBUtilInput, EveryTruncationFailsCleanly)
 {
-    const Bytes full = B()
-                           .i32(1).i32(5)
+    const Bytes full = B().i32(1)
+                           .i32(5)
                            .textField("Name")
-                           .i32(64).i32(4).raw("WXYZ")
-                           .i32(65).i32(3).i32(1).i32(2).i32(2).raw("ab")
-                           .i32(68).raw("12345678")
+                           .i32(64)
+                           .i32(4)
+                           .raw("WXYZ")
+                           .i32(65)
+                           .i32(3)
+                           .i32(1)
+                           .i32(2)
+                           .i32(2)
+                           .raw("ab")
+                           .i32(68)
+                           .raw("12345678")
                            .text(std::string(300, 'n'))
                            .textField(std::string(100, 't'))
                            .b;
@@ -296,9 +318,9 @@ TEST(PmDBUtilInput, EveryTruncationFailsCleanly)
 TEST(PmDBUtilInput, LyingCountsFailWithoutAllocating)
 {
     const Bytes lies[] = {
-        B().i32(64).i32(-1).raw("abc").b,                    // count 4294967295
-        B().i32(65).i32(0x7FFFFFF0).b,                       // count beyond the data
-        B().i32(66).i32(2).i32(0).i32(0).i32(-2).raw("z").b, // size beyond the data
+        B().i32(64).i32(-1).raw("abc").b,                     // count 4294967295
+        B().i32(65).i32(0x7FFFFFF0).b,                        // count beyond the data
+        B().i32(66).i32(2).i32(0).i32(0).i32(-2).raw("z").b,  // size beyond the data
     };
     for (const Bytes& stream : lies) {
         PmDBUtil util;
@@ -339,16 +361,23 @@ TEST(PmDBUtilBlocks, ListWithOnlyUnfiledWritesNextFreeIdAndZero)
                   return u.WriteCategories();
               }),
               B().i32(131).i32(0).b);
-    EXPECT_EQ(Written([](PmDBUtil& u) { return u.WriteCategories(); }), B().i32(128).i32(0).b)
-        << "no list at all";
+    EXPECT_EQ(Written([](PmDBUtil& u) { return u.WriteCategories(); }), B().i32(128).i32(0).b) << "no list at all";
 }
 
 TEST(PmDBUtilBlocks, CategoryBlockRoundTripsWithDirtyWrittenAsZero)
 {
-    const Bytes stored = B()
-                             .i32(140).i32(2)
-                             .i32(1).i32(5).i32(1).text("Business").text("Business")
-                             .i32(2).i32(9).i32(0).text("Q&A/Misc").text("ignored")
+    const Bytes stored = B().i32(140)
+                             .i32(2)
+                             .i32(1)
+                             .i32(5)
+                             .i32(1)
+                             .text("Business")
+                             .text("Business")
+                             .i32(2)
+                             .i32(9)
+                             .i32(0)
+                             .text("Q&A/Misc")
+                             .text("ignored")
                              .b;
     PmDBUtil util;
     OpenOver(util, stored);
@@ -366,10 +395,18 @@ TEST(PmDBUtilBlocks, CategoryBlockRoundTripsWithDirtyWrittenAsZero)
     EXPECT_FALSE(util.GetCategoryName(4, szName));
     EXPECT_STREQ(szName, "untouched");
 
-    const Bytes expected = B()
-                               .i32(140).i32(2)
-                               .i32(1).i32(5).i32(0).text("Business").text("Business")
-                               .i32(2).i32(9).i32(0).text("Q&A/Misc").text("Q&A_Misc")
+    const Bytes expected = B().i32(140)
+                               .i32(2)
+                               .i32(1)
+                               .i32(5)
+                               .i32(0)
+                               .text("Business")
+                               .text("Business")
+                               .i32(2)
+                               .i32(9)
+                               .i32(0)
+                               .text("Q&A/Misc")
+                               .text("Q&A_Misc")
                                .b;
     EXPECT_EQ(Written([&](PmDBUtil& u) {
                   u.m_pCatMgr = std::move(util.m_pCatMgr);
@@ -381,11 +418,11 @@ TEST(PmDBUtilBlocks, CategoryBlockRoundTripsWithDirtyWrittenAsZero)
 TEST(PmDBUtilBlocks, BadCategoryBlocksFail)
 {
     const Bytes blocks[] = {
-        B().i32(128).i32(0x7FFFFFFF).i32(1).b,   // lying count
-        B().i32(128).i32(-1).b,                  // negative count
+        B().i32(128).i32(0x7FFFFFFF).i32(1).b,  // lying count
+        B().i32(128).i32(-1).b,                 // negative count
         B().i32(128).i32(2).i32(1).i32(5).i32(0).text("A").text("A").i32(2).i32(5).i32(0).text("B").text("B").b,
         B().i32(128).i32(1).i32(1).i32(5).i32(0).text(std::string(257, 'x')).text("").b,
-        B().i32(128).i32(1).i32(1).i32(5).b,     // ends inside an entry
+        B().i32(128).i32(1).i32(1).i32(5).b,  // ends inside an entry
     };
     for (const Bytes& block : blocks) {
         PmDBUtil util;
@@ -410,8 +447,8 @@ TEST(PmDBUtilBlocks, SchemaRoundTripsAndRejectsWhatItCannotHold)
     EXPECT_EQ(util.GetWrittenBytes(), schema.b);
 
     const Bytes bad[] = {
-        B().i32(74).i32(73).i32(0).i32(2).i32(4).u16(74).b,   // more types than room
-        B().i32(74).i32(0).i32(0).i32(1).i32(2).u16(0).b,     // no fields per row
+        B().i32(74).i32(73).i32(0).i32(2).i32(4).u16(74).b,  // more types than room
+        B().i32(74).i32(0).i32(0).i32(1).i32(2).u16(0).b,    // no fields per row
         B().i32(74).i32(30).i32(0).i32(1).i32(2).u16(3).u16(1).b,
     };
     for (const Bytes& block : bad) {
@@ -474,13 +511,13 @@ public:
     bool Load(const char* pszPath)
     {
         nStepsRun = 0;
-        return RunLoad<TestGen>(pszPath, {&TestGen::ReadMagic, &TestGen::ReadCategories,
-                                          &TestGen::ReadSchema, &TestGen::ReadValues});
+        return RunLoad<TestGen>(
+            pszPath, {&TestGen::ReadMagic, &TestGen::ReadCategories, &TestGen::ReadSchema, &TestGen::ReadValues});
     }
     bool Save(const char* pszPath)
     {
-        return RunSave<TestGen>(pszPath, {&TestGen::WriteMagic, &TestGen::WriteCategories,
-                                          &TestGen::WriteSchema, &TestGen::WriteValues});
+        return RunSave<TestGen>(
+            pszPath, {&TestGen::WriteMagic, &TestGen::WriteCategories, &TestGen::WriteSchema, &TestGen::WriteValues});
     }
     bool ReadMagic()
     {
@@ -601,7 +638,7 @@ TEST_F(PmDBUtilFiles, LoadRunsStepsInOrderAndSaveReplacesTheWholeFile)
     EXPECT_TRUE(gen.IsLoaded());
     EXPECT_EQ(gen.values, (std::vector<int32_t>{7, -8, 9}));
 
-    gen.values = {42};   // shorter content: the file must end where it ends
+    gen.values = {42};  // shorter content: the file must end where it ends
     ASSERT_TRUE(gen.Save(m_path.c_str()));
     EXPECT_EQ(ReadFileBytes(m_path), TestGenFile({42}));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"address.dat"});
@@ -610,7 +647,7 @@ TEST_F(PmDBUtilFiles, LoadRunsStepsInOrderAndSaveReplacesTheWholeFile)
 TEST_F(PmDBUtilFiles, FailedLoadStopsAtTheFailingStepLogsAndNeverSaves)
 {
     Bytes bad = TestGenFile({1, 2});
-    bad[0] ^= 0xFF;   // wrong magic
+    bad[0] ^= 0xFF;  // wrong magic
     WriteFileBytes(m_path, bad);
     g_DebugUtil.SetDetail(false, 0);
     TestGen gen;
@@ -670,7 +707,7 @@ TEST_F(PmDBUtilFiles, SaveFailingHalfWayLeavesTheOriginalAndNoTemporaryFile)
     EXPECT_EQ(gen.GetLastFailure().eKind, FailKind::DiskFull);
 
     ASSERT_TRUE(gen.Save(m_path.c_str()));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(m_path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "permissions kept";
 }

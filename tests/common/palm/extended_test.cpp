@@ -28,7 +28,7 @@ constexpr size_t kStoredNameAt = kHeaderAt + 24;
 
 class ExtendedFileTest : public DatFileTest {
 protected:
-    ExtendedFileTest() : DatFileTest(DatFormat::Extended) {}
+    ExtendedFileTest() : DatFileTest(DatFormat::Extended) { }
 };
 
 DatBinary Item(int32_t nType, uint32_t nCount, int32_t nA, int32_t nB, uint32_t nSize, std::string bytes)
@@ -65,7 +65,10 @@ DatRecord EveryField()
     return r;
 }
 
-void SetText(char* pszMember, const std::string& text) { std::strcpy(pszMember, text.c_str()); }
+void SetText(char* pszMember, const std::string& text)
+{
+    std::strcpy(pszMember, text.c_str());
+}
 
 TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
 {
@@ -78,19 +81,21 @@ TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
         {"varied records with binary items, long notes, deleted and archived",
          [](DatDescription& d) { AddRandomRecords(d, 80, 21); }},
         {"300 records", [](DatDescription& d) { AddRandomRecords(d, 300, 22); }},
-        {"every field set", [](DatDescription& d) {
+        {"every field set",
+         [](DatDescription& d) {
              d.categories.push_back({1, 1, 0, "Business", "Business"});
              d.records.push_back(EveryField());
          }},
-        {"blocks and labels carried", [](DatDescription& d) {
+        {"blocks and labels carried",
+         [](DatDescription& d) {
              for (size_t i = 0; i < d.headerBlock.size(); ++i)
                  d.headerBlock[i] = static_cast<uint8_t>(0xA0 + i);
              for (size_t i = 0; i < d.nameBlock.size(); ++i)
                  d.nameBlock[i] = static_cast<uint8_t>(i + 1);
              for (size_t i = 0; i < d.labelBlock.size(); ++i)
                  d.labelBlock[i] = static_cast<uint8_t>(0xFF - i);
-             d.labels = {"Last name", "First name", Repeat("L", 32), "", "Phone 1",
-                         std::string("a\0b", 3), "Custom 1", "", "Z"};
+             d.labels = {"Last name", "First name", Repeat("L", 32), "", "Phone 1", std::string("a\0b", 3), "Custom 1",
+                         "",          "Z"};
              AddRandomRecords(d, 3, 23);
          }},
         {"texts longer than their members and texts holding a zero byte",
@@ -105,7 +110,8 @@ TEST_F(ExtendedFileTest, FileInProgramFormRoundTripsByteForByte)
              r.Int(extended::kPrivate, 0, 1);
              d.records.push_back(r);
          }},
-        {"narrow rows (60 fields)", [](DatDescription& d) {
+        {"narrow rows (60 fields)",
+         [](DatDescription& d) {
              DatSchema schema = DefaultSchema(DatFormat::Extended);
              schema.nFieldsPerRow = 60;
              schema.types.resize(60);
@@ -138,7 +144,7 @@ TEST_F(ExtendedFileTest, HeaderBytesTwelveAndThirteenCountTheRecords)
     for (const Case& c : {Case{0, 0x00, 0x10}, Case{300, 0x2C, 0x11}}) {
         SCOPED_TRACE(c.nRecords);
         DatDescription desc = Normal();
-        desc.bComputeHeaderCount = false;   // the file says 1 record
+        desc.bComputeHeaderCount = false;  // the file says 1 record
         desc.headerBlock[12] = 0x01;
         desc.headerBlock[13] = 0x10;
         AddRandomRecords(desc, c.nRecords, 31);
@@ -156,14 +162,18 @@ TEST_F(ExtendedFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
 {
     struct Case {
         const char* name;
-        std::function<void(DatDescription&)> bend;       // the file as found
-        std::function<void(DatDescription&)> expected;   // the file after load and save
+        std::function<void(DatDescription&)> bend;      // the file as found
+        std::function<void(DatDescription&)> expected;  // the file after load and save
     };
     const auto none = [](DatDescription&) {};
     const Case cases[] = {
         {"banner starting 00 00 00 00 0F",
-         [](DatDescription& d) { d.bannerPrefix = {0, 0, 0, 0, 0x0F}; },
-         [](DatDescription& d) { d.bannerPrefix = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F}; }},
+         [](DatDescription& d) {
+             d.bannerPrefix = {0, 0, 0, 0, 0x0F};
+         },
+         [](DatDescription& d) {
+             d.bannerPrefix = {0xBE, 0xBA, 0xFE, 0xCA, 0x0F};
+         }},
         {"stale record count in the header block",
          [](DatDescription& d) {
              d.bComputeHeaderCount = false;
@@ -173,8 +183,7 @@ TEST_F(ExtendedFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
          [](DatDescription& d) { d.bComputeHeaderCount = true; }},
         {"stored file name of another path",
          [](DatDescription& d) { d.strStoredFileName = "C:\\Palm\\Someone\\address\\address.dat"; }, none},
-        {"label words not zero",
-         [](DatDescription& d) { d.labelWords = {1, 2, 3, 4, 5, 6, 7, 8, -1}; },
+        {"label words not zero", [](DatDescription& d) { d.labelWords = {1, 2, 3, 4, 5, 6, 7, 8, -1}; },
          [](DatDescription& d) { d.labelWords = {}; }},
         {"private flag stored with type 6, field 66 with type 1, birthday with type 3",
          [](DatDescription& d) {
@@ -189,16 +198,15 @@ TEST_F(ExtendedFileTest, OtherLegalFormsChangeOnlyWhereSaveRewrites)
          [](DatDescription& d) {
              d.bProgramTypes = true;
              for (DatRecord& r : d.records) {
-                 const int32_t nPrivate =
-                     r.fields.count(extended::kPrivate) ? r.fields.at(extended::kPrivate).nInt : 0;
+                 const int32_t nPrivate = r.fields.count(extended::kPrivate) ? r.fields.at(extended::kPrivate).nInt : 0;
                  r.Int(extended::kPrivate, nPrivate, 1).Int(extended::kField66, 1, 6);
                  DatValue v = r.fields.at(extended::kBirthday);
                  v.nType = 68;
                  r.Value(extended::kBirthday, v);
              }
          }},
-        {"value count not a multiple of the fields per row",
-         [](DatDescription& d) { d.nValueCount = 2 * 73 + 72; }, none},
+        {"value count not a multiple of the fields per row", [](DatDescription& d) { d.nValueCount = 2 * 73 + 72; },
+         none},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -472,8 +480,7 @@ TEST_F(ExtendedFileTest, MalformedOrLyingFileFailsCleanly)
              d.nValuesPerRecord = 73;
          },
          none},
-        {"text where an integer is due",
-         [](DatDescription& d) { d.records[0].Text(extended::kField17, "x"); }, none},
+        {"text where an integer is due", [](DatDescription& d) { d.records[0].Text(extended::kField17, "x"); }, none},
         {"stored file name longer than a path", [](DatDescription& d) { d.strStoredFileName = Repeat("p", 261); },
          none},
     };
@@ -510,7 +517,7 @@ TEST_F(ExtendedFileTest, SaveFailingHalfWayLeavesTheFileAsItWas)
         EXPECT_FALSE(util.Save());
         PmDBUtil::SetFailWritesAfterBytesForTest(-1);
         EXPECT_EQ(ReadFileBytes(m_path), original);
-        EXPECT_EQ(m_dir.Entries().size(), 2u);   // address.dat and the log
+        EXPECT_EQ(m_dir.Entries().size(), 2u);  // address.dat and the log
     }
     ASSERT_TRUE(util.Save());
     EXPECT_NE(ReadFileBytes(m_path), original);

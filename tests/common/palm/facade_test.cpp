@@ -32,8 +32,8 @@
 
 namespace {
 
-constexpr int kDateConstant = 129080608;   // 0x07B20101 - 25569
-constexpr double kJan1st2000 = 36526.0;     // OLE Automation day of 1 January 2000
+constexpr int kDateConstant = 129080608;  // 0x07B20101 - 25569
+constexpr double kJan1st2000 = 36526.0;   // OLE Automation day of 1 January 2000
 
 // A scratch folder with its own (empty) settings file, so SwapName and PDPath
 // never come from the machine running the tests.
@@ -78,9 +78,9 @@ const PalmEntry* EntryOf(const CommAddrRecord* pStored)
 const std::vector<int32_t>& RoundTripFields(int nGen)
 {
     static const std::vector<int32_t> classic = {
-        CF_FIRST_NAME, CF_LAST_NAME, CF_COMPANY, CF_TITLE, CF_WORK_STREET, CF_WORK_CITY, CF_WORK_STATE,
-        CF_WORK_POSTAL, CF_WORK_COUNTRY, CF_NOTE, CF_CUSTOM1, CF_CUSTOM1 + 1, CF_CUSTOM1 + 2, CF_CUSTOM1 + 3,
-        CF_WORK_PHONE, CF_HOME_PHONE, CF_WORK_FAX, CF_OTHER_PHONE, CF_EMAIL};
+        CF_FIRST_NAME,  CF_LAST_NAME,    CF_COMPANY,  CF_TITLE,       CF_WORK_STREET, CF_WORK_CITY,   CF_WORK_STATE,
+        CF_WORK_POSTAL, CF_WORK_COUNTRY, CF_NOTE,     CF_CUSTOM1,     CF_CUSTOM1 + 1, CF_CUSTOM1 + 2, CF_CUSTOM1 + 3,
+        CF_WORK_PHONE,  CF_HOME_PHONE,   CF_WORK_FAX, CF_OTHER_PHONE, CF_EMAIL};
     static const std::vector<int32_t> extended = [] {
         std::vector<int32_t> ids = classic;
         for (int32_t id = CF_HOME_STREET; id <= CF_OTHER_COUNTRY; ++id)
@@ -93,11 +93,11 @@ const std::vector<int32_t>& RoundTripFields(int nGen)
         return ids;
     }();
     static const std::vector<int32_t> desktop6 = [] {
-        std::vector<int32_t> ids = {CF_FIRST_NAME, CF_MIDDLE_NAME, CF_LAST_NAME, CF_PREFIX, CF_SUFFIX,
-                                    CF_NICK_NAME, CF_DISPLAY_NAME, CF_COMPANY, CF_TITLE, CF_NOTE, CF_IM1,
-                                    CF_IM2, CF_ASSISTANT_NAME, CF_ASSISTANT_PHONE, CF_BIRTHDAY, CF_ANNIVERSARY,
-                                    CF_WORK_PHONE, CF_HOME_PHONE, CF_WORK_FAX, CF_OTHER_PHONE, CF_EMAIL,
-                                    CF_PRIMARY_PHONE, CF_MOBILE_PHONE};
+        std::vector<int32_t> ids = {
+            CF_FIRST_NAME,     CF_MIDDLE_NAME,     CF_LAST_NAME, CF_PREFIX,        CF_SUFFIX,      CF_NICK_NAME,
+            CF_DISPLAY_NAME,   CF_COMPANY,         CF_TITLE,     CF_NOTE,          CF_IM1,         CF_IM2,
+            CF_ASSISTANT_NAME, CF_ASSISTANT_PHONE, CF_BIRTHDAY,  CF_ANNIVERSARY,   CF_WORK_PHONE,  CF_HOME_PHONE,
+            CF_WORK_FAX,       CF_OTHER_PHONE,     CF_EMAIL,     CF_PRIMARY_PHONE, CF_MOBILE_PHONE};
         for (int32_t id = CF_WORK_STREET; id <= CF_OTHER_COUNTRY; ++id)
             ids.push_back(id);
         return ids;
@@ -118,7 +118,7 @@ CommAddrRecord FullContact(int nGen, const char* pszFirst, const char* pszLast)
             *static_cast<double*>(GetFieldAddress(&rec, id)) = kJan1st2000 + id;
             continue;
         }
-        std::string text = "v" + std::to_string(id) + " Zo\xEB";   // a Windows-1252 byte
+        std::string text = "v" + std::to_string(id) + " Zo\xEB";  // a Windows-1252 byte
         // As long as the field allows; a Palm note holds 2047 characters.
         text.resize(std::min<size_t>(static_cast<size_t>(GetFieldWidth(id) - 1), 2047), 'x');
         SetTextField(&rec, id, text.c_str());
@@ -161,7 +161,7 @@ TEST(PmAddrInfoRules, GenerationFromVersionAndDateConstant)
         DWORD dwVersion;
         int nGen;
     };
-    const Case cases[] = {{30499, 0}, {30500, 1}, {40101, 1}, {40102, 2},
+    const Case cases[] = {{30499, 0}, {30500, 1}, {40101, 1},      {40102, 2},
                           {59999, 2}, {60000, 3}, {0xFFFFFFFF, 3}, {0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(PmAddrInfo::GenerationFromVersion(c.dwVersion), c.nGen) << c.dwVersion;
@@ -198,11 +198,11 @@ TEST_F(FacadeTest, UserFilePathFollowsTheInstalledGeneration)
     DWORD dwUser = 0;
     ASSERT_EQ(UmGetUserID(0, &dwUser), 0);
 
-    PmAddrInfo desktop6;   // asks the installation: palm.exe 6.0.1
+    PmAddrInfo desktop6;  // asks the installation: palm.exe 6.0.1
     EXPECT_EQ(desktop6.GetExpectedGeneration(), PmAddrInfo::kGenDesktop6);
     char szPath[MAX_PATH] = "";
     ASSERT_TRUE(desktop6.GetUserFilePath(dwUser, szPath, sizeof szPath));
-    EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/Address.MDB");   // as it is on disk
+    EXPECT_EQ(std::string(szPath), palm + "/Ann/Address/Address.MDB");  // as it is on disk
 
     // A user who has only the other generation's file (a copied folder
     // without palm.exe says nothing of its version) gets that file.
@@ -236,7 +236,7 @@ TEST_F(FacadeTest, LoadingChoosesTheReaderByExtensionAndContent)
     const std::string before = vwtest::ReadFileText(textPath);
 
     PmAddrInfo info(40102);
-    ASSERT_TRUE(info.LoadContacts(classicPath.c_str()));   // extended reader fails, classic loads
+    ASSERT_TRUE(info.LoadContacts(classicPath.c_str()));  // extended reader fails, classic loads
     EXPECT_EQ(info.GetLoadedGeneration(), PmAddrInfo::kGenClassic);
     EXPECT_EQ(info.GetContactSet()->GetCount(), 1);
 
@@ -261,7 +261,11 @@ TEST_F(FacadeTest, ClassicEndToEnd)
     desc.format = datgen::DatFormat::Classic;
     desc.categories.push_back({1, 1, 0, "Business", "Business"});
     datgen::DatRecord ann;
-    ann.Int(kId, 11).Text(kFirstName, "Ann").Text(kLastName, "Lee").Text(kTitle, "Boss").Int(kPrivate, 1)
+    ann.Int(kId, 11)
+        .Text(kFirstName, "Ann")
+        .Text(kLastName, "Lee")
+        .Text(kTitle, "Boss")
+        .Int(kPrivate, 1)
         .Int(kCategory, 1);
     const int labels[] = {0, 0, 7, 6, 3};
     for (int n = 1; n <= 5; ++n)
@@ -278,7 +282,7 @@ TEST_F(FacadeTest, ClassicEndToEnd)
     ASSERT_TRUE(info.LoadContacts(path.c_str()));
     ASSERT_EQ(info.GetLoadedGeneration(), PmAddrInfo::kGenClassic);
     CommAddrMgr* pSet = info.GetContactSet();
-    ASSERT_EQ(pSet->GetCount(), 2);   // deleted and archived records are not listed
+    ASSERT_EQ(pSet->GetCount(), 2);  // deleted and archived records are not listed
     ASSERT_EQ(info.GetEntryCount(), 2);
 
     // Phones by label: a later slot replaces an earlier one, label 6 is dropped.
@@ -297,7 +301,7 @@ TEST_F(FacadeTest, ClassicEndToEnd)
     SetTextField(&added, CF_CATEGORY, "Personal,Business");
     added.nPrivate = 1;
     ASSERT_TRUE(info.AddOrUpdate(&added));
-    EXPECT_FALSE(info.AddOrUpdate(&added));   // now the same: nothing added twice
+    EXPECT_FALSE(info.AddOrUpdate(&added));  // now the same: nothing added twice
     const PmAddrRecord* pAddedRec = info.GetAddrUtil()->m_pDataMgr->GetAt(4);
     ASSERT_NE(pAddedRec, nullptr);
     const CommAddrRecord* pAddedSet = pSet->GetRecordAt(2);
@@ -331,14 +335,14 @@ TEST_F(FacadeTest, ClassicEndToEnd)
     ASSERT_EQ(again.GetContactSet()->GetCount(), 4);
     ExpectFieldsEqual(PmAddrInfo::kGenClassic, added, FindContact(again, "Jos\xE9", "Ram\xEDrez"));
     EXPECT_STREQ(FindContact(again, "Jos\xE9", "Ram\xEDrez")->szCategory, "Personal");
-    EXPECT_FALSE(again.AddOrUpdate(&added));   // the 63-character address still matches
+    EXPECT_FALSE(again.AddOrUpdate(&added));  // the 63-character address still matches
     EXPECT_EQ(again.GetContactSet()->GetCount(), 4);
 
     PmAddrDataMgr* pRecs = again.GetAddrUtil()->m_pDataMgr;
     ASSERT_EQ(pRecs->Count(), 6);
     const PmAddrRecord* pAnnRec = pRecs->GetAt(0);
     EXPECT_STREQ(pAnnRec->szFirstName, "ann");
-    EXPECT_STREQ(pAnnRec->szPhone[1], "555-0100");   // the work slot the contact shows
+    EXPECT_STREQ(pAnnRec->szPhone[1], "555-0100");  // the work slot the contact shows
     EXPECT_STREQ(pAnnRec->szPhone[0], "p1");
     EXPECT_STREQ(pAnnRec->szTitle, "Boss");
     EXPECT_EQ(pAnnRec->nPrivate, 1);
@@ -354,15 +358,18 @@ TEST_F(FacadeTest, ClassicEndToEnd)
 TEST_F(FacadeTest, ExtendedEndToEnd)
 {
     using namespace datgen::extended;
-    const std::string company40 = "Northwind Traders International Holding";   // 39 + 1
+    const std::string company40 = "Northwind Traders International Holding";  // 39 + 1
     const std::string company = company40 + "s";
     ASSERT_EQ(company.size(), 40u);
     datgen::DatDescription desc;
     desc.format = datgen::DatFormat::Extended;
     for (int i = 0; i < 10; ++i) {
         datgen::DatRecord rec;
-        rec.Int(kId, 100 + i).Int(kSequence, 4096 + i).Int(kField3, 73 * i)
-            .Text(kFirstName, "First" + std::to_string(i)).Text(kLastName, "Last" + std::to_string(i))
+        rec.Int(kId, 100 + i)
+            .Int(kSequence, 4096 + i)
+            .Int(kField3, 73 * i)
+            .Text(kFirstName, "First" + std::to_string(i))
+            .Text(kLastName, "Last" + std::to_string(i))
             .Double(kBirthday, 0.0);
         if (i == 1 || i == 2)
             rec.Int(kStatus, i == 1 ? 0x04 : 0x80);
@@ -385,7 +392,7 @@ TEST_F(FacadeTest, ExtendedEndToEnd)
     CommAddrMgr* pSet = info.GetContactSet();
     ASSERT_EQ(pSet->GetCount(), 8);
     EXPECT_EQ(pSet->GetRecordAt(0)->dtBirthday, kJan1st2000);
-    EXPECT_EQ(pSet->GetRecordAt(1)->dtBirthday, 0.0);   // no date on the Palm side reads as not set
+    EXPECT_EQ(pSet->GetRecordAt(1)->dtBirthday, 0.0);  // no date on the Palm side reads as not set
 
     // Set position 3 belongs to the sixth reader record (two skipped before it).
     CommAddrRecord third = Detached(pSet->GetRecordAt(3));
@@ -451,8 +458,7 @@ std::vector<std::map<std::string, std::string>> Rows(const std::string& path, co
 {
     std::vector<std::map<std::string, std::string>> rows;
     std::string error;
-    EXPECT_TRUE(D6Query(path, "SELECT * FROM Main WHERE " + where + " ORDER BY [Record ID]", &rows, &error))
-        << error;
+    EXPECT_TRUE(D6Query(path, "SELECT * FROM Main WHERE " + where + " ORDER BY [Record ID]", &rows, &error)) << error;
     return rows;
 }
 
@@ -465,9 +471,11 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
                                  "info FreeRecID=50\n"
                                  "category 1|Business\n"
                                  "contact Record ID=7|First Name=Ann|Last Name=Lee|Company=Acme|Private=1|Category=1|"
-                                 "Work Phone=555-0100|Phone Label1=0|Birthday=" + birthday + "|Anniversary=" + birthday + "\n"
-                                 "contact Record ID=8|Status=4|First Name=Del|Last Name=Eted\n"
-                                 "contact Record ID=9|First Name=Bob|Last Name=O'Brien\n",
+                                 "Work Phone=555-0100|Phone Label1=0|Birthday=" +
+                                     birthday + "|Anniversary=" + birthday +
+                                     "\n"
+                                     "contact Record ID=8|Status=4|First Name=Del|Last Name=Eted\n"
+                                     "contact Record ID=9|First Name=Bob|Last Name=O'Brien\n",
                                  &error))
         << error;
 
@@ -493,7 +501,7 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
     EXPECT_EQ(added[1]["Record ID"], "51");
     EXPECT_EQ(added[0]["Status"], "1");
     EXPECT_EQ(added[0]["Placement"], std::to_string(0x7FFFFFFF));
-    EXPECT_EQ(added[1]["Birthday"], std::to_string(kDateConstant));   // a zero date
+    EXPECT_EQ(added[1]["Birthday"], std::to_string(kDateConstant));  // a zero date
     std::vector<std::map<std::string, std::string>> info50;
     ASSERT_TRUE(D6Query(path, "SELECT [Note] FROM Information WHERE [Name] = 'FreeRecID'", &info50, &error));
     ASSERT_EQ(info50.size(), 1u);
@@ -516,7 +524,7 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
     EXPECT_EQ(ann[0]["Status"], "2");
     EXPECT_EQ(ann[0]["Company"], "Acme");
     ASSERT_TRUE(info.SaveContacts());
-    info.ReleaseFile();   // one holder of the file at a time
+    info.ReleaseFile();  // one holder of the file at a time
 
     PmAddrInfo again(60000);
     ASSERT_TRUE(again.LoadContacts(path.c_str()));
@@ -524,7 +532,7 @@ TEST_F(FacadeTest, Desktop6EndToEnd)
     ExpectFieldsEqual(PmAddrInfo::kGenDesktop6, first, again.GetContactSet()->GetRecordAt(2));
     EXPECT_STREQ(again.GetContactSet()->GetRecordAt(3)->szCategory, "Family");
     EXPECT_FALSE(again.AddOrUpdate(&first));
-    EXPECT_EQ(Rows(path, "[Record ID] = 8").size(), 1u);   // the deleted row is left alone
+    EXPECT_EQ(Rows(path, "[Record ID] = 8").size(), 1u);  // the deleted row is left alone
     EXPECT_EQ(Rows(path, "1 = 1").size(), 5u);
 }
 
@@ -564,7 +572,8 @@ TEST_F(FacadeTest, VisitingTheLoadedContactsGivesTheContactSetsRecords)
             const int32_t kFirst = bClassic ? datgen::classic::kFirstName : datgen::extended::kFirstName;
             const int32_t kLast = bClassic ? datgen::classic::kLastName : datgen::extended::kLastName;
             const int32_t kNote = bClassic ? datgen::classic::kNote : datgen::extended::kNote;
-            desc.records.push_back(datgen::DatRecord().Text(kFirst, "Ann").Text(kLast, "Lee").Text(kNote, std::string(2047, 'n')));
+            desc.records.push_back(
+                datgen::DatRecord().Text(kFirst, "Ann").Text(kLast, "Lee").Text(kNote, std::string(2047, 'n')));
             desc.records.push_back(datgen::DatRecord().Int(kStatus, 0x04).Text(kFirst, "Del").Text(kLast, "Eted"));
             desc.records.push_back(datgen::DatRecord().Int(kStatus, 0x80).Text(kFirst, "Arch").Text(kLast, "Ived"));
             desc.records.push_back(datgen::DatRecord().Text(kFirst, "Bob").Text(kLast, "O'Brien"));
@@ -603,10 +612,11 @@ TEST_F(FacadeTest, Desktop6BatchIsInTheFileOnlyOnceSaved)
 {
     const std::string path = File("address.mdb");
     std::string error;
-    ASSERT_TRUE(D6CreateDatabase(path,
-                                 "info FreeRecID=10\n"
-                                 "contact Record ID=7|First Name=Ann|Last Name=Lee|Work Phone=555-0100|Phone Label1=0\n",
-                                 &error))
+    ASSERT_TRUE(
+        D6CreateDatabase(path,
+                         "info FreeRecID=10\n"
+                         "contact Record ID=7|First Name=Ann|Last Name=Lee|Work Phone=555-0100|Phone Label1=0\n",
+                         &error))
         << error;
     PmAddrInfo info(60000);
     ASSERT_TRUE(info.LoadContacts(path.c_str()));

@@ -59,7 +59,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(PalmInstall, DesktopFolderComesFromSettingsThenUserThenMachineKey)
 {
@@ -74,27 +74,49 @@ TEST_F(PalmInstall, DesktopFolderComesFromSettingsThenUserThenMachineKey)
         const char* folder;  // $P stands for the Wine prefix
     };
     const Case cases[] = {
-        {"settings win, even for a missing folder", "/no/such/Palm",
-         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}}, {}, PD_FOLDER_OK, "/no/such/Palm"},
-        {"settings from Windows reach the Wine drive", "c:\\Palm\\",
-         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}}, {}, PD_FOLDER_OK, "$P/dosdevices/c:/Palm/"},
-        {"user key before machine key", "", {{kUserKey, "DesktopPath", "C:\\User\\Palm"}},
-         {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm"}}, PD_FOLDER_OK,
+        {"settings win, even for a missing folder",
+         "/no/such/Palm",
+         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}},
+         {},
+         PD_FOLDER_OK,
+         "/no/such/Palm"},
+        {"settings from Windows reach the Wine drive",
+         "c:\\Palm\\",
+         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}},
+         {},
+         PD_FOLDER_OK,
+         "$P/dosdevices/c:/Palm/"},
+        {"user key before machine key",
+         "",
+         {{kUserKey, "DesktopPath", "C:\\User\\Palm"}},
+         {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm"}},
+         PD_FOLDER_OK,
          "$P/dosdevices/c:/User/Palm"},
-        {"machine key alone", "", {}, {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm\\"}},
-         PD_FOLDER_OK, "$P/dosdevices/c:/Machine/Palm/"},
-        {"folder of HotSyncPath, letter case resolved", "",
-         {{kUserKey, "HotSyncPath", "D:\\Apps\\Palm\\HotSync.exe"}}, {}, PD_FOLDER_OK,
+        {"machine key alone",
+         "",
+         {},
+         {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm\\"}},
+         PD_FOLDER_OK,
+         "$P/dosdevices/c:/Machine/Palm/"},
+        {"folder of HotSyncPath, letter case resolved",
+         "",
+         {{kUserKey, "HotSyncPath", "D:\\Apps\\Palm\\HotSync.exe"}},
+         {},
+         PD_FOLDER_OK,
          "$P/dosdevices/d:/apps/PALM/"},
-        {"DesktopPath before HotSyncPath", "",
-         {{kUserKey, "HotSyncPath", "D:\\Apps\\Palm\\HotSync.exe"},
-          {kUserKey, "DesktopPath", "C:\\Palm"}},
-         {}, PD_FOLDER_OK, "$P/dosdevices/c:/Palm"},
-        {"user key without either value hides the machine key", "",
-         {{kUserKey, "Other", "x"}}, {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm"}},
-         PD_FOLDER_NOT_FOUND, ""},
-        {"program path without a folder", "", {{kUserKey, "HotSyncPath", "HotSync.exe"}}, {},
-         PD_FOLDER_NOT_FOUND, ""},
+        {"DesktopPath before HotSyncPath",
+         "",
+         {{kUserKey, "HotSyncPath", "D:\\Apps\\Palm\\HotSync.exe"}, {kUserKey, "DesktopPath", "C:\\Palm"}},
+         {},
+         PD_FOLDER_OK,
+         "$P/dosdevices/c:/Palm"},
+        {"user key without either value hides the machine key",
+         "",
+         {{kUserKey, "Other", "x"}},
+         {{kMachineKey, "DesktopPath", "C:\\Machine\\Palm"}},
+         PD_FOLDER_NOT_FOUND,
+         ""},
+        {"program path without a folder", "", {{kUserKey, "HotSyncPath", "HotSync.exe"}}, {}, PD_FOLDER_NOT_FOUND, ""},
         {"no key at all", "", {}, {}, PD_FOLDER_NOT_FOUND, ""},
     };
     for (const Case& c : cases) {
@@ -128,8 +150,8 @@ TEST_F(PalmInstall, DesktopFolderNeverCutToTheBuffer)
     EXPECT_STREQ(folder, "");
 
     SetOverride("");
-    ASSERT_TRUE(pdgen::WriteWineRegistry(m_prefix + "/user.reg",
-                                         {{kUserKey, "DesktopPath", "C:\\Program Files\\Palm"}}));
+    ASSERT_TRUE(
+        pdgen::WriteWineRegistry(m_prefix + "/user.reg", {{kUserKey, "DesktopPath", "C:\\Program Files\\Palm"}}));
     const std::string mapped = m_prefix + "/dosdevices/c:/Program Files/Palm";
     std::vector<char> exact(mapped.size() + 1);
     EXPECT_EQ(GetDesktopFolder(exact.data(), static_cast<UINT>(exact.size())), PD_FOLDER_OK);
@@ -192,10 +214,8 @@ TEST_F(PalmInstall, CopiedFolderListsUsersAndTheirAddressFiles)
     CxList users;
     ASSERT_EQ(LoadPalmUsers(&users), 3);
     const char* const expectedNames[] = {"JohnS", "Pat", "mary"};
-    const char* const expectedFiles[] = {"Address/Address.dat", "address/Address.MDB",
-                                         "ADDRESS/ADDRESS.DAT"};
-    const char* const wantedFiles[] = {"address/address.dat", "address/address.mdb",
-                                       "address/address.dat"};
+    const char* const expectedFiles[] = {"Address/Address.dat", "address/Address.MDB", "ADDRESS/ADDRESS.DAT"};
+    const char* const wantedFiles[] = {"address/address.dat", "address/address.mdb", "address/address.dat"};
     std::vector<DWORD> ids;
     for (uint32_t i = 0; i < 3; ++i) {
         const auto* user = static_cast<const PalmUser*>(users.GetByIndex(i));
@@ -266,6 +286,5 @@ TEST_F(PalmInstall, WineRegistryAloneLeadsToTheUsers)
     ASSERT_EQ(UmGetUserID(0, &id), 0);
     char userFolder[MAX_PATH] = "";
     ASSERT_TRUE(GetUserFolder(id, userFolder, sizeof(userFolder)));
-    EXPECT_TRUE(fs::is_regular_file(ResolvePathCase(std::string(userFolder) + "address/address.dat")))
-        << userFolder;
+    EXPECT_TRUE(fs::is_regular_file(ResolvePathCase(std::string(userFolder) + "address/address.dat"))) << userFolder;
 }

@@ -77,7 +77,7 @@ protected:
     const std::string m_ini = m_tmp.File("corvane.ini");
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DesktopLibraries, NoDesktopFolderLoadsNothing)
 {

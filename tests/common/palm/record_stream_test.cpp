@@ -68,7 +68,7 @@ TEST_F(RecordStreamTest, DamagedStreamFailsAtTheByteWhereReadingStopped)
         const char* name;
         std::function<void(DatDescription&)> describe;
         std::function<void(Bytes&, size_t nCountAt)> patch;
-        size_t nStopAfterCount;   // bytes past the value count's offset
+        size_t nStopAfterCount;  // bytes past the value count's offset
     };
     const auto none = [](Bytes&, size_t) {};
     const auto asIs = [](DatDescription&) {};
@@ -88,8 +88,8 @@ TEST_F(RecordStreamTest, DamagedStreamFailsAtTheByteWhereReadingStopped)
          none, 4 + 4},
         // The count promises more records than the rest of the file holds:
         // nothing of them is read.
-        {"file ending inside the first value", asIs,
-         [](Bytes& b, size_t nCountAt) { b.resize(nCountAt + 4 + 4 + 2); }, 4},
+        {"file ending inside the first value", asIs, [](Bytes& b, size_t nCountAt) { b.resize(nCountAt + 4 + 4 + 2); },
+         4},
     };
     for (DatFormat format : {DatFormat::Classic, DatFormat::Extended}) {
         for (const Case& c : cases) {

@@ -50,14 +50,13 @@ TEST_F(CodePageTest, UnconvertibleAndMalformedInputBecomesQuestionMarks)
         std::string utf8;
         std::string ansi;
     } cases[] = {
-        {"\u4E2D\u6587", "??"},              // not in the code page
-        {"a\xC3", "a?"},                     // cut sequence at the end
-        {"\xE2\x82z", "?z"},                 // cut sequence before a letter
-        {"\xC0\xAF", "?"},                   // overlong '/'
-        {"\xED\xA0\x80", "?"},               // encoded surrogate
-        {"\xF4\x90\x80\x80", "?"},           // beyond U+10FFFF
-        {"\xFF\xFE", "??"},
-        {"\U0001F600!", "?!"},
+        {"\u4E2D\u6587", "??"},     // not in the code page
+        {"a\xC3", "a?"},            // cut sequence at the end
+        {"\xE2\x82z", "?z"},        // cut sequence before a letter
+        {"\xC0\xAF", "?"},          // overlong '/'
+        {"\xED\xA0\x80", "?"},      // encoded surrogate
+        {"\xF4\x90\x80\x80", "?"},  // beyond U+10FFFF
+        {"\xFF\xFE", "??"},        {"\U0001F600!", "?!"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
@@ -89,11 +88,11 @@ TEST_F(CodePageTest, MultiByteCodePagesGoThroughIconv)
     EXPECT_EQ(GetAnsiCodePage(), "CP932");
     EXPECT_EQ(AnsiToUtf8("A\x82\xA0"), "A\u3042");
     EXPECT_EQ(Utf8ToAnsi("A\u3042\u20AC"), "A\x82\xA0?");
-    EXPECT_EQ(AnsiToUtf8("b\x82"), "b?");   // a lead byte cut at the end
+    EXPECT_EQ(AnsiToUtf8("b\x82"), "b?");  // a lead byte cut at the end
     EXPECT_EQ(WideToAnsi(AnsiToWide("x\x82\xA0y")), "x\x82\xA0y");
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(CodePageTest, WindowsCodePagesOfferedAreTheSingleByteOnesIconvHas)
 {
@@ -120,8 +119,8 @@ TEST_F(CodePageTest, WindowsCodePagesOfferedAreTheSingleByteOnesIconvHas)
     EXPECT_FALSE(IsKnownCodePage("NO-SUCH-PAGE"));
     EXPECT_FALSE(IsKnownCodePage(""));
     EXPECT_FALSE(IsKnownCodePage(nullptr));
-    EXPECT_EQ(GetAnsiCodePage(), choices.back().pszName);   // a check changes nothing
+    EXPECT_EQ(GetAnsiCodePage(), choices.back().pszName);  // a check changes nothing
 
     ASSERT_TRUE(SetAnsiCodePage("CP1251"));
-    EXPECT_EQ(AnsiToUtf8("\xC8\xE2\xE0\xED"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");   // "Иван"
+    EXPECT_EQ(AnsiToUtf8("\xC8\xE2\xE0\xED"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");  // "Иван"
 }

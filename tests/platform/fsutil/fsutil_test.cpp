@@ -71,7 +71,7 @@ TEST_F(FsUtilTest, ExactNameWinsOverOtherCaseVariants)
     WriteFileText(Path("a.txt"), "lower");
     WriteFileText(Path("A.TXT"), "upper");
     EXPECT_EQ(ResolvePathCase(Path("A.TXT")), Path("A.TXT"));
-    EXPECT_EQ(ResolvePathCase(Path("a.TXT")), Path("A.TXT"));   // first in byte order
+    EXPECT_EQ(ResolvePathCase(Path("a.TXT")), Path("A.TXT"));  // first in byte order
 }
 
 TEST_F(FsUtilTest, AtomicWriteReplacesContentAndKeepsPermissions)
@@ -82,7 +82,7 @@ TEST_F(FsUtilTest, AtomicWriteReplacesContentAndKeepsPermissions)
 
     ASSERT_TRUE(AtomicWriteFile(target.c_str(), "new", 3));
     EXPECT_EQ(ReadFileText(target), "new");
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(Entries(), std::vector<std::string>{"corvane.ini"});
@@ -96,7 +96,7 @@ TEST_F(FsUtilTest, AtomicWriteThroughASymlinkReplacesItsTarget)
     WriteFileText(Path("real.ini"), "old");
     ASSERT_EQ(symlink(Path("real.ini").c_str(), Path("link.ini").c_str()), 0);
     ASSERT_TRUE(AtomicWriteFile(Path("link.ini").c_str(), "new", 3));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(lstat(Path("link.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(ReadFileText(Path("real.ini")), "new");
@@ -111,7 +111,7 @@ TEST_F(FsUtilTest, FailureHalfWayLeavesTheOriginalAndNoTemporaryFile)
         AtomicFile file;
         ASSERT_TRUE(file.Open(target.c_str()));
         EXPECT_TRUE(file.Write("abc", 3));
-        EXPECT_FALSE(file.Write("defg", 4));   // crosses the 5-byte limit
+        EXPECT_FALSE(file.Write("defg", 4));  // crosses the 5-byte limit
         EXPECT_FALSE(file.Write("h", 1));
         EXPECT_FALSE(file.Commit());
     }
@@ -188,7 +188,7 @@ TEST_F(FsUtilTest, ReadingAFifoIsRefusedAtOnce)
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
     std::string content = "left";
     FailReason reason;
-    EXPECT_FALSE(ReadRegularFile(Path("fifo"), &content, &reason));   // returns: no writer is waited for
+    EXPECT_FALSE(ReadRegularFile(Path("fifo"), &content, &reason));  // returns: no writer is waited for
     EXPECT_EQ(reason.eKind, FailKind::NotRegular);
     EXPECT_TRUE(content.empty());
     FileHold hold;
@@ -234,7 +234,7 @@ TEST_F(FsUtilTest, AHoldWaitsThenFailsAsInUseAndFollowsTheFileItsSaveInstalls)
     const std::string target = Path("address.dat");
     WriteFileText(target, "original");
     FileHold::SetWaitMs(200);
-    FileLock other;   // another program, as flock sees it
+    FileLock other;  // another program, as flock sees it
     ASSERT_TRUE(other.Lock(target.c_str()));
     FileHold hold;
     FailReason reason;
@@ -243,7 +243,7 @@ TEST_F(FsUtilTest, AHoldWaitsThenFailsAsInUseAndFollowsTheFileItsSaveInstalls)
     other.Unlock();
 
     ASSERT_TRUE(hold.Acquire(target, &reason));
-    FileHold sameProgram;   // one program is one holder
+    FileHold sameProgram;  // one program is one holder
     EXPECT_TRUE(sameProgram.Acquire(target, &reason));
     sameProgram.Release();
     EXPECT_FALSE(other.Lock(target.c_str()));
@@ -259,7 +259,7 @@ TEST_F(FsUtilTest, AHoldWaitsThenFailsAsInUseAndFollowsTheFileItsSaveInstalls)
     FileHold::SetWaitMs(-1);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -279,8 +279,8 @@ TEST_F(FsUtilTest, HomeIsTheVariableElseThePasswordDatabaseAndXdgFoldersFollowIt
     const std::string home = Path("home");
     const std::string data = Path("data");
     const struct {
-        const char* pszHome;   // HOME, null: unset
-        const char* pszData;   // XDG_DATA_HOME, null: unset
+        const char* pszHome;  // HOME, null: unset
+        const char* pszData;  // XDG_DATA_HOME, null: unset
         std::string expectedHome;
         std::string expectedData;
     } cases[] = {
@@ -316,8 +316,8 @@ TEST_F(FsUtilTest, WhatStandsAtAPath)
         bool bFolder;
         bool bExists;
     } cases[] = {
-        {"file", true, false, true},       {"folder", false, true, true},   {"to-file", true, false, true},
-        {"to-folder", false, true, true},  {"dangling", false, false, true}, {"fifo", false, false, true},
+        {"file", true, false, true},      {"folder", false, true, true},    {"to-file", true, false, true},
+        {"to-folder", false, true, true}, {"dangling", false, false, true}, {"fifo", false, false, true},
         {"missing", false, false, false},
     };
     for (const auto& c : cases) {
@@ -335,7 +335,7 @@ TEST_F(FsUtilTest, MakeFoldersMakesEveryMissingLevelAndFailsOnAFileInTheWay)
     const std::string deep = Path("a/b/c");
     EXPECT_TRUE(MakeFolders(deep, 0700));
     EXPECT_TRUE(IsFolder(deep));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(deep.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(MakeFolders(deep)) << "an existing folder is fine";

@@ -47,7 +47,8 @@ TEST(JetJournalTest, StatementsAreSeenAtOnceAndTheFileIsLeftInItsOwnMode)
     ASSERT_TRUE(connection.Open());
     JetQuery query(&connection);
     for (int n = 1; n <= 3; ++n) {
-        const std::string sql = "INSERT INTO Main ([Record ID], [Last Name]) VALUES (" + std::to_string(n) + ", 'O''Brien')";
+        const std::string sql =
+            "INSERT INTO Main ([Record ID], [Last Name]) VALUES (" + std::to_string(n) + ", 'O''Brien')";
         query.SetSql(sql.c_str());
         ASSERT_TRUE(query.ExecSql()) << query.GetLastError();
         // Another reader sees the row as soon as the statement has run.
@@ -60,4 +61,4 @@ TEST(JetJournalTest, StatementsAreSeenAtOnceAndTheFileIsLeftInItsOwnMode)
     EXPECT_EQ(ReadOne(path, "SELECT group_concat([Last Name]) FROM Main"), "O'Brien,O'Brien,O'Brien");
 }
 
-} // namespace
+}  // namespace

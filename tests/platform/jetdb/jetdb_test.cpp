@@ -45,7 +45,7 @@ TEST_F(JetDbTest, OpensOnlyExistingDatabaseFilesAndLeavesOthersAlone)
     const std::string missing = PathOf("missing.mdb");
     EXPECT_FALSE(Connect(missing));
     EXPECT_NE(m_conn.GetLastError().find("no such file"), std::string::npos);
-    struct stat st {};
+    struct stat st { };
     EXPECT_NE(stat(missing.c_str(), &st), 0) << "a missing file must not be created";
 
     struct Case {
@@ -102,7 +102,7 @@ TEST_F(JetDbTest, FieldsAreReportedByTheirStoredAndDeclaredTypes)
     ASSERT_EQ(query.FieldCount(), 9);
 
     const JetFieldType expected[] = {JetFieldType::Integer, JetFieldType::WideText, JetFieldType::Boolean,
-                                     JetFieldType::Boolean, JetFieldType::Boolean, JetFieldType::Other,
+                                     JetFieldType::Boolean, JetFieldType::Boolean,  JetFieldType::Other,
                                      JetFieldType::Other,   JetFieldType::Null,     JetFieldType::Other};
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(query.FieldType(i), expected[i]) << "field " << i;
@@ -121,7 +121,9 @@ TEST_F(JetDbTest, EightBitStatementTextIsStoredAsUtf8AndReadAsWideText)
     ASSERT_TRUE(Connect(path));
     JetQuery query(&m_conn);
     // "Renée Öhman" in Windows-1252.
-    query.SetSql("INSERT INTO T ([name]) VALUES ('Ren\xE9" "e \xD6hman')");
+    query.SetSql(
+        "INSERT INTO T ([name]) VALUES ('Ren\xE9"
+        "e \xD6hman')");
     ASSERT_TRUE(query.ExecSql()) << query.GetLastError();
     EXPECT_EQ(query.RowsAffected(), 1);
 
@@ -130,11 +132,15 @@ TEST_F(JetDbTest, EightBitStatementTextIsStoredAsUtf8AndReadAsWideText)
     sqlite3_stmt* stmt = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM T", -1, &stmt, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "Ren\xC3\xA9" "e \xC3\x96hman");
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                 "Ren\xC3\xA9"
+                 "e \xC3\x96hman");
     sqlite3_finalize(stmt);
     sqlite3_close(db);
 
-    query.SetSql("SELECT [name] FROM T WHERE [name] = 'Ren\xE9" "e \xD6hman'");
+    query.SetSql(
+        "SELECT [name] FROM T WHERE [name] = 'Ren\xE9"
+        "e \xD6hman'");
     ASSERT_TRUE(query.Open());
     ASSERT_FALSE(query.Eof());
     EXPECT_EQ(query.FieldAsWideText(0), u"Ren\u00e9e \u00d6hman");

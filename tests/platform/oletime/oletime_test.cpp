@@ -54,15 +54,15 @@ TEST(OleDate, KnownDatesConvertBothWays)
         EXPECT_DOUBLE_EQ(value, c.value);
         SYSTEMTIME back{};
         ASSERT_TRUE(VariantTimeToSystemTime(c.value, &back));
-        ExpectTime(back, c.time.wYear, c.time.wMonth, c.time.wDay, c.time.wHour, c.time.wMinute,
-                   c.time.wSecond, c.dayOfWeek);
+        ExpectTime(back, c.time.wYear, c.time.wMonth, c.time.wDay, c.time.wHour, c.time.wMinute, c.time.wSecond,
+                   c.dayOfWeek);
     }
 }
 
 TEST(OleDate, MillisecondsAndDayOfWeekAreIgnored)
 {
     SYSTEMTIME st = MakeSystemTime(2024, 5, 17, 8, 30, 15, 999);
-    st.wDayOfWeek = 3;   // wrong on purpose
+    st.wDayOfWeek = 3;  // wrong on purpose
     double value = 0;
     ASSERT_TRUE(SystemTimeToVariantTime(&st, &value));
     EXPECT_NEAR(value, 45429.0 + (8 * 3600 + 30 * 60 + 15) / 86400.0, 1e-9);
@@ -71,9 +71,9 @@ TEST(OleDate, MillisecondsAndDayOfWeekAreIgnored)
 TEST(OleDate, InvalidCalendarTimesFail)
 {
     const SYSTEMTIME bad[] = {
-        MakeSystemTime(99, 12, 31), MakeSystemTime(10000, 1, 1), MakeSystemTime(2000, 0, 1),
-        MakeSystemTime(2000, 13, 1), MakeSystemTime(2000, 1, 0), MakeSystemTime(2000, 4, 31),
-        MakeSystemTime(1900, 2, 29), MakeSystemTime(2001, 2, 29), MakeSystemTime(2000, 1, 1, 24),
+        MakeSystemTime(99, 12, 31),        MakeSystemTime(10000, 1, 1),          MakeSystemTime(2000, 0, 1),
+        MakeSystemTime(2000, 13, 1),       MakeSystemTime(2000, 1, 0),           MakeSystemTime(2000, 4, 31),
+        MakeSystemTime(1900, 2, 29),       MakeSystemTime(2001, 2, 29),          MakeSystemTime(2000, 1, 1, 24),
         MakeSystemTime(2000, 1, 1, 0, 60), MakeSystemTime(2000, 1, 1, 0, 0, 60),
     };
     for (const SYSTEMTIME& st : bad) {
@@ -87,7 +87,10 @@ TEST(OleDate, InvalidCalendarTimesFail)
 
 TEST(OleDate, ValuesOutsideTheRangeFail)
 {
-    const double bad[] = {-657435.0, -700000.0, 2958466.0, 3e6,
+    const double bad[] = {-657435.0,
+                          -700000.0,
+                          2958466.0,
+                          3e6,
                           std::numeric_limits<double>::quiet_NaN(),
                           std::numeric_limits<double>::infinity(),
                           -std::numeric_limits<double>::infinity()};
@@ -189,4 +192,4 @@ TEST(ThreadId, IsTheKernelThreadId)
     EXPECT_EQ(GetCurrentThreadId(), static_cast<DWORD>(getpid()));
 }
 
-} // namespace
+}  // namespace

@@ -114,4 +114,4 @@ TEST_F(PeFileTest, RandomAndCorruptedBytesNeverReadOutside)
     }
 }
 
-} // namespace
+}  // namespace

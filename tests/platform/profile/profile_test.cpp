@@ -28,8 +28,7 @@ protected:
         }
         return lines;
     }
-    std::string GetString(const char* section, const char* key, const char* def = "dflt",
-                          DWORD size = 260) const
+    std::string GetString(const char* section, const char* key, const char* def = "dflt", DWORD size = 260) const
     {
         char buffer[260];
         const DWORD length = GetPrivateProfileStringA(section, key, def, buffer, size, file.c_str());
@@ -49,8 +48,7 @@ TEST_F(ProfileTest, ReadsIntegersAsWindowsDoes)
         int expected;
     } cases[] = {{"A", 12}, {"B", 0}, {"C", -42}, {"D", 7}, {"E", 0}, {"F", 5}, {"G", -1}, {"Missing", 99}};
     for (const auto& c : cases)
-        EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA("iSysVal", c.key, 99, file.c_str())), c.expected)
-            << c.key;
+        EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA("iSysVal", c.key, 99, file.c_str())), c.expected) << c.key;
     EXPECT_EQ(GetPrivateProfileIntA("NoSection", "A", 3, file.c_str()), 3u);
     EXPECT_EQ(GetPrivateProfileIntA("iSysVal", "A", 3, (dir + "/missing.ini").c_str()), 3u);
 }
@@ -74,8 +72,9 @@ TEST_F(ProfileTest, WritingKeepsEverythingElseInPlace)
     ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "UserID", "7", file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "DatFile", "b.dat", file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("New", "K", "v", file.c_str()));
-    EXPECT_EQ(ReadLines(), "[Hollowfen]|SwapName=1|[iSysVal]|WabFile=a.wab|SyncMode=0|UserID=7|DatFile=b.dat|"
-                           "[Path]|PDPath=/palm|[New]|K=v|");
+    EXPECT_EQ(ReadLines(),
+              "[Hollowfen]|SwapName=1|[iSysVal]|WabFile=a.wab|SyncMode=0|UserID=7|DatFile=b.dat|"
+              "[Path]|PDPath=/palm|[New]|K=v|");
 }
 
 TEST_F(ProfileTest, DeletesKeysAndSections)
@@ -111,7 +110,7 @@ TEST_F(ProfileTest, WriterSavesManyKeysOnce)
         ASSERT_TRUE(writer.SetInt("S", key.c_str(), i * 10));
     }
     ASSERT_TRUE(writer.SetString("S", "Key0", "first"));
-    EXPECT_EQ(ReadText(), "[Other]\nk=v\n");   // nothing written before Save
+    EXPECT_EQ(ReadText(), "[Other]\nk=v\n");  // nothing written before Save
     ASSERT_TRUE(writer.Save());
     EXPECT_EQ(ReadLines(), "[Other]|k=v|[S]|Key0=first|Key1=10|Key2=20|Key3=30|Key4=40|");
 }
@@ -122,7 +121,7 @@ TEST_F(ProfileTest, AFileChangedOnDiskIsReadAgainAndAFifoIsNotWaitedFor)
     std::ofstream(file) << "[iSysVal]\nKey=one\n";
     EXPECT_EQ(GetString("iSysVal", "Key"), "one");
     EXPECT_EQ(GetString("iSysVal", "Key"), "one");
-    std::ofstream(file) << "[iSysVal]\nKey=two\n";   // same size, other bytes
+    std::ofstream(file) << "[iSysVal]\nKey=two\n";  // same size, other bytes
     EXPECT_EQ(GetString("iSysVal", "Key"), "two");
     ASSERT_TRUE(WritePrivateProfileStringA("iSysVal", "Key", "three", file.c_str()));
     EXPECT_EQ(GetString("iSysVal", "Key"), "three");
@@ -135,4 +134,4 @@ TEST_F(ProfileTest, AFileChangedOnDiskIsReadAgainAndAFifoIsNotWaitedFor)
     EXPECT_FALSE(WritePrivateProfileStringA("iSysVal", "Key", "x", fifo.c_str()));
 }
 
-} // namespace
+}  // namespace

@@ -23,14 +23,10 @@ protected:
     void SetUp() override { setenv("WINEPREFIX", m_prefix.c_str(), 1); }
     void TearDown() override { unsetenv("WINEPREFIX"); }
 
-    void Write(const std::string& name, const std::string& text)
-    {
-        vwtest::WriteFileText(m_tmp.File(name), text);
-    }
+    void Write(const std::string& name, const std::string& text) { vwtest::WriteFileText(m_tmp.File(name), text); }
 
     // Reads a value of HKCU\<key> as the bytes RegQueryValueExA delivers.
-    static bool Query(HKEY root, const char* key, const char* name, std::string* bytes,
-                      DWORD* type = nullptr)
+    static bool Query(HKEY root, const char* key, const char* name, std::string* bytes, DWORD* type = nullptr)
     {
         HKEY hKey = nullptr;
         if (RegOpenKeyExA(root, key, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
@@ -72,7 +68,7 @@ const char kUserReg[] =
     "[Software\\\\Other] 1700000000\n"
     "\"DesktopPath\"=\"wrong key\"\n";
 
-} // namespace
+}  // namespace
 
 TEST_F(WinePrefixTest, ValuesDecodeEveryEscapeAndForm)
 {
@@ -96,33 +92,29 @@ TEST_F(WinePrefixTest, ValuesDecodeEveryEscapeAndForm)
     for (const Case& c : cases) {
         std::string bytes;
         DWORD type = 0;
-        ASSERT_TRUE(Query(HKEY_CURRENT_USER, "software\\u.s. robotics\\PILOT DESKTOP\\core",
-                          c.name, &bytes, &type))
+        ASSERT_TRUE(Query(HKEY_CURRENT_USER, "software\\u.s. robotics\\PILOT DESKTOP\\core", c.name, &bytes, &type))
             << c.name;
         EXPECT_EQ(type, c.type) << c.name;
         EXPECT_EQ(bytes, c.bytes) << c.name;
     }
     std::string bytes;
-    EXPECT_FALSE(Query(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core",
-                       "Missing", &bytes));
+    EXPECT_FALSE(Query(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", "Missing", &bytes));
 }
 
 TEST_F(WinePrefixTest, BufferSizesFollowTheWindowsRules)
 {
     Write("user.reg", kUserReg);
     HKEY hKey = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software\\\\U.S. Robotics\\Pilot Desktop\\Core\\",
-                            0, KEY_READ, &hKey),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software\\\\U.S. Robotics\\Pilot Desktop\\Core\\", 0, KEY_READ, &hKey),
+        ERROR_SUCCESS);
     char small[5] = "keep";
     DWORD size = sizeof(small);
-    EXPECT_EQ(RegQueryValueExA(hKey, "DesktopPath", nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(small), &size),
+    EXPECT_EQ(RegQueryValueExA(hKey, "DesktopPath", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
               ERROR_MORE_DATA);
     EXPECT_EQ(size, 23u);
     EXPECT_STREQ(small, "keep");
-    EXPECT_EQ(RegQueryValueExA(hKey, "DesktopPath", nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(small), nullptr),
+    EXPECT_EQ(RegQueryValueExA(hKey, "DesktopPath", nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCloseKey(hKey), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
@@ -134,29 +126,23 @@ TEST_F(WinePrefixTest, KeysOpenByParentAndRelativePath)
     Write("user.reg", kUserReg);
     HKEY hParent = nullptr;
     // "Software\U.S. Robotics" has no section of its own; it exists as a parent.
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\U.S. Robotics", 0, KEY_READ, &hParent),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\U.S. Robotics", 0, KEY_READ, &hParent), ERROR_SUCCESS);
     HKEY hCore = nullptr;
     ASSERT_EQ(RegOpenKeyExA(hParent, "Pilot Desktop\\Core", 0, KEY_READ, &hCore), ERROR_SUCCESS);
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(hCore, "DesktopPath", nullptr, nullptr, nullptr, &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(hCore, "DesktopPath", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 23u);
     RegCloseKey(hCore);
     RegCloseKey(hParent);
 
     HKEY hKey = reinterpret_cast<HKEY>(1);
-    for (const char* missing : {"Software\\U.S. Robot",
-                                "Software\\U.S. Robotics\\Pilot Desktop\\Core\\X",
-                                "Software\\Nothing"}) {
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, missing, 0, KEY_READ, &hKey),
-                  ERROR_FILE_NOT_FOUND)
-            << missing;
+    for (const char* missing :
+         {"Software\\U.S. Robot", "Software\\U.S. Robotics\\Pilot Desktop\\Core\\X", "Software\\Nothing"}) {
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, missing, 0, KEY_READ, &hKey), ERROR_FILE_NOT_FOUND) << missing;
         EXPECT_EQ(hKey, nullptr);
     }
     // No system.reg at all: the machine keys simply are not there.
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &hKey),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &hKey), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(WinePrefixTest, MachineKeysPreferTheThirtyTwoBitView)
@@ -167,8 +153,7 @@ TEST_F(WinePrefixTest, MachineKeysPreferTheThirtyTwoBitView)
           "[Software\\\\Wow6432Node\\\\PalmSource\\\\Desktop\\\\Core] 1\n\"DesktopPath\"=\"wow\"\n"
           "[Software\\\\Only64] 1\n\"Value\"=\"64\"\n");
     std::string bytes;
-    ASSERT_TRUE(Query(HKEY_LOCAL_MACHINE, "Software\\PalmSource\\Desktop\\Core", "DesktopPath",
-                      &bytes));
+    ASSERT_TRUE(Query(HKEY_LOCAL_MACHINE, "Software\\PalmSource\\Desktop\\Core", "DesktopPath", &bytes));
     EXPECT_STREQ(bytes.c_str(), "wow");
     ASSERT_TRUE(Query(HKEY_LOCAL_MACHINE, "Software\\Only64", "Value", &bytes));
     EXPECT_STREQ(bytes.c_str(), "64");
@@ -182,8 +167,7 @@ TEST_F(WinePrefixTest, DamagedFilesReadAsFarAsTheyAreSound)
     const char* key = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
     std::vector<std::pair<std::string, std::string>> expected;
     Write("user.reg", full);
-    for (const char* name : {"DesktopPath", "Quoted", "Accent", "Expand", "WideHex", "PlainHex",
-                             "Count", "Blob", ""}) {
+    for (const char* name : {"DesktopPath", "Quoted", "Accent", "Expand", "WideHex", "PlainHex", "Count", "Blob", ""}) {
         std::string bytes;
         ASSERT_TRUE(Query(HKEY_CURRENT_USER, key, name, &bytes));
         expected.emplace_back(name, bytes);
@@ -214,23 +198,20 @@ TEST_F(WinePrefixTest, DamagedFilesReadAsFarAsTheyAreSound)
         {head + "\"Bad\"=weird:1\n\"Good\"=\"x\"\n", true, "x"},
         {head + "\"Good\"=\"x\"\n[Software\\\\K\\\\Sub\n\"Good\"=\"stray\"\n", true, "x"},
         {head + "\"Good\"=\"x\\\"\n", true, nullptr},
-        {head + "\"Good\"=\"\\xd800\\x\\777\xff\xc3\"\n", true,
-         "\xef\xbf\xbdx\xc7\xbf\xc3\xbf\xc3\x83"},
+        {head + "\"Good\"=\"\\xd800\\x\\777\xff\xc3\"\n", true, "\xef\xbf\xbdx\xc7\xbf\xc3\xbf\xc3\x83"},
         {"WINE REGISTRY Version 2\n\0\0\0\n[Software\\\\K] 1\n\"Good\"=\"x\""s, true, "x"},
     };
     for (const Damaged& d : damaged) {
         SCOPED_TRACE(d.text);
         Write("user.reg", d.text);
         HKEY hKey = nullptr;
-        const bool opened = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\K", 0, KEY_READ, &hKey) ==
-                            ERROR_SUCCESS;
+        const bool opened = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\K", 0, KEY_READ, &hKey) == ERROR_SUCCESS;
         EXPECT_EQ(opened, d.bKeyOpens);
         if (!opened)
             continue;
         char value[64] = "";
         DWORD size = sizeof(value);
-        const LSTATUS rc = RegQueryValueExA(hKey, "Good", nullptr, nullptr,
-                                            reinterpret_cast<BYTE*>(value), &size);
+        const LSTATUS rc = RegQueryValueExA(hKey, "Good", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
         if (d.value == nullptr) {
             EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
         } else {
@@ -277,8 +258,8 @@ TEST(WinePrefix, FallsBackToHomeDotWine)
     while (passwordHome.size() > 1 && passwordHome.back() == '/')
         passwordHome.pop_back();
     const struct {
-        const char* pszPrefix;   // WINEPREFIX, null: unset
-        const char* pszHome;     // HOME, null: unset
+        const char* pszPrefix;  // WINEPREFIX, null: unset
+        const char* pszHome;    // HOME, null: unset
         std::string expected;
     } cases[] = {
         {nullptr, "/home/someone/", "/home/someone/.wine"},

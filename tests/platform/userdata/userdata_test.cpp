@@ -44,7 +44,7 @@ std::vector<std::string> Folders(const std::vector<HotSyncUser>& users)
     return folders;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(UserFolders, UsersAreFoldersWithAnAddressFileInByteOrder)
 {
@@ -76,8 +76,7 @@ TEST_F(UserFolders, CollidingIdsStayUnique)
     // These two names give the same 32-bit hash.
     ASSERT_EQ(HotSyncUserIdOf("user449599"), HotSyncUserIdOf("user612382"));
     pdgen::Folder folder;
-    folder.users = {{"user612382", "address", "address.dat", {}},
-                    {"user449599", "address", "address.dat", {}}};
+    folder.users = {{"user612382", "address", "address.dat", {}}, {"user449599", "address", "address.dat", {}}};
     ASSERT_TRUE(pdgen::MakePalmDesktopFolder(m_root, folder));
     const std::vector<HotSyncUser> users = ScanHotSyncUsers(m_root);
     ASSERT_EQ(users.size(), 2u);
@@ -103,8 +102,8 @@ TEST_F(UserFolders, TheLoadedUserLibraryAnswersTheFiveCalls)
 {
     MakeMixedFolder(m_root);
     EXPECT_EQ(LoadDesktopModule((m_root + "gone/UserData.dll").c_str()), nullptr);  // no folder
-    EXPECT_EQ(LoadDesktopModule((m_root + "Temp").c_str()), nullptr);  // a folder
-    HMODULE hNoFile = LoadDesktopModule((m_root + "nothing.dll").c_str());   // no file needed
+    EXPECT_EQ(LoadDesktopModule((m_root + "Temp").c_str()), nullptr);               // a folder
+    HMODULE hNoFile = LoadDesktopModule((m_root + "nothing.dll").c_str());          // no file needed
     ASSERT_NE(hNoFile, nullptr);
     EXPECT_EQ(GetDesktopProcAddress(hNoFile, "UmGetUserCount"), nullptr);
     EXPECT_TRUE(FreeDesktopModule(hNoFile));
@@ -118,8 +117,7 @@ TEST_F(UserFolders, TheLoadedUserLibraryAnswersTheFiveCalls)
     EXPECT_EQ(GetDesktopProcAddress(hUserData, "umgetusercount"), nullptr);
     EXPECT_EQ(GetDesktopProcAddress(hUserData, "UmGetUserCount"),
               reinterpret_cast<DesktopProc>(&userdata::UmGetUserCount));
-    for (const char* name : {"UmGetUserID", "UmGetUserName", "UmGetUserDirectory",
-                             "UmGetRootDirectory"})
+    for (const char* name : {"UmGetUserID", "UmGetUserName", "UmGetUserDirectory", "UmGetRootDirectory"})
         EXPECT_NE(GetDesktopProcAddress(hUserData, name), nullptr) << name;
 
     ASSERT_EQ(userdata::UmGetUserCount(), 3);

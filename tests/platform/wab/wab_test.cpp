@@ -99,9 +99,9 @@ protected:
             const ULONG count = set->cRows;
             if (count == 1) {
                 const SPropValue* props = set->aRow[0].lpProps;
-                rows.emplace_back(std::string(reinterpret_cast<const char*>(props[0].Value.bin.lpb),
-                                              props[0].Value.bin.cb),
-                                  props[1].Value.l);
+                rows.emplace_back(
+                    std::string(reinterpret_cast<const char*>(props[0].Value.bin.lpb), props[0].Value.bin.cb),
+                    props[1].Value.l);
                 object->FreeBuffer(set->aRow[0].lpProps);
             }
             object->FreeBuffer(set);
@@ -141,7 +141,7 @@ TEST_F(WabLibraryTest, ForeignFilesAreRefusedAndNeverTouched)
 
     const struct {
         const char* name;
-        std::string content;   // empty: keep what is there
+        std::string content;  // empty: keep what is there
     } cases[] = {
         {"noise.wab", noise},
         {"windows.wab", windowsBook},
@@ -251,7 +251,7 @@ TEST_F(WabLibraryTest, DefaultBookLivesInTheDataFolderAndIsMadeByItsFirstSave)
 TEST_F(WabLibraryTest, PropertiesSurviveReopeningByteForByte)
 {
     const std::string path = Path("book.wab");
-    const char ansi[] = "Ren\xE9 M\xFCller \x80\x9F\xFF";   // Windows-1252 bytes, not UTF-8
+    const char ansi[] = "Ren\xE9 M\xFCller \x80\x9F\xFF";  // Windows-1252 bytes, not UTF-8
     const BYTE blob[] = {0, 1, 2, 0xFE, 0};
     std::string entryId;
     {
@@ -292,8 +292,8 @@ TEST_F(WabLibraryTest, PropertiesSurviveReopeningByteForByte)
     ULONG type = 0;
     Ref<IMAPIUnknown> unknown;
     std::string id = rows[0].first;
-    ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0,
-                              &type, &unknown.p),
+    ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
+                              &unknown.p),
               hrSuccess);
     ASSERT_EQ(type, static_cast<ULONG>(MAPI_MAILUSER));
     auto* entry = static_cast<IMailUser*>(unknown.p);
@@ -324,14 +324,13 @@ TEST_F(WabLibraryTest, OnlyEntriesOpenedForWritingChange)
     ASSERT_EQ(Open(path, book, object), hrSuccess);
     Ref<IABContainer> container;
     OpenPab(book.p, object.p, container);
-    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER,
-                {Text(PR_GIVEN_NAME, "Ann"), Text(PR_SURNAME, "Lee")});
+    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_GIVEN_NAME, "Ann"), Text(PR_SURNAME, "Lee")});
     std::string id = Rows(container.p, object.p).at(0).first;
 
     auto open = [&](ULONG flags, Ref<IMAPIUnknown>& entry) {
         ULONG type = 0;
-        ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr,
-                                  flags, &type, &entry.p),
+        ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, flags,
+                                  &type, &entry.p),
                   hrSuccess);
     };
     SPropValue surname = Text(PR_SURNAME, "Long");
@@ -375,13 +374,12 @@ TEST_F(WabLibraryTest, AnEntryHeldOpenForReadingAnswersWhatTheBookHolds)
     ASSERT_EQ(Open(path, book, object), hrSuccess);
     Ref<IABContainer> container;
     OpenPab(book.p, object.p, container);
-    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER,
-                {Text(PR_GIVEN_NAME, "Ann"), Text(PR_SURNAME, "Lee")});
+    CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_GIVEN_NAME, "Ann"), Text(PR_SURNAME, "Lee")});
     std::string id = Rows(container.p, object.p).at(0).first;
     auto open = [&](ULONG flags, Ref<IMAPIUnknown>& entry) {
         ULONG type = 0;
-        ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr,
-                                  flags, &type, &entry.p),
+        ASSERT_EQ(book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, flags,
+                                  &type, &entry.p),
                   hrSuccess);
         EXPECT_EQ(type, static_cast<ULONG>(MAPI_MAILUSER));
     };
@@ -479,11 +477,11 @@ TEST_F(WabLibraryTest, SaveBatchIsInTheFileOnlyOnceCommitted)
     ASSERT_EQ(committedEntries(), 1);
     ASSERT_EQ(WabBeginSaveBatch(book.p), hrSuccess);
     CreateEntry(container.p, object.p, PR_DEF_CREATE_MAILUSER, {Text(PR_DISPLAY_NAME, "two")});
-    EXPECT_EQ(Rows(container.p, object.p).size(), 2u);       // the batch sees its own saves
+    EXPECT_EQ(Rows(container.p, object.p).size(), 2u);  // the batch sees its own saves
     EXPECT_EQ(committedEntries(), 1);
     ASSERT_EQ(WabEndSaveBatch(book.p), hrSuccess);
     EXPECT_EQ(committedEntries(), 2);
-    EXPECT_EQ(WabEndSaveBatch(book.p), hrSuccess);            // none open: nothing to do
+    EXPECT_EQ(WabEndSaveBatch(book.p), hrSuccess);  // none open: nothing to do
 
     // A book released with its batch still open keeps what was saved.
     ASSERT_EQ(WabBeginSaveBatch(book.p), hrSuccess);
@@ -530,7 +528,7 @@ TEST_F(WabLibraryTest, LoaderFindsTheLibraryByItsName)
     EXPECT_STREQ(path, "");
     WabSetDllPath("C:\\long\\wab32.dll");
     EXPECT_TRUE(WabQueryDllPath(path, sizeof path));
-    EXPECT_STREQ(path, "C:\\long");   // cut to the buffer
+    EXPECT_STREQ(path, "C:\\long");  // cut to the buffer
     WabSetDllPath(nullptr);
 }
 

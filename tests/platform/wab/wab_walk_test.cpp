@@ -71,8 +71,9 @@ protected:
     {
         ULONG type = 0;
         Ref<IMAPIUnknown> unknown;
-        ASSERT_EQ(m_book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(const_cast<char*>(id.data())),
-                                    nullptr, MAPI_MODIFY, &type, &unknown.p),
+        ASSERT_EQ(m_book->OpenEntry(static_cast<ULONG>(id.size()),
+                                    reinterpret_cast<LPENTRYID>(const_cast<char*>(id.data())), nullptr, MAPI_MODIFY,
+                                    &type, &unknown.p),
                   hrSuccess);
         auto* entry = static_cast<IMailUser*>(unknown.p);
         SPropValue name = Text(PR_DISPLAY_NAME, pszName);
@@ -145,4 +146,4 @@ TEST_F(WabWalkTest, SavesDuringAWalkAreSeenByIt)
     EXPECT_EQ(names[kCount], "late");
 }
 
-} // namespace
+}  // namespace
