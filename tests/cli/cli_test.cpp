@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -975,9 +974,7 @@ RunResult RunWithFileSizeLimit(const std::string& dir, std::vector<std::string> 
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.status = vwtest::WaitProgram(pid);
     result.err = vwtest::ReadFileText(errPath);
     return result;
 }
@@ -1052,27 +1049,13 @@ TEST_F(CliFaultTest, TwoConcurrentTransfersIntoOneFileLoseAndDuplicateNothing)
     const std::string target = File("target.wab");
 
     auto spawn = [&](std::vector<std::string> args, const std::string& tag) {
-        const std::string program = std::string(VW_BINARY_DIR) + "/varnwick-cli";
-        args.insert(args.begin(), {program, "--ini", m_ini});
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, File("out-" + tag).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, File("err-" + tag).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        args.insert(args.begin(), {"--ini", m_ini});
+        const pid_t pid = vwtest::StartProgram(std::string(VW_BINARY_DIR) + "/varnwick-cli", std::move(args),
+                                               File("out-" + tag), File("err-" + tag), m_dir);
+        EXPECT_GT(pid, 0);
         return pid;
     };
-    auto wait = [](pid_t pid) {
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    };
+    auto wait = [](pid_t pid) { return vwtest::WaitProgram(pid); };
     struct Pair {
         const char* what;
         std::vector<std::string> first, second;
