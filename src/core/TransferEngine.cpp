@@ -811,17 +811,10 @@ std::string CollectErrors(TransferResult& result, const FailReason& wabReason, c
 
 }  // namespace
 
-void TransferEngine::MarkWabNotOpen(SideOutcome& outcome, int nRows) const
+void TransferEngine::MarkNotReady(ListType eSide, SideOutcome& outcome, int nRows) const
 {
     outcome.bWritten = false;
-    outcome.strError = SideFailureText(LIST_WAB, false);
-    outcome.nFailed = nRows;
-}
-
-void TransferEngine::MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const
-{
-    outcome.bWritten = false;
-    outcome.strError = SideFailureText(LIST_PALM, false);
+    outcome.strError = SideFailureText(eSide, false);
     outcome.nFailed = nRows;
 }
 
@@ -959,27 +952,19 @@ TransferResult TransferEngine::TransferOneWay(const OneWay& way)
     const ListType eInto = way.eFrom == LIST_PALM ? LIST_WAB : LIST_PALM;
     SideOutcome& receiver = eInto == LIST_WAB ? result.toWab : result.toPalm;
     receiver.bReceiving = true;
-    bool bHanded = false;
     if (!SideIsReady(eInto)) {
-        if (eInto == LIST_WAB)
-            MarkWabNotOpen(receiver, nTicked);
-        else
-            MarkPalmNotLoaded(receiver, nTicked);
+        MarkNotReady(eInto, receiver, nTicked);
     } else {
         int nDone = 0;
         Progress(0, nTicked);
         HandRowsTo(eInto, TickedRows(way.eFrom), receiver, nDone, nTicked);
-        bHanded = true;
     }
 
-    if (eInto == LIST_WAB && bHanded)
+    // A side that was not ready is not written, so it is read again.
+    if (eInto == LIST_WAB)
         RelistWabSide(receiver);
-    else if (eInto == LIST_WAB)
-        LoadOutlookList();
-    else if (bHanded)
-        RelistPalmSide(receiver);
     else
-        LoadPalmList();
+        RelistPalmSide(receiver);
     ReportCompletion(result, way.pszDoneFormat, way.pszFailed, nTicked);
     RefreshStates();
     UntickSame();
@@ -1009,8 +994,8 @@ TransferResult TransferEngine::SynchronizeAll()
     bool bBookReread = false;
     SideOutcome& toWab = result.toWab;
     toWab.bReceiving = nPalmRows > 0;
-    if (toWab.bReceiving && !WabIsOpen()) {
-        MarkWabNotOpen(toWab, nPalmRows);
+    if (toWab.bReceiving && !SideIsReady(LIST_WAB)) {
+        MarkNotReady(LIST_WAB, toWab, nPalmRows);
         nDone += nPalmRows;
         Progress(nDone, nTotal);
     } else if (nPalmRows > 0) {
@@ -1027,8 +1012,8 @@ TransferResult TransferEngine::SynchronizeAll()
     // Then the address-book rows, entries just added or updated among them.
     SideOutcome& toPalm = result.toPalm;
     toPalm.bReceiving = nWabRows > 0;
-    if (toPalm.bReceiving && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
-        MarkPalmNotLoaded(toPalm, nWabRows);
+    if (toPalm.bReceiving && !SideIsReady(LIST_PALM)) {
+        MarkNotReady(LIST_PALM, toPalm, nWabRows);
         Progress(nTotal, nTotal);
     } else if (nWabRows > 0) {
         const std::vector<const ContactRow*> rows = AllRows(LIST_WAB);
@@ -1036,16 +1021,13 @@ TransferResult TransferEngine::SynchronizeAll()
         const int nSecondTotal = nDone + static_cast<int>(rows.size());
         HandToPalm(rows, toPalm, nDone, nSecondTotal);
     }
-    const bool bPalmSaved = m_pPalmInfo != nullptr && m_pPalmInfo->IsLoaded();
-    if (bPalmSaved)
+    if (SideIsReady(LIST_PALM))
         FinishPalmSide(toPalm);
 
     ReportCompletion(result, kDoneSync, "Outlook Express and Palm Desktop synchronization failed", nTotal);
 
-    if (bPalmSaved)
-        RelistPalmSide(toPalm);
-    else
-        LoadPalmList();
+    // Palm data that is not loaded is read again.
+    RelistPalmSide(toPalm);
     // The second pass writes to the Palm side only: a book listed again
     // after the first pass still lists what its file holds, and so does one
     // that received nothing.
@@ -1100,12 +1082,8 @@ SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<con
     SideOutcome outcome;
     outcome.bReceiving = true;
     const int nTotal = static_cast<int>(records.size());
-    if (eInto == LIST_WAB && !WabIsOpen()) {
-        MarkWabNotOpen(outcome, nTotal);
-        return outcome;
-    }
-    if (eInto == LIST_PALM && (m_pPalmInfo == nullptr || !m_pPalmInfo->IsLoaded())) {
-        MarkPalmNotLoaded(outcome, nTotal);
+    if (!SideIsReady(eInto)) {
+        MarkNotReady(eInto, outcome, nTotal);
         return outcome;
     }
     int nDone = 0;

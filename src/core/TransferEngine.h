@@ -351,8 +351,9 @@ private:
     // The open book is the file the settings name (a reload would open it).
     bool BookIsTheSettingsFile() const;
     void ListPalmRows();
-    void MarkWabNotOpen(SideOutcome& outcome, int nRows) const;
-    void MarkPalmNotLoaded(SideOutcome& outcome, int nRows) const;
+    // The side cannot receive (the book is not open, the Palm data not
+    // loaded): every one of nRows records failed, for the side's reason.
+    void MarkNotReady(ListType eSide, SideOutcome& outcome, int nRows) const;
     void ReportCompletion(TransferResult& result, const char* pszDoneFormat, const char* pszFailed, int nCount);
 
     SysSettings& m_Settings;
