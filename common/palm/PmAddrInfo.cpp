@@ -359,6 +359,22 @@ void PalmToNeutral(const PmAddrGeneration& gen, const void* pRecord, CommAddrRec
     pComm->nSourceType = CST_PALM;
 }
 
+// The neutral record of a reader's record as the contact set holds it:
+// zero-filled, converted, with the record's status.
+void ReaderRecordToNeutral(const PmAddrGeneration& gen, const void* pRecord, CommAddrRecord* pComm)
+{
+    ZeroCommRecord(pComm);
+    PalmToNeutral(gen, pRecord, pComm);
+    pComm->nStatus = StatusOf(gen, pRecord);
+}
+
+// Deleted and archived records are not listed: they stay in the reader's
+// list and are saved unchanged.
+bool IsListed(const PmAddrGeneration& gen, const void* pRecord)
+{
+    return (StatusOf(gen, pRecord) & (PmAddrInfo::kStatusDeleted | PmAddrInfo::kStatusArchived)) == 0;
+}
+
 // ---- Neutral to Palm --------------------------------------------------------------------
 // A new record takes every value as the neutral record has it. An update
 // keeps the Palm record's own values where the neutral record has nothing to
@@ -752,13 +768,9 @@ CommAddrRecord* PmAddrInfo::NextLoadedContact(bool bFirst)
     }
     for (void* pReaderRecord = bFirst ? pGen->First() : pGen->Next(); pReaderRecord != nullptr;
          pReaderRecord = pGen->Next()) {
-        if ((StatusOf(*pGen, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
+        if (!IsListed(*pGen, pReaderRecord))
             continue;
-        // As BuildContactSet fills the record it stores.
-        ZeroCommRecord(m_pVisited);
-        PalmToNeutral(*pGen, pReaderRecord, m_pVisited);
-        m_pVisited->nSourceType = CST_PALM;
-        m_pVisited->nStatus = StatusOf(*pGen, pReaderRecord);
+        ReaderRecordToNeutral(*pGen, pReaderRecord, m_pVisited);
         return m_pVisited;
     }
     return nullptr;
@@ -771,8 +783,8 @@ bool PmAddrInfo::BuildContactSet()
         return true;
     bool bAll = true;
     for (void* pReaderRecord = pGen->First(); pReaderRecord != nullptr; pReaderRecord = pGen->Next()) {
-        if ((StatusOf(*pGen, pReaderRecord) & (kStatusDeleted | kStatusArchived)) != 0)
-            continue;  // not listed; stays in the reader's list and is saved unchanged
+        if (!IsListed(*pGen, pReaderRecord))
+            continue;
         // The entry works on the reader's record itself: a second copy of
         // every contact would only have to be kept equal to it.
         auto* pEntry = new (std::nothrow) PalmEntry{};
@@ -785,12 +797,9 @@ bool PmAddrInfo::BuildContactSet()
         pEntry->pReaderRecord = pReaderRecord;
 
         CommAddrRecord comm;
-        ZeroCommRecord(&comm);
-        PalmToNeutral(*pGen, pEntry->pRecord, &comm);
+        ReaderRecordToNeutral(*pGen, pEntry->pRecord, &comm);
         comm.pAttached = pEntry;
         comm.nAttachedLen = sizeof(PalmEntry);
-        comm.nSourceType = CST_PALM;
-        comm.nStatus = StatusOf(*pGen, pEntry->pRecord);
 
         pEntry->pSetRecord = m_pContacts->AddCopy(&comm);
         if (pEntry->pSetRecord == nullptr) {
@@ -938,10 +947,7 @@ bool PmAddrInfo::RefreshSavedRecords()
                 if (!bOk)
                     break;
                 pEntryGen->ReadBack(pEntry->pReaderRecord);
-                ZeroCommRecord(&comm);
-                PalmToNeutral(*pEntryGen, pEntry->pRecord, &comm);
-                comm.nSourceType = CST_PALM;
-                comm.nStatus = StatusOf(*pEntryGen, pEntry->pRecord);
+                ReaderRecordToNeutral(*pEntryGen, pEntry->pRecord, &comm);
                 bOk = m_pContacts->ReplaceFieldsAt(&comm, nPos);
             }
         } catch (const std::bad_alloc&) {
