@@ -1,6 +1,7 @@
 #include "common/misc/CommAddrMgr.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +68,28 @@ bool TextsDiffer(const char* pszA, const char* pszB, size_t nMax)
             return false;
     }
     return false;
+}
+
+// TextsDiffer for two fields of nWidth bytes each (both readable in full,
+// as every field of a record is): while the texts are equal byte for byte,
+// eight bytes at a time, as texts that match mostly are; from the first
+// word that differs on, byte by byte with a-z folded.
+bool FieldsDiffer(const char* pszA, const char* pszB, size_t nWidth)
+{
+    constexpr uint64_t kLow = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    size_t i = 0;
+    for (; i + sizeof(uint64_t) <= nWidth; i += sizeof(uint64_t)) {
+        uint64_t nA;
+        uint64_t nB;
+        std::memcpy(&nA, pszA + i, sizeof nA);
+        std::memcpy(&nB, pszB + i, sizeof nB);
+        if (nA != nB)
+            break;
+        if (((nA - kLow) & ~nA & kHigh) != 0)
+            return false;  // a terminator in the word: equal up to it
+    }
+    return TextsDiffer(pszA + i, pszB + i, nWidth - i);
 }
 
 // How MatchFieldList compares the field of an id.
@@ -229,7 +252,7 @@ constexpr size_t kHashedPrefix = 15;
 // Equal a-z folded, or one the other cut at a cut length.
 bool TextsAgree(const char* pszA, const char* pszB, size_t nWidth)
 {
-    if (!TextsDiffer(pszA, pszB, nWidth))
+    if (!FieldsDiffer(pszA, pszB, nWidth))
         return true;
     const size_t nLenA = strnlen(pszA, nWidth);
     const size_t nLenB = strnlen(pszB, nWidth);
@@ -252,6 +275,8 @@ KeyKind KeyKindOf(const CommAddrRecord* pRecord, const int32_t* pKeys, int32_t n
     return pRecord->szCompany[0] != '\0' ? KeyKind::Company : KeyKind::Blank;
 }
 
+static_assert(sizeof(CommAddrRecord::szWorkFax) == sizeof(CommAddrRecord::szHomeFax));
+
 // The text a compare field of pRecord is compared by (see the fax rule).
 const char* CompareText(const CommAddrRecord* pRecord, int32_t nId, bool bFaxPair)
 {
@@ -259,7 +284,7 @@ const char* CompareText(const CommAddrRecord* pRecord, int32_t nId, bool bFaxPai
         if (nId == CF_WORK_FAX)
             return pRecord->szHomeFax;
         if (nId == CF_HOME_FAX)
-            return "";
+            return pRecord->szWorkFax;  // empty, and as wide as the home fax
     }
     return MatchedField(pRecord, nId);
 }
@@ -405,6 +430,12 @@ CommAddrMgr::CommAddrMgr()
     SetCompareFields(nullptr, 0);
 }
 
+void CommAddrMgr::NewVersion()
+{
+    static std::atomic<uint64_t> s_nLastVersion{0};
+    m_nVersion = s_nLastVersion.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 CommAddrMgr::~CommAddrMgr()
 {
     ClearRecords();
@@ -422,6 +453,7 @@ void CommAddrMgr::ClearRecords()
         m_pCopies->Reset();
     m_nCursor = 0;
     DropIndex();
+    NewVersion();
 }
 
 CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
@@ -470,6 +502,7 @@ CommAddrRecord* CommAddrMgr::StoreCopy(const CommAddrRecord* pRecord, bool bShar
         return nullptr;
     }
     m_nCursor = static_cast<uint32_t>(m_Records.size() - 1);
+    NewVersion();
     return pCopy;
 }
 
@@ -514,6 +547,7 @@ bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
 
 void CommAddrMgr::MoveInIndex(int32_t nPos)
 {
+    NewVersion();  // the copy at nPos changed
     if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
         const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
@@ -900,6 +934,7 @@ void CommAddrMgr::SetKeyFields(const int32_t* pIds, int32_t nCount)
     SetFieldList(m_nKeyFields, &m_nKeyFieldCount, pIds, nCount, kDefaultKeyFields,
                  static_cast<int32_t>(std::size(kDefaultKeyFields)));
     DropIndex();
+    NewVersion();
 }
 
 void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
@@ -914,6 +949,7 @@ void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
     }
     m_bFaxPair = bWorkFax && bHomeFax;
     DropIndex();
+    NewVersion();
 }
 
 bool CommAddrMgr::KeysMatch(const CommAddrRecord* pA, const CommAddrRecord* pB) const
@@ -935,7 +971,7 @@ bool CommAddrMgr::MatchFieldList(const CommAddrRecord* pA, const CommAddrRecord*
         const int32_t nId = pIds[i];
         switch (MatchKindOf(nId)) {
         case MatchKind::Text:
-            if (TextsDiffer(MatchedField(pA, nId), MatchedField(pB, nId), MatchedWidth(nId)))
+            if (FieldsDiffer(MatchedField(pA, nId), MatchedField(pB, nId), MatchedWidth(nId)))
                 return false;
             break;
         case MatchKind::Date:

@@ -167,6 +167,13 @@ public:
     // Number of stored copies.
     int32_t GetCount() const;
 
+    // A number that changes whenever what Classify and ClassifySide answer
+    // may change: a copy stored, merged or replaced, the set cleared, the key
+    // or compare list replaced. No two sets, and no two states of one set,
+    // ever share a version, so a caller may keep an answer for as long as
+    // the versions of the sets it came from stay the same.
+    uint64_t Version() const { return m_nVersion; }
+
     // Replace the key or compare list with the first nCount ids of pIds. A
     // null list or a count of 0 or less restores the defaults; a count above
     // COMM_MAX_MATCH_FIELDS is cut to it.
@@ -232,4 +239,7 @@ private:
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nCompareFieldCount;
     bool m_bFaxPair;  // both fax fields are compare fields
+    uint64_t m_nVersion = 0;
+    // Gives the set a version no set has had before.
+    void NewVersion();
 };

@@ -188,6 +188,17 @@ public:
     // against this book (1 new, 2 modified, 0 same). False for a null set.
     bool ClassifySet(CommAddrMgr* pOtherSet);
 
+    // Classifies the nCount records against the book as a whole, as the
+    // neutral set's ClassifySide does (the same answers, in pAnswers). When
+    // pOwner is the set the records belong to, they are, in order, the
+    // records the last ClassifySet classified, and neither pOwner nor the
+    // book changed since (their versions say so), that ClassifySet's answers
+    // are given again instead of being worked out anew: a Synchronize hands
+    // every Palm contact to the book right after their states were shown.
+    // pOwner may be null. False as ClassifySide is.
+    bool ClassifyRecords(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers,
+                         const CommAddrMgr* pOwner);
+
     // Sets nState of every record of the root folder to its state against
     // pOtherSet. Nothing happens while the book is closed. False for a null
     // set.
@@ -245,6 +256,16 @@ protected:
     void NoteWritten(WabRecord* pRecord, IMailUser* lpMailUser);
     // Releases the notes and stops noting.
     void DropWrittenNotes();
+
+    // The answers of the last ClassifySet, with what they depend on.
+    struct SetPairing {
+        const CommAddrMgr* pSet = nullptr;
+        uint64_t nSetVersion = 0;
+        uint64_t nBookVersion = 0;
+        std::vector<const CommAddrRecord*> records;
+        std::vector<ClassifyMatch> answers;
+    };
+    SetPairing m_LastPairing;
 
     std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;  // noted writes, each object referenced
     bool m_bNoting = false;                                    // BeginStoreBatch ran: writes are noted

@@ -1,5 +1,6 @@
 // CxWab: storing neutral records into the book and classifying both sides.
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -346,22 +347,48 @@ bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
     if (pOtherSet == nullptr || m_pAddrMgr == nullptr)
         return false;
     // The whole other side at once, so each entry answers for one contact.
-    std::vector<CommAddrRecord*> records;
-    std::vector<ClassifyMatch> answers;
+    SetPairing pairing;
     try {
-        records.reserve(static_cast<size_t>(pOtherSet->GetCount()));
+        pairing.records.reserve(static_cast<size_t>(pOtherSet->GetCount()));
         for (CommAddrRecord* pRecord = pOtherSet->GetFirstRecord(); pRecord != nullptr;
              pRecord = pOtherSet->GetNextRecord())
-            records.push_back(pRecord);
-        answers.resize(records.size());
+            pairing.records.push_back(pRecord);
+        pairing.answers.resize(pairing.records.size());
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!m_pAddrMgr->ClassifySide(records.data(), static_cast<int32_t>(records.size()), answers.data()))
+    m_LastPairing = SetPairing{};
+    const int32_t nCount = static_cast<int32_t>(pairing.records.size());
+    if (!m_pAddrMgr->ClassifySide(pairing.records.data(), nCount, pairing.answers.data()))
         return false;
-    for (size_t i = 0; i < records.size(); ++i)
-        records[i]->nStatus = ClassifyToState(answers[i].nResult);
+    for (int32_t i = 0; i < nCount; ++i) {
+        // The records are the other set's own, handed out writable above.
+        const_cast<CommAddrRecord*>(pairing.records[static_cast<size_t>(i)])->nStatus =
+            ClassifyToState(pairing.answers[static_cast<size_t>(i)].nResult);
+    }
+    // Writing the states changed no field that matching reads.
+    pairing.pSet = pOtherSet;
+    pairing.nSetVersion = pOtherSet->Version();
+    pairing.nBookVersion = m_pAddrMgr->Version();
+    m_LastPairing = std::move(pairing);
     return true;
+}
+
+bool CxWab::ClassifyRecords(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers,
+                            const CommAddrMgr* pOwner)
+{
+    if (m_pAddrMgr == nullptr)
+        return false;
+    const SetPairing& last = m_LastPairing;
+    const bool bKnown = pOwner != nullptr && nCount >= 0 && pAnswers != nullptr && pOwner == last.pSet &&
+                        pOwner->Version() == last.nSetVersion && m_pAddrMgr->Version() == last.nBookVersion &&
+                        static_cast<size_t>(nCount) == last.records.size() &&
+                        (nCount == 0 || std::equal(ppRecords, ppRecords + nCount, last.records.begin()));
+    if (bKnown) {
+        std::copy(last.answers.begin(), last.answers.end(), pAnswers);
+        return true;
+    }
+    return m_pAddrMgr->ClassifySide(ppRecords, nCount, pAnswers);
 }
 
 bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)

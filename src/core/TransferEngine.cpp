@@ -575,18 +575,18 @@ void TransferEngine::HandToWab(const std::vector<const ContactRow*>& rows, SideO
     std::vector<const CommAddrRecord*> records;
     for (const ContactRow* pRow : rows)
         records.push_back(static_cast<const CommAddrRecord*>(pRow->pData));
-    HandRecordsToWab(records, outcome, nDone, nTotal);
+    HandRecordsToWab(records, outcome, nDone, nTotal, m_pPalmInfo != nullptr ? m_pPalmInfo->GetContactSet() : nullptr);
 }
 
 // Hands neutral records to the address book, classified against it as a
 // whole; a null record is skipped but counts as progress.
 void TransferEngine::HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome,
-                                      int& nDone, int nTotal)
+                                      int& nDone, int nTotal, const CommAddrMgr* pOwner)
 {
     std::vector<ClassifyMatch> answers(records.size());
     CommAddrMgr* pBookSet = m_pWab->GetNeutralSet();
     if (pBookSet == nullptr ||
-        !pBookSet->ClassifySide(records.data(), static_cast<int32_t>(records.size()), answers.data()))
+        !m_pWab->ClassifyRecords(records.data(), static_cast<int32_t>(records.size()), answers.data(), pOwner))
         answers.assign(records.size(), ClassifyMatch{CLASSIFY_NEW, -1});
 
     for (size_t i = 0; i < records.size(); ++i) {

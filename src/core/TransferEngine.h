@@ -28,6 +28,7 @@
 #include "src/core/ColumnTable.h"
 #include "src/core/SysSettings.h"
 
+class CommAddrMgr;
 class CxList;
 class CxWab;
 class PmAddrInfo;
@@ -331,8 +332,10 @@ private:
     // nDone counts up by one per row, reported as progress of nTotal.
     void HandToWab(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
     void HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
+    // pOwner: the set the records belong to, when they are a set's own (the
+    // book may then answer from the classification it last made of them).
     void HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome, int& nDone,
-                          int nTotal);
+                          int nTotal, const CommAddrMgr* pOwner = nullptr);
     void HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
                            const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone, int nTotal);
     std::vector<const ContactRow*> TickedRows(ListType eList) const;

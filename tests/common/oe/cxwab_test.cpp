@@ -320,6 +320,68 @@ TEST_F(CxWabTest, ClassifiesBothSides)
     EXPECT_EQ(wab.MatchContact(nullptr, &pMatch), CLASSIFY_NONE);
 }
 
+// The book answers again from its last ClassifySet only while nothing
+// that answer depends on changed: each change below must be seen.
+TEST_F(CxWabTest, ClassifyingTheSetAgainSeesEveryChangeSinceClassifySet)
+{
+    {
+        CxWab wab(book.c_str());
+        ASSERT_TRUE(wab.StoreContact(Contact("Ann", "Lee", "").get()));
+        ASSERT_TRUE(wab.StoreContact(Contact("Bob", "Stone", "").get()));
+    }
+    CommAddrMgr palm;
+    palm.AddCopy(Contact("Ann", "Lee", "").get());
+    palm.AddCopy(Contact("Bob", "Stone", "").get());
+    CxWab wab(book.c_str());
+    auto answersFor = [&](const std::vector<const CommAddrRecord*>& records, const CommAddrMgr* pOwner) {
+        std::vector<ClassifyMatch> answers(records.size());
+        EXPECT_TRUE(wab.ClassifyRecords(records.data(), static_cast<int32_t>(records.size()), answers.data(), pOwner));
+        std::vector<int> results;
+        for (const ClassifyMatch& answer : answers)
+            results.push_back(answer.nResult);
+        return results;
+    };
+    auto palmRecords = [&] { return std::vector<const CommAddrRecord*>{palm.GetRecordAt(0), palm.GetRecordAt(1)}; };
+    const std::vector<int> same{CLASSIFY_SAME, CLASSIFY_SAME};
+
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    EXPECT_EQ(answersFor(palmRecords(), &palm), same);
+    // Other records, or the same in another order, are classified anew.
+    EXPECT_EQ(answersFor({palm.GetRecordAt(1)}, &palm), (std::vector<int>{CLASSIFY_SAME}));
+    auto cid = Contact("Cid", "Ray", "");
+    EXPECT_EQ(answersFor({cid.get(), palm.GetRecordAt(1)}, &palm), (std::vector<int>{CLASSIFY_NEW, CLASSIFY_SAME}));
+
+    // A Palm contact merged into since.
+    auto annPhone = Contact("Ann", "Lee", "");
+    SetTextField(annPhone.get(), CF_WORK_PHONE, "555");
+    ASSERT_TRUE(palm.MergeAt(annPhone.get(), 0));
+    EXPECT_EQ(answersFor(palmRecords(), &palm), (std::vector<int>{CLASSIFY_MODIFIED, CLASSIFY_SAME}));
+
+    // The book changed since: Ann stored with her phone, in a batch whose
+    // entries the book brings up to date in memory.
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    ASSERT_TRUE(wab.BeginStoreBatch());
+    ASSERT_TRUE(wab.StoreContact(annPhone.get()));
+    ASSERT_TRUE(wab.EndStoreBatch());
+    ASSERT_TRUE(wab.ApplyWrittenEntries());
+    EXPECT_EQ(answersFor(palmRecords(), &palm), same);
+
+    // The book's compare list replaced since: a phone it no longer compares.
+    auto annOtherPhone = Contact("Ann", "Lee", "");
+    SetTextField(annOtherPhone.get(), CF_WORK_PHONE, "777");
+    ASSERT_TRUE(palm.MergeAt(annOtherPhone.get(), 0));
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    EXPECT_EQ(palm.GetRecordAt(0)->nStatus, RS_MODIFIED);
+    const int32_t homePhoneOnly[] = {CF_HOME_PHONE};
+    wab.GetNeutralSet()->SetCompareFields(homePhoneOnly, 1);
+    EXPECT_EQ(answersFor(palmRecords(), &palm), same);
+
+    // Without an owner nothing is taken from before.
+    wab.GetNeutralSet()->SetCompareFields(nullptr, 0);
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    EXPECT_EQ(answersFor(palmRecords(), nullptr), (std::vector<int>{CLASSIFY_MODIFIED, CLASSIFY_SAME}));
+}
+
 TEST_F(CxWabTest, WithoutTheLibraryNothingOpensAndEverythingIsNew)
 {
     const struct {
