@@ -62,6 +62,8 @@ void PmWholeTexts::Keep(const void* pRecord, int nField, std::string strWhole)
 
 const std::string* PmWholeTexts::Find(const void* pRecord, int nField) const
 {
+    if (m_Texts.empty())
+        return nullptr;
     const auto it = m_Texts.find({pRecord, nField});
     return it == m_Texts.end() ? nullptr : &it->second;
 }

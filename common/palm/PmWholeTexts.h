@@ -15,8 +15,9 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 class PmDBUtil;
@@ -50,5 +51,13 @@ public:
     size_t Count() const { return m_Texts.size(); }
 
 private:
-    std::map<std::pair<const void*, int>, std::string> m_Texts;
+    using Key = std::pair<const void*, int>;
+    struct KeyHash {
+        size_t operator()(const Key& key) const
+        {
+            return std::hash<const void*>()(key.first) * 31u + static_cast<size_t>(key.second);
+        }
+    };
+    // A save looks up every text field of every record: a hash, not a tree.
+    std::unordered_map<Key, std::string, KeyHash> m_Texts;
 };
