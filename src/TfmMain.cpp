@@ -617,7 +617,11 @@ void TfmMain::ShowLoadedSummary()
     // its end ("\u2026/Ana/address/address.dat").
     const QFontMetrics metrics(sbMain->font());
     const int nWidth = sbMain->width() - lblLegend->sizeHint().width() - 24;
-    const int nRoom = nWidth - metrics.horizontalAdvance(palmText(QString()) + strSeparator + wabText(QString()));
+    // A text measured in pieces can come out a pixel or two wider than the
+    // sum of its pieces (kerning, rounding): a character's width to spare,
+    // so the last words are never cut off with the paths.
+    const int nRoom = nWidth - metrics.horizontalAdvance(palmText(QString()) + strSeparator + wabText(QString())) -
+                      metrics.averageCharWidth();
     // The book's path takes at most half the room; the Palm path the rest.
     const QString strWabShown = metrics.elidedText(strWabPath, Qt::ElideLeft, std::max(60, nRoom / 2));
     const int nPalmRoom = std::max(60, nRoom - metrics.horizontalAdvance(strWabShown));
