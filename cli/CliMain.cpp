@@ -387,41 +387,70 @@ int CmdCompare(Session& session, const CliArgs& args)
         return nStatus;
     engine.RefreshStates();
 
-    // Which records the lists show (EmailOnly keeps some out).
-    std::unordered_set<const void*> listed;
-    for (ListType eList : {LIST_PALM, LIST_WAB}) {
-        listed.reserve(listed.size() + static_cast<size_t>(engine.GetRowCount(eList)));
-        for (int nRow = 0; nRow < engine.GetRowCount(eList); ++nRow)
-            listed.insert(engine.GetRow(eList, nRow)->pData);
-    }
-    auto isListed = [&listed](const void* p) { return listed.count(p) != 0; };
-
     // Both sides are walked where they are stored, Palm first; an
     // address-book entry is converted into one neutral record at a time.
     CommAddrMgr* pPalmSet = engine.GetPalmInfo()->GetContactSet();
     CxWab* pWab = engine.GetWab();
+    auto walkPalm = [&](auto&& visit) {
+        for (CommAddrRecord* p = pPalmSet->GetFirstRecord(); p != nullptr; p = pPalmSet->GetNextRecord())
+            visit(p);
+    };
+    auto walkWab = [&](auto&& visit) {
+        for (WabRecord* p = pWab->GetFirstEntry(); p != nullptr; p = pWab->GetNextEntry())
+            visit(p);
+    };
+
+    // Which records the lists show (EmailOnly keeps some out), one flag per
+    // record in walk order. A list shows its side's records in the side's
+    // order, so one walk meets its rows one after the other; should a list
+    // ever hold them otherwise, its records are looked up in a set instead.
+    auto listedFlags = [&](ListType eList, auto&& walk) {
+        const int nRows = engine.GetRowCount(eList);
+        std::vector<bool> flags;
+        int nRow = 0;
+        walk([&](const void* p) {
+            const bool bListed = nRow < nRows && engine.GetRow(eList, nRow)->pData == p;
+            nRow += bListed ? 1 : 0;
+            flags.push_back(bListed);
+        });
+        if (nRow != nRows) {
+            std::unordered_set<const void*> listed;
+            for (nRow = 0; nRow < nRows; ++nRow)
+                listed.insert(engine.GetRow(eList, nRow)->pData);
+            flags.clear();
+            walk([&](const void* p) { flags.push_back(listed.count(p) != 0); });
+        }
+        return flags;
+    };
+    const std::vector<bool> palmListed = listedFlags(LIST_PALM, walkPalm);
+    const std::vector<bool> wabListed = listedFlags(LIST_WAB, walkWab);
+
     CommAddrRecord converted;
     // visit(state, listed, caption (ANSI), record) for every record of a
     // side; with bRecords the neutral record is filled in and the caption
     // left empty, otherwise the other way round.
     std::string strCaption;
     auto forEachPalm = [&](auto&& visit, bool bRecords) {
-        for (CommAddrRecord* p = pPalmSet->GetFirstRecord(); p != nullptr; p = pPalmSet->GetNextRecord()) {
+        size_t nIndex = 0;
+        walkPalm([&](CommAddrRecord* p) {
             if (!bRecords)
                 strCaption.assign(p->szFirstName).append(" ").append(p->szLastName);
-            visit(p->nStatus, isListed(p), strCaption, *p);
-        }
+            visit(p->nStatus, nIndex < palmListed.size() && palmListed[nIndex], strCaption, *p);
+            ++nIndex;
+        });
     };
     auto forEachWab = [&](auto&& visit, bool bRecords) {
-        for (WabRecord* p = pWab->GetFirstEntry(); p != nullptr; p = pWab->GetNextEntry()) {
+        size_t nIndex = 0;
+        walkWab([&](WabRecord* p) {
             if (bRecords) {
                 ZeroCommRecord(&converted);
                 CxWab::ConvertToComm(p, &converted);
             } else {
                 strCaption.assign(p->PR_DISPLAY_NAME);
             }
-            visit(p->nState, isListed(p), strCaption, converted);
-        }
+            visit(p->nState, nIndex < wabListed.size() && wabListed[nIndex], strCaption, converted);
+            ++nIndex;
+        });
     };
 
     OutputBuffer out(stdout);
