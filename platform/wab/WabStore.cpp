@@ -26,17 +26,14 @@ constexpr char kIdMark[3] = {'V', 'W', 'B'};
 
 constexpr int kBusyTimeoutMs = 5000;
 
-// The property table as the schema makes it (and as the file keeps its text).
-#define VW_PROPS_TABLE                                                                      \
-    "CREATE TABLE props(entry INTEGER NOT NULL REFERENCES entries(id), tag INTEGER NOT NULL," \
-    " value, PRIMARY KEY(entry, tag)) WITHOUT ROWID"
-
 const char* const kSchema =
     "CREATE TABLE wab_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE entries(id INTEGER PRIMARY KEY, objtype INTEGER NOT NULL,"
-    " entryid BLOB NOT NULL UNIQUE);" VW_PROPS_TABLE ";";
-const char* const kPropsTable = VW_PROPS_TABLE;
-#undef VW_PROPS_TABLE
+    " entryid BLOB NOT NULL UNIQUE);";
+// The property table, made with the others; a book keeps this text of it.
+const char* const kPropsTable =
+    "CREATE TABLE props(entry INTEGER NOT NULL REFERENCES entries(id), tag INTEGER NOT NULL,"
+    " value, PRIMARY KEY(entry, tag)) WITHOUT ROWID";
 
 // The pass of ReadAhead: every property from an entry on, in the order of the
 // table's key, so it steps from one entry to the next without a seek.
@@ -390,7 +387,7 @@ HRESULT WabStore::Initialise(bool* pbInitialised)
                   "PRAGMA application_id=%u;"
                   "INSERT INTO wab_meta VALUES('format','%s'),('version','%d');",
                   kWabApplicationId, kWabFormatName, kWabFormatVersion);
-    if (!Exec(kSchema) || !Exec(szMeta) || !Exec("COMMIT")) {
+    if (!Exec(kSchema) || !Exec(kPropsTable) || !Exec(szMeta) || !Exec("COMMIT")) {
         LogSqlError("cannot be initialised");
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
