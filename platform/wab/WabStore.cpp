@@ -656,10 +656,10 @@ void WabStore::EndReadBatch()
     if (!m_bReadBatch)
         return;
     m_bReadBatch = false;
-    // What was read ahead belongs to the batch's snapshot.
+    // What was read ahead belongs to the batch's snapshot, and its memory
+    // to the walk.
     StopScan();
-    for (ReadAheadSlot& slot : m_readAhead)
-        slot.bKept = false;
+    std::vector<ReadAheadSlot>().swap(m_readAhead);
     if (!Exec("COMMIT"))
         Exec("ROLLBACK");
 }

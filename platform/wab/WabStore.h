@@ -180,7 +180,7 @@ private:
     bool m_bScanRow = false;
     int64_t m_nScanFrom = 0;
     int64_t m_nScanEntry = 0;
-    std::vector<ReadAheadSlot> m_readAhead;  // slot id % kReadAheadSlots; empty until the first ReadAhead
+    std::vector<ReadAheadSlot> m_readAhead;  // slot id % kReadAheadSlots; empty outside a walk
     bool m_bReadBatch = false;    // a read transaction of BeginReadBatch is open
     bool m_bBatchWanted = false;  // BeginWriteBatch was called: the next save opens the batch
     bool m_bWriteBatch = false;   // the write transaction of a batch is open
