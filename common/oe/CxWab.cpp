@@ -29,6 +29,11 @@ const SPropValue* FindProp(const SRow& row, ULONG ulTag)
 // The columns OpenAddressBook reads from the contents table, in this order.
 constexpr ULONG kContentsColumns[] = {PR_DISPLAY_NAME, PR_ENTRYID, PR_OBJECT_TYPE};
 
+// Rows OpenAddressBook asks the contents table for at once: one call per
+// batch instead of per row, while every row's entry is still among those the
+// library has just read ahead (it keeps 256).
+constexpr LONG kRowsPerQuery = 128;
+
 }  // namespace
 
 CxWab::CxWab(const char* pszWabFile)
@@ -148,17 +153,19 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
 
     for (;;) {
         LPSRowSet lpRows = nullptr;
-        hr = lpTable->QueryRows(1, 0, &lpRows);
+        hr = lpTable->QueryRows(kRowsPerQuery, 0, &lpRows);
         if (HR_FAILED(hr) || lpRows == nullptr)
             break;
         if (lpRows->cRows == 0) {
             FreeRows(lpRows);
             break;
         }
-        const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
-        if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
+        for (ULONG nRow = 0; nRow < lpRows->cRows; ++nRow) {
+            const SPropValue* pType = FindProp(lpRows->aRow[nRow], PR_OBJECT_TYPE);
+            if (pType == nullptr || pType->Value.l != MAPI_MAILUSER)
+                continue;
             auto* pRecord = new WabRecord();  // zero-filled: not cleared again
-            if (ReadEntryInto(pRecord, lpRows, 0, true))
+            if (ReadEntryInto(pRecord, lpRows, static_cast<int>(nRow), true))
                 m_pRootFolder->AddEntry(pRecord);
             else
                 delete pRecord;  // an entry that cannot be opened is left out

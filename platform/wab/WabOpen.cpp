@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,15 +88,6 @@ LPSPropValue PackProps(const std::vector<const WabProp*>& props)
     return lpProps;
 }
 
-LPSPropValue PackProps(const std::vector<WabProp>& props)
-{
-    std::vector<const WabProp*> pointers;
-    pointers.reserve(props.size());
-    for (const WabProp& prop : props)
-        pointers.push_back(&prop);
-    return PackProps(pointers);
-}
-
 WabProp BytesProp(ULONG ulTag, const std::string& bytes)
 {
     WabProp prop;
@@ -128,25 +120,29 @@ HRESULT AnswerGetProps(const std::vector<const WabProp*>& props, LPSPropTagArray
     *lpcValues = 0;
     *lppProps = nullptr;
     HRESULT hr = hrSuccess;
-    std::vector<const WabProp*> answer;
-    std::vector<WabProp> missing;  // the errors for tags not found
     if (lpTags == nullptr) {
-        answer = props;
-    } else {
-        if (lpTags->cValues == 0)
-            return MAPI_E_INVALID_PARAMETER;
-        missing.reserve(lpTags->cValues);  // no reallocation: answer points into it
-        for (ULONG i = 0; i < lpTags->cValues; ++i) {
-            const ULONG ulTag = lpTags->aulPropTag[i];
-            const auto it = std::lower_bound(props.begin(), props.end(), ulTag,
-                                             [](const WabProp* pProp, ULONG ul) { return pProp->ulTag < ul; });
-            if (it != props.end() && (*it)->ulTag == ulTag) {
-                answer.push_back(*it);
-            } else {
-                missing.push_back(NotFoundProp(ulTag));
-                answer.push_back(&missing.back());
-                hr = MAPI_W_ERRORS_RETURNED;
-            }
+        LPSPropValue lpProps = PackProps(props);
+        if (lpProps == nullptr)
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        *lpcValues = static_cast<ULONG>(props.size());
+        *lppProps = lpProps;
+        return hr;
+    }
+    if (lpTags->cValues == 0)
+        return MAPI_E_INVALID_PARAMETER;
+    std::vector<const WabProp*> answer;
+    std::vector<WabProp> missing;      // the errors for tags not found
+    missing.reserve(lpTags->cValues);  // no reallocation: answer points into it
+    for (ULONG i = 0; i < lpTags->cValues; ++i) {
+        const ULONG ulTag = lpTags->aulPropTag[i];
+        const auto it = std::lower_bound(props.begin(), props.end(), ulTag,
+                                         [](const WabProp* pProp, ULONG ul) { return pProp->ulTag < ul; });
+        if (it != props.end() && (*it)->ulTag == ulTag) {
+            answer.push_back(*it);
+        } else {
+            missing.push_back(NotFoundProp(ulTag));
+            answer.push_back(&missing.back());
+            hr = MAPI_W_ERRORS_RETURNED;
         }
     }
     LPSPropValue lpProps = PackProps(answer);
@@ -215,17 +211,21 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override
     {
         std::vector<WabProp> read;
+        WabPropRange stored{m_props.data(), m_props.size()};
         if (m_bReadsBook) {
             if (lpcValues != nullptr)
                 *lpcValues = 0;
             if (lppPropArray != nullptr)
                 *lppPropArray = nullptr;
-            const HRESULT hr = m_pStore->LoadProps(m_row.nId, &read);
-            if (HR_FAILED(hr))
-                return hr;
-            read = OnePerTag(std::move(read));
+            // A walk of the book has usually read them already.
+            if (!m_pStore->ReadAheadOf(m_row.nId, &stored)) {
+                const HRESULT hr = m_pStore->LoadProps(m_row.nId, &read);
+                if (HR_FAILED(hr))
+                    return hr;
+                read = OnePerTag(std::move(read));
+                stored = WabPropRange{read.data(), read.size()};
+            }
         }
-        const std::vector<WabProp>& stored = m_bReadsBook ? read : m_props;
         // The stored properties in tag order, with the two computed ones in
         // their places (in place of stored ones of the same tag).
         WabProp computed[2];
@@ -234,9 +234,9 @@ public:
         if (m_row.nId != 0)
             computed[nComputed++] = BytesProp(PR_ENTRYID, m_row.entryId);
         std::vector<const WabProp*> props;
-        props.reserve(stored.size() + nComputed);
+        props.reserve(stored.nCount + nComputed);
         size_t nNext = 0;
-        for (const WabProp& prop : stored) {
+        for (const WabProp& prop : std::span(stored.pFirst, stored.nCount)) {
             while (nNext < nComputed && computed[nNext].ulTag < prop.ulTag)
                 props.push_back(&computed[nNext++]);
             if (nNext < nComputed && computed[nNext].ulTag == prop.ulTag)
@@ -428,25 +428,44 @@ public:
             m_ahead.clear();  // the cursor stays: the rows are read again
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }
+        // The values of a row: the entry's own properties where they were
+        // read ahead, the others in `made`, one place per column (kept from
+        // row to row, so their text storage is reused).
+        std::vector<WabProp> made(m_columns.size());
+        std::vector<const WabProp*> values;
+        values.reserve(m_columns.size());
         for (const WabEntryRow& row : rows) {
-            std::vector<WabProp> values;
-            values.reserve(m_columns.size());
-            for (ULONG ulTag : m_columns) {
+            values.clear();
+            WabPropRange ahead;
+            const bool bAhead = m_pStore->ReadAhead(row, &ahead);
+            for (size_t nColumn = 0; nColumn < m_columns.size(); ++nColumn) {
+                const ULONG ulTag = m_columns[nColumn];
+                WabProp& prop = made[nColumn];
+                prop.ulTag = ulTag;
+                prop.nValue = 0;
+                prop.bytes.clear();
                 if (ulTag == PR_ENTRYID) {
-                    values.push_back(BytesProp(ulTag, row.entryId));
+                    prop.bytes = row.entryId;
                 } else if (ulTag == PR_OBJECT_TYPE) {
-                    values.push_back(IntProp(ulTag, row.lObjType));
+                    prop.nValue = row.lObjType;
+                } else if (bAhead) {
+                    const WabProp* pEnd = ahead.pFirst + ahead.nCount;
+                    const WabProp* pFound = std::lower_bound(
+                        ahead.pFirst, pEnd, ulTag, [](const WabProp& stored, ULONG ul) { return stored.ulTag < ul; });
+                    if (pFound != pEnd && pFound->ulTag == ulTag) {
+                        values.push_back(pFound);
+                        continue;
+                    }
+                    prop = NotFoundProp(ulTag);
                 } else {
-                    WabProp prop;
                     hr = m_pStore->LoadProp(row.nId, ulTag, &prop);
-                    if (HR_SUCCEEDED(hr))
-                        values.push_back(std::move(prop));
-                    else if (hr == MAPI_E_NOT_FOUND)
-                        values.push_back(NotFoundProp(ulTag));
-                    else
+                    if (hr == MAPI_E_NOT_FOUND)
+                        prop = NotFoundProp(ulTag);
+                    else if (HR_FAILED(hr))
                         break;
                     hr = hrSuccess;
                 }
+                values.push_back(&prop);
             }
             SRow& out = lpRows->aRow[lpRows->cRows];
             out.lpProps = HR_SUCCEEDED(hr) ? PackProps(values) : nullptr;

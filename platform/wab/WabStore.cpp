@@ -29,9 +29,20 @@ constexpr int kBusyTimeoutMs = 5000;
 const char* const kSchema =
     "CREATE TABLE wab_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE entries(id INTEGER PRIMARY KEY, objtype INTEGER NOT NULL,"
-    " entryid BLOB NOT NULL UNIQUE);"
+    " entryid BLOB NOT NULL UNIQUE);";
+// The property table, made with the others; a book keeps this text of it.
+const char* const kPropsTable =
     "CREATE TABLE props(entry INTEGER NOT NULL REFERENCES entries(id), tag INTEGER NOT NULL,"
-    " value, PRIMARY KEY(entry, tag)) WITHOUT ROWID;";
+    " value, PRIMARY KEY(entry, tag)) WITHOUT ROWID";
+
+// The pass of ReadAhead: every property from an entry on, in the order of the
+// table's key, so it steps from one entry to the next without a seek.
+const char* const kScanProps = "SELECT entry, tag, value FROM props WHERE entry>=?1 ORDER BY entry, tag";
+
+// A pass that is behind the entry asked for steps over at most this many
+// rows before it seeks instead (rows of entries no one asked for, such as
+// the lists a walk of contacts skips).
+constexpr int kMaxScanSkip = 64;
 
 // Whether the value type keeps its value as bytes rather than an integer.
 bool IsByteType(ULONG ulTag)
@@ -227,7 +238,7 @@ void WabStore::CloseDatabase()
     CommitWriteBatch();
     for (sqlite3_stmt** ppStmt :
          {&m_stmtFindEntry, &m_stmtLoadProps, &m_stmtLoadProp, &m_stmtNextEntries, &m_stmtLastId, &m_stmtInsertEntry,
-          &m_stmtPutProp, &m_stmtSavepoint, &m_stmtRelease}) {
+          &m_stmtPutProp, &m_stmtSavepoint, &m_stmtRelease, &m_stmtScanProps}) {
         sqlite3_finalize(*ppStmt);
         *ppStmt = nullptr;
     }
@@ -376,7 +387,7 @@ HRESULT WabStore::Initialise(bool* pbInitialised)
                   "PRAGMA application_id=%u;"
                   "INSERT INTO wab_meta VALUES('format','%s'),('version','%d');",
                   kWabApplicationId, kWabFormatName, kWabFormatVersion);
-    if (!Exec(kSchema) || !Exec(szMeta) || !Exec("COMMIT")) {
+    if (!Exec(kSchema) || !Exec(kPropsTable) || !Exec(szMeta) || !Exec("COMMIT")) {
         LogSqlError("cannot be initialised");
         Exec("ROLLBACK");
         return MAPI_E_CALL_FAILED;
@@ -461,6 +472,22 @@ HRESULT WabStore::Prepare()
             return MAPI_E_NOT_A_BOOK;
         }
     }
+    // The pass of ReadAhead finds exactly the rows of an entry that the
+    // query by entry finds only where the table's key orders entries as
+    // integers; a table laid out otherwise is read entry by entry.
+    sqlite3_stmt* pStmt = nullptr;
+    bool bOurs = false;
+    if (sqlite3_prepare_v2(m_db, "SELECT sql FROM sqlite_master WHERE type='table' AND name='props'", -1, &pStmt,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW) {
+        const auto* pszSql = reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0));
+        bOurs = pszSql != nullptr && std::strcmp(pszSql, kPropsTable) == 0;
+    }
+    sqlite3_finalize(pStmt);
+    if (bOurs && sqlite3_prepare_v3(m_db, kScanProps, -1, SQLITE_PREPARE_PERSISTENT, &m_stmtScanProps, nullptr) !=
+                     SQLITE_OK) {
+        m_stmtScanProps = nullptr;
+    }
     return hrSuccess;
 }
 
@@ -500,6 +527,19 @@ HRESULT WabStore::FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow*
 {
     if (lpEntryID == nullptr || cbEntryID == 0 || m_db == nullptr)
         return MAPI_E_INVALID_ENTRYID;
+    IdKind kind;
+    int64_t nNumber = 0;
+    if (m_bReadBatch && !m_readAhead.empty() && ParseEntryId(lpEntryID, cbEntryID, &kind, &nNumber) &&
+        kind == IdKind::Entry) {
+        // A row the walk has just handed out is the one the query would find:
+        // identifiers are unique, and the read batch's snapshot holds still.
+        const ReadAheadSlot& slot = m_readAhead[static_cast<uint64_t>(nNumber) % kReadAheadSlots];
+        if (slot.bKept && slot.row.nId == nNumber && slot.row.entryId.size() == cbEntryID &&
+            std::memcmp(slot.row.entryId.data(), lpEntryID, cbEntryID) == 0) {
+            *pRow = slot.row;
+            return hrSuccess;
+        }
+    }
     StmtReset reset{m_stmtFindEntry};
     sqlite3_bind_blob(m_stmtFindEntry, 1, lpEntryID, static_cast<int>(cbEntryID), SQLITE_STATIC);
     const int rc = sqlite3_step(m_stmtFindEntry);
@@ -616,6 +656,10 @@ void WabStore::EndReadBatch()
     if (!m_bReadBatch)
         return;
     m_bReadBatch = false;
+    // What was read ahead belongs to the batch's snapshot, and its memory
+    // to the walk.
+    StopScan();
+    std::vector<ReadAheadSlot>().swap(m_readAhead);
     if (!Exec("COMMIT"))
         Exec("ROLLBACK");
 }
@@ -715,4 +759,115 @@ HRESULT WabStore::SaveEntry(WabEntryRow* pRow, const std::vector<WabProp>& props
     }
     *pRow = row;
     return hrSuccess;
+}
+
+// Starts the pass at the first row of entry nId or after it.
+bool WabStore::SeekScan(int64_t nId)
+{
+    sqlite3_reset(m_stmtScanProps);
+    sqlite3_bind_int64(m_stmtScanProps, 1, nId);
+    m_bScanOpen = true;
+    m_nScanFrom = nId;
+    m_nScanEntry = nId;
+    return StepScan();
+}
+
+// Moves the pass to its next row whose entry is an integer, the only rows
+// the query by entry finds. False when the table cannot be read so, or its
+// entries do not climb (a damaged file): the pass is given up.
+bool WabStore::StepScan()
+{
+    for (;;) {
+        const int rc = sqlite3_step(m_stmtScanProps);
+        if (rc == SQLITE_DONE) {
+            m_bScanRow = false;
+            return true;
+        }
+        if (rc != SQLITE_ROW) {
+            StopScan();
+            return false;
+        }
+        if (sqlite3_column_type(m_stmtScanProps, 0) != SQLITE_INTEGER)
+            continue;
+        const int64_t nEntry = sqlite3_column_int64(m_stmtScanProps, 0);
+        if (nEntry < m_nScanEntry) {
+            StopScan();
+            return false;
+        }
+        m_bScanRow = true;
+        m_nScanEntry = nEntry;
+        return true;
+    }
+}
+
+void WabStore::StopScan()
+{
+    if (m_stmtScanProps != nullptr)
+        sqlite3_reset(m_stmtScanProps);
+    m_bScanOpen = false;
+    m_bScanRow = false;
+}
+
+bool WabStore::ReadAhead(const WabEntryRow& row, WabPropRange* pProps)
+{
+    if (!m_bReadBatch || m_stmtScanProps == nullptr || row.nId <= 0)
+        return false;
+    if (m_readAhead.empty())
+        m_readAhead.resize(kReadAheadSlots);
+    ReadAheadSlot& slot = m_readAhead[static_cast<uint64_t>(row.nId) % kReadAheadSlots];
+    slot.bKept = false;
+
+    const int64_t nId = row.nId;
+    if (m_bScanOpen && nId >= m_nScanFrom) {
+        for (int nSkipped = 0; m_bScanRow && m_nScanEntry < nId && nSkipped < kMaxScanSkip; ++nSkipped) {
+            if (!StepScan())
+                return false;
+        }
+    }
+    if (!m_bScanOpen || nId < m_nScanFrom || (m_bScanRow && m_nScanEntry < nId)) {
+        if (!SeekScan(nId))
+            return false;
+    }
+    // The current row is the first of entry nId, or of a later one.
+    size_t nProps = 0;
+    ULONG ulLastTag = 0;
+    bool bInOrder = true;
+    while (m_bScanRow && m_nScanEntry == nId) {
+        const ULONG ulTag = static_cast<ULONG>(sqlite3_column_int64(m_stmtScanProps, 1));
+        if (nProps == slot.props.size())
+            slot.props.emplace_back();
+        WabProp& prop = slot.props[nProps];
+        prop.nValue = 0;
+        prop.bytes.clear();
+        if (ReadValue(m_stmtScanProps, 2, ulTag, &prop)) {
+            bInOrder = bInOrder && (nProps == 0 || ulTag > ulLastTag);
+            ulLastTag = ulTag;
+            ++nProps;
+        }
+        if (!StepScan())
+            return false;
+    }
+    m_nScanFrom = nId + 1;
+    // Tags out of order (stored as something other than integers) are left
+    // to the reader that sorts them.
+    if (!bInOrder)
+        return false;
+    slot.bKept = true;
+    slot.row = row;
+    slot.nProps = nProps;
+    pProps->pFirst = slot.props.data();
+    pProps->nCount = nProps;
+    return true;
+}
+
+bool WabStore::ReadAheadOf(int64_t nId, WabPropRange* pProps) const
+{
+    if (!m_bReadBatch || m_readAhead.empty() || nId <= 0)
+        return false;
+    const ReadAheadSlot& slot = m_readAhead[static_cast<uint64_t>(nId) % kReadAheadSlots];
+    if (!slot.bKept || slot.row.nId != nId)
+        return false;
+    pProps->pFirst = slot.props.data();
+    pProps->nCount = slot.nProps;
+    return true;
 }

@@ -48,6 +48,13 @@ struct WabEntryRow {
     std::string entryId;
 };
 
+// Properties held by the store, sorted by tag, one per tag. Valid until the
+// next call on the store.
+struct WabPropRange {
+    const WabProp* pFirst = nullptr;
+    size_t nCount = 0;
+};
+
 class WabStore {
 public:
     // Opens (or creates, see WabApi.h) the book pszFile; null or "" is the
@@ -74,6 +81,7 @@ public:
     static bool ParseEntryId(const BYTE* lpEntryID, ULONG cbEntryID, IdKind* pKind, int64_t* pnNumber);
 
     // Finds an entry by its identifier: MAPI_E_INVALID_ENTRYID when none.
+    // An entry read ahead (ReadAhead) is found without a query.
     HRESULT FindEntry(const BYTE* lpEntryID, ULONG cbEntryID, WabEntryRow* pRow);
     // Every property of an entry, in tag order.
     HRESULT LoadProps(int64_t nId, std::vector<WabProp>* pProps);
@@ -98,6 +106,20 @@ public:
     // connections to the file are seen once it has ended.
     void BeginReadBatch();
     void EndReadBatch();
+
+    // A walk of the book inside a read batch reads the properties of the
+    // entries it hands out ahead, in one pass over the property table in
+    // entry order: no index seek per entry, and one read of each property
+    // for the table's columns and the entry's own GetProps. ReadAhead reads
+    // every property of row's entry and keeps them, with the row, until the
+    // read batch ends or kReadAheadSlots entries later; false when no read
+    // batch runs or they cannot be read that way (the caller then reads them
+    // as it otherwise would, and any failure shows there).
+    static constexpr size_t kReadAheadSlots = 256;
+    bool ReadAhead(const WabEntryRow& row, WabPropRange* pProps);
+    // The properties ReadAhead kept for the entry nId; false when none are
+    // kept.
+    bool ReadAheadOf(int64_t nId, WabPropRange* pProps) const;
 
     // Saves that follow one another (a transfer of many contacts) can share
     // one write transaction instead of a commit and a round of file locking
@@ -126,6 +148,18 @@ private:
     // Runs a prepared statement without a result and resets it.
     bool Exec(sqlite3_stmt* pStmt);
     void LogSqlError(const char* pszWhat);
+    bool SeekScan(int64_t nId);
+    bool StepScan();
+    void StopScan();
+
+    // One entry read ahead: its row and its first nProps properties (the
+    // vector keeps the others' storage for the next entry of the slot).
+    struct ReadAheadSlot {
+        bool bKept = false;
+        WabEntryRow row;
+        std::vector<WabProp> props;
+        size_t nProps = 0;
+    };
 
     std::string m_path;
     sqlite3* m_db = nullptr;
@@ -138,6 +172,15 @@ private:
     sqlite3_stmt* m_stmtPutProp = nullptr;
     sqlite3_stmt* m_stmtSavepoint = nullptr;
     sqlite3_stmt* m_stmtRelease = nullptr;
+    sqlite3_stmt* m_stmtScanProps = nullptr;  // null when the property table is not laid out as ours
+    // The pass over the property table of ReadAhead: while m_bScanOpen, its
+    // current row is the first one whose entry is at least m_nScanFrom
+    // (m_bScanRow false: there is none), and that entry is m_nScanEntry.
+    bool m_bScanOpen = false;
+    bool m_bScanRow = false;
+    int64_t m_nScanFrom = 0;
+    int64_t m_nScanEntry = 0;
+    std::vector<ReadAheadSlot> m_readAhead;  // slot id % kReadAheadSlots; empty outside a walk
     bool m_bReadBatch = false;    // a read transaction of BeginReadBatch is open
     bool m_bBatchWanted = false;  // BeginWriteBatch was called: the next save opens the batch
     bool m_bWriteBatch = false;   // the write transaction of a batch is open
