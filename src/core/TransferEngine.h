@@ -28,6 +28,7 @@
 #include "src/core/ColumnTable.h"
 #include "src/core/SysSettings.h"
 
+class CommRecordSource;
 class CxList;
 class CxWab;
 class PmAddrInfo;
@@ -333,8 +334,8 @@ private:
     void HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone, int nTotal);
     void HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome, int& nDone,
                           int nTotal);
-    void HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
-                           const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone, int nTotal);
+    // The records of incoming, read one at a time, to the Palm side.
+    void HandRecordsToPalm(const CommRecordSource& incoming, SideOutcome& outcome, int& nDone, int nTotal);
     std::vector<const ContactRow*> TickedRows(ListType eList) const;
     std::vector<const ContactRow*> AllRows(ListType eList) const;
     void UntickSame();
