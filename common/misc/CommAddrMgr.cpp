@@ -821,7 +821,7 @@ struct IncomingSource {
         ZeroCommRecord(pBuffer);
         return source.FillRecord(i, pBuffer) ? pBuffer : nullptr;
     }
-    void Prefetch(int32_t, const std::function<void(const CommAddrRecord*)>&) const {}
+    void Prefetch(int32_t, const std::function<void(const CommAddrRecord*)>&) const { }
     bool IsSelf(int32_t i, int32_t nPos, const CommAddrRecord*) const { return bOwnSource && i == nPos; }
 };
 
@@ -915,11 +915,10 @@ void CommAddrMgr::ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyM
             }
             keyHashes[static_cast<size_t>(i)] = KeyHash(pRecord);
             const uint64_t nFullHash = CombineHashes(keyHashes[static_cast<size_t>(i)], CompareHash(pRecord));
-            const int32_t nPos = findUnpaired(m_pIndex->byAll, nFullHash, nFullHash * 2,
-                                              [&](int32_t nStoredPos, const CommAddrRecord* pStored) {
-                                                  return incoming.IsSelf(i, nStoredPos, pStored) ||
-                                                         SameRecord(pRecord, pStored);
-                                              });
+            const int32_t nPos = findUnpaired(
+                m_pIndex->byAll, nFullHash, nFullHash * 2, [&](int32_t nStoredPos, const CommAddrRecord* pStored) {
+                    return incoming.IsSelf(i, nStoredPos, pStored) || SameRecord(pRecord, pStored);
+                });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
                 pAnswers[i] = ClassifyMatch{CLASSIFY_SAME, nPos};
@@ -932,9 +931,9 @@ void CommAddrMgr::ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyM
             if (IsBlank(pRecord))
                 continue;
             const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
-            const int32_t nPos = findUnpaired(
-                m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
-                [&](int32_t, const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
+            const int32_t nPos =
+                findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
+                             [&](int32_t, const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
                 pAnswers[i] = ClassifyMatch{CLASSIFY_MODIFIED, nPos};
