@@ -56,9 +56,11 @@ public:
     const char* GetName() const { return m_szName; }
 
 protected:
-    CxWab* m_pWab;                        // the owning connection
-    CxList* m_pRecords;                   // owned WabRecords, in order
-    std::vector<WabRecord*> m_Positions;  // the same records, by position
-    IABContainer* m_pContainer;           // owned reference
-    char m_szName[256];                   // empty for the root folder
+    CxWab* m_pWab;               // the owning connection
+    CxList* m_pRecords;          // owned WabRecords, in order
+    IABContainer* m_pContainer;  // owned reference
+    char m_szName[256];          // empty for the root folder
+
+    // The records of m_pRecords by position, for the set reading them.
+    std::vector<WabRecord*> m_Positions;
 };
