@@ -887,14 +887,20 @@ void CommAddrMgr::ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyM
     try {
         std::vector<bool> paired(static_cast<size_t>(GetCount()), false);
         std::unordered_map<uint64_t, int32_t> heads;
-        // The first unpaired position of a chain of index, from its head on,
-        // that fits; kNoPosition when none does.
-        auto findUnpaired = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+        // The first unpaired position of a chain of index, its head from
+        // now on; kNoPosition when every position of it is paired.
+        auto unpairedHead = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey) {
             auto head = heads.find(nHeadKey);
             int32_t nPos = head != heads.end() ? head->second : index.First(nHash);
             while (nPos != kNoPosition && paired[static_cast<size_t>(nPos)])
                 nPos = index.Next(nPos);
             heads[nHeadKey] = nPos;
+            return nPos;
+        };
+        // The first unpaired position of a chain of index, from its head on,
+        // that fits; kNoPosition when none does.
+        auto findUnpaired = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+            int32_t nPos = unpairedHead(index, nHash, nHeadKey);
             for (; nPos != kNoPosition; nPos = index.Next(nPos)) {
                 if (!paired[static_cast<size_t>(nPos)] && fits(nPos, StoredAt(nPos, m_pScratch.get())))
                     return nPos;
@@ -927,10 +933,14 @@ void CommAddrMgr::ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyM
         for (int32_t i = 0; i < nCount; ++i) {
             if (pAnswers[i].nResult != CLASSIFY_NEW)
                 continue;
+            // A record whose key chain has no unpaired copy left stays new;
+            // it need not be read again to know that.
+            const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
+            if (unpairedHead(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1) == kNoPosition)
+                continue;
             const CommAddrRecord* pRecord = incoming.Get(i);
             if (IsBlank(pRecord))
                 continue;
-            const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
             const int32_t nPos =
                 findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
                              [&](int32_t, const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
