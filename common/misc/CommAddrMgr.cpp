@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <new>
 #include <string>
@@ -430,7 +431,17 @@ CommAddrMgr::CommAddrMgr()
     SetCompareFields(nullptr, 0);
 }
 
-void CommAddrMgr::NewVersion()
+uint64_t CommAddrMgr::Version() const
+{
+    // A view's side appends records without telling the set.
+    if (m_pSource != nullptr && GetCount() != m_nVersionCount) {
+        NewVersion();
+        m_nVersionCount = GetCount();
+    }
+    return m_nVersion;
+}
+
+void CommAddrMgr::NewVersion() const
 {
     static std::atomic<uint64_t> s_nLastVersion{0};
     m_nVersion = s_nLastVersion.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -452,8 +463,68 @@ void CommAddrMgr::ClearRecords()
     if (m_pCopies != nullptr)
         m_pCopies->Reset();
     m_nCursor = 0;
+    m_nViewPos = -1;
     DropIndex();
     NewVersion();
+}
+
+bool CommAddrMgr::SetSource(const CommRecordSource* pSource)
+{
+    ClearRecords();
+    m_pSource = nullptr;
+    m_pView.reset();
+    m_pScratch.reset();
+    m_pIncoming.reset();
+    if (pSource == nullptr)
+        return true;
+    m_pView.reset(new (std::nothrow) CommAddrRecord);
+    m_pScratch.reset(new (std::nothrow) CommAddrRecord);
+    m_pIncoming.reset(new (std::nothrow) CommAddrRecord);
+    if (m_pView == nullptr || m_pScratch == nullptr || m_pIncoming == nullptr) {
+        m_pView.reset();
+        m_pScratch.reset();
+        m_pIncoming.reset();
+        return false;
+    }
+    m_pSource = pSource;
+    return true;
+}
+
+void CommAddrMgr::RecordChangedAt(int32_t nPos)
+{
+    if (nPos < 0 || nPos >= GetCount())
+        return;
+    if (nPos == m_nViewPos)
+        m_nViewPos = -1;
+    MoveInIndex(nPos);
+}
+
+const CommAddrRecord* CommAddrMgr::StoredAt(int32_t nPos, CommAddrRecord* pScratch) const
+{
+    if (m_pSource == nullptr)
+        return m_Records[static_cast<size_t>(nPos)];
+    // A position the side has no record for reads as an empty record.
+    ZeroCommRecord(pScratch);
+    m_pSource->FillRecord(nPos, pScratch);
+    return pScratch;
+}
+
+CommAddrRecord* CommAddrMgr::RecordFor(int32_t nPos)
+{
+    if (m_pSource == nullptr)
+        return m_Records[static_cast<size_t>(nPos)];
+    if (nPos != m_nViewPos) {
+        StoredAt(nPos, m_pView.get());
+        m_nViewPos = nPos;
+    }
+    return m_pView.get();
+}
+
+bool CommAddrMgr::IsStoredRecord(const CommAddrRecord* pRecord, int32_t nPos, const CommAddrRecord* pStored) const
+{
+    if (m_pSource == nullptr)
+        return pStored == pRecord;
+    return pRecord == m_pView.get() && nPos == m_nViewPos;
 }
 
 CommAddrRecord* CommAddrMgr::AddCopy(const CommAddrRecord* pRecord)
@@ -468,7 +539,7 @@ CommAddrRecord* CommAddrMgr::AddCopySharingBlock(const CommAddrRecord* pRecord)
 
 CommAddrRecord* CommAddrMgr::StoreCopy(const CommAddrRecord* pRecord, bool bShareBlock)
 {
-    if (pRecord == nullptr || m_Records.size() >= static_cast<size_t>(INT32_MAX))
+    if (pRecord == nullptr || m_pSource != nullptr || m_Records.size() >= static_cast<size_t>(INT32_MAX))
         return nullptr;
 
     if (m_pCopies == nullptr) {
@@ -508,7 +579,7 @@ CommAddrRecord* CommAddrMgr::StoreCopy(const CommAddrRecord* pRecord, bool bShar
 
 bool CommAddrMgr::MergeAt(const CommAddrRecord* pRecord, int32_t nPos)
 {
-    if (pRecord == nullptr || nPos < 0 || nPos >= GetCount())
+    if (pRecord == nullptr || m_pSource != nullptr || nPos < 0 || nPos >= GetCount())
         return false;
     CommAddrRecord* pStored = GetRecordAt(nPos);
     if (pStored == nullptr)
@@ -550,7 +621,7 @@ void CommAddrMgr::MoveInIndex(int32_t nPos)
     NewVersion();  // the copy at nPos changed
     if (m_pIndex != nullptr && nPos < m_pIndex->byKeys.Count()) {
         MatchIndex& index = *m_pIndex;
-        const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
+        const CommAddrRecord* pStored = StoredAt(nPos, m_pScratch.get());
         const uint64_t nKeyHash = KeyHash(pStored);
         try {
             index.byKeys.Move(nPos, nKeyHash);
@@ -564,7 +635,7 @@ void CommAddrMgr::MoveInIndex(int32_t nPos)
 
 bool CommAddrMgr::ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos)
 {
-    if (pRecord == nullptr || nPos < 0 || nPos >= GetCount())
+    if (pRecord == nullptr || m_pSource != nullptr || nPos < 0 || nPos >= GetCount())
         return false;
     CommAddrRecord* pStored = GetRecordAt(nPos);
     if (pStored == nullptr)
@@ -594,6 +665,11 @@ bool CommAddrMgr::UpdateIndex(bool bWithAll)
             m_pIndex = std::make_unique<MatchIndex>();
         MatchIndex& index = *m_pIndex;
         const int32_t nCount = GetCount();
+        // A side that was emptied under its view is indexed anew.
+        if (index.byKeys.Count() > nCount) {
+            DropIndex();
+            return UpdateIndex(bWithAll);
+        }
         // An index built from nothing gets both parts in one walk over the
         // copies (an empty byAll indexes the same positions as an empty
         // byKeys).
@@ -605,9 +681,9 @@ bool CommAddrMgr::UpdateIndex(bool bWithAll)
                 index.byAll.Reserve(static_cast<size_t>(nCount));
         }
         for (int32_t nPos = index.byKeys.Count(); nPos < nCount; ++nPos) {
-            if (nPos + kPrefetchAhead < nCount)
+            if (m_pSource == nullptr && nPos + kPrefetchAhead < nCount)
                 PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
-            const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
+            const CommAddrRecord* pCopy = StoredAt(nPos, m_pScratch.get());
             const uint64_t nKeyHash = KeyHash(pCopy);
             index.byKeys.Append(nKeyHash);
             if (index.bAllBuilt)
@@ -629,9 +705,9 @@ bool CommAddrMgr::BuildFullIndex()
         const int32_t nCount = index.byKeys.Count();
         index.byAll.Reserve(static_cast<size_t>(nCount));
         for (int32_t nPos = 0; nPos < nCount; ++nPos) {
-            if (nPos + kPrefetchAhead < nCount)
+            if (m_pSource == nullptr && nPos + kPrefetchAhead < nCount)
                 PrefetchMatchFields(m_Records[static_cast<size_t>(nPos + kPrefetchAhead)]);
-            const CommAddrRecord* pCopy = m_Records[static_cast<size_t>(nPos)];
+            const CommAddrRecord* pCopy = StoredAt(nPos, m_pScratch.get());
             index.byAll.Append(CombineHashes(index.byKeys.HashOf(nPos), CompareHash(pCopy)));
         }
         index.bAllBuilt = true;
@@ -666,8 +742,8 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
     int32_t nWalked = 0;
     int32_t nPos = m_pIndex->byKeys.First(nKeyHash);
     for (; nPos != kNoPosition && nWalked < kShortChain; nPos = m_pIndex->byKeys.Next(nPos), ++nWalked) {
-        const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-        if (pStored == pRecord || SameRecord(pRecord, pStored)) {
+        const CommAddrRecord* pStored = StoredAt(nPos, m_pScratch.get());
+        if (IsStoredRecord(pRecord, nPos, pStored) || SameRecord(pRecord, pStored)) {
             nSamePos = nPos;
             break;
         }
@@ -682,8 +758,8 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
         const ContactHashIndex& byAll = m_pIndex->byAll;
         const uint64_t nFullHash = CombineHashes(nKeyHash, CompareHash(pRecord));
         for (nPos = byAll.First(nFullHash); nPos != kNoPosition && nSamePos == kNoPosition; nPos = byAll.Next(nPos)) {
-            const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-            if (pStored == pRecord || SameRecord(pRecord, pStored))
+            const CommAddrRecord* pStored = StoredAt(nPos, m_pScratch.get());
+            if (IsStoredRecord(pRecord, nPos, pStored) || SameRecord(pRecord, pStored))
                 nSamePos = nPos;
         }
         const ContactHashIndex& byKeys = m_pIndex->byKeys;
@@ -692,7 +768,7 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
         if (!IsBlank(pRecord)) {
             for (nPos = byKeys.Last(nKeyHash); nPos != kNoPosition && nModifiedPos == kNoPosition;
                  nPos = byKeys.Prev(nPos)) {
-                if (KeysPair(pRecord, m_Records[static_cast<size_t>(nPos)]))
+                if (KeysPair(pRecord, StoredAt(nPos, m_pScratch.get())))
                     nModifiedPos = nPos;
             }
         }
@@ -700,7 +776,7 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
 
     if (nSamePos != kNoPosition) {
         if (ppMatch != nullptr)
-            *ppMatch = m_Records[static_cast<size_t>(nSamePos)];
+            *ppMatch = RecordFor(nSamePos);
         if (pnPos != nullptr)
             *pnPos = nSamePos;
         m_nCursor = static_cast<uint32_t>(nSamePos);
@@ -710,7 +786,7 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
     m_nCursor = nCount > 0 ? static_cast<uint32_t>(nCount - 1) : 0;
     if (nModifiedPos != kNoPosition) {
         if (ppMatch != nullptr)
-            *ppMatch = m_Records[static_cast<size_t>(nModifiedPos)];
+            *ppMatch = RecordFor(nModifiedPos);
         if (pnPos != nullptr)
             *pnPos = nModifiedPos;
         return CLASSIFY_MODIFIED;
@@ -726,84 +802,172 @@ int CommAddrMgr::Classify(const CommAddrRecord* pRecord, CommAddrRecord** ppMatc
 // with it is the modified match.
 int CommAddrMgr::ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos)
 {
-    int nResult = CLASSIFY_NEW;
-    int32_t nPos = 0;
+    const int32_t nCount = GetCount();
     int32_t nModifiedPos = -1;
-    CommAddrRecord* pModified = nullptr;
-
-    for (CommAddrRecord* pStored = GetFirstRecord(); pStored != nullptr; pStored = GetNextRecord(), ++nPos) {
-        if (pStored == pRecord || SameRecord(pRecord, pStored)) {
+    for (int32_t nPos = 0; nPos < nCount; ++nPos) {
+        const CommAddrRecord* pStored = StoredAt(nPos, m_pScratch.get());
+        if (IsStoredRecord(pRecord, nPos, pStored) || SameRecord(pRecord, pStored)) {
+            m_nCursor = static_cast<uint32_t>(nPos);
             if (ppMatch != nullptr)
-                *ppMatch = pStored;
+                *ppMatch = RecordFor(nPos);
             if (pnPos != nullptr)
                 *pnPos = nPos;
             return CLASSIFY_SAME;
         }
-        if (!KeysPair(pRecord, pStored))
-            continue;
-        nResult = CLASSIFY_MODIFIED;
-        pModified = pStored;
-        nModifiedPos = nPos;
+        if (KeysPair(pRecord, pStored))
+            nModifiedPos = nPos;
     }
-
+    m_nCursor = nCount > 0 ? static_cast<uint32_t>(nCount - 1) : 0;
     if (nModifiedPos >= 0) {
         if (ppMatch != nullptr)
-            *ppMatch = pModified;
-        nPos = nModifiedPos;
+            *ppMatch = RecordFor(nModifiedPos);
+        if (pnPos != nullptr)
+            *pnPos = nModifiedPos;
+        return CLASSIFY_MODIFIED;
     }
     if (pnPos != nullptr)
-        *pnPos = nPos;
-    return nResult;
+        *pnPos = nCount;
+    return CLASSIFY_NEW;
+}
+
+namespace {
+
+// The readers of incoming records for CommAddrMgr::ClassifyIncoming. Get(i)
+// is the record at i (null for none), read again on every call; IsSelf
+// tells whether it is the stored record at nPos itself.
+
+// Records the caller holds.
+struct IncomingArray {
+    const CommAddrRecord* const* ppRecords;
+    int32_t nCount;
+    std::function<bool(const CommAddrRecord*, int32_t, const CommAddrRecord*)> isStored;
+
+    const CommAddrRecord* Get(int32_t i) const { return ppRecords[i]; }
+    void Prefetch(int32_t i, const std::function<void(const CommAddrRecord*)>& prefetch) const
+    {
+        if (i < nCount && ppRecords[i] != nullptr)
+            prefetch(ppRecords[i]);
+    }
+    bool IsSelf(int32_t i, int32_t nPos, const CommAddrRecord* pStored) const
+    {
+        return isStored(ppRecords[i], nPos, pStored);
+    }
+};
+
+// Records a side converts one at a time into a buffer.
+struct IncomingSource {
+    const CommRecordSource& source;
+    CommAddrRecord* pBuffer;
+    bool bOwnSource;  // the side is the set's own source
+
+    const CommAddrRecord* Get(int32_t i) const
+    {
+        ZeroCommRecord(pBuffer);
+        return source.FillRecord(i, pBuffer) ? pBuffer : nullptr;
+    }
+    void Prefetch(int32_t, const std::function<void(const CommAddrRecord*)>&) const { }
+    bool IsSelf(int32_t i, int32_t nPos, const CommAddrRecord*) const { return bOwnSource && i == nPos; }
+};
+
+}  // namespace
+
+bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers)
+{
+    if (nCount < 0 || (nCount > 0 && (ppRecords == nullptr || pAnswers == nullptr)))
+        return false;
+    IncomingArray incoming{ppRecords, nCount,
+                           [this](const CommAddrRecord* pRecord, int32_t nPos, const CommAddrRecord* pStored) {
+                               return IsStoredRecord(pRecord, nPos, pStored);
+                           }};
+    ClassifyIncoming(incoming, nCount, pAnswers);
+    return true;
+}
+
+bool CommAddrMgr::ClassifySide(const CommRecordSource& incoming, ClassifyMatch* pAnswers)
+{
+    const int32_t nCount = incoming.GetRecordCount();
+    if (nCount < 0 || (nCount > 0 && pAnswers == nullptr))
+        return false;
+    std::unique_ptr<CommAddrRecord> pOwnBuffer;
+    CommAddrRecord* pBuffer = m_pIncoming.get();
+    if (pBuffer == nullptr) {
+        pOwnBuffer.reset(new (std::nothrow) CommAddrRecord);
+        if (pOwnBuffer == nullptr)
+            return false;
+        pBuffer = pOwnBuffer.get();
+    }
+    IncomingSource reader{incoming, pBuffer, &incoming == m_pSource};
+    ClassifyIncoming(reader, nCount, pAnswers);
+    return true;
 }
 
 // Both passes walk hash chains from a remembered head: the copies a pass
 // pairs are mostly the first unpaired ones of their chain, so the head
 // moves past them for good and many equal records cost no more than
 // distinct ones.
-bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers)
+template <class Incoming>
+void CommAddrMgr::ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyMatch* pAnswers)
 {
-    if (nCount < 0 || (nCount > 0 && (ppRecords == nullptr || pAnswers == nullptr)))
-        return false;
     for (int32_t i = 0; i < nCount; ++i)
-        pAnswers[i] = ClassifyMatch{ppRecords[i] != nullptr ? CLASSIFY_NEW : CLASSIFY_NONE, kNoPosition};
+        pAnswers[i] = ClassifyMatch{CLASSIFY_NEW, kNoPosition};
     m_nCursor = 0;
-    if (nCount == 0 || GetCount() == 0)
-        return true;
+    if (nCount == 0)
+        return;
+    auto markMissing = [&] {
+        for (int32_t i = 0; i < nCount; ++i)
+            if (incoming.Get(i) == nullptr)
+                pAnswers[i].nResult = CLASSIFY_NONE;
+    };
+    if (GetCount() == 0) {
+        markMissing();
+        return;
+    }
     if (!UpdateIndex(true) || !BuildFullIndex()) {
-        ClassifySideByWalk(ppRecords, nCount, pAnswers);
-        return true;
+        markMissing();
+        ClassifySideByWalk(incoming, nCount, pAnswers);
+        return;
     }
 
     try {
         std::vector<bool> paired(static_cast<size_t>(GetCount()), false);
         std::unordered_map<uint64_t, int32_t> heads;
-        // The first unpaired position of a chain of index, from its head on,
-        // that fits; kNoPosition when none does.
-        auto findUnpaired = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+        // The first unpaired position of a chain of index, its head from
+        // now on; kNoPosition when every position of it is paired.
+        auto unpairedHead = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey) {
             auto head = heads.find(nHeadKey);
             int32_t nPos = head != heads.end() ? head->second : index.First(nHash);
             while (nPos != kNoPosition && paired[static_cast<size_t>(nPos)])
                 nPos = index.Next(nPos);
             heads[nHeadKey] = nPos;
+            return nPos;
+        };
+        // The first unpaired position of a chain of index, from its head on,
+        // that fits; kNoPosition when none does.
+        auto findUnpaired = [&](const ContactHashIndex& index, uint64_t nHash, uint64_t nHeadKey, auto&& fits) {
+            int32_t nPos = unpairedHead(index, nHash, nHeadKey);
             for (; nPos != kNoPosition; nPos = index.Next(nPos)) {
-                if (!paired[static_cast<size_t>(nPos)] && fits(m_Records[static_cast<size_t>(nPos)]))
+                if (!paired[static_cast<size_t>(nPos)] && fits(nPos, StoredAt(nPos, m_pScratch.get())))
                     return nPos;
             }
             return kNoPosition;
         };
+        const std::function<void(const CommAddrRecord*)> prefetch = [this](const CommAddrRecord* pRecord) {
+            PrefetchMatchFields(pRecord);
+        };
 
         std::vector<uint64_t> keyHashes(static_cast<size_t>(nCount));
         for (int32_t i = 0; i < nCount; ++i) {
-            if (i + kPrefetchAhead < nCount && ppRecords[i + kPrefetchAhead] != nullptr)
-                PrefetchMatchFields(ppRecords[i + kPrefetchAhead]);
-            const CommAddrRecord* pRecord = ppRecords[i];
-            if (pRecord == nullptr)
+            incoming.Prefetch(i + kPrefetchAhead, prefetch);
+            const CommAddrRecord* pRecord = incoming.Get(i);
+            if (pRecord == nullptr) {
+                pAnswers[i].nResult = CLASSIFY_NONE;
                 continue;
+            }
             keyHashes[static_cast<size_t>(i)] = KeyHash(pRecord);
             const uint64_t nFullHash = CombineHashes(keyHashes[static_cast<size_t>(i)], CompareHash(pRecord));
-            const int32_t nPos =
-                findUnpaired(m_pIndex->byAll, nFullHash, nFullHash * 2, [&](const CommAddrRecord* pStored) {
-                    return pStored == pRecord || SameRecord(pRecord, pStored);
+            const int32_t nPos = findUnpaired(
+                m_pIndex->byAll, nFullHash, nFullHash * 2, [&](int32_t nStoredPos, const CommAddrRecord* pStored) {
+                    return incoming.IsSelf(i, nStoredPos, pStored) || SameRecord(pRecord, pStored);
                 });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
@@ -811,13 +975,19 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
             }
         }
         for (int32_t i = 0; i < nCount; ++i) {
-            const CommAddrRecord* pRecord = ppRecords[i];
-            if (pRecord == nullptr || pAnswers[i].nResult != CLASSIFY_NEW || IsBlank(pRecord))
+            if (pAnswers[i].nResult != CLASSIFY_NEW)
                 continue;
+            // A record whose key chain has no unpaired copy left stays new;
+            // it need not be read again to know that.
             const uint64_t nKeyHash = keyHashes[static_cast<size_t>(i)];
+            if (unpairedHead(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1) == kNoPosition)
+                continue;
+            const CommAddrRecord* pRecord = incoming.Get(i);
+            if (IsBlank(pRecord))
+                continue;
             const int32_t nPos =
                 findUnpaired(m_pIndex->byKeys, nKeyHash, nKeyHash * 2 + 1,
-                             [&](const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
+                             [&](int32_t, const CommAddrRecord* pStored) { return KeysPair(pRecord, pStored); });
             if (nPos != kNoPosition) {
                 paired[static_cast<size_t>(nPos)] = true;
                 pAnswers[i] = ClassifyMatch{CLASSIFY_MODIFIED, nPos};
@@ -825,15 +995,16 @@ bool CommAddrMgr::ClassifySide(const CommAddrRecord* const* ppRecords, int32_t n
         }
     } catch (const std::bad_alloc&) {
         for (int32_t i = 0; i < nCount; ++i)
-            pAnswers[i] = ClassifyMatch{ppRecords[i] != nullptr ? CLASSIFY_NEW : CLASSIFY_NONE, kNoPosition};
-        ClassifySideByWalk(ppRecords, nCount, pAnswers);
+            pAnswers[i] = ClassifyMatch{CLASSIFY_NEW, kNoPosition};
+        markMissing();
+        ClassifySideByWalk(incoming, nCount, pAnswers);
     }
-    return true;
 }
 
 // The two passes of ClassifySide over the whole set, for when the index
 // cannot be had; the pairing marks live in the answers alone.
-void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers)
+template <class Incoming>
+void CommAddrMgr::ClassifySideByWalk(Incoming& incoming, int32_t nCount, ClassifyMatch* pAnswers)
 {
     const int32_t nStored = GetCount();
     auto isPaired = [&](int32_t nPos) {
@@ -844,13 +1015,15 @@ void CommAddrMgr::ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int
     };
     for (int nPass = 0; nPass < 2; ++nPass) {
         for (int32_t i = 0; i < nCount; ++i) {
-            const CommAddrRecord* pRecord = ppRecords[i];
-            if (pRecord == nullptr || pAnswers[i].nResult != CLASSIFY_NEW || (nPass == 1 && IsBlank(pRecord)))
+            if (pAnswers[i].nResult != CLASSIFY_NEW)
+                continue;
+            const CommAddrRecord* pRecord = incoming.Get(i);
+            if (pRecord == nullptr || (nPass == 1 && IsBlank(pRecord)))
                 continue;
             for (int32_t nPos = 0; nPos < nStored; ++nPos) {
-                const CommAddrRecord* pStored = m_Records[static_cast<size_t>(nPos)];
-                const bool bFits =
-                    nPass == 0 ? pStored == pRecord || SameRecord(pRecord, pStored) : KeysPair(pRecord, pStored);
+                const CommAddrRecord* pStored = StoredAt(nPos, m_pScratch.get());
+                const bool bFits = nPass == 0 ? incoming.IsSelf(i, nPos, pStored) || SameRecord(pRecord, pStored)
+                                              : KeysPair(pRecord, pStored);
                 if (bFits && !isPaired(nPos)) {
                     pAnswers[i] = ClassifyMatch{nPass == 0 ? CLASSIFY_SAME : CLASSIFY_MODIFIED, nPos};
                     break;
@@ -905,27 +1078,29 @@ uint64_t CommAddrMgr::CompareHash(const CommAddrRecord* pRecord) const
 CommAddrRecord* CommAddrMgr::GetFirstRecord()
 {
     m_nCursor = 0;
-    return m_Records.empty() ? nullptr : m_Records.front();
+    return GetCount() == 0 ? nullptr : RecordFor(0);
 }
 
 CommAddrRecord* CommAddrMgr::GetNextRecord()
 {
-    if (static_cast<size_t>(m_nCursor) + 1 >= m_Records.size())
+    if (static_cast<int64_t>(m_nCursor) + 1 >= GetCount())
         return nullptr;
     ++m_nCursor;
-    return m_Records[m_nCursor];
+    return RecordFor(static_cast<int32_t>(m_nCursor));
 }
 
 CommAddrRecord* CommAddrMgr::GetRecordAt(int32_t nPos)
 {
-    if (nPos < 0 || static_cast<size_t>(nPos) >= m_Records.size())
+    if (nPos < 0 || nPos >= GetCount())
         return nullptr;
     m_nCursor = static_cast<uint32_t>(nPos);
-    return m_Records[m_nCursor];
+    return RecordFor(nPos);
 }
 
 int32_t CommAddrMgr::GetCount() const
 {
+    if (m_pSource != nullptr)
+        return std::max<int32_t>(m_pSource->GetRecordCount(), 0);
     return static_cast<int32_t>(m_Records.size());
 }
 

@@ -25,6 +25,18 @@
 // take no part in matching (Status, ID, the attached block...) may be written
 // freely.
 //
+// A set may instead be a view over a side (SetSource): it holds no copies
+// then, and every record it reads or returns is the side's record as the
+// side converts it, into a buffer of the set. Such a record is valid until
+// the next call on the set: GetRecordAt, GetFirstRecord, GetNextRecord and
+// the match Classify returns all hand out the same buffer, so a caller that
+// holds several records at once converts them itself. A view is never
+// written into (AddCopy, MergeAt and ReplaceFieldsAt refuse); the side
+// changes its own records and announces each change (RecordChangedAt), and
+// the records it appends are taken into the index by the next Classify, as
+// copies AddCopy stored are. Classification gives a view the same answers
+// as a set of copies of the same records.
+//
 // The cursor: the set has one cursor, as a list walk has. GetFirstRecord,
 // GetNextRecord and GetRecordAt move it as described there; AddCopy moves it
 // to the new copy, MergeAt to the merged copy, ClearRecords to position 0, and
@@ -37,6 +49,7 @@
 #include <vector>
 
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CommRecordSource.h"
 
 class RecordArena;
 
@@ -81,13 +94,15 @@ public:
     CommAddrMgr(const CommAddrMgr&) = delete;
     CommAddrMgr& operator=(const CommAddrMgr&) = delete;
 
-    // Frees every stored copy and its attached block; the set is empty after.
+    // Frees every stored copy and its attached block; the set is empty after
+    // (a view keeps its source, whose records it then indexes anew).
     void ClearRecords();
 
     // Appends a copy of *pRecord (its attached block duplicated) and returns
     // the stored copy, or null (set unchanged) for a null record or when
     // memory runs out. If only the block cannot be duplicated, the copy is
     // stored with a null pAttached and the length kept. Moves the cursor.
+    // A view stores nothing: null.
     CommAddrRecord* AddCopy(const CommAddrRecord* pRecord);
 
     // The same, except that the stored copy points at the caller's attached
@@ -108,20 +123,21 @@ public:
     //    0.0 (not set); Private is copied over unless the incoming flag is 0.
     //  - Creation Time, Last Modification Time, Source Type, Status, ID and
     //    the attached block of the stored copy are left untouched.
-    // Returns false for a null record or a position outside the set. Moves
-    // the cursor.
+    // Returns false for a null record, a position outside the set or a
+    // view. Moves the cursor.
     bool MergeAt(const CommAddrRecord* pRecord, int32_t nPos);
 
     // Replaces every field of the stored copy at nPos with those of *pRecord,
     // as if the copy had been stored from it; the copy keeps its own attached
     // block (pRecord's is not looked at). Used when the side a copy stands
     // for has been written and reads back otherwise than the copy was made.
-    // False for a null record or a position outside the set. Moves the
-    // cursor.
+    // False for a null record, a position outside the set or a view. Moves
+    // the cursor.
     bool ReplaceFieldsAt(const CommAddrRecord* pRecord, int32_t nPos);
 
     // Looks for *pRecord among the stored copies, in load order:
-    //  - the record itself (same object) or the first copy that is the same
+    //  - the record itself (same object; for a view, the set's buffer while it
+    //    holds that record) or the first copy that is the same
     //    (keys and compare fields): CLASSIFY_SAME, *ppMatch = that copy,
     //    *pnPos = its position;
     //  - otherwise, when copies share the keys: CLASSIFY_MODIFIED with the
@@ -153,6 +169,34 @@ public:
     // or a missing array. Leaves the cursor at position 0.
     bool ClassifySide(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers);
 
+    // The same, for incoming records read one at a time from a side
+    // (incoming.FillRecord; a position without a record is a null record),
+    // so that no side is converted whole into memory: pAnswers[i] receives
+    // the answer for the record at position i, and there are
+    // incoming.GetRecordCount() answers. When incoming is the set's own
+    // source, each record is its own stored copy, as when a set of copies
+    // classifies its own copies. False (pAnswers untouched) for a missing
+    // array when there are records.
+    bool ClassifySide(const CommRecordSource& incoming, ClassifyMatch* pAnswers);
+
+    // Makes the set a view over pSource (see above), or, with null, a set of
+    // stored copies again; either way every stored copy is freed first and
+    // the cursor is at position 0. pSource stays the caller's and must
+    // outlive its use by the set (SetSource(nullptr) ends it). False, the
+    // set then empty and holding copies, when memory for the view's buffers
+    // runs out.
+    bool SetSource(const CommRecordSource* pSource);
+    // The source the set is a view over, null for a set of stored copies.
+    const CommRecordSource* GetSource() const { return m_pSource; }
+
+    // The record at nPos has changed its key or compare fields: it moves to
+    // the index chains of its new hashes (as MergeAt moves the copy it
+    // merges into), and a record of the set's buffer read before the change
+    // is stale. For a view, call it after every change the side makes to a
+    // record; for stored copies, after writing a copy's fields through its
+    // pointer. A position outside the set is ignored.
+    void RecordChangedAt(int32_t nPos);
+
     // Walk the stored copies in load order with the set's cursor. First
     // moves the cursor to position 0 and returns that copy (null when the set
     // is empty); Next moves it one step on and returns that copy, or returns
@@ -164,15 +208,16 @@ public:
     // The stored copy at nPos (moves the cursor to it), or null outside the
     // set (the cursor stays).
     CommAddrRecord* GetRecordAt(int32_t nPos);
-    // Number of stored copies.
+    // Number of stored copies (of a view: the source's record count).
     int32_t GetCount() const;
 
     // A number that changes whenever what Classify and ClassifySide answer
     // may change: a copy stored, merged or replaced, the set cleared, the key
-    // or compare list replaced. No two sets, and no two states of one set,
-    // ever share a version, so a caller may keep an answer for as long as
-    // the versions of the sets it came from stay the same.
-    uint64_t Version() const { return m_nVersion; }
+    // or compare list replaced, a view's record announced as changed or its
+    // side grown or shrunk. No two sets, and no two states of one set, ever
+    // share a version, so a caller may keep an answer for as long as the
+    // versions of the sets it came from stay the same.
+    uint64_t Version() const;
 
     // Replace the key or compare list with the first nCount ids of pIds. A
     // null list or a count of 0 or less restores the defaults; a count above
@@ -213,8 +258,25 @@ private:
     void MoveInIndex(int32_t nPos);
     // Classify by comparing the record with every stored copy in load order.
     int ClassifyByWalk(const CommAddrRecord* pRecord, CommAddrRecord** ppMatch, int32_t* pnPos);
+    // ClassifySide over nCount incoming records that incoming reads (see
+    // the readers in the implementation).
+    template <class Incoming>
+    void ClassifyIncoming(Incoming& incoming, int32_t nCount, ClassifyMatch* pAnswers);
     // ClassifySide by comparing every record with every stored copy.
-    void ClassifySideByWalk(const CommAddrRecord* const* ppRecords, int32_t nCount, ClassifyMatch* pAnswers);
+    template <class Incoming>
+    void ClassifySideByWalk(Incoming& incoming, int32_t nCount, ClassifyMatch* pAnswers);
+
+    // The stored record at nPos (0 <= nPos < GetCount()) for matching: a
+    // stored copy, or for a view the source's record converted into
+    // *pScratch.
+    const CommAddrRecord* StoredAt(int32_t nPos, CommAddrRecord* pScratch) const;
+    // The record at nPos as the set hands it out: a stored copy, or for a
+    // view the source's record in the set's buffer. Leaves the cursor.
+    CommAddrRecord* RecordFor(int32_t nPos);
+    // pRecord is the stored record at nPos itself (pStored is that record
+    // as StoredAt read it): the same object for stored copies, the set's
+    // buffer while it holds nPos for a view.
+    bool IsStoredRecord(const CommAddrRecord* pRecord, int32_t nPos, const CommAddrRecord* pStored) const;
 
     // The matching rules of classification (see Classify).
     // Two records are one contact when their keys pair: equal keys (or, with
@@ -239,7 +301,15 @@ private:
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nCompareFieldCount;
     bool m_bFaxPair;  // both fax fields are compare fields
-    uint64_t m_nVersion = 0;
+    mutable uint64_t m_nVersion = 0;
+    mutable int32_t m_nVersionCount = 0;  // of a view: its side's count at m_nVersion
     // Gives the set a version no set has had before.
-    void NewVersion();
+    void NewVersion() const;
+
+    // A view's side and buffers; all null for a set of stored copies.
+    const CommRecordSource* m_pSource = nullptr;
+    std::unique_ptr<CommAddrRecord> m_pView;      // the record handed out last
+    int32_t m_nViewPos = -1;                      // its position, -1 when stale
+    std::unique_ptr<CommAddrRecord> m_pScratch;   // a stored record being matched
+    std::unique_ptr<CommAddrRecord> m_pIncoming;  // an incoming record read from a side
 };

@@ -135,6 +135,12 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
     }
     auto* lpContainer = static_cast<IABContainer*>(lpUnknown);
     m_pRootFolder = new CxWabFolder(this, lpContainer);
+    // The neutral set reads the folder's entries; it holds no copies.
+    if (!m_pAddrMgr->SetSource(m_pRootFolder)) {
+        m_LastFailure = FailReason::Of(FailKind::Unreadable, "out of memory");
+        CloseAddressBook();
+        return false;
+    }
 
     IMAPITable* lpTable = nullptr;
     hr = lpContainer->GetContentsTable(0, &lpTable);
@@ -185,7 +191,7 @@ bool CxWab::CloseAddressBook()
 {
     const LibraryLog libraryLog;
     DropWrittenNotes();
-    m_pAddrMgr->ClearRecords();
+    m_pAddrMgr->SetSource(nullptr);
     if (m_lpPropArray != nullptr && m_lpWABObject != nullptr)
         m_lpWABObject->FreeBuffer(m_lpPropArray);
     m_lpPropArray = nullptr;
@@ -200,6 +206,11 @@ bool CxWab::CloseAddressBook()
     delete m_pRootFolder;
     m_pRootFolder = nullptr;
     return true;
+}
+
+WabRecord* CxWab::GetEntryAt(int32_t nPos) const
+{
+    return m_pRootFolder != nullptr && nPos >= 0 ? m_pRootFolder->GetRecordAt(static_cast<uint32_t>(nPos)) : nullptr;
 }
 
 WabRecord* CxWab::GetFirstEntry()

@@ -4,9 +4,10 @@
 // The connection finds and loads the library once, when it is constructed.
 // OpenAddressBook opens a book file (or the default book), reads every
 // contact of the personal address book into a WabRecord kept in order in the
-// root folder, and registers a neutral copy of each (a CommAddrRecord with the
-// WabRecord attached, Source Type "Windows Address Book") in the connection's
-// own contact set. StoreContact carries a neutral record into the book: a new
+// root folder. The connection's own contact set is a view over that folder:
+// it holds no copies, and reads each entry as a neutral record (a
+// CommAddrRecord with the WabRecord attached, Source Type "Windows Address
+// Book") when it needs it. StoreContact carries a neutral record into the book: a new
 // entry, an update of its match, or nothing when the book already has it.
 //
 // The custom field mapping (which property each of the nine custom fields is
@@ -61,7 +62,7 @@ public:
     // be opened is left out.
     bool OpenAddressBook(const char* pszWabFile);
 
-    // Frees the neutral copies, releases the book and deletes the root folder
+    // Empties the neutral set, releases the book and deletes the root folder
     // with its records. True.
     bool CloseAddressBook();
 
@@ -70,9 +71,16 @@ public:
     WabRecord* GetFirstEntry();
     WabRecord* GetNextEntry();
 
-    // The connection's contact set: one neutral copy per entry read or
-    // created, in the same order as the root folder.
+    // The connection's contact set: one neutral record per entry read or
+    // created, in the same order as the root folder. It is a view over the
+    // root folder, so a record it hands out is valid until the next call on
+    // the set (see CommAddrMgr); a caller that keeps several converts the
+    // entries itself (ConvertToComm).
     CommAddrMgr* GetNeutralSet() { return m_pAddrMgr; }
+
+    // The root folder's record at nPos, the entry of the neutral set's
+    // record nPos; null outside the folder or while the book is closed.
+    WabRecord* GetEntryAt(int32_t nPos) const;
 
     // Fills pRecord from the entry of row `index` of lpRowAB (a contents-
     // table row with PR_ENTRYID and PR_OBJECT_TYPE): its properties, a copy
@@ -142,8 +150,8 @@ public:
     // What a batch wrote, without reading the book again. From
     // BeginStoreBatch on, every entry AddContact created and every entry
     // UpdateContact saved is noted. Once EndStoreBatch has answered true,
-    // ApplyWrittenEntries brings each noted folder record and its neutral
-    // copy to what the book now holds for it (the entry's properties as the
+    // ApplyWrittenEntries brings each noted folder record (and so its
+    // neutral record) to what the book now holds for it (the entry's properties as the
     // book answers them, with the identifier a new entry was given), so the
     // folder and the set stand as a fresh OpenAddressBook would leave them:
     // the old entries in their order, the new ones after them in the order
@@ -156,7 +164,7 @@ public:
     bool ApplyWrittenEntries();
 
     // Creates a new entry of the root folder from pRecord, adds its record to
-    // the folder and its neutral copy to the set, and writes it. The new
+    // the folder (and so to the neutral set), and writes it. The new
     // record has no identifier until the book is opened again, or until
     // ApplyWrittenEntries gives it the one its save made. False when the
     // book is closed, the template or entry cannot be had (nothing changes
@@ -164,8 +172,10 @@ public:
     bool AddContact(const CommAddrRecord* pRecord);
 
     // Writes the non-empty fields of pRecord into the entry of pMatch (the
-    // attached WabRecord of the matched copy, which takes the converted
-    // fields). False when either is null, pMatch has no identifier, the entry
+    // attached WabRecord of the matched record). pMatch itself keeps the
+    // values it was read with until ApplyWrittenEntries brings it up to
+    // date, so the neutral set classifies against the book as read until
+    // then. False when either is null, pMatch has no identifier, the entry
     // cannot be opened for writing, or saving fails. Properties whose neutral
     // field is empty keep their value.
     bool UpdateContact(const CommAddrRecord* pRecord, WabRecord* pMatch);
@@ -234,7 +244,7 @@ protected:
         ~LibraryLog();
     };
 
-    CommAddrMgr* m_pAddrMgr;     // owned neutral set
+    CommAddrMgr* m_pAddrMgr;     // owned neutral set, a view over the root folder while open
     char m_szWabFile[MAX_PATH];  // "" means the default book
     FailReason m_LastFailure;    // of the last OpenAddressBook
     CxWabFolder* m_pRootFolder;  // owned; null while closed

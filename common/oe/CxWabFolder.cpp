@@ -35,20 +35,16 @@ bool CxWabFolder::AddEntry(WabRecord* pRecord)
 {
     if (pRecord == nullptr)
         return false;
+    try {
+        m_Positions.push_back(pRecord);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!m_pRecords->AddTail(pRecord)) {
+        m_Positions.pop_back();
+        return false;
+    }
     CopyTextField(pRecord->szFolderName, kFolderNameCut + 1, m_szName);
-    m_pRecords->AddTail(pRecord);
-
-    // The set keeps a neutral copy whose attached block is this folder's
-    // record itself: it lives as long as the set's copies (both go with the
-    // book), so a duplicate of it would only take memory.
-    CommAddrRecord comm;
-    ZeroCommRecord(&comm);
-    CxWab::ConvertToComm(pRecord, &comm);
-    comm.pAttached = pRecord;
-    comm.nAttachedLen = sizeof(WabRecord);
-    comm.nSourceType = CST_WAB;
-    if (m_pWab != nullptr && m_pWab->GetNeutralSet() != nullptr)
-        m_pWab->GetNeutralSet()->AddCopySharingBlock(&comm);
     return true;
 }
 
@@ -62,6 +58,7 @@ void CxWabFolder::ClearFolder()
         delete pRecord;
     }
     m_pRecords->RemoveAll(false);
+    m_Positions.clear();
 }
 
 WabRecord* CxWabFolder::GetFirstRecord()
@@ -77,4 +74,28 @@ WabRecord* CxWabFolder::GetNextRecord()
 uint32_t CxWabFolder::GetCount() const
 {
     return m_pRecords->GetCount();
+}
+
+WabRecord* CxWabFolder::GetRecordAt(uint32_t nPos) const
+{
+    return nPos < m_Positions.size() ? m_Positions[nPos] : nullptr;
+}
+
+int32_t CxWabFolder::GetRecordCount() const
+{
+    return static_cast<int32_t>(m_Positions.size());
+}
+
+// The set converts an entry through this each time it reads it, so the
+// conversion is always that of the entry as it stands now.
+bool CxWabFolder::FillRecord(int32_t nPos, CommAddrRecord* pRecord) const
+{
+    WabRecord* pEntry = nPos >= 0 ? GetRecordAt(static_cast<uint32_t>(nPos)) : nullptr;
+    if (pEntry == nullptr || pRecord == nullptr)
+        return false;
+    CxWab::ConvertToComm(pEntry, pRecord);
+    pRecord->pAttached = pEntry;
+    pRecord->nAttachedLen = sizeof(WabRecord);
+    pRecord->nSourceType = CST_WAB;
+    return true;
 }

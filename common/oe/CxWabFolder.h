@@ -1,14 +1,20 @@
 // CxWabFolder: one folder of an open address book, the WabRecords of its
-// entries in the order they were read or created.
+// entries in the order they were read or created. As a record source it
+// hands out its entries as neutral records, converted when asked: the
+// connection's contact set reads them through it instead of holding copies.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
+#include "common/misc/CommRecordSource.h"
 #include "common/misc/CxList.h"
 #include "common/oe/WabRecord.h"
 #include "platform/wab/WabApi.h"
 
 class CxWab;
 
-class CxWabFolder {
+class CxWabFolder : public CommRecordSource {
 public:
     // A folder of pWab over pContainer (neither may be null), empty and with
     // an empty name. The folder owns the container reference it is given.
@@ -20,10 +26,9 @@ public:
     CxWabFolder& operator=(const CxWabFolder&) = delete;
 
     // Takes ownership of pRecord (allocated with new): stamps it with the
-    // folder's name (cut to 30 characters), appends it, and registers its
-    // neutral copy (with the record attached and Source Type "Windows Address
-    // Book") in the connection's neutral set. True; false only for a null
-    // record.
+    // folder's name (cut to 30 characters) and appends it; the connection's
+    // neutral set sees it from then on. True; false, the record not taken,
+    // for a null record or when memory runs out.
     bool AddEntry(WabRecord* pRecord);
 
     // Frees every record: its entry identifier, its IMailUser reference and
@@ -35,6 +40,17 @@ public:
     WabRecord* GetNextRecord();
     // Number of records.
     uint32_t GetCount() const;
+    // The record at nPos in folder order, null outside the folder. Leaves
+    // the list's cursor.
+    WabRecord* GetRecordAt(uint32_t nPos) const;
+
+    // The record source: GetCount() records; record nPos is the entry as
+    // CxWab::ConvertToComm gives it, with the entry attached (pAttached the
+    // WabRecord, nAttachedLen its size) and Source Type "Windows Address
+    // Book". A change to an entry's fields is announced to the set that
+    // reads them (CommAddrMgr::RecordChangedAt).
+    int32_t GetRecordCount() const override;
+    bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const override;
 
     IABContainer* GetContainer() const { return m_pContainer; }
     const char* GetName() const { return m_szName; }
@@ -44,4 +60,7 @@ protected:
     CxList* m_pRecords;          // owned WabRecords, in order
     IABContainer* m_pContainer;  // owned reference
     char m_szName[256];          // empty for the root folder
+
+    // The records of m_pRecords by position, for the set reading them.
+    std::vector<WabRecord*> m_Positions;
 };

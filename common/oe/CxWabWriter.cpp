@@ -142,7 +142,6 @@ bool CxWab::ApplyWrittenEntries()
             written.reserve(m_Written.size());
             for (const auto& [pRecord, lpMailUser] : m_Written)
                 written[pRecord] = lpMailUser;
-            auto pComm = std::make_unique<CommAddrRecord>();
             int32_t nPos = 0;
             size_t nFound = 0;
             for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr && bOk;
@@ -152,13 +151,9 @@ bool CxWab::ApplyWrittenEntries()
                     continue;
                 ++nFound;
                 bOk = RefreshEntry(pRecord, it->second);
-                if (bOk) {
-                    // The neutral copy as AddEntry makes it.
-                    ZeroCommRecord(pComm.get());
-                    ConvertToComm(pRecord, pComm.get());
-                    pComm->nSourceType = CST_WAB;
-                    bOk = m_pAddrMgr->ReplaceFieldsAt(pComm.get(), nPos);
-                }
+                // The set reads the entry as it now stands, also when it
+                // could be brought up to date only in part.
+                m_pAddrMgr->RecordChangedAt(nPos);
             }
             bOk = bOk && nFound == written.size();
         } catch (const std::bad_alloc&) {
@@ -210,9 +205,14 @@ bool CxWab::AddContact(const CommAddrRecord* pRecord)
     }
 
     // The folder's record owns the new entry's reference from here on.
+    if (!pFolder->AddEntry(pNew.get())) {
+        m_lpMailUser->Release();
+        m_lpMailUser = nullptr;
+        m_bWriteFailed = true;
+        return false;
+    }
     WabRecord* pAdded = pNew.release();
     pAdded->lpMailUser = m_lpMailUser;
-    pFolder->AddEntry(pAdded);
     const bool bSaved = WriteProperties(pAdded, m_lpMailUser);
     if (bSaved)
         NoteWritten(pAdded, m_lpMailUser);
@@ -397,35 +397,17 @@ bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
         return false;
     if (m_pRootFolder == nullptr || m_pAddrMgr == nullptr)
         return true;
-    // The neutral set holds one copy per entry of the root folder, in the
-    // same order, made by ConvertToComm when the entry was read.
-    std::vector<WabRecord*> entries;
-    std::vector<const CommAddrRecord*> copies;
+    // The folder hands its entries over one at a time, converted as the
+    // neutral set reads them: the book is never converted whole.
     std::vector<ClassifyMatch> answers;
     try {
-        for (WabRecord* pRecord = m_pRootFolder->GetFirstRecord(); pRecord != nullptr;
-             pRecord = m_pRootFolder->GetNextRecord())
-            entries.push_back(pRecord);
-        if (static_cast<int32_t>(entries.size()) != m_pAddrMgr->GetCount()) {
-            // Out of step (a copy could not be stored): each entry by itself.
-            auto pComm = std::make_unique<CommAddrRecord>();
-            for (WabRecord* pRecord : entries) {
-                ZeroCommRecord(pComm.get());
-                ConvertToComm(pRecord, pComm.get());
-                pRecord->nState = ClassifyToState(pOtherSet->Classify(pComm.get(), nullptr, nullptr));
-            }
-            return true;
-        }
-        for (CommAddrRecord* pCopy = m_pAddrMgr->GetFirstRecord(); pCopy != nullptr;
-             pCopy = m_pAddrMgr->GetNextRecord())
-            copies.push_back(pCopy);
-        answers.resize(copies.size());
+        answers.resize(m_pRootFolder->GetCount());
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!pOtherSet->ClassifySide(copies.data(), static_cast<int32_t>(copies.size()), answers.data()))
+    if (!pOtherSet->ClassifySide(*m_pRootFolder, answers.data()))
         return false;
-    for (size_t i = 0; i < entries.size(); ++i)
-        entries[i]->nState = ClassifyToState(answers[i].nResult);
+    for (uint32_t nPos = 0; nPos < answers.size(); ++nPos)
+        m_pRootFolder->GetRecordAt(nPos)->nState = ClassifyToState(answers[nPos].nResult);
     return true;
 }

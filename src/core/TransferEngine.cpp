@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 
 #include "common/misc/AppFolder.h"
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CommRecordSource.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxList.h"
 #include "common/oe/CxWab.h"
@@ -21,6 +21,42 @@
 #include "platform/profile/PrivateProfile.h"
 
 namespace {
+
+// Address-book entries as neutral records, converted one at a time as
+// ConvertToComm gives them: the Palm side receives a record of its own, with
+// no entry attached. A null entry is no record.
+class EntriesAsRecords final : public CommRecordSource {
+public:
+    explicit EntriesAsRecords(const std::vector<const WabRecord*>& entries) : m_Entries(entries) { }
+    int32_t GetRecordCount() const override { return static_cast<int32_t>(m_Entries.size()); }
+    bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const override
+    {
+        const WabRecord* pEntry = m_Entries[static_cast<size_t>(nPos)];
+        return pEntry != nullptr && CxWab::ConvertToComm(pEntry, pRecord);
+    }
+
+private:
+    const std::vector<const WabRecord*>& m_Entries;
+};
+
+// Records the caller holds, each handed over as it is. A null record is no
+// record.
+class HeldRecords final : public CommRecordSource {
+public:
+    explicit HeldRecords(const std::vector<const CommAddrRecord*>& records) : m_Records(records) { }
+    int32_t GetRecordCount() const override { return static_cast<int32_t>(m_Records.size()); }
+    bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const override
+    {
+        const CommAddrRecord* pHeld = m_Records[static_cast<size_t>(nPos)];
+        if (pHeld == nullptr)
+            return false;
+        std::memcpy(static_cast<void*>(pRecord), pHeld, sizeof *pRecord);
+        return true;
+    }
+
+private:
+    const std::vector<const CommAddrRecord*>& m_Records;
+};
 
 // Message texts and captions of the transfers, as the user sees them.
 constexpr const char kCaptionInformation[] = "Information";
@@ -599,11 +635,7 @@ void TransferEngine::HandRecordsToWab(const std::vector<const CommAddrRecord*>& 
             if (answer.nResult == CLASSIFY_NEW) {
                 bStored = m_pWab->AddContact(pRecord);
             } else if (answer.nResult == CLASSIFY_MODIFIED) {
-                const CommAddrRecord* pCopy = pBookSet->GetRecordAt(answer.nPos);
-                WabRecord* pMatch = nullptr;
-                if (pCopy != nullptr && pCopy->pAttached != nullptr && pCopy->nAttachedLen == sizeof(WabRecord))
-                    pMatch = static_cast<WabRecord*>(pCopy->pAttached);
-                bStored = m_pWab->UpdateContact(pRecord, pMatch);
+                bStored = m_pWab->UpdateContact(pRecord, m_pWab->GetEntryAt(answer.nPos));
             }
             CountHanded(outcome, answer.nResult, bStored);
             if (!bStored && answer.nResult != CLASSIFY_SAME && outcome.strReason.empty())
@@ -619,72 +651,32 @@ void TransferEngine::HandRecordsToWab(const std::vector<const CommAddrRecord*>& 
 void TransferEngine::HandToPalm(const std::vector<const ContactRow*>& rows, SideOutcome& outcome, int& nDone,
                                 int nTotal)
 {
-    // The address book's neutral copies are the entries as ConvertToComm
-    // gives them; they serve the classification, so the entries need not
-    // all be converted at once.
-    std::unordered_map<const WabRecord*, const CommAddrRecord*> copyOf;
-    CommAddrMgr* pBookSet = m_pWab != nullptr ? m_pWab->GetNeutralSet() : nullptr;
-    if (pBookSet != nullptr) {
-        std::vector<const WabRecord*> entries;
-        for (WabRecord* pEntry = m_pWab->GetFirstEntry(); pEntry != nullptr; pEntry = m_pWab->GetNextEntry())
-            entries.push_back(pEntry);
-        // Parallel unless a copy could not be stored; then each row converts.
-        if (static_cast<int32_t>(entries.size()) == pBookSet->GetCount()) {
-            for (size_t nPos = 0; nPos < entries.size(); ++nPos)
-                copyOf[entries[nPos]] = pBookSet->GetRecordAt(static_cast<int32_t>(nPos));
-        }
-    }
-    std::vector<const CommAddrRecord*> records;
-    std::vector<std::unique_ptr<CommAddrRecord>> converted;
-    for (const ContactRow* pRow : rows) {
-        const auto* pEntry = static_cast<const WabRecord*>(pRow->pData);
-        const CommAddrRecord* pNeutral = nullptr;
-        if (pEntry != nullptr) {
-            auto found = copyOf.find(pEntry);
-            if (found != copyOf.end()) {
-                pNeutral = found->second;
-            } else {
-                converted.push_back(std::make_unique<CommAddrRecord>());
-                ZeroCommRecord(converted.back().get());
-                CxWab::ConvertToComm(pEntry, converted.back().get());
-                pNeutral = converted.back().get();
-            }
-        }
-        records.push_back(pNeutral);
-    }
     std::vector<const WabRecord*> entries;
     for (const ContactRow* pRow : rows)
         entries.push_back(static_cast<const WabRecord*>(pRow->pData));
-    HandRecordsToPalm(records, entries, outcome, nDone, nTotal);
+    HandRecordsToPalm(EntriesAsRecords(entries), outcome, nDone, nTotal);
 }
 
 // Hands neutral records to the Palm facade: classified against the Palm
 // contacts as a whole, then each added, merged into its own partner, or left
-// alone. When entries is not empty, entry i is what records[i] was made
-// from, and it is converted afresh for storing, so that no address-book
-// entry is attached to the record the Palm side keeps.
-void TransferEngine::HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
-                                       const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone,
-                                       int nTotal)
+// alone. A position of incoming without a record is skipped but counts as
+// progress.
+void TransferEngine::HandRecordsToPalm(const CommRecordSource& incoming, SideOutcome& outcome, int& nDone, int nTotal)
 {
     // One write transaction for all of them; FinishPalmSide commits it.
     m_pPalmInfo->BeginSaveBatch();
-    std::vector<ClassifyMatch> answers(records.size());
-    if (!m_pPalmInfo->GetContactSet()->ClassifySide(records.data(), static_cast<int32_t>(records.size()),
-                                                    answers.data()))
-        answers.assign(records.size(), ClassifyMatch{CLASSIFY_NEW, -1});
+    const int32_t nCount = incoming.GetRecordCount();
+    std::vector<ClassifyMatch> answers(static_cast<size_t>(nCount));
+    if (!m_pPalmInfo->GetContactSet()->ClassifySide(incoming, answers.data()))
+        answers.assign(answers.size(), ClassifyMatch{CLASSIFY_NEW, -1});
 
     auto pRecord = std::make_unique<CommAddrRecord>();
-    for (size_t i = 0; i < records.size(); ++i) {
-        const CommAddrRecord* pStore = records[i];
-        if (pStore != nullptr && !entries.empty()) {
-            ZeroCommRecord(pRecord.get());
-            CxWab::ConvertToComm(entries[i], pRecord.get());
-            pStore = pRecord.get();
-        }
+    for (int32_t i = 0; i < nCount; ++i) {
+        ZeroCommRecord(pRecord.get());
+        const CommAddrRecord* pStore = incoming.FillRecord(i, pRecord.get()) ? pRecord.get() : nullptr;
         if (pStore != nullptr) {
             ++outcome.nHanded;
-            const ClassifyMatch& answer = answers[i];
+            const ClassifyMatch& answer = answers[static_cast<size_t>(i)];
             bool bStored = false;
             errno = 0;
             if (answer.nResult == CLASSIFY_NEW)
@@ -1093,7 +1085,7 @@ SideOutcome TransferEngine::ReceiveRecords(ListType eInto, const std::vector<con
         HandRecordsToWab(records, outcome, nDone, nTotal);
         FinishWabSide(outcome);
     } else {
-        HandRecordsToPalm(records, {}, outcome, nDone, nTotal);
+        HandRecordsToPalm(HeldRecords(records), outcome, nDone, nTotal);
     }
     if (eInto == LIST_PALM) {
         FinishPalmSide(outcome);

@@ -29,6 +29,7 @@
 #include "src/core/SysSettings.h"
 
 class CommAddrMgr;
+class CommRecordSource;
 class CxList;
 class CxWab;
 class PmAddrInfo;
@@ -336,8 +337,8 @@ private:
     // book may then answer from the classification it last made of them).
     void HandRecordsToWab(const std::vector<const CommAddrRecord*>& records, SideOutcome& outcome, int& nDone,
                           int nTotal, const CommAddrMgr* pOwner = nullptr);
-    void HandRecordsToPalm(const std::vector<const CommAddrRecord*>& records,
-                           const std::vector<const WabRecord*>& entries, SideOutcome& outcome, int& nDone, int nTotal);
+    // The records of incoming, read one at a time, to the Palm side.
+    void HandRecordsToPalm(const CommRecordSource& incoming, SideOutcome& outcome, int& nDone, int nTotal);
     std::vector<const ContactRow*> TickedRows(ListType eList) const;
     std::vector<const ContactRow*> AllRows(ListType eList) const;
     void UntickSame();

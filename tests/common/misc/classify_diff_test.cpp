@@ -12,7 +12,10 @@
 // compare lists that change, copies merged or added between two
 // classifications, stored copies classified themselves, texts and their cut
 // copies, home faxes against work faxes, and records without keys matched by
-// their company or not at all.
+// their company or not at all. Beside each set runs a view over a side that
+// holds the same records (changed and announced, appended, emptied with it),
+// which must give the same answers, and both classify whole sides read from
+// a record source as well as held in an array.
 #include "common/misc/CommAddrMgr.h"
 
 #include <gtest/gtest.h>
@@ -370,6 +373,40 @@ private:
     uint32_t m_nVariety = 4;
 };
 
+// A side holding its records itself, read by position; a null entry is a
+// position without a record.
+class HeldSide : public CommRecordSource {
+public:
+    std::vector<std::unique_ptr<CommAddrRecord>> records;
+
+    void Append(const CommAddrRecord& record) { records.push_back(std::make_unique<CommAddrRecord>(record)); }
+    int32_t GetRecordCount() const override { return static_cast<int32_t>(records.size()); }
+    bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const override
+    {
+        const CommAddrRecord* pHeld = records[static_cast<size_t>(nPos)].get();
+        if (pHeld == nullptr)
+            return false;
+        std::memcpy(static_cast<void*>(pRecord), pHeld, sizeof *pRecord);
+        return true;
+    }
+};
+
+// The matching fields of two records are the same bytes.
+bool SameBytes(const CommAddrRecord* pA, const CommAddrRecord* pB)
+{
+    return pA != nullptr && pB != nullptr && std::memcmp(pA, pB, offsetof(CommAddrRecord, pAttached)) == 0;
+}
+
+void ExpectAnswers(const std::vector<ClassifyMatch>& answers, const std::vector<ClassifyMatch>& expected,
+                   const std::string& where)
+{
+    ASSERT_EQ(answers.size(), expected.size()) << where;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        ASSERT_EQ(answers[i].nResult, expected[i].nResult) << where << ", record " << i;
+        ASSERT_EQ(answers[i].nPos, expected[i].nPos) << where << ", record " << i;
+    }
+}
+
 // What one run covered, so a change that stops reaching a case shows.
 struct Coverage {
     int nSame = 0;
@@ -380,6 +417,7 @@ struct Coverage {
     int nMerges = 0;
     int nReplaces = 0;
     int nSidePairsLost = 0;  // side records whose Classify partner another record took
+    int nOwnSides = 0;       // a view classifying its own side
 };
 
 // One random set: a sequence of additions, merges, list changes, clears and
@@ -390,6 +428,10 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
     random.SetVariety(2 + random.Below(17));
     CommAddrMgr set;
     std::vector<CommAddrRecord*> copies;
+    // The view: its side holds a record equal to each stored copy.
+    HeldSide mirror;
+    CommAddrMgr view;
+    ASSERT_TRUE(view.SetSource(&mirror));
     std::vector<int32_t> keys = kRefDefaultKeys;
     std::vector<int32_t> compares = kRefDefaultCompares;
     auto pRecord = std::make_unique<CommAddrRecord>();
@@ -398,9 +440,11 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
         const std::vector<int32_t> ids = random.List();
         if (bKeys) {
             set.SetKeyFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
+            view.SetKeyFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
             keys = ids.empty() ? kRefDefaultKeys : ids;
         } else {
             set.SetCompareFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
+            view.SetCompareFields(ids.empty() ? nullptr : ids.data(), static_cast<int32_t>(ids.size()));
             compares = ids.empty() ? kRefDefaultCompares : ids;
         }
     };
@@ -422,6 +466,7 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
             CommAddrRecord* pCopy = set.AddCopy(pRecord.get());
             ASSERT_NE(pCopy, nullptr) << where;
             copies.push_back(pCopy);
+            mirror.Append(*pCopy);
         } else if (nOp < 45) {
             // Merge into a stored copy; its keys or compare fields may change.
             if (copies.empty())
@@ -444,11 +489,16 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
                 ASSERT_TRUE(set.MergeAt(pRecord.get(), static_cast<int32_t>(nPos))) << where;
                 ++pCoverage->nMerges;
             }
+            // The side changes its record as the copy changed and says so.
+            *mirror.records[nPos] = *copies[nPos];
+            view.RecordChangedAt(static_cast<int32_t>(nPos));
         } else if (nOp < 48) {
             applyList(random.Chance(50));
         } else if (nOp < 49) {
             set.ClearRecords();
             copies.clear();
+            mirror.records.clear();
+            view.ClearRecords();
         } else if (nOp < 56) {
             // A whole side: variants of stored copies (namesakes among them),
             // stored copies themselves, random records and a null.
@@ -479,19 +529,55 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
             }
             std::vector<ClassifyMatch> answers(side.size());
             ASSERT_TRUE(set.ClassifySide(side.data(), static_cast<int32_t>(side.size()), answers.data())) << where;
+            ASSERT_NO_FATAL_FAILURE(ExpectAnswers(answers, expected, where));
             for (size_t i = 0; i < side.size(); ++i) {
-                ASSERT_EQ(answers[i].nResult, expected[i].nResult) << where << ", record " << i;
-                ASSERT_EQ(answers[i].nPos, expected[i].nPos) << where << ", record " << i;
                 if (side[i] != nullptr && expected[i].nResult == CLASSIFY_NEW &&
                     RefClassify(copies, keys, compares, side[i]).nResult != CLASSIFY_NEW)
                     ++pCoverage->nSidePairsLost;
             }
+
+            // The same records as another object: no record is a stored
+            // copy itself. Held in an array and read from a side, by the
+            // copies and by the view.
+            HeldSide held;
+            std::vector<const CommAddrRecord*> heldSide;
+            for (const CommAddrRecord* pSide : side) {
+                held.records.push_back(pSide != nullptr ? std::make_unique<CommAddrRecord>(*pSide) : nullptr);
+                heldSide.push_back(held.records.back().get());
+            }
+            std::vector<ClassifyMatch> expectedHeld = RefClassifySide(copies, keys, compares, heldSide);
+            for (size_t i = 0; i < heldSide.size(); ++i) {
+                if (heldSide[i] == nullptr)
+                    expectedHeld[i] = ClassifyMatch{CLASSIFY_NONE, -1};
+            }
+            ASSERT_TRUE(set.ClassifySide(held, answers.data())) << where;
+            ASSERT_NO_FATAL_FAILURE(ExpectAnswers(answers, expectedHeld, where + ", side read by the copies"));
+            ASSERT_TRUE(view.ClassifySide(held, answers.data())) << where;
+            ASSERT_NO_FATAL_FAILURE(ExpectAnswers(answers, expectedHeld, where + ", side read by the view"));
+            ASSERT_TRUE(view.ClassifySide(heldSide.data(), static_cast<int32_t>(heldSide.size()), answers.data()))
+                << where;
+            ASSERT_NO_FATAL_FAILURE(ExpectAnswers(answers, expectedHeld, where + ", side held, view"));
+
+            // The view's own side: each record is its own stored copy.
+            if (random.Chance(30)) {
+                std::vector<ClassifyMatch> own(copies.size());
+                const std::vector<const CommAddrRecord*> ownSide(copies.begin(), copies.end());
+                ASSERT_TRUE(view.ClassifySide(mirror, own.data())) << where;
+                ASSERT_NO_FATAL_FAILURE(
+                    ExpectAnswers(own, RefClassifySide(copies, keys, compares, ownSide), where + ", own side"));
+                ++pCoverage->nOwnSides;
+            }
         } else {
             // Classify: a stored copy itself, a variant of one, or a random record.
             const CommAddrRecord* pIncoming = pRecord.get();
+            const CommAddrRecord* pViewIncoming = pRecord.get();
             const uint32_t nKind = random.Below(10);
             if (!copies.empty() && nKind < 2) {
-                pIncoming = copies[random.Below(static_cast<uint32_t>(copies.size()))];
+                const uint32_t nSelf = random.Below(static_cast<uint32_t>(copies.size()));
+                pIncoming = copies[nSelf];
+                // For the view, the record it hands out for that position.
+                pViewIncoming = view.GetRecordAt(static_cast<int32_t>(nSelf));
+                ASSERT_TRUE(SameBytes(pViewIncoming, pIncoming)) << where;
                 ++pCoverage->nIdentity;
             } else if (!copies.empty() && nKind < 7) {
                 random.Vary(pRecord.get(), copies[random.Below(static_cast<uint32_t>(copies.size()))]);
@@ -512,6 +598,21 @@ void RunRandomSet(uint32_t nSeed, Coverage* pCoverage)
             // The cursor stands where the walk left it.
             const size_t nNext = static_cast<size_t>(expected.nCursor) + 1;
             ASSERT_EQ(set.GetNextRecord(), nNext < copies.size() ? copies[nNext] : nullptr) << where;
+
+            // The view answers alike, its match in its buffer.
+            CommAddrRecord* pViewMatch = &sentinel;
+            int32_t nViewPos = -7;
+            ASSERT_EQ(view.Classify(pViewIncoming, &pViewMatch, &nViewPos), expected.nResult) << where << ", view";
+            ASSERT_EQ(nViewPos, expected.nPos) << where << ", view";
+            if (expected.nResult == CLASSIFY_NEW)
+                ASSERT_EQ(pViewMatch, &sentinel) << where << ", view";
+            else
+                ASSERT_TRUE(SameBytes(pViewMatch, copies[static_cast<size_t>(expected.nPos)])) << where << ", view";
+            CommAddrRecord* pViewNext = view.GetNextRecord();
+            if (nNext < copies.size())
+                ASSERT_TRUE(SameBytes(pViewNext, copies[nNext])) << where << ", view";
+            else
+                ASSERT_EQ(pViewNext, nullptr) << where << ", view";
 
             pCoverage->nSame += expected.nResult == CLASSIFY_SAME ? 1 : 0;
             pCoverage->nModified += expected.nResult == CLASSIFY_MODIFIED ? 1 : 0;
@@ -539,6 +640,7 @@ TEST(ClassifyDiffTest, RandomSetsAnswerAsTheWalk)
     EXPECT_GT(coverage.nMerges, 1000);
     EXPECT_GT(coverage.nReplaces, 300);
     EXPECT_GT(coverage.nSidePairsLost, 100);
+    EXPECT_GT(coverage.nOwnSides, 100);
 }
 
 // Many copies share the keys (no names, no e-mail, one company): the first same copy and

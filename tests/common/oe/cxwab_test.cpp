@@ -380,6 +380,78 @@ TEST_F(CxWabTest, ClassifyingTheSetAgainSeesEveryChangeSinceClassifySet)
     wab.GetNeutralSet()->SetCompareFields(nullptr, 0);
     ASSERT_TRUE(wab.ClassifySet(&palm));
     EXPECT_EQ(answersFor(palmRecords(), nullptr), (std::vector<int>{CLASSIFY_MODIFIED, CLASSIFY_SAME}));
+
+    // An entry added to the book since.
+    palm.AddCopy(cid.get());
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    EXPECT_EQ(palm.GetRecordAt(2)->nStatus, RS_NEW);
+    ASSERT_TRUE(wab.AddContact(cid.get()));
+    EXPECT_EQ(answersFor({palm.GetRecordAt(0), palm.GetRecordAt(1), palm.GetRecordAt(2)}, &palm),
+              (std::vector<int>{CLASSIFY_MODIFIED, CLASSIFY_SAME, CLASSIFY_SAME}));
+}
+
+// The neutral set reads the folder's entries: once a write batch is
+// applied, the next classification sees the entries as written, the updated
+// one and the one created in the batch alike. Until then it sees the book
+// as it was read, also for an entry the batch has already updated.
+TEST_F(CxWabTest, AClassificationAfterAWriteBatchSeesTheWrittenEntries)
+{
+    auto ann = Contact("Ann", "Lee", "ann@example.org");
+    SetTextField(ann.get(), CF_WORK_PHONE, "111");
+    auto bob = Contact("Bob", "Stone", "");
+    {
+        CxWab wab(book.c_str());
+        ASSERT_TRUE(wab.StoreContact(ann.get()));
+        ASSERT_TRUE(wab.StoreContact(bob.get()));
+    }
+    CxWab wab(book.c_str());
+    CommAddrMgr* pSet = wab.GetNeutralSet();
+    ASSERT_EQ(pSet->GetCount(), 2);
+    // A view over the folder: nothing to store into, nothing to merge.
+    EXPECT_EQ(pSet->AddCopy(ann.get()), nullptr);
+    EXPECT_FALSE(pSet->MergeAt(ann.get(), 0));
+    EXPECT_FALSE(pSet->ReplaceFieldsAt(ann.get(), 0));
+
+    // The Palm side as it stands before and after the batch: classified
+    // against the book before it, so the book's index is built by then.
+    SetTextField(ann.get(), CF_WORK_PHONE, "222");
+    CommAddrMgr palm;
+    palm.AddCopy(ann.get());
+    palm.AddCopy(bob.get());
+    auto states = [&] {
+        std::vector<int32_t> out;
+        for (CommAddrRecord* p = palm.GetFirstRecord(); p != nullptr; p = palm.GetNextRecord())
+            out.push_back(p->nStatus);
+        for (WabRecord* p : Records(wab))
+            out.push_back(p->nState);
+        return out;
+    };
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    ASSERT_TRUE(wab.ClassifyEntries(&palm));
+    EXPECT_EQ(states(), (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_MODIFIED, RS_SAME}));
+
+    auto cid = Contact("Cid", "Ray", "cid@example.org");
+    ASSERT_TRUE(wab.BeginStoreBatch());
+    ASSERT_TRUE(wab.StoreContact(ann.get()));
+    WabRecord* pMatch = nullptr;
+    EXPECT_EQ(wab.MatchContact(ann.get(), &pMatch), CLASSIFY_MODIFIED);
+    ASSERT_TRUE(wab.StoreContact(cid.get()));
+    EXPECT_EQ(pSet->GetCount(), 3);
+    ASSERT_TRUE(wab.EndStoreBatch());
+    ASSERT_TRUE(wab.ApplyWrittenEntries());
+
+    ASSERT_TRUE(wab.ClassifySet(&palm));
+    ASSERT_TRUE(wab.ClassifyEntries(&palm));
+    EXPECT_EQ(states(), (std::vector<int32_t>{RS_SAME, RS_SAME, RS_SAME, RS_SAME, RS_NEW}));
+    const std::vector<WabRecord*> records = Records(wab);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(wab.MatchContact(ann.get(), &pMatch), CLASSIFY_SAME);
+    EXPECT_EQ(pMatch, records[0]);
+    EXPECT_EQ(wab.MatchContact(cid.get(), &pMatch), CLASSIFY_SAME);
+    EXPECT_EQ(pMatch, records[2]);
+    EXPECT_STREQ(pSet->GetRecordAt(0)->szWorkPhone, "222");
+    EXPECT_EQ(pSet->GetRecordAt(0)->pAttached, records[0]);
+    EXPECT_FALSE(wab.StoreContact(ann.get()));  // nothing left to write
 }
 
 TEST_F(CxWabTest, WithoutTheLibraryNothingOpensAndEverythingIsNew)
