@@ -132,7 +132,13 @@ void CopyText(char* pszDest, size_t nDestWidth, const char* pszSrc, size_t nSrcW
 {
     if (nDestWidth == 0)
         return;
-    size_t nLen = pszSrc != nullptr ? strnlen(pszSrc, nSrcWidth) : 0;
+    // Most fields of an entry are empty, and an entry is converted each time
+    // a classification reads it: no length to measure for those.
+    if (pszSrc == nullptr || nSrcWidth == 0 || pszSrc[0] == '\0') {
+        pszDest[0] = '\0';
+        return;
+    }
+    size_t nLen = strnlen(pszSrc, nSrcWidth);
     if (nLen > nDestWidth - 1)
         nLen = nDestWidth - 1;
     if (nLen > 0)
