@@ -75,6 +75,15 @@ void* RecordArena::TakeZeroed()
     return pSlot;
 }
 
+void RecordArena::GiveBack(void* pSlot)
+{
+    if (pSlot == nullptr || m_nCurrent >= m_Blocks.size())
+        return;
+    Block& block = m_Blocks[m_nCurrent];
+    if (block.nUsed > 0 && static_cast<unsigned char*>(pSlot) == block.pSlots + (block.nUsed - 1) * m_nSlotSize)
+        --block.nUsed;  // it held a record (nWritten): the next taker clears it
+}
+
 unsigned char* RecordArena::NextSlot(bool* pbWritten)
 {
     while (m_nCurrent < m_Blocks.size() && m_Blocks[m_nCurrent].nUsed == m_Blocks[m_nCurrent].nSlots)

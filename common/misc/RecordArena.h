@@ -58,6 +58,11 @@ public:
     // is not written, so the pages a record leaves empty stay untouched.
     void* TakeZeroed();
 
+    // Gives back pSlot when it is the slot handed out last, so that the next
+    // Take or TakeZeroed hands it out again (and clears it); any other slot
+    // stays in use until Reset. For a record that was begun but not kept.
+    void GiveBack(void* pSlot);
+
     // Every slot free again for Take; the blocks stay. Pointers into the
     // arena are invalid from here on.
     void Reset();

@@ -157,11 +157,11 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
         }
         const SPropValue* pType = FindProp(lpRows->aRow[0], PR_OBJECT_TYPE);
         if (pType != nullptr && pType->Value.l == MAPI_MAILUSER) {
-            auto* pRecord = new WabRecord();  // zero-filled: not cleared again
+            auto* pRecord = m_pRootFolder->NewRecord();  // zero-filled: not cleared again
             if (ReadEntryInto(pRecord, lpRows, 0, true))
                 m_pRootFolder->AddEntry(pRecord);
             else
-                delete pRecord;  // an entry that cannot be opened is left out
+                m_pRootFolder->DiscardRecord(pRecord);  // an entry that cannot be opened is left out
         }
         FreeRows(lpRows);
     }

@@ -168,6 +168,41 @@ TEST(RecordArenaTest, ZeroedSlotsAreZeroWhenFreshAndWhenReusedAndMixWithCopies)
     }
 }
 
+TEST(RecordArenaTest, OnlyTheLastSlotIsGivenBackAndItComesBackCleared)
+{
+    // The last slot of a block, of the first slot of the next one, and one
+    // within a block: each given back after the caller wrote into it.
+    const size_t counts[] = {RecordArena::kFirstSlots, RecordArena::kFirstSlots + 1, 5};
+    const std::vector<unsigned char> zeros(kRecordSize, 0);
+    for (size_t nCount : counts) {
+        RecordArena arena(kRecordSize);
+        std::vector<void*> slots;
+        for (size_t n = 0; n < nCount; ++n) {
+            slots.push_back(arena.TakeZeroed());
+            ASSERT_NE(slots.back(), nullptr);
+            std::memset(slots.back(), 0x6B, kRecordSize);
+        }
+        // A slot that is not the last one stays in use.
+        arena.GiveBack(slots.front());
+        arena.GiveBack(nullptr);
+        EXPECT_EQ(arena.SlotsInUse(), nCount) << nCount;
+
+        arena.GiveBack(slots.back());
+        EXPECT_EQ(arena.SlotsInUse(), nCount - 1) << nCount;
+        void* pAgain = arena.TakeZeroed();
+        EXPECT_EQ(pAgain, slots.back()) << nCount;
+        EXPECT_EQ(std::memcmp(pAgain, zeros.data(), kRecordSize), 0) << nCount;
+        // Given back again, a copy lands in it whole.
+        arena.GiveBack(pAgain);
+        const std::vector<unsigned char> sparse = Sparse(3);
+        EXPECT_EQ(arena.Take(sparse.data()), slots.back()) << nCount;
+        EXPECT_EQ(std::memcmp(slots.back(), sparse.data(), kRecordSize), 0) << nCount;
+        EXPECT_EQ(arena.SlotsInUse(), nCount) << nCount;
+        // The slots before it were not touched.
+        EXPECT_EQ(static_cast<unsigned char*>(slots.front())[kRecordSize - 1], 0x6B) << nCount;
+    }
+}
+
 TEST(RecordArenaTest, ARecordOfOneByteAndOfZeroBytesGetsASlot)
 {
     for (size_t nSize : {size_t{0}, size_t{1}}) {
