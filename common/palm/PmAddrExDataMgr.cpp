@@ -26,23 +26,30 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
     if (pRecord == nullptr)
         return false;
     if (m_pMemory == nullptr) {
-        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrExRecord)));
+        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrExRecord), /*bPageSlots=*/true));
         if (m_pMemory == nullptr)
             return false;
     }
     static_assert(alignof(PmAddrExRecord) <= alignof(std::max_align_t));
-    // A slot left by a failed copy stays unused until Clear.
     void* pSlot = m_pMemory->TakeZeroed();
     if (pSlot == nullptr)
         return false;
-    PmAddrExRecord* pCopy = nullptr;
+    // The slot holds zero bytes: the copy writes only the pieces of the
+    // record that are not zero, so the pages its empty long texts would
+    // fill stay untouched.
+    auto* pCopy = new (pSlot) PmAddrExRecord(PmAddrExRecord::ZeroedMemory{});
+    CopyNonZeroPieces(pCopy->PlainBytes(), pRecord->PlainBytes(), PmAddrExRecord::PlainSize());
     try {
-        pCopy = new (pSlot) PmAddrExRecord(*pRecord);  // copies the items' buffers
+        for (int i = 0; i < kPmAddrExBinaryCount; ++i)
+            pCopy->items[i] = pRecord->items[i];  // copies the items' buffers
     } catch (const std::bad_alloc&) {
+        pCopy->~PmAddrExRecord();
+        m_pMemory->GiveBack(pCopy);
         return false;
     }
     if (!m_pRecs->AddTail(pCopy)) {
         pCopy->~PmAddrExRecord();
+        m_pMemory->GiveBack(pCopy);
         return false;
     }
     return true;
