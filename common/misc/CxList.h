@@ -67,9 +67,9 @@ private:
 
     struct NodeBlock;
     NodeBlock* m_pBlocks = nullptr;  // the newest block of nodes, linked to the older ones
-    CxListNode* m_pHead;    // first node, null when empty
-    CxListNode* m_pTail;    // last node, null when empty
-    CxListNode* m_pCurr;    // the cursor node
-    uint32_t m_nCount;      // number of nodes
-    uint32_t m_nFindIndex;  // index of the cursor node
+    CxListNode* m_pHead;             // first node, null when empty
+    CxListNode* m_pTail;             // last node, null when empty
+    CxListNode* m_pCurr;             // the cursor node
+    uint32_t m_nCount;               // number of nodes
+    uint32_t m_nFindIndex;           // index of the cursor node
 };

@@ -41,8 +41,7 @@ void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_
 }
 
 RecordArena::RecordArena(size_t nRecordSize, bool bPageSlots)
-    : m_nRecordSize(std::max<size_t>(nRecordSize, 1)),
-      m_nSlotAlign(bPageSlots ? kPage : kPiece)
+    : m_nRecordSize(std::max<size_t>(nRecordSize, 1)), m_nSlotAlign(bPageSlots ? kPage : kPiece)
 {
     m_nSlotSize = (m_nRecordSize + m_nSlotAlign - 1) / m_nSlotAlign * m_nSlotAlign;
 }

@@ -64,39 +64,39 @@ struct PmAddrExRecord {
     // that most leave empty (company, note, custom fields, field 64) last.
     // In a page-sized slot of zero-filled memory, a record whose long texts
     // are short or empty then never touches its second page.
-    int32_t nId;                                                    // 0
-    int32_t nSequence;                                              // 1
-    int32_t nStatus;                                                // 2: status bits (0x01 added, 0x02 changed, 0x04/0x80 not listed)
-    int32_t nField3;                                                // 3
-    int32_t nPlacement;                                             // 4
-    int32_t nCategoryId;                                            // 5
-    int32_t nPrivate;                                               // 6
-    int32_t nField17;                                               // 17
-    char szField11[kPmAddrExShortTextWidth];                        // 11
-    char szField12[kPmAddrExShortTextWidth];                        // 12
-    char szLastName[kPmAddrExShortTextWidth];                       // 14 (13 when names are swapped)
-    char szFirstName[kPmAddrExShortTextWidth];                      // 13 (14 when names are swapped)
-    char szTitle[kPmAddrExShortTextWidth];                          // 15
-    char szPhone[kPmAddrExPhoneCount][kPmAddrExPhoneWidth];         // 19 to 25
-    int32_t nPhoneLabel[kPmAddrExPhoneCount];                       // 26 to 32
-    PmAddrExAddress addresses[kPmAddrExAddressCount];               // 42 to 59
-    char szMessaging1[kPmAddrExShortTextWidth];                     // 60
-    char szMessaging2[kPmAddrExShortTextWidth];                     // 61
-    int32_t nField62;                                               // 62
-    int32_t nField63;                                               // 63
+    int32_t nId;                                // 0
+    int32_t nSequence;                          // 1
+    int32_t nStatus;                            // 2: status bits (0x01 added, 0x02 changed, 0x04/0x80 not listed)
+    int32_t nField3;                            // 3
+    int32_t nPlacement;                         // 4
+    int32_t nCategoryId;                        // 5
+    int32_t nPrivate;                           // 6
+    int32_t nField17;                           // 17
+    char szField11[kPmAddrExShortTextWidth];    // 11
+    char szField12[kPmAddrExShortTextWidth];    // 12
+    char szLastName[kPmAddrExShortTextWidth];   // 14 (13 when names are swapped)
+    char szFirstName[kPmAddrExShortTextWidth];  // 13 (14 when names are swapped)
+    char szTitle[kPmAddrExShortTextWidth];      // 15
+    char szPhone[kPmAddrExPhoneCount][kPmAddrExPhoneWidth];  // 19 to 25
+    int32_t nPhoneLabel[kPmAddrExPhoneCount];                // 26 to 32
+    PmAddrExAddress addresses[kPmAddrExAddressCount];        // 42 to 59
+    char szMessaging1[kPmAddrExShortTextWidth];              // 60
+    char szMessaging2[kPmAddrExShortTextWidth];              // 61
+    int32_t nField62;                                        // 62
+    int32_t nField63;                                        // 63
     // An IEEE double kept bit for bit (PmDBUtil::QuadToDouble gives the
     // value); the facade stores the birthday in it.
-    uint64_t qBirthday;                                             // 65
-    int32_t nField66;                                               // 66
-    int32_t nField67;                                               // 67
-    int32_t nField68;                                               // 68
+    uint64_t qBirthday;                                               // 65
+    int32_t nField66;                                                 // 66
+    int32_t nField67;                                                 // 67
+    int32_t nField68;                                                 // 68
     char szField69[kPmAddrExTailTextCount][kPmAddrExShortTextWidth];  // 69 to 72
     // Not stored: the name of the category nCategoryId, looked up on reading.
     char szCategoryName[kPmAddrExCategoryNameWidth];
-    char szCompany[kPmAddrExLongTextWidth];                         // 16
-    char szNote[kPmAddrExNoteWidth];                                // 18
-    char szCustom[kPmAddrExCustomCount][kPmAddrExLongTextWidth];    // 33 to 41
-    char szField64[kPmAddrExLongTextWidth];                         // 64
+    char szCompany[kPmAddrExLongTextWidth];                       // 16
+    char szNote[kPmAddrExNoteWidth];                              // 18
+    char szCustom[kPmAddrExCustomCount][kPmAddrExLongTextWidth];  // 33 to 41
+    char szField64[kPmAddrExLongTextWidth];                       // 64
 
     // A cleared record: every value zero, every text empty, every binary
     // item empty without a buffer (its type code kept as above).
@@ -108,7 +108,7 @@ struct PmAddrExRecord {
     // slot of a RecordArena): only the binary items are constructed, and
     // the plain members keep the zeros the memory holds, unwritten, so that
     // its untouched pages stay untouched. Never use it on other memory.
-    struct ZeroedMemory {};
+    struct ZeroedMemory { };
     explicit PmAddrExRecord(ZeroedMemory) { }
 
     // Back to the cleared state.

@@ -109,7 +109,8 @@ TEST(CxListTest, LongListsKeepEveryElementInOrderAndCanBeFilledAgain)
             ASSERT_EQ(list.GetCount(), nLength);
             uint32_t nSeen = 0;
             for (void* p = list.GetFirst(); p != nullptr; p = list.GetNext(), ++nSeen)
-                ASSERT_EQ(p, &values[(nSeen + static_cast<uint32_t>(round)) % values.size()]) << nLength << " at " << nSeen;
+                ASSERT_EQ(p, &values[(nSeen + static_cast<uint32_t>(round)) % values.size()])
+                    << nLength << " at " << nSeen;
             EXPECT_EQ(nSeen, nLength);
             // Backwards from the tail, by index.
             for (uint32_t i = nLength; i-- > 0;)
