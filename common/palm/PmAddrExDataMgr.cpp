@@ -16,8 +16,9 @@ void PmAddrExDataMgr::Clear()
     for (void* pData = m_pRecs->GetFirst(); pData != nullptr; pData = m_pRecs->GetNext())
         static_cast<PmAddrExRecord*>(pData)->~PmAddrExRecord();
     m_pRecs->RemoveAll(false);
-    if (m_pMemory != nullptr)
-        m_pMemory->Reset();
+    // The memory goes too: a record is only ever built in a slot that never
+    // held one (see Append).
+    m_pMemory.reset();
     m_WholeTexts.Clear();
 }
 
@@ -31,12 +32,14 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
             return false;
     }
     static_assert(alignof(PmAddrExRecord) <= alignof(std::max_align_t));
+    // A slot that never held a record, as the arena's fresh memory gives it
+    // (Clear frees the arena, and a slot left by a failed copy stays unused
+    // until then): it holds zero bytes that nothing wrote, so the copy writes
+    // only the pieces of the record that are not zero, and the pages its
+    // empty long texts would fill stay untouched.
     void* pSlot = m_pMemory->TakeZeroed();
     if (pSlot == nullptr)
         return false;
-    // The slot holds zero bytes: the copy writes only the pieces of the
-    // record that are not zero, so the pages its empty long texts would
-    // fill stay untouched.
     auto* pCopy = new (pSlot) PmAddrExRecord(PmAddrExRecord::ZeroedMemory{});
     CopyNonZeroPieces(pCopy->PlainBytes(), pRecord->PlainBytes(), PmAddrExRecord::PlainSize());
     try {
@@ -44,12 +47,10 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
             pCopy->items[i] = pRecord->items[i];  // copies the items' buffers
     } catch (const std::bad_alloc&) {
         pCopy->~PmAddrExRecord();
-        m_pMemory->GiveBack(pCopy);
         return false;
     }
     if (!m_pRecs->AddTail(pCopy)) {
         pCopy->~PmAddrExRecord();
-        m_pMemory->GiveBack(pCopy);
         return false;
     }
     return true;

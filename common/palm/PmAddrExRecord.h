@@ -104,10 +104,12 @@ struct PmAddrExRecord {
     PmAddrExRecord(const PmAddrExRecord&) = default;
     PmAddrExRecord& operator=(const PmAddrExRecord&) = default;
 
-    // For a record built in memory that holds zero bytes already (a fresh
-    // slot of a RecordArena): only the binary items are constructed, and
-    // the plain members keep the zeros the memory holds, unwritten, so that
-    // its untouched pages stay untouched. Never use it on other memory.
+    // For a record built in memory that holds zero bytes nothing has written
+    // (a slot of a RecordArena that never held a record): only the binary
+    // items are constructed, and the plain members keep the zeros the memory
+    // holds, unwritten, so that its untouched pages stay untouched. Never use
+    // it on other memory, nor on memory the program cleared itself just
+    // before (the compiler may drop such a clearing as dead).
     struct ZeroedMemory { };
     explicit PmAddrExRecord(ZeroedMemory) { }
 
