@@ -1,10 +1,53 @@
 #include "common/misc/CxList.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
+// A block of nodes: the older block, how many nodes it holds and how many
+// are handed out, then the nodes.
+struct CxList::NodeBlock {
+    NodeBlock* pOlder;
+    uint32_t nNodes;
+    uint32_t nUsed;
+
+    // The nodes follow the block's three members, aligned as they need.
+    CxListNode* Nodes()
+    {
+        static_assert(sizeof(NodeBlock) % alignof(CxListNode) == 0);
+        return reinterpret_cast<CxListNode*>(this + 1);
+    }
+    static size_t BytesFor(uint32_t nNodes) { return sizeof(NodeBlock) + nNodes * sizeof(CxListNode); }
+};
+
+namespace {
+
+// Blocks grow from the first size to the largest, doubling: a short list
+// takes one small block, a long one few large ones.
+constexpr uint32_t kFirstBlockNodes = 8;
+constexpr uint32_t kLargestBlockNodes = 4096;
+
+}  // namespace
+
 CxList::CxList() : m_pHead(nullptr), m_pTail(nullptr), m_pCurr(nullptr), m_nCount(0), m_nFindIndex(0) { }
+
+CxListNode* CxList::NewNode()
+{
+    if (m_pBlocks == nullptr || m_pBlocks->nUsed == m_pBlocks->nNodes) {
+        const uint32_t nNodes =
+            m_pBlocks == nullptr ? kFirstBlockNodes : std::min(2 * m_pBlocks->nNodes, kLargestBlockNodes);
+        auto* pBlock = static_cast<NodeBlock*>(std::malloc(NodeBlock::BytesFor(nNodes)));
+        if (pBlock == nullptr)
+            return nullptr;
+        pBlock->pOlder = m_pBlocks;
+        pBlock->nNodes = nNodes;
+        pBlock->nUsed = 0;
+        m_pBlocks = pBlock;
+    }
+    return &m_pBlocks->Nodes()[m_pBlocks->nUsed++];
+}
 
 CxList::~CxList()
 {
@@ -16,7 +59,7 @@ bool CxList::AddTail(void* pData)
     if (pData == nullptr)
         return false;
 
-    CxListNode* pContainer = new (std::nothrow) CxListNode;
+    CxListNode* pContainer = NewNode();
     assert(pContainer);
     if (pContainer == nullptr)
         return false;  // only reachable with assertions off: the list stays as it was
@@ -89,13 +132,16 @@ void* CxList::GetByIndex(uint32_t nIndex)
 
 void CxList::RemoveAll(bool bFreeData)
 {
-    CxListNode* pNode = m_pHead;
-    while (pNode != nullptr) {
-        CxListNode* pNext = pNode->pNext;
-        if (bFreeData && pNode->pData != nullptr)
-            std::free(pNode->pData);
-        delete pNode;
-        pNode = pNext;
+    if (bFreeData) {
+        for (CxListNode* pNode = m_pHead; pNode != nullptr; pNode = pNode->pNext) {
+            if (pNode->pData != nullptr)
+                std::free(pNode->pData);
+        }
+    }
+    while (m_pBlocks != nullptr) {
+        NodeBlock* pOlder = m_pBlocks->pOlder;
+        std::free(m_pBlocks);
+        m_pBlocks = pOlder;
     }
     m_pHead = nullptr;
     m_pTail = nullptr;

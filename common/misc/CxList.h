@@ -7,7 +7,10 @@
 // AddTail) disturbs any walk of the same list in progress, so never nest two
 // walks of one list.
 //
-// The list owns its nodes. It owns its elements only when RemoveAll is told to
+// The list owns its nodes, which it takes from blocks of its own and frees a
+// block at a time (nodes are only appended and only removed all at once, so
+// a long list costs a few allocations, not one per element). It owns its
+// elements only when RemoveAll is told to
 // free them, and then releases each with plain free(): elements stored in a
 // list that is emptied with RemoveAll(true) must come from malloc/calloc/
 // realloc, never from new.
@@ -58,9 +61,15 @@ public:
     void RemoveAll(bool bFreeData);
 
 private:
-    CxListNode* m_pHead;    // first node, null when empty
-    CxListNode* m_pTail;    // last node, null when empty
-    CxListNode* m_pCurr;    // the cursor node
-    uint32_t m_nCount;      // number of nodes
-    uint32_t m_nFindIndex;  // index of the cursor node
+    // A node from the newest block (a new block when it is full), or null
+    // when memory runs out.
+    CxListNode* NewNode();
+
+    struct NodeBlock;
+    NodeBlock* m_pBlocks = nullptr;  // the newest block of nodes, linked to the older ones
+    CxListNode* m_pHead;             // first node, null when empty
+    CxListNode* m_pTail;             // last node, null when empty
+    CxListNode* m_pCurr;             // the cursor node
+    uint32_t m_nCount;               // number of nodes
+    uint32_t m_nFindIndex;           // index of the cursor node
 };

@@ -40,16 +40,16 @@ void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_
     }
 }
 
-RecordArena::RecordArena(size_t nRecordSize)
-    : m_nRecordSize(std::max<size_t>(nRecordSize, 1)),
-      m_nSlotSize((std::max<size_t>(nRecordSize, 1) + kPiece - 1) / kPiece * kPiece)
+RecordArena::RecordArena(size_t nRecordSize, bool bPageSlots)
+    : m_nRecordSize(std::max<size_t>(nRecordSize, 1)), m_nSlotAlign(bPageSlots ? kPage : kPiece)
 {
+    m_nSlotSize = (m_nRecordSize + m_nSlotAlign - 1) / m_nSlotAlign * m_nSlotAlign;
 }
 
 RecordArena::~RecordArena()
 {
     for (Block& block : m_Blocks)
-        std::free(block.pSlots);
+        std::free(block.pMemory);
 }
 
 void* RecordArena::Take(const void* pSource)
@@ -75,19 +75,35 @@ void* RecordArena::TakeZeroed()
     return pSlot;
 }
 
+void RecordArena::GiveBack(void* pSlot)
+{
+    if (pSlot == nullptr || m_nCurrent >= m_Blocks.size())
+        return;
+    Block& block = m_Blocks[m_nCurrent];
+    if (block.nUsed > 0 && static_cast<unsigned char*>(pSlot) == block.pSlots + (block.nUsed - 1) * m_nSlotSize)
+        --block.nUsed;  // it held a record (nWritten): the next taker clears it
+}
+
 unsigned char* RecordArena::NextSlot(bool* pbWritten)
 {
     while (m_nCurrent < m_Blocks.size() && m_Blocks[m_nCurrent].nUsed == m_Blocks[m_nCurrent].nSlots)
         ++m_nCurrent;
     if (m_nCurrent == m_Blocks.size()) {
         const size_t nSlots = m_Blocks.empty() ? kFirstSlots : std::min(2 * m_Blocks.back().nSlots, kLargestSlots);
-        auto* pSlots = static_cast<unsigned char*>(std::calloc(nSlots, m_nSlotSize));
-        if (pSlots == nullptr)
+        // One alignment more than the slots need, so that the first slot can
+        // start on it; calloc's memory is zero, and a large block comes from
+        // the system as untouched pages.
+        if (nSlots > (SIZE_MAX - m_nSlotAlign) / m_nSlotSize)
             return nullptr;
+        void* pMemory = std::calloc(nSlots * m_nSlotSize + m_nSlotAlign, 1);
+        if (pMemory == nullptr)
+            return nullptr;
+        const uintptr_t nAddress = reinterpret_cast<uintptr_t>(pMemory);
+        auto* pSlots = static_cast<unsigned char*>(pMemory) + (m_nSlotAlign - nAddress % m_nSlotAlign) % m_nSlotAlign;
         try {
-            m_Blocks.push_back(Block{pSlots, nSlots, 0, 0});
+            m_Blocks.push_back(Block{pMemory, pSlots, nSlots, 0, 0});
         } catch (const std::bad_alloc&) {
-            std::free(pSlots);
+            std::free(pMemory);
             return nullptr;
         }
     }

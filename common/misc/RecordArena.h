@@ -32,8 +32,8 @@ void CopyChangedPieces(unsigned char* pDest, const unsigned char* pSource, size_
 
 class RecordArena {
 public:
-    // Slots are whole 64-byte pieces, so every slot is aligned as the block
-    // is (at least as malloc aligns).
+    // Slots are whole 64-byte pieces, each aligned to 64 bytes (or to a
+    // page, see below).
     static constexpr size_t kPiece = 64;
     // Blocks grow from kFirstSlots to kLargestSlots slots; for a contact
     // record the largest block (over 32 MB) is always taken fresh from the
@@ -41,9 +41,16 @@ public:
     static constexpr size_t kFirstSlots = 64;
     static constexpr size_t kLargestSlots = 2560;
 
+    // Memory pages of the machines the program runs on are 4 KB; on a
+    // machine with larger pages, page-aligned slots still work, they only
+    // save less.
+    static constexpr size_t kPage = 4096;
+
     // An arena for records of nRecordSize bytes (0 counts as 1); no memory is
-    // taken before the first Take.
-    explicit RecordArena(size_t nRecordSize);
+    // taken before the first Take. With bPageSlots, every slot starts a page
+    // and takes whole pages: a record whose far end stays empty then leaves
+    // its far pages untouched (it costs address space, not memory).
+    explicit RecordArena(size_t nRecordSize, bool bPageSlots = false);
     ~RecordArena();
 
     RecordArena(const RecordArena&) = delete;
@@ -57,6 +64,11 @@ public:
     // memory runs out. A slot that never held a record is zero already and
     // is not written, so the pages a record leaves empty stay untouched.
     void* TakeZeroed();
+
+    // Gives back pSlot when it is the slot handed out last, so that the next
+    // Take or TakeZeroed hands it out again (and clears it); any other slot
+    // stays in use until Reset. For a record that was begun but not kept.
+    void GiveBack(void* pSlot);
 
     // Every slot free again for Take; the blocks stay. Pointers into the
     // arena are invalid from here on.
@@ -73,6 +85,7 @@ private:
     unsigned char* NextSlot(bool* pbWritten);
 
     struct Block {
+        void* pMemory;  // as allocated; pSlots is pMemory aligned to the slot alignment
         unsigned char* pSlots;
         size_t nSlots;
         size_t nUsed;     // slots handed out since the last Reset
@@ -81,6 +94,7 @@ private:
 
     size_t m_nRecordSize;
     size_t m_nSlotSize;
+    size_t m_nSlotAlign;  // kPiece, or kPage for page slots
     std::vector<Block> m_Blocks;
     size_t m_nCurrent = 0;  // the first block that may have a free slot
 };

@@ -170,13 +170,24 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
             const SPropValue* pType = FindProp(lpRows->aRow[nRow], PR_OBJECT_TYPE);
             if (pType == nullptr || pType->Value.l != MAPI_MAILUSER)
                 continue;
-            auto* pRecord = new WabRecord();  // zero-filled: not cleared again
-            if (ReadEntryInto(pRecord, lpRows, static_cast<int>(nRow), true))
-                m_pRootFolder->AddEntry(pRecord);
-            else
-                delete pRecord;  // an entry that cannot be opened is left out
+            auto* pRecord = m_pRootFolder->NewRecord();  // zero-filled: not cleared again
+            if (!ReadEntryInto(pRecord, lpRows, static_cast<int>(nRow), true)) {
+                m_pRootFolder->DiscardRecord(pRecord);  // an entry that cannot be opened is left out
+                continue;
+            }
+            if (!m_pRootFolder->AddEntry(pRecord)) {
+                // Out of memory: the book cannot be read whole.
+                std::free(pRecord->lpEntryID);
+                if (pRecord->lpMailUser != nullptr)
+                    pRecord->lpMailUser->Release();
+                m_pRootFolder->DiscardRecord(pRecord);
+                hr = MAPI_E_NOT_ENOUGH_MEMORY;
+                break;
+            }
         }
         FreeRows(lpRows);
+        if (HR_FAILED(hr))
+            break;
     }
     lpTable->Release();
 

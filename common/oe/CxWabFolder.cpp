@@ -31,6 +31,24 @@ CxWabFolder::~CxWabFolder()
     delete m_pRecords;
 }
 
+WabRecord* CxWabFolder::NewRecord()
+{
+    static_assert(alignof(WabRecord) <= alignof(std::max_align_t));
+    if (m_pMemory == nullptr)
+        m_pMemory = std::make_unique<RecordArena>(sizeof(WabRecord));
+    void* pSlot = m_pMemory->TakeZeroed();
+    if (pSlot == nullptr)
+        throw std::bad_alloc();
+    // Zero bytes are a valid WabRecord: nothing else to construct.
+    return static_cast<WabRecord*>(pSlot);
+}
+
+void CxWabFolder::DiscardRecord(WabRecord* pRecord)
+{
+    if (m_pMemory != nullptr)
+        m_pMemory->GiveBack(pRecord);
+}
+
 bool CxWabFolder::AddEntry(WabRecord* pRecord)
 {
     if (pRecord == nullptr)
@@ -55,10 +73,12 @@ void CxWabFolder::ClearFolder()
         std::free(pRecord->lpEntryID);
         if (pRecord->lpMailUser != nullptr)
             pRecord->lpMailUser->Release();
-        delete pRecord;
     }
     m_pRecords->RemoveAll(false);
     m_Positions.clear();
+    // The blocks go too: a book is closed whole, and a folder read again
+    // fills fresh memory as the first read did.
+    m_pMemory.reset();
 }
 
 WabRecord* CxWabFolder::GetFirstRecord()

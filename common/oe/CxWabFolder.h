@@ -2,13 +2,19 @@
 // entries in the order they were read or created. As a record source it
 // hands out its entries as neutral records, converted when asked: the
 // connection's contact set reads them through it instead of holding copies.
+//
+// The records live in the folder's own memory (NewRecord) and go all at once
+// with ClearFolder: a fresh record is zero-filled without being written, so
+// the fields an entry leaves empty never touch memory.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/misc/CommRecordSource.h"
 #include "common/misc/CxList.h"
+#include "common/misc/RecordArena.h"
 #include "common/oe/WabRecord.h"
 #include "platform/wab/WabApi.h"
 
@@ -25,14 +31,23 @@ public:
     CxWabFolder(const CxWabFolder&) = delete;
     CxWabFolder& operator=(const CxWabFolder&) = delete;
 
-    // Takes ownership of pRecord (allocated with new): stamps it with the
+    // A zero-filled record in the folder's memory, to be filled and handed
+    // to AddEntry (or DiscardRecord); it keeps its address until ClearFolder.
+    // Throws std::bad_alloc when memory runs out, as new does.
+    WabRecord* NewRecord();
+    // Gives back a record from NewRecord that was not added and owns no
+    // identifier or object.
+    void DiscardRecord(WabRecord* pRecord);
+
+    // Takes ownership of pRecord (from NewRecord): stamps it with the
     // folder's name (cut to 30 characters) and appends it; the connection's
     // neutral set sees it from then on. True; false, the record not taken,
     // for a null record or when memory runs out.
     bool AddEntry(WabRecord* pRecord);
 
     // Frees every record: its entry identifier, its IMailUser reference and
-    // the record itself. The folder is empty afterwards.
+    // the record itself (the folder's record memory at once). The folder is
+    // empty afterwards.
     void ClearFolder();
 
     // Walk the records in order with the list's cursor; null at the end.
@@ -63,4 +78,7 @@ protected:
 
     // The records of m_pRecords by position, for the set reading them.
     std::vector<WabRecord*> m_Positions;
+
+private:
+    std::unique_ptr<RecordArena> m_pMemory;  // the records; null until the first NewRecord
 };

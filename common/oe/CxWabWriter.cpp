@@ -185,33 +185,38 @@ bool CxWab::AddContact(const CommAddrRecord* pRecord)
     const LibraryLog libraryLog;
     if (pRecord == nullptr || m_pRootFolder == nullptr || m_lpWABObject == nullptr)
         return false;
-    std::unique_ptr<WabRecord> pNew(new (std::nothrow) WabRecord());
-    if (pNew == nullptr)
-        return false;
-    std::memset(pNew.get(), 0, sizeof(WabRecord));
-    ConvertFromComm(pRecord, pNew.get());
-
     CxWabFolder* pFolder = m_pRootFolder;
+    WabRecord* pAdded = nullptr;
+    try {
+        pAdded = pFolder->NewRecord();  // zero-filled
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    ConvertFromComm(pRecord, pAdded);
+
     ULONG cbTemplate = 0;
     LPENTRYID lpTemplate = nullptr;
-    if (!GetTemplateID(&cbTemplate, &lpTemplate, pFolder))
+    if (!GetTemplateID(&cbTemplate, &lpTemplate, pFolder)) {
+        pFolder->DiscardRecord(pAdded);
         return false;
+    }
     const HRESULT hr =
         pFolder->GetContainer()->CreateEntry(cbTemplate, lpTemplate, CREATE_CHECK_DUP_LOOSE, &m_lpMailUser);
     m_lpWABObject->FreeBuffer(lpTemplate);
     if (HR_FAILED(hr) || m_lpMailUser == nullptr) {
         m_lpMailUser = nullptr;
+        pFolder->DiscardRecord(pAdded);
         return false;
     }
 
     // The folder's record owns the new entry's reference from here on.
-    if (!pFolder->AddEntry(pNew.get())) {
+    if (!pFolder->AddEntry(pAdded)) {
         m_lpMailUser->Release();
         m_lpMailUser = nullptr;
+        pFolder->DiscardRecord(pAdded);
         m_bWriteFailed = true;
         return false;
     }
-    WabRecord* pAdded = pNew.release();
     pAdded->lpMailUser = m_lpMailUser;
     const bool bSaved = WriteProperties(pAdded, m_lpMailUser);
     if (bSaved)

@@ -1,6 +1,7 @@
 #include "common/palm/PmAddrDataMgr.h"
 
 #include <new>
+#include <type_traits>
 
 PmAddrDataMgr::PmAddrDataMgr() = default;
 
@@ -11,9 +12,9 @@ PmAddrDataMgr::~PmAddrDataMgr()
 
 void PmAddrDataMgr::Clear()
 {
-    for (void* pData = m_Recs.GetFirst(); pData != nullptr; pData = m_Recs.GetNext())
-        delete static_cast<PmAddrRecord*>(pData);
     m_Recs.RemoveAll(false);
+    if (m_pMemory != nullptr)
+        m_pMemory->Reset();
     m_WholeTexts.Clear();
 }
 
@@ -21,11 +22,18 @@ bool PmAddrDataMgr::Append(const PmAddrRecord* pRecord)
 {
     if (pRecord == nullptr)
         return false;
-    auto* pCopy = new (std::nothrow) PmAddrRecord(*pRecord);
+    static_assert(std::is_trivially_copyable_v<PmAddrRecord> && alignof(PmAddrRecord) <= RecordArena::kPiece,
+                  "a record is copied into its slot byte for byte");
+    if (m_pMemory == nullptr) {
+        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrRecord)));
+        if (m_pMemory == nullptr)
+            return false;
+    }
+    auto* pCopy = static_cast<PmAddrRecord*>(m_pMemory->Take(pRecord));
     if (pCopy == nullptr)
         return false;
     if (!m_Recs.AddTail(pCopy)) {
-        delete pCopy;
+        m_pMemory->GiveBack(pCopy);
         return false;
     }
     return true;

@@ -1,7 +1,8 @@
 // PmAddrDataMgr: the records of one classic address.dat, in file order
 // followed by the records appended since.
 //
-// The list owns heap copies of the records; a record keeps its address for
+// The list owns copies of the records, held together in one arena and given
+// back at once; a record keeps its address for
 // as long as it is in the list (records are only appended, and only removed
 // all at once by Clear), so callers may keep pointers to them and change
 // them in place. Beside the records it keeps the whole texts that their
@@ -9,7 +10,10 @@
 // uses them.
 #pragma once
 
+#include <memory>
+
 #include "common/misc/CxList.h"
+#include "common/misc/RecordArena.h"
 #include "common/palm/PmAddrRecord.h"
 #include "common/palm/PmWholeTexts.h"
 
@@ -39,9 +43,11 @@ public:
     PmWholeTexts& GetWholeTexts() { return m_WholeTexts; }
     const PmWholeTexts& GetWholeTexts() const { return m_WholeTexts; }
 
-    // The records, each a PmAddrRecord allocated with new and owned here.
+    // The records, each a PmAddrRecord in m_pMemory, owned here.
     CxList m_Recs;
 
 private:
     PmWholeTexts m_WholeTexts;
+    // The memory of the records; null until the first Append.
+    std::unique_ptr<RecordArena> m_pMemory;
 };

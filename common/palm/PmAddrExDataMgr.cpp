@@ -16,8 +16,9 @@ void PmAddrExDataMgr::Clear()
     for (void* pData = m_pRecs->GetFirst(); pData != nullptr; pData = m_pRecs->GetNext())
         static_cast<PmAddrExRecord*>(pData)->~PmAddrExRecord();
     m_pRecs->RemoveAll(false);
-    if (m_pMemory != nullptr)
-        m_pMemory->Reset();
+    // The memory goes too: a record is only ever built in a slot that never
+    // held one (see Append).
+    m_pMemory.reset();
     m_WholeTexts.Clear();
 }
 
@@ -26,19 +27,26 @@ bool PmAddrExDataMgr::Append(const PmAddrExRecord* pRecord)
     if (pRecord == nullptr)
         return false;
     if (m_pMemory == nullptr) {
-        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrExRecord)));
+        m_pMemory.reset(new (std::nothrow) RecordArena(sizeof(PmAddrExRecord), /*bPageSlots=*/true));
         if (m_pMemory == nullptr)
             return false;
     }
     static_assert(alignof(PmAddrExRecord) <= alignof(std::max_align_t));
-    // A slot left by a failed copy stays unused until Clear.
+    // A slot that never held a record, as the arena's fresh memory gives it
+    // (Clear frees the arena, and a slot left by a failed copy stays unused
+    // until then): it holds zero bytes that nothing wrote, so the copy writes
+    // only the pieces of the record that are not zero, and the pages its
+    // empty long texts would fill stay untouched.
     void* pSlot = m_pMemory->TakeZeroed();
     if (pSlot == nullptr)
         return false;
-    PmAddrExRecord* pCopy = nullptr;
+    auto* pCopy = new (pSlot) PmAddrExRecord(PmAddrExRecord::ZeroedMemory{});
+    CopyNonZeroPieces(pCopy->PlainBytes(), pRecord->PlainBytes(), PmAddrExRecord::PlainSize());
     try {
-        pCopy = new (pSlot) PmAddrExRecord(*pRecord);  // copies the items' buffers
+        for (int i = 0; i < kPmAddrExBinaryCount; ++i)
+            pCopy->items[i] = pRecord->items[i];  // copies the items' buffers
     } catch (const std::bad_alloc&) {
+        pCopy->~PmAddrExRecord();
         return false;
     }
     if (!m_pRecs->AddTail(pCopy)) {

@@ -49,6 +49,6 @@ public:
 private:
     PmWholeTexts m_WholeTexts;
     // The memory of the records: a whole file's records are held together
-    // and given back at once. Null until the first Append.
+    // and given back at once, by Clear. Null until the first Append.
     std::unique_ptr<RecordArena> m_pMemory;
 };

@@ -20,6 +20,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "common/misc/CommAddrMgr.h"
@@ -29,6 +30,7 @@
 #include "common/misc/CxFile.h"
 #include "common/misc/CxList.h"
 #include "common/misc/MemberAt.h"
+#include "common/misc/RecordArena.h"
 #include "common/palm/PalmEntry.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
@@ -237,21 +239,6 @@ int32_t StatusOf(const PmAddrGeneration& gen, const void* pRecord)
 void AddStatus(const PmAddrGeneration& gen, void* pRecord, int32_t nBits)
 {
     *MemberAt<int32_t>(pRecord, gen.GetFacts().nStatusOffset) |= nBits;
-}
-
-// A new entry of the generation with a zero-filled record, or null.
-PalmEntry* NewEntry(const PmAddrGeneration& gen)
-{
-    auto* pEntry = new (std::nothrow) PalmEntry{};
-    if (pEntry == nullptr)
-        return nullptr;
-    pEntry->nKind = gen.GetFacts().eGeneration;
-    pEntry->pRecord = gen.NewRecord();
-    if (pEntry->pRecord == nullptr) {
-        delete pEntry;
-        return nullptr;
-    }
-    return pEntry;
 }
 
 // ---- Phone slots ------------------------------------------------------------------------
@@ -787,7 +774,7 @@ bool PmAddrInfo::BuildContactSet()
             continue;
         // The entry works on the reader's record itself: a second copy of
         // every contact would only have to be kept equal to it.
-        auto* pEntry = new (std::nothrow) PalmEntry{};
+        PalmEntry* pEntry = TakeEntry();
         if (pEntry == nullptr) {
             bAll = false;
             continue;
@@ -796,21 +783,20 @@ bool PmAddrInfo::BuildContactSet()
         pEntry->pRecord = pReaderRecord;
         pEntry->pReaderRecord = pReaderRecord;
 
+        // The stored copy's attached block is the entry itself, which lives
+        // as long as the set's copies (both go with ClearEntries): a
+        // duplicate would only have to be kept equal to it.
         CommAddrRecord comm;
         ReaderRecordToNeutral(*pGen, pEntry->pRecord, &comm);
         comm.pAttached = pEntry;
         comm.nAttachedLen = sizeof(PalmEntry);
 
-        pEntry->pSetRecord = m_pContacts->AddCopy(&comm);
+        pEntry->pSetRecord = m_pContacts->AddCopySharingBlock(&comm);
         if (pEntry->pSetRecord == nullptr) {
             FreeEntry(pEntry);
             bAll = false;
             continue;
         }
-        // The stored copy's block was copied before the entry knew its set
-        // link: bring the copy up to date.
-        if (pEntry->pSetRecord->pAttached != nullptr)
-            std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
         m_pEntries->AddTail(pEntry);
     }
     return bAll;
@@ -871,7 +857,7 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
     CommAddrRecord stored = *pRecord;
     stored.pAttached = pEntry;
     stored.nAttachedLen = sizeof(PalmEntry);
-    pEntry->pSetRecord = m_pContacts->AddCopy(&stored);
+    pEntry->pSetRecord = m_pContacts->AddCopySharingBlock(&stored);
     if (pEntry->pSetRecord == nullptr) {
         // The reader keeps the record (it is saved and listed after the next
         // load); the entries must stay parallel to the contact set.
@@ -879,8 +865,6 @@ bool PmAddrInfo::AddRecord(const CommAddrRecord* pRecord)
         m_bWrittenLost = true;
         return false;
     }
-    if (pEntry->pSetRecord->pAttached != nullptr)
-        std::memcpy(pEntry->pSetRecord->pAttached, pEntry, sizeof(PalmEntry));
     m_pEntries->AddTail(pEntry);
     m_bUnsaved = true;
     NoteWritten(m_pContacts->GetCount() - 1);
@@ -1016,8 +1000,35 @@ void PmAddrInfo::ClearEntries()
         FreeEntry(static_cast<PalmEntry*>(p));
     m_pEntries->RemoveAll(false);
     m_pContacts->ClearRecords();
+    m_pEntryMemory.reset();
     m_Written.clear();
     m_bWrittenLost = false;
+}
+
+PalmEntry* PmAddrInfo::TakeEntry()
+{
+    static_assert(std::is_trivially_copyable_v<PalmEntry> && alignof(PalmEntry) <= alignof(std::max_align_t));
+    if (m_pEntryMemory == nullptr) {
+        m_pEntryMemory.reset(new (std::nothrow) RecordArena(sizeof(PalmEntry)));
+        if (m_pEntryMemory == nullptr)
+            return nullptr;
+    }
+    void* pSlot = m_pEntryMemory->TakeZeroed();
+    return pSlot != nullptr ? new (pSlot) PalmEntry{} : nullptr;
+}
+
+PalmEntry* PmAddrInfo::NewEntry(const PmAddrGeneration& gen)
+{
+    PalmEntry* pEntry = TakeEntry();
+    if (pEntry == nullptr)
+        return nullptr;
+    pEntry->nKind = gen.GetFacts().eGeneration;
+    pEntry->pRecord = gen.NewRecord();
+    if (pEntry->pRecord == nullptr) {
+        FreeEntry(pEntry);
+        return nullptr;
+    }
+    return pEntry;
 }
 
 void PmAddrInfo::FreeEntry(PalmEntry* pEntry)
@@ -1025,11 +1036,14 @@ void PmAddrInfo::FreeEntry(PalmEntry* pEntry)
     if (pEntry == nullptr)
         return;
     // The reader's record is the reader's.
-    if (pEntry->pRecord != pEntry->pReaderRecord) {
+    if (pEntry->pRecord != nullptr && pEntry->pRecord != pEntry->pReaderRecord) {
         if (const PmAddrGeneration* pGen = GenerationOf(pEntry->nKind))
             pGen->DeleteRecord(pEntry->pRecord);
     }
-    delete pEntry;
+    // Only an entry that was never listed is the last one taken; a listed
+    // one's memory goes with the others in ClearEntries.
+    if (m_pEntryMemory != nullptr)
+        m_pEntryMemory->GiveBack(pEntry);
 }
 
 int PmAddrInfo::GetEntryCount() const

@@ -32,6 +32,7 @@ class PmAddrUtil;
 class PmAddrExUtil;
 class PmAddrEx2Util;
 class PmAddrGeneration;
+class RecordArena;
 struct CommAddrRecord;
 struct PalmEntry;
 
@@ -120,8 +121,9 @@ public:
 
     // The contact set: one neutral record per listed Palm contact in file
     // order, followed by the records added since. Position i belongs to entry
-    // i, and every record carries a byte copy of its PalmEntry as attached
-    // block (links to the Palm record and back to the stored record). A
+    // i, and every record carries its PalmEntry itself as attached block
+    // (links to the Palm record and back to the stored record; the entry is
+    // the facade's, the set never frees it). A
     // loaded record has Source Type 1 and the Palm record's status in
     // "Status"; an added one keeps the fields it came with. Never null.
     CommAddrMgr* GetContactSet();
@@ -219,6 +221,14 @@ protected:
     // false) or an existing one (bUpdate true, keeping the Palm values the
     // neutral record has nothing to say about).
     bool NeutralToPalm(const CommAddrRecord* pComm, PalmEntry* pEntry, bool bUpdate);
+    // A new entry of the generation with a zero-filled record, in
+    // m_pEntryMemory, or null when memory runs out.
+    PalmEntry* NewEntry(const PmAddrGeneration& gen);
+    // An empty entry in m_pEntryMemory, or null when memory runs out.
+    PalmEntry* TakeEntry();
+    // Frees what the entry owns besides itself (a record of its own), and
+    // gives the entry's memory back when it was the last one taken: for an
+    // entry that could not be listed, and for every entry on clearing.
     void FreeEntry(PalmEntry* pEntry);
     // Notes that the entry at nPos was added or updated (see m_Written).
     void NoteWritten(int32_t nPos);
@@ -232,6 +242,8 @@ protected:
     PalmGeneration m_eExpectedGen;  // from the desktop version, fixed for the lifetime
     PalmGeneration m_eLoadedGen;    // 0, 1 to 3, or 255 after a failed load
     CxList* m_pEntries;             // PalmEntry*, owned, parallel to the contact set
+    // The entries' memory, freed at once with them; null until the first.
+    std::unique_ptr<RecordArena> m_pEntryMemory;
     CommAddrMgr* m_pContacts;       // owned
     PmAddrUtil* m_pAddrUtil;        // classic reader, owned
     PmAddrExUtil* m_pAddrExUtil;    // extended reader, owned

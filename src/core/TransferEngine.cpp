@@ -253,6 +253,7 @@ void TransferEngine::ListOutlookRows()
             ContactRow row;
             row.pData = pRecord;
             row.strCaption = pRecord->PR_DISPLAY_NAME;
+            row.subItems.reserve(m_WabColumns.size());
             for (int nIndex : m_WabColumns) {
                 if (nIndex == 1)
                     continue;
@@ -294,9 +295,11 @@ void TransferEngine::ListPalmRows()
     // The Palm ids of the shown columns, indexed like the column table (and
     // one entry past it, which stays 0).
     int32_t palmIds[kColumnCount + 1] = {};
+    size_t nShown = 0;  // cells per row
     for (int nIndex = 2; nIndex < kColumnCount; ++nIndex) {
         if (IsColumnShown(m_Settings, nIndex))
             palmIds[nIndex] = g_ColumnDef[nIndex].nPalmFieldId;
+        nShown += palmIds[nIndex] != 0 ? 1 : 0;
     }
     m_PalmRows.clear();
     BuildColumns(LIST_PALM);
@@ -312,6 +315,7 @@ void TransferEngine::ListPalmRows()
             // "%s %s": a contact without a first name gets a leading blank.
             row.strCaption = FieldText(pRecord, CF_FIRST_NAME, kNameBufferSize) + " " +
                              FieldText(pRecord, CF_LAST_NAME, kNameBufferSize);
+            row.subItems.reserve(nShown);
             for (int nIndex = 2; nIndex <= kColumnCount; ++nIndex) {
                 if (palmIds[nIndex] != 0)
                     row.subItems.push_back(FieldText(pRecord, palmIds[nIndex], kSubItemBufferSize));

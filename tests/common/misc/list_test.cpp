@@ -96,6 +96,32 @@ TEST(CxListTest, RemoveAllWithoutFreeingKeepsElementsAndRestartsIndices)
     // The destructor leaves the stack elements alone as well.
 }
 
+TEST(CxListTest, LongListsKeepEveryElementInOrderAndCanBeFilledAgain)
+{
+    // Lengths around the sizes in which the list takes its nodes, filled,
+    // emptied and filled again.
+    std::vector<int> values(10000);
+    for (uint32_t nLength : {1u, 8u, 9u, 24u, 25u, 4103u, 10000u}) {
+        CxList list;
+        for (int round = 0; round < 2; ++round) {
+            for (uint32_t i = 0; i < nLength; ++i)
+                ASSERT_TRUE(list.AddTail(&values[(i + static_cast<uint32_t>(round)) % values.size()]));
+            ASSERT_EQ(list.GetCount(), nLength);
+            uint32_t nSeen = 0;
+            for (void* p = list.GetFirst(); p != nullptr; p = list.GetNext(), ++nSeen)
+                ASSERT_EQ(p, &values[(nSeen + static_cast<uint32_t>(round)) % values.size()])
+                    << nLength << " at " << nSeen;
+            EXPECT_EQ(nSeen, nLength);
+            // Backwards from the tail, by index.
+            for (uint32_t i = nLength; i-- > 0;)
+                ASSERT_EQ(list.GetByIndex(i), &values[(i + static_cast<uint32_t>(round)) % values.size()]) << nLength;
+            list.RemoveAll(false);
+            EXPECT_EQ(list.GetCount(), 0u);
+            EXPECT_EQ(list.GetFirst(), nullptr);
+        }
+    }
+}
+
 TEST(CxListTest, RemoveAllWithFreeingReleasesMallocElements)
 {
     // The leak checker fails this program if an element is not released.

@@ -168,6 +168,70 @@ TEST(RecordArenaTest, ZeroedSlotsAreZeroWhenFreshAndWhenReusedAndMixWithCopies)
     }
 }
 
+TEST(RecordArenaTest, OnlyTheLastSlotIsGivenBackAndItComesBackCleared)
+{
+    // The last slot of a block, of the first slot of the next one, and one
+    // within a block: each given back after the caller wrote into it.
+    const size_t counts[] = {RecordArena::kFirstSlots, RecordArena::kFirstSlots + 1, 5};
+    const std::vector<unsigned char> zeros(kRecordSize, 0);
+    for (size_t nCount : counts) {
+        RecordArena arena(kRecordSize);
+        std::vector<void*> slots;
+        for (size_t n = 0; n < nCount; ++n) {
+            slots.push_back(arena.TakeZeroed());
+            ASSERT_NE(slots.back(), nullptr);
+            std::memset(slots.back(), 0x6B, kRecordSize);
+        }
+        // A slot that is not the last one stays in use.
+        arena.GiveBack(slots.front());
+        arena.GiveBack(nullptr);
+        EXPECT_EQ(arena.SlotsInUse(), nCount) << nCount;
+
+        arena.GiveBack(slots.back());
+        EXPECT_EQ(arena.SlotsInUse(), nCount - 1) << nCount;
+        void* pAgain = arena.TakeZeroed();
+        EXPECT_EQ(pAgain, slots.back()) << nCount;
+        EXPECT_EQ(std::memcmp(pAgain, zeros.data(), kRecordSize), 0) << nCount;
+        // Given back again, a copy lands in it whole.
+        arena.GiveBack(pAgain);
+        const std::vector<unsigned char> sparse = Sparse(3);
+        EXPECT_EQ(arena.Take(sparse.data()), slots.back()) << nCount;
+        EXPECT_EQ(std::memcmp(slots.back(), sparse.data(), kRecordSize), 0) << nCount;
+        EXPECT_EQ(arena.SlotsInUse(), nCount) << nCount;
+        // The slots before it were not touched.
+        EXPECT_EQ(static_cast<unsigned char*>(slots.front())[kRecordSize - 1], 0x6B) << nCount;
+    }
+}
+
+TEST(RecordArenaTest, PageSlotsStartPagesTakeWholePagesAndHoldExactCopies)
+{
+    // A record a little longer than a page, and one shorter.
+    for (size_t nSize : {RecordArena::kPage + 40, size_t{1000}}) {
+        SCOPED_TRACE(nSize);
+        RecordArena arena(nSize, /*bPageSlots=*/true);
+        const size_t nPages = (nSize + RecordArena::kPage - 1) / RecordArena::kPage;
+        EXPECT_EQ(arena.SlotSize(), nPages * RecordArena::kPage);
+        const int nCount = static_cast<int>(RecordArena::kFirstSlots + 3);
+        for (int round = 0; round < 2; ++round) {
+            std::vector<std::vector<unsigned char>> sources;
+            std::vector<void*> slots;
+            for (int n = 0; n < nCount; ++n) {
+                sources.emplace_back(nSize, static_cast<unsigned char>(round == 0 ? 0 : 0x20 + n % 90));
+                sources.back()[nSize - 1] = 0x7F;
+                sources.back()[static_cast<size_t>(n) % nSize] = 0x01;
+                slots.push_back(n % 2 == 0 ? arena.Take(sources.back().data()) : arena.TakeZeroed());
+                ASSERT_NE(slots.back(), nullptr);
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(slots.back()) % RecordArena::kPage, 0u) << n;
+                if (n % 2 == 1)
+                    std::memcpy(slots.back(), sources.back().data(), nSize);  // filled in place
+            }
+            for (int n = 0; n < nCount; ++n)
+                EXPECT_EQ(std::memcmp(slots[n], sources[n].data(), nSize), 0) << "round " << round << " slot " << n;
+            arena.Reset();
+        }
+    }
+}
+
 TEST(RecordArenaTest, ARecordOfOneByteAndOfZeroBytesGetsASlot)
 {
     for (size_t nSize : {size_t{0}, size_t{1}}) {

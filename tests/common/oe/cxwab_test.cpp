@@ -540,6 +540,43 @@ TEST_F(CxWabTest, AFailedCreationChangesNothing)
     }
 }
 
+TEST_F(CxWabTest, RecordsKeepTheirAddressesAndContentsWhileContactsAreAdded)
+{
+    // More contacts than the folder's first blocks of records hold, stored
+    // into a book read from disk: no record moves or takes another's bytes,
+    // and each neutral copy still carries its own record.
+    constexpr int kAdded = 150;
+    WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}, {PR_COMMENT, std::string(2100, 'c')}}}});
+    CxWab wab(book.c_str());
+    ASSERT_TRUE(wab.IsOpen());
+    std::vector<WabRecord*> seen = Records(wab);
+    for (int n = 0; n < kAdded; ++n) {
+        const std::string first = "First" + std::to_string(n);
+        ASSERT_TRUE(wab.StoreContact(Contact(first.c_str(), "Added", "").get()));
+        WabRecord* pLast = nullptr;
+        for (WabRecord* p = wab.GetFirstEntry(); p != nullptr; p = wab.GetNextEntry())
+            pLast = p;
+        seen.push_back(pLast);
+    }
+    ASSERT_EQ(Records(wab), seen);
+    EXPECT_EQ(std::string(seen[0]->PR_COMMENT), std::string(2047, 'c'));
+    for (int n = 0; n < kAdded; ++n) {
+        const WabRecord* pRecord = seen[static_cast<size_t>(n) + 1];
+        EXPECT_EQ(std::string(pRecord->PR_GIVEN_NAME), "First" + std::to_string(n));
+        EXPECT_STREQ(pRecord->PR_COMMENT, "");
+        EXPECT_NE(pRecord->lpMailUser, nullptr);
+    }
+    CommAddrMgr* pSet = wab.GetNeutralSet();
+    ASSERT_EQ(pSet->GetCount(), kAdded + 1);
+    for (int32_t i = 0; i < pSet->GetCount(); ++i)
+        EXPECT_EQ(pSet->GetRecordAt(i)->pAttached, seen[static_cast<size_t>(i)]) << i;
+
+    CxWab again(book.c_str());
+    std::vector<std::string> names = Names(again);
+    ASSERT_EQ(names.size(), static_cast<size_t>(kAdded + 1));
+    EXPECT_EQ(names[kAdded], "First" + std::to_string(kAdded - 1) + " Added");
+}
+
 TEST_F(CxWabTest, OpeningAgainReplacesTheEarlierBook)
 {
     WriteEntries({{MAPI_MAILUSER, {{PR_DISPLAY_NAME, "one"}}}, {MAPI_MAILUSER, {{PR_DISPLAY_NAME, "two"}}}});

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "common/palm/PmAddrExDataMgr.h"
+#include "common/palm/PmAddrExRecord.h"
 #include "common/palm/PmAddrExUtil.h"
 #include "datfile_helpers.h"
 #include "tools/datgen/DatGen.h"
@@ -302,6 +304,55 @@ TEST_F(ExtendedFileTest, EveryFieldLandsInItsMemberAndIsWrittenFromIt)
     ASSERT_TRUE(util.m_pDataMgr->Append(&built));
     ASSERT_TRUE(util.Save());
     EXPECT_EQ(FirstDifference(ReadFileBytes(m_path), original), -1);
+}
+
+TEST(PmAddrExDataMgrTest, AppendedRecordsEqualTheirSourcesInFreshAndReusedMemory)
+{
+    // Every plain byte set, only a few set, and cleared: records of each
+    // kind, loaded again after the others (Clear between).
+    auto makeRecord = [](int nKind, int n) {
+        PmAddrExRecord record;
+        if (nKind == 0) {
+            std::memset(record.PlainBytes(), 0x41 + n % 50, PmAddrExRecord::PlainSize());
+        } else if (nKind == 1) {
+            record.nId = n + 1;
+            SetText(record.szLastName, "Last" + std::to_string(n));
+            SetText(record.szField64, "far end");
+            SetText(record.szCategoryName, "Business");
+        }
+        if (nKind != 2) {
+            record.items[n % kPmAddrExBinaryCount] = {65, 3, 1, 2, 3, {'a', static_cast<BYTE>(n), 'c'}};
+            record.items[(n + 1) % kPmAddrExBinaryCount].nCount = 7;
+        }
+        return record;
+    };
+    constexpr int kCount = 150;  // past the first blocks of slots
+    PmAddrExDataMgr dataMgr;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        dataMgr.Clear();
+        std::vector<PmAddrExRecord> sources;
+        for (int n = 0; n < kCount; ++n)
+            sources.push_back(makeRecord((n + round) % 3, n));
+        for (const PmAddrExRecord& source : sources)
+            ASSERT_TRUE(dataMgr.Append(&source));
+        ASSERT_EQ(dataMgr.Count(), kCount);
+        for (int n = 0; n < kCount; ++n) {
+            const PmAddrExRecord* pStored = dataMgr.GetAt(n);
+            ASSERT_NE(pStored, &sources[static_cast<size_t>(n)]);
+            EXPECT_EQ(std::memcmp(pStored->PlainBytes(), sources[static_cast<size_t>(n)].PlainBytes(),
+                                  PmAddrExRecord::PlainSize()),
+                      0)
+                << "record " << n;
+            for (int i = 0; i < kPmAddrExBinaryCount; ++i)
+                EXPECT_EQ(pStored->items[i], sources[static_cast<size_t>(n)].items[i]) << "record " << n;
+        }
+        // The copies own their buffers.
+        sources[0].items[0].data.assign(5, 'z');
+        sources[1].items[1].data.assign(5, 'z');
+        EXPECT_NE(dataMgr.GetAt(0)->items[0], sources[0].items[0]);
+        EXPECT_NE(dataMgr.GetAt(1)->items[1], sources[1].items[1]);
+    }
 }
 
 TEST_F(ExtendedFileTest, SwapNameComesFromSettingsAndExchangesNamesBothWays)

@@ -19,6 +19,7 @@
 #include "common/palm/PmAddrEx2DataMgr.h"
 #include "common/palm/PmAddrEx2Record.h"
 #include "common/palm/PmAddrEx2Util.h"
+#include "common/palm/PmAddrExRecord.h"
 #include "common/palm/PmAddrExUtil.h"
 #include "common/palm/PmAddrInfo.h"
 #include "common/palm/PmAddrUtil.h"
@@ -606,6 +607,50 @@ TEST_F(FacadeTest, VisitingTheLoadedContactsGivesTheContactSetsRecords)
         visited.ForEachLoadedContact([&](const CommAddrRecord&) { return ++nVisits < 1; });
         EXPECT_EQ(nVisits, 1);
     }
+}
+
+TEST_F(FacadeTest, EveryStoredCopyCarriesItsOwnEntryAcrossAddsAndLoads)
+{
+    // More contacts than the first blocks of entries hold, then contacts
+    // added, then the file loaded again: every copy's attached block is the
+    // entry at its position, linked to that copy and to the reader's record.
+    const std::string path = File("address.dat");
+    datgen::DatDescription desc;
+    desc.format = datgen::DatFormat::Extended;
+    datgen::AddRandomRecords(desc, 300, 31);
+    ASSERT_TRUE(datgen::WriteBytesToFile(path, datgen::BuildFile(desc)));
+    PmAddrInfo info(40102);
+    auto expectLinked = [&info](const char* pszWhen) {
+        SCOPED_TRACE(pszWhen);
+        CommAddrMgr* pSet = info.GetContactSet();
+        ASSERT_EQ(info.GetEntryCount(), pSet->GetCount());
+        for (int32_t i = 0; i < pSet->GetCount(); ++i) {
+            const CommAddrRecord* pCopy = pSet->GetRecordAt(i);
+            ASSERT_EQ(pCopy->nAttachedLen, sizeof(PalmEntry));
+            ASSERT_EQ(EntryOf(pCopy), info.GetEntry(i)) << i;
+            EXPECT_EQ(EntryOf(pCopy)->pSetRecord, pCopy) << i;
+            EXPECT_EQ(EntryOf(pCopy)->pRecord, EntryOf(pCopy)->pReaderRecord) << i;
+            EXPECT_EQ(EntryOf(pCopy)->nKind, PmAddrInfo::kGenExtended) << i;
+            const auto* pRecord = static_cast<const PmAddrExRecord*>(EntryOf(pCopy)->pReaderRecord);
+            ASSERT_NE(pRecord, nullptr);
+            EXPECT_STREQ(pRecord->szFirstName, pCopy->szFirstName) << i;
+        }
+    };
+    ASSERT_TRUE(info.LoadContacts(path.c_str()));
+    const int32_t nLoaded = info.GetContactSet()->GetCount();
+    ASSERT_GT(nLoaded, 250);
+    expectLinked("loaded");
+    for (int n = 0; n < 70; ++n) {
+        const std::string first = "Added" + std::to_string(n);
+        CommAddrRecord added = Contact(first.c_str(), "Person");
+        ASSERT_TRUE(info.AddRecord(&added));
+    }
+    EXPECT_EQ(info.GetContactSet()->GetCount(), nLoaded + 70);
+    expectLinked("added");
+    EXPECT_STREQ(info.GetContactSet()->GetRecordAt(nLoaded + 69)->szFirstName, "Added69");
+    ASSERT_TRUE(info.LoadContacts(path.c_str()));
+    EXPECT_EQ(info.GetContactSet()->GetCount(), nLoaded);
+    expectLinked("loaded again");
 }
 
 TEST_F(FacadeTest, Desktop6BatchIsInTheFileOnlyOnceSaved)
