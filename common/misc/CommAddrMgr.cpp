@@ -504,8 +504,9 @@ const CommAddrRecord* CommAddrMgr::StoredAt(int32_t nPos, CommAddrRecord* pScrat
     if (m_pSource == nullptr)
         return m_Records[static_cast<size_t>(nPos)];
     // A position the side has no record for reads as an empty record.
+    // Matching reads the key and compare fields and the company alone.
     ZeroCommRecord(pScratch);
-    m_pSource->FillRecord(nPos, pScratch);
+    m_pSource->FillFields(nPos, pScratch, m_MatchFields);
     return pScratch;
 }
 
@@ -514,7 +515,9 @@ CommAddrRecord* CommAddrMgr::RecordFor(int32_t nPos)
     if (m_pSource == nullptr)
         return m_Records[static_cast<size_t>(nPos)];
     if (nPos != m_nViewPos) {
-        StoredAt(nPos, m_pView.get());
+        // Handed out: the whole record.
+        ZeroCommRecord(m_pView.get());
+        m_pSource->FillRecord(nPos, m_pView.get());
         m_nViewPos = nPos;
     }
     return m_pView.get();
@@ -858,12 +861,13 @@ struct IncomingArray {
 struct IncomingSource {
     const CommRecordSource& source;
     CommAddrRecord* pBuffer;
-    bool bOwnSource;  // the side is the set's own source
+    bool bOwnSource;               // the side is the set's own source
+    const CommFieldMask& matched;  // the fields matching reads
 
     const CommAddrRecord* Get(int32_t i) const
     {
         ZeroCommRecord(pBuffer);
-        return source.FillRecord(i, pBuffer) ? pBuffer : nullptr;
+        return source.FillFields(i, pBuffer, matched) ? pBuffer : nullptr;
     }
     void Prefetch(int32_t, const std::function<void(const CommAddrRecord*)>&) const { }
     bool IsSelf(int32_t i, int32_t nPos, const CommAddrRecord*) const { return bOwnSource && i == nPos; }
@@ -896,7 +900,7 @@ bool CommAddrMgr::ClassifySide(const CommRecordSource& incoming, ClassifyMatch* 
             return false;
         pBuffer = pOwnBuffer.get();
     }
-    IncomingSource reader{incoming, pBuffer, &incoming == m_pSource};
+    IncomingSource reader{incoming, pBuffer, &incoming == m_pSource, m_MatchFields};
     ClassifyIncoming(reader, nCount, pAnswers);
     return true;
 }
@@ -1108,8 +1112,22 @@ void CommAddrMgr::SetKeyFields(const int32_t* pIds, int32_t nCount)
 {
     SetFieldList(m_nKeyFields, &m_nKeyFieldCount, pIds, nCount, kDefaultKeyFields,
                  static_cast<int32_t>(std::size(kDefaultKeyFields)));
+    UpdateMatchFields();
     DropIndex();
     NewVersion();
+}
+
+void CommAddrMgr::UpdateMatchFields()
+{
+    m_MatchFields.reset();
+    for (int32_t i = 0; i < m_nKeyFieldCount; ++i)
+        if (m_nKeyFields[i] >= 1 && m_nKeyFields[i] <= COMM_FIELD_COUNT)
+            m_MatchFields.set(static_cast<size_t>(m_nKeyFields[i]));
+    for (int32_t i = 0; i < m_nCompareFieldCount; ++i)
+        if (m_nCompareFields[i] >= 1 && m_nCompareFields[i] <= COMM_FIELD_COUNT)
+            m_MatchFields.set(static_cast<size_t>(m_nCompareFields[i]));
+    // Records without key texts are matched by their company.
+    m_MatchFields.set(CF_COMPANY);
 }
 
 void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
@@ -1123,6 +1141,7 @@ void CommAddrMgr::SetCompareFields(const int32_t* pIds, int32_t nCount)
         bHomeFax = bHomeFax || m_nCompareFields[i] == CF_HOME_FAX;
     }
     m_bFaxPair = bWorkFax && bHomeFax;
+    UpdateMatchFields();
     DropIndex();
     NewVersion();
 }

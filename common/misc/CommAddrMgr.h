@@ -301,6 +301,10 @@ private:
     int32_t m_nCompareFields[COMM_MAX_MATCH_FIELDS];
     int32_t m_nCompareFieldCount;
     bool m_bFaxPair;  // both fax fields are compare fields
+    // The fields matching reads (keys, compare fields, company): all a view
+    // needs of a record it only matches.
+    CommFieldMask m_MatchFields;
+    void UpdateMatchFields();
     mutable uint64_t m_nVersion = 0;
     mutable int32_t m_nVersionCount = 0;  // of a view: its side's count at m_nVersion
     // Gives the set a version no set has had before.

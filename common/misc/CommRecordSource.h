@@ -8,9 +8,13 @@
 // set that reads it (CommAddrMgr::RecordChangedAt).
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 
 #include "common/misc/CommAddrRecord.h"
+
+// Which fields of a record a reader needs: bit nId for the field nId.
+using CommFieldMask = std::bitset<COMM_FIELD_COUNT + 1>;
 
 class CommRecordSource {
 public:
@@ -24,4 +28,13 @@ public:
     // with *pRecord left zero-filled, when there is no record at nPos (a
     // set answers CLASSIFY_NONE for it, as for a null record).
     virtual bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const = 0;
+
+    // FillRecord for a reader that needs only the fields of `fields` (a set
+    // matching the record): those are filled as FillRecord fills them, the
+    // others may stay zero. By default the whole record.
+    virtual bool FillFields(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask& fields) const
+    {
+        (void)fields;
+        return FillRecord(nPos, pRecord);
+    }
 };

@@ -29,6 +29,7 @@
 
 #include "common/misc/CommAddrMgr.h"
 #include "common/misc/CommAddrRecord.h"
+#include "common/misc/CommRecordSource.h"
 #include "common/oe/CxWabFolder.h"
 #include "common/oe/WabRecord.h"
 #include "platform/wab/WabApi.h"
@@ -110,6 +111,10 @@ public:
     // display name as First Name. A date that is not set (file time 0) stays
     // 0.0. False only for a null argument.
     static bool ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm);
+    // ConvertToComm of the fields in *pFields alone (null: all of them), as
+    // ConvertToComm fills them; the dates are always converted, and the
+    // others stay as they were. For a record that is only matched.
+    static bool ConvertFieldsToComm(const WabRecord* pRecord, CommAddrRecord* pComm, const CommFieldMask* pFields);
 
     // Neutral to address book: writes every field the mapping names (empty
     // ones included) into pRecord, which a caller making a new record

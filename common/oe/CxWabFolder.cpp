@@ -110,10 +110,20 @@ int32_t CxWabFolder::GetRecordCount() const
 // conversion is always that of the entry as it stands now.
 bool CxWabFolder::FillRecord(int32_t nPos, CommAddrRecord* pRecord) const
 {
+    return FillFieldsOf(nPos, pRecord, nullptr);
+}
+
+bool CxWabFolder::FillFields(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask& fields) const
+{
+    return FillFieldsOf(nPos, pRecord, &fields);
+}
+
+bool CxWabFolder::FillFieldsOf(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask* pFields) const
+{
     WabRecord* pEntry = nPos >= 0 ? GetRecordAt(static_cast<uint32_t>(nPos)) : nullptr;
     if (pEntry == nullptr || pRecord == nullptr)
         return false;
-    CxWab::ConvertToComm(pEntry, pRecord);
+    CxWab::ConvertFieldsToComm(pEntry, pRecord, pFields);
     pRecord->pAttached = pEntry;
     pRecord->nAttachedLen = sizeof(WabRecord);
     pRecord->nSourceType = CST_WAB;

@@ -66,6 +66,7 @@ public:
     // reads them (CommAddrMgr::RecordChangedAt).
     int32_t GetRecordCount() const override;
     bool FillRecord(int32_t nPos, CommAddrRecord* pRecord) const override;
+    bool FillFields(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask& fields) const override;
 
     IABContainer* GetContainer() const { return m_pContainer; }
     const char* GetName() const { return m_szName; }
@@ -80,5 +81,8 @@ protected:
     std::vector<WabRecord*> m_Positions;
 
 private:
+    // FillRecord (null pFields) and FillFields.
+    bool FillFieldsOf(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask* pFields) const;
+
     std::unique_ptr<RecordArena> m_pMemory;  // the records; null until the first NewRecord
 };

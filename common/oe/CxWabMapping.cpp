@@ -232,10 +232,21 @@ bool CxWab::SetCustomMapping(const DWORD* pdwTags, int nCount)
 
 bool CxWab::ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm)
 {
+    return ConvertFieldsToComm(pRecord, pComm, nullptr);
+}
+
+bool CxWab::ConvertFieldsToComm(const WabRecord* pRecord, CommAddrRecord* pComm, const CommFieldMask* pFields)
+{
     if (pRecord == nullptr || pComm == nullptr)
         return false;
+    // First and last name always: whether the display name stands in for
+    // the first name depends on both.
+    auto wanted = [pFields](int32_t nId) {
+        return pFields == nullptr || nId == CF_FIRST_NAME || nId == CF_LAST_NAME ||
+               pFields->test(static_cast<size_t>(nId));
+    };
     for (const FieldPair& pair : kPairsBeforeCustom) {
-        if (pair.bToComm)
+        if (pair.bToComm && wanted(pair.nCommId))
             PairToComm(pRecord, pair, pComm);
     }
     // A display name of blanks only is what a nameless contact is written
@@ -245,13 +256,17 @@ bool CxWab::ConvertToComm(const WabRecord* pRecord, CommAddrRecord* pComm)
         CopyText(pComm->szFirstName, kDisplayNameAsFirstWidth, pRecord->PR_DISPLAY_NAME,
                  sizeof pRecord->PR_DISPLAY_NAME);
     for (int i = 0; i < kCustomCount; ++i) {
+        if (!wanted(CF_CUSTOM1 + i))
+            continue;
         int nWidth = 0;
         const char* pszField = FieldForTag(pRecord, dwCustomIDs[i], &nWidth);
         if (pszField != nullptr)
             CopyText(pComm->szCustom[i], sizeof pComm->szCustom[i], pszField, static_cast<size_t>(nWidth));
     }
-    for (const FieldPair& pair : kPairsAfterCustom)
-        PairToComm(pRecord, pair, pComm);
+    for (const FieldPair& pair : kPairsAfterCustom) {
+        if (wanted(pair.nCommId))
+            PairToComm(pRecord, pair, pComm);
+    }
     // An unset date keeps the caller's value (0.0 in a zero-filled record).
     if (IsFileTimeSet(pRecord->PR_BIRTHDAY))
         pComm->dtBirthday = FileTimeToDate(pRecord->PR_BIRTHDAY);

@@ -34,6 +34,11 @@ public:
         const WabRecord* pEntry = m_Entries[static_cast<size_t>(nPos)];
         return pEntry != nullptr && CxWab::ConvertToComm(pEntry, pRecord);
     }
+    bool FillFields(int32_t nPos, CommAddrRecord* pRecord, const CommFieldMask& fields) const override
+    {
+        const WabRecord* pEntry = m_Entries[static_cast<size_t>(nPos)];
+        return pEntry != nullptr && CxWab::ConvertFieldsToComm(pEntry, pRecord, &fields);
+    }
 
 private:
     const std::vector<const WabRecord*>& m_Entries;

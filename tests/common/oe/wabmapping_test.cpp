@@ -339,3 +339,42 @@ TEST_F(WabMappingTest, UnsetDatesStayUnsetBothWays)
 }
 
 }  // namespace
+
+// A set that only matches an entry converts the fields it matches by alone:
+// each field comes out as the whole conversion gives it, whichever it is,
+// custom fields and the display name standing in for the first name
+// included.
+TEST_F(WabMappingTest, ConvertingSomeFieldsGivesThemAsTheWholeConversionDoes)
+{
+    DWORD tags[CxWab::kCustomCount] = {PR_NICKNAME, PR_HOBBIES, 0, PR_PROFESSION};
+    CxWab::SetCustomMapping(tags, CxWab::kCustomCount);
+    auto filled = Comm();
+    for (int32_t nId = 1; nId <= COMM_FIELD_COUNT; ++nId)
+        SetTextField(filled.get(), nId, ("f" + std::to_string(nId)).c_str());
+    filled->dtBirthday = 30000.5;
+    auto displayOnly = Wab();
+    std::strcpy(displayOnly->PR_DISPLAY_NAME, "Only A Display Name");
+    std::strcpy(displayOnly->PR_BUSINESS_TELEPHONE_NUMBER, "555-0101");
+    auto full = Wab();
+    CxWab::ConvertFromComm(filled.get(), full.get());
+
+    for (const WabRecord* pEntry : {full.get(), displayOnly.get()}) {
+        auto whole = Comm();
+        ASSERT_TRUE(CxWab::ConvertToComm(pEntry, whole.get()));
+        for (int32_t nId = 1; nId <= COMM_FIELD_COUNT; ++nId) {
+            SCOPED_TRACE(nId);
+            CommFieldMask fields;
+            fields.set(static_cast<size_t>(nId));
+            auto some = Comm();
+            ASSERT_TRUE(CxWab::ConvertFieldsToComm(pEntry, some.get(), &fields));
+            EXPECT_EQ(std::memcmp(GetFieldAddress(some.get(), nId), GetFieldAddress(whole.get(), nId),
+                                  static_cast<size_t>(GetFieldWidth(nId))),
+                      0);
+        }
+        auto none = Comm();
+        const CommFieldMask noFields;
+        ASSERT_TRUE(CxWab::ConvertFieldsToComm(pEntry, none.get(), &noFields));
+        EXPECT_STREQ(none->szFirstName, whole->szFirstName);
+        EXPECT_EQ(none->dtBirthday, whole->dtBirthday);
+    }
+}
