@@ -57,13 +57,39 @@ bool PmWholeTexts::WriteTextField(PmDBUtil& db, const char* pszMember, int nWidt
 
 void PmWholeTexts::Keep(const void* pRecord, int nField, std::string strWhole)
 {
-    m_Texts[{pRecord, nField}] = std::move(strWhole);
+    m_pLastRecord = nullptr;
+    FieldTexts& texts = m_Texts[pRecord];
+    for (auto& [nKept, strKept] : texts) {
+        if (nKept == nField) {
+            strKept = std::move(strWhole);
+            return;
+        }
+    }
+    texts.emplace_back(nField, std::move(strWhole));
+    ++m_nCount;
 }
 
 const std::string* PmWholeTexts::Find(const void* pRecord, int nField) const
 {
-    if (m_Texts.empty())
+    if (m_nCount == 0)
         return nullptr;
-    const auto it = m_Texts.find({pRecord, nField});
-    return it == m_Texts.end() ? nullptr : &it->second;
+    if (pRecord != m_pLastRecord) {
+        const auto it = m_Texts.find(pRecord);
+        m_pLastRecord = pRecord;
+        m_pLastTexts = it == m_Texts.end() ? nullptr : &it->second;
+    }
+    if (m_pLastTexts != nullptr) {
+        for (const auto& [nKept, strKept] : *m_pLastTexts)
+            if (nKept == nField)
+                return &strKept;
+    }
+    return nullptr;
+}
+
+void PmWholeTexts::Clear()
+{
+    m_Texts.clear();
+    m_nCount = 0;
+    m_pLastRecord = nullptr;
+    m_pLastTexts = nullptr;
 }

@@ -15,10 +15,10 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 class PmDBUtil;
 
@@ -47,17 +47,15 @@ public:
     // The whole text kept for that field, or null.
     const std::string* Find(const void* pRecord, int nField) const;
     // Forgets every kept text (call it whenever the records are freed).
-    void Clear() { m_Texts.clear(); }
-    size_t Count() const { return m_Texts.size(); }
+    void Clear();
+    size_t Count() const { return m_nCount; }
 
 private:
-    using Key = std::pair<const void*, int>;
-    struct KeyHash {
-        size_t operator()(const Key& key) const
-        {
-            return std::hash<const void*>()(key.first) * 31u + static_cast<size_t>(key.second);
-        }
-    };
-    // A save looks up every text field of every record: a hash, not a tree.
-    std::unordered_map<Key, std::string, KeyHash> m_Texts;
+    // A save looks up every text field of every record, one record after
+    // the other: the texts by record, and the record looked up last at hand.
+    using FieldTexts = std::vector<std::pair<int, std::string>>;
+    std::unordered_map<const void*, FieldTexts> m_Texts;
+    size_t m_nCount = 0;
+    mutable const void* m_pLastRecord = nullptr;
+    mutable const FieldTexts* m_pLastTexts = nullptr;  // of m_pLastRecord; null when it has none
 };

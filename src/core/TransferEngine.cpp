@@ -681,11 +681,18 @@ void TransferEngine::HandRecordsToPalm(const CommRecordSource& incoming, SideOut
 
     auto pRecord = std::make_unique<CommAddrRecord>();
     for (int32_t i = 0; i < nCount; ++i) {
-        ZeroCommRecord(pRecord.get());
-        const CommAddrRecord* pStore = incoming.FillRecord(i, pRecord.get()) ? pRecord.get() : nullptr;
-        if (pStore != nullptr) {
+        const ClassifyMatch& answer = answers[static_cast<size_t>(i)];
+        // Only a record to add or merge is read whole; one the Palm side has
+        // already is counted as it is, and no record at all is skipped.
+        const bool bToStore = answer.nResult == CLASSIFY_NEW || answer.nResult == CLASSIFY_MODIFIED;
+        bool bHanded = answer.nResult != CLASSIFY_NONE;
+        if (bToStore) {
+            ZeroCommRecord(pRecord.get());
+            bHanded = incoming.FillRecord(i, pRecord.get());
+        }
+        const CommAddrRecord* pStore = pRecord.get();
+        if (bHanded) {
             ++outcome.nHanded;
-            const ClassifyMatch& answer = answers[static_cast<size_t>(i)];
             bool bStored = false;
             errno = 0;
             if (answer.nResult == CLASSIFY_NEW)
