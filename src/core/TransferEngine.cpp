@@ -1,8 +1,8 @@
 #include "src/core/TransferEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <memory>
 
