@@ -136,6 +136,7 @@ bool CxWab::OpenAddressBook(const char* pszWabFile)
     auto* lpContainer = static_cast<IABContainer*>(lpUnknown);
     m_pRootFolder = new CxWabFolder(this, lpContainer);
     // The neutral set reads the folder's entries; it holds no copies.
+    m_nMappingSeen = s_nMappingGeneration.load();
     if (!m_pAddrMgr->SetSource(m_pRootFolder)) {
         m_LastFailure = FailReason::Of(FailKind::Unreadable, "out of memory");
         CloseAddressBook();

@@ -23,6 +23,7 @@
 //   wab.ClassifySet(pPalmSet); wab.ClassifyEntries(pPalmSet);
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -201,6 +202,8 @@ public:
 
     // Sets field 79 "Status" of every record of pOtherSet to its state
     // against this book (1 new, 2 modified, 0 same). False for a null set.
+    // When neither pOtherSet nor the book changed since the last call (the
+    // sets' versions say so), the states are set again from its answers.
     bool ClassifySet(CommAddrMgr* pOtherSet);
 
     // Classifies the nCount records against the book as a whole, as the
@@ -216,7 +219,8 @@ public:
 
     // Sets nState of every record of the root folder to its state against
     // pOtherSet. Nothing happens while the book is closed. False for a null
-    // set.
+    // set. As ClassifySet, it answers again from the last call while neither
+    // side changed.
     bool ClassifyEntries(CommAddrMgr* pOtherSet);
 
     // ---- state ----
@@ -281,10 +285,28 @@ protected:
         std::vector<ClassifyMatch> answers;
     };
     SetPairing m_LastPairing;
+    // Whether ppRecords, of pOwner, are the records of m_LastPairing, and
+    // neither pOwner nor the book changed since.
+    bool IsLastPairing(const CommAddrRecord* const* ppRecords, int32_t nCount, const CommAddrMgr* pOwner) const;
+    // The answers of the last ClassifyEntries, with what they depend on.
+    struct EntryPairing {
+        const CommAddrMgr* pSet = nullptr;
+        uint64_t nSetVersion = 0;
+        uint64_t nBookVersion = 0;
+        std::vector<ClassifyMatch> answers;
+    };
+    EntryPairing m_LastEntryPairing;
 
     std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;  // noted writes, each object referenced
     bool m_bNoting = false;                                    // BeginStoreBatch ran: writes are noted
     bool m_bWriteFailed = false;                               // a write or the commit failed while noting
 
     static DWORD dwCustomIDs[kCustomCount];
+    // Counts the changes of the mapping.
+    static std::atomic<uint64_t> s_nMappingGeneration;
+    uint64_t m_nMappingSeen = 0;  // the generation the neutral set was read with
+    // The neutral set read anew (its index and version renewed) when the
+    // mapping changed since it was last read: its records are the entries
+    // converted through the mapping.
+    void FollowMapping();
 };

@@ -9,11 +9,14 @@
 
 #include "common/misc/MemberAt.h"
 #include "common/oe/CxWab.h"
+
 #include "common/oe/WabTextFields.h"
 #include "platform/oletime/OleTime.h"
 #include "platform/wab/MapiTags.h"
+#include <atomic>
 
 DWORD CxWab::dwCustomIDs[CxWab::kCustomCount] = {};
+std::atomic<uint64_t> CxWab::s_nMappingGeneration{0};
 
 namespace {
 
@@ -225,8 +228,14 @@ bool CxWab::SetCustomMapping(const DWORD* pdwTags, int nCount)
 {
     if (pdwTags == nullptr || nCount < 1 || nCount > kCustomCount)
         return false;
-    for (int i = 0; i < nCount; ++i)
+    bool bChanged = false;
+    for (int i = 0; i < nCount; ++i) {
+        bChanged = bChanged || dwCustomIDs[i] != pdwTags[i];
         dwCustomIDs[i] = pdwTags[i];
+    }
+    // The books' sets convert their entries through the mapping.
+    if (bChanged)
+        ++s_nMappingGeneration;
     return true;
 }
 

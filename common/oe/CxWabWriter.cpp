@@ -26,10 +26,21 @@ bool IsFileTimeSet(const FILETIME& ft)
 
 }  // namespace
 
+void CxWab::FollowMapping()
+{
+    const uint64_t nGeneration = s_nMappingGeneration.load();
+    if (nGeneration == m_nMappingSeen)
+        return;
+    m_nMappingSeen = nGeneration;
+    if (m_pAddrMgr != nullptr && m_pRootFolder != nullptr)
+        m_pAddrMgr->SetSource(m_pRootFolder);
+}
+
 int CxWab::MatchContact(const CommAddrRecord* pRecord, WabRecord** ppMatch)
 {
     if (pRecord == nullptr || ppMatch == nullptr || m_pAddrMgr == nullptr)
         return CLASSIFY_NONE;
+    FollowMapping();
     *ppMatch = nullptr;
     CommAddrRecord* pStored = nullptr;
     int32_t nPos = 0;
@@ -351,6 +362,7 @@ bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
 {
     if (pOtherSet == nullptr || m_pAddrMgr == nullptr)
         return false;
+    FollowMapping();
     // The whole other side at once, so each entry answers for one contact.
     SetPairing pairing;
     try {
@@ -362,8 +374,16 @@ bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
     } catch (const std::bad_alloc&) {
         return false;
     }
-    m_LastPairing = SetPairing{};
     const int32_t nCount = static_cast<int32_t>(pairing.records.size());
+    if (IsLastPairing(pairing.records.data(), nCount, pOtherSet)) {
+        // Neither side changed since: the states are those of then.
+        pairing.answers = m_LastPairing.answers;
+        for (int32_t i = 0; i < nCount; ++i)
+            const_cast<CommAddrRecord*>(pairing.records[static_cast<size_t>(i)])->nStatus =
+                ClassifyToState(pairing.answers[static_cast<size_t>(i)].nResult);
+        return true;
+    }
+    m_LastPairing = SetPairing{};
     if (!m_pAddrMgr->ClassifySide(pairing.records.data(), nCount, pairing.answers.data()))
         return false;
     for (int32_t i = 0; i < nCount; ++i) {
@@ -384,16 +404,21 @@ bool CxWab::ClassifyRecords(const CommAddrRecord* const* ppRecords, int32_t nCou
 {
     if (m_pAddrMgr == nullptr)
         return false;
-    const SetPairing& last = m_LastPairing;
-    const bool bKnown = pOwner != nullptr && nCount >= 0 && pAnswers != nullptr && pOwner == last.pSet &&
-                        pOwner->Version() == last.nSetVersion && m_pAddrMgr->Version() == last.nBookVersion &&
-                        static_cast<size_t>(nCount) == last.records.size() &&
-                        (nCount == 0 || std::equal(ppRecords, ppRecords + nCount, last.records.begin()));
-    if (bKnown) {
-        std::copy(last.answers.begin(), last.answers.end(), pAnswers);
+    FollowMapping();
+    if (pAnswers != nullptr && IsLastPairing(ppRecords, nCount, pOwner)) {
+        std::copy(m_LastPairing.answers.begin(), m_LastPairing.answers.end(), pAnswers);
         return true;
     }
     return m_pAddrMgr->ClassifySide(ppRecords, nCount, pAnswers);
+}
+
+bool CxWab::IsLastPairing(const CommAddrRecord* const* ppRecords, int32_t nCount, const CommAddrMgr* pOwner) const
+{
+    const SetPairing& last = m_LastPairing;
+    return pOwner != nullptr && nCount >= 0 && m_pAddrMgr != nullptr && pOwner == last.pSet &&
+           pOwner->Version() == last.nSetVersion && m_pAddrMgr->Version() == last.nBookVersion &&
+           static_cast<size_t>(nCount) == last.records.size() &&
+           (nCount == 0 || std::equal(ppRecords, ppRecords + nCount, last.records.begin()));
 }
 
 bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
@@ -402,17 +427,29 @@ bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
         return false;
     if (m_pRootFolder == nullptr || m_pAddrMgr == nullptr)
         return true;
+    FollowMapping();
     // The folder hands its entries over one at a time, converted as the
     // neutral set reads them: the book is never converted whole.
-    std::vector<ClassifyMatch> answers;
-    try {
-        answers.resize(m_pRootFolder->GetCount());
-    } catch (const std::bad_alloc&) {
-        return false;
+    EntryPairing& last = m_LastEntryPairing;
+    const bool bKnown = pOtherSet == last.pSet && pOtherSet->Version() == last.nSetVersion &&
+                        m_pAddrMgr->Version() == last.nBookVersion && last.answers.size() == m_pRootFolder->GetCount();
+    if (!bKnown) {
+        // Unless neither side changed since the last time.
+        last = EntryPairing{};
+        try {
+            last.answers.resize(m_pRootFolder->GetCount());
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (!pOtherSet->ClassifySide(*m_pRootFolder, last.answers.data())) {
+            last = EntryPairing{};
+            return false;
+        }
+        last.pSet = pOtherSet;
+        last.nSetVersion = pOtherSet->Version();
+        last.nBookVersion = m_pAddrMgr->Version();
     }
-    if (!pOtherSet->ClassifySide(*m_pRootFolder, answers.data()))
-        return false;
-    for (uint32_t nPos = 0; nPos < answers.size(); ++nPos)
-        m_pRootFolder->GetRecordAt(nPos)->nState = ClassifyToState(answers[nPos].nResult);
+    for (uint32_t nPos = 0; nPos < last.answers.size(); ++nPos)
+        m_pRootFolder->GetRecordAt(nPos)->nState = ClassifyToState(last.answers[nPos].nResult);
     return true;
 }

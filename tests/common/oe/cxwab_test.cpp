@@ -390,6 +390,63 @@ TEST_F(CxWabTest, ClassifyingTheSetAgainSeesEveryChangeSinceClassifySet)
               (std::vector<int>{CLASSIFY_MODIFIED, CLASSIFY_SAME, CLASSIFY_SAME}));
 }
 
+// Classifying again with nothing changed gives the states of the last time;
+// a change on either side, or of the custom mapping the book's entries are
+// read through, is seen.
+TEST_F(CxWabTest, StatesAreWorkedOutAgainOnlyWhenASideOrTheMappingChanged)
+{
+    {
+        CxWab wab(book.c_str());
+        auto ann = Contact("Ann", "Lee", "");
+        SetTextField(ann.get(), CF_NICK_NAME, "Annie");
+        ASSERT_TRUE(wab.StoreContact(ann.get()));
+        ASSERT_TRUE(wab.StoreContact(Contact("Bob", "Stone", "").get()));
+    }
+    CommAddrMgr palm;
+    auto ann = Contact("Ann", "Lee", "");
+    SetTextField(ann.get(), CF_NICK_NAME, "Annie");
+    palm.AddCopy(ann.get());
+    palm.AddCopy(Contact("Bob", "Stone", "").get());
+    CxWab wab(book.c_str());
+    auto states = [&] {
+        EXPECT_TRUE(wab.ClassifySet(&palm));
+        EXPECT_TRUE(wab.ClassifyEntries(&palm));
+        std::vector<int32_t> both;
+        for (CommAddrRecord* p = palm.GetFirstRecord(); p != nullptr; p = palm.GetNextRecord())
+            both.push_back(p->nStatus);
+        for (WabRecord* p : Records(wab))
+            both.push_back(p->nState);
+        return both;
+    };
+    const std::vector<int32_t> allSame{RS_SAME, RS_SAME, RS_SAME, RS_SAME};
+    EXPECT_EQ(states(), allSame);
+    // Nothing changed: the states are set again, not left as someone wrote them.
+    palm.GetRecordAt(0)->nStatus = RS_NEW;
+    Records(wab)[1]->nState = RS_NEW;
+    EXPECT_EQ(states(), allSame);
+
+    // The Palm side changed.
+    auto annPhone = Contact("Ann", "Lee", "");
+    SetTextField(annPhone.get(), CF_WORK_PHONE, "555");
+    ASSERT_TRUE(palm.MergeAt(annPhone.get(), 0));
+    EXPECT_EQ(states(), (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_MODIFIED, RS_SAME}));
+    EXPECT_EQ(states(), (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_MODIFIED, RS_SAME}));
+
+    // The mapping changed, with Custom 1 a compare field on both sides: the
+    // book's Ann now carries her nickname as Custom 1, Palm's Ann does not.
+    const int32_t compare[] = {CF_CUSTOM1};
+    palm.SetCompareFields(compare, 1);
+    wab.GetNeutralSet()->SetCompareFields(compare, 1);
+    EXPECT_EQ(states(), allSame);
+    DWORD tags[CxWab::kCustomCount] = {PR_NICKNAME};
+    ASSERT_TRUE(CxWab::SetCustomMapping(tags, CxWab::kCustomCount));
+    EXPECT_EQ(states(), (std::vector<int32_t>{RS_MODIFIED, RS_SAME, RS_MODIFIED, RS_SAME}));
+    auto annCustom = Contact("Ann", "Lee", "");
+    SetTextField(annCustom.get(), CF_CUSTOM1, "Annie");
+    ASSERT_TRUE(palm.MergeAt(annCustom.get(), 0));
+    EXPECT_EQ(states(), allSame);
+}
+
 // The neutral set reads the folder's entries: once a write batch is
 // applied, the next classification sees the entries as written, the updated
 // one and the one created in the batch alike. Until then it sees the book
