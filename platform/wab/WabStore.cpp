@@ -484,8 +484,8 @@ HRESULT WabStore::Prepare()
         bOurs = pszSql != nullptr && std::strcmp(pszSql, kPropsTable) == 0;
     }
     sqlite3_finalize(pStmt);
-    if (bOurs && sqlite3_prepare_v3(m_db, kScanProps, -1, SQLITE_PREPARE_PERSISTENT, &m_stmtScanProps, nullptr) !=
-                     SQLITE_OK) {
+    if (bOurs &&
+        sqlite3_prepare_v3(m_db, kScanProps, -1, SQLITE_PREPARE_PERSISTENT, &m_stmtScanProps, nullptr) != SQLITE_OK) {
         m_stmtScanProps = nullptr;
     }
     return hrSuccess;

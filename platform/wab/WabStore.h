@@ -181,10 +181,10 @@ private:
     int64_t m_nScanFrom = 0;
     int64_t m_nScanEntry = 0;
     std::vector<ReadAheadSlot> m_readAhead;  // slot id % kReadAheadSlots; empty outside a walk
-    bool m_bReadBatch = false;    // a read transaction of BeginReadBatch is open
-    bool m_bBatchWanted = false;  // BeginWriteBatch was called: the next save opens the batch
-    bool m_bWriteBatch = false;   // the write transaction of a batch is open
-    bool m_bReadOnly = true;      // opened for reading; the first save reopens it
-    bool m_bDefault = false;      // the user's default book (its folders are made on the first save)
-    FileHold m_hold;              // the file, held from the open to the close
+    bool m_bReadBatch = false;               // a read transaction of BeginReadBatch is open
+    bool m_bBatchWanted = false;             // BeginWriteBatch was called: the next save opens the batch
+    bool m_bWriteBatch = false;              // the write transaction of a batch is open
+    bool m_bReadOnly = true;                 // opened for reading; the first save reopens it
+    bool m_bDefault = false;                 // the user's default book (its folders are made on the first save)
+    FileHold m_hold;                         // the file, held from the open to the close
 };

@@ -102,7 +102,7 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(m_path.c_str(), &db), SQLITE_OK);
         const char* const edits =
-            "INSERT INTO props VALUES(3, 1610678275, 'not a number');"  // 0x60010003, a PT_LONG
+            "INSERT INTO props VALUES(3, 1610678275, 'not a number');"         // 0x60010003, a PT_LONG
             "INSERT INTO props VALUES(5.5, 3604510, 'between five and six');"  // 0x0037001e, a PT_STRING8
             "INSERT INTO props VALUES('7x', 3604510, 'an entry given as text');"
             "INSERT INTO props VALUES(x'09', 3604510, 'an entry given as bytes');"
@@ -235,7 +235,7 @@ protected:
     Ref<IAddrBook> m_book;
     Ref<IWABObject> m_object;
     Ref<IABContainer> m_container;
-    std::vector<std::string> m_ids;            // every row, in table order
+    std::vector<std::string> m_ids;              // every row, in table order
     std::map<std::string, std::string> m_alone;  // id -> PropsOf outside any walk
 };
 
@@ -304,8 +304,9 @@ TEST_F(WabReadAheadTest, EntriesAnswerAsWhenOpenedAloneInEveryOrder)
                 for (const Row& row : rows) {
                     const std::string& alone = m_alone[row.id];
                     const size_t nName = alone.find("3001001e=");
-                    const std::string name =
-                        nName == std::string::npos ? "(none)" : alone.substr(nName + 9, alone.find('\n', nName) - nName - 9);
+                    const std::string name = nName == std::string::npos
+                                                 ? "(none)"
+                                                 : alone.substr(nName + 9, alone.find('\n', nName) - nName - 9);
                     EXPECT_EQ(row.name, name);
                 }
                 for (size_t i : c.order(rows.size())) {
@@ -319,9 +320,7 @@ TEST_F(WabReadAheadTest, EntriesAnswerAsWhenOpenedAloneInEveryOrder)
 
     // An entry opened during a walk and asked again after it ends reads
     // the book again.
-    Walk(64, [&](const std::vector<Row>& rows) {
-        EXPECT_EQ(PropsOf(rows.back().id), m_alone[rows.back().id]);
-    });
+    Walk(64, [&](const std::vector<Row>& rows) { EXPECT_EQ(PropsOf(rows.back().id), m_alone[rows.back().id]); });
     EXPECT_EQ(PropsOf(m_ids[0]), m_alone[m_ids[0]]);
 }
 
