@@ -41,7 +41,7 @@ fi
 if [ "${VW_CLI_BENCH:-1}" != 0 ]; then
     here=$(cd "$(dirname "$0")" && pwd)
     bash "$here/run-cli-benchmarks.sh" "$build" "${VW_CLI_SIZES:-1000,10000,50000,200000}" \
-        "${VW_CLI_RUNS:-3,3,3,1}" || status=$?
+        "${VW_CLI_RUNS:-3,3,3,3}" || status=$?
 fi
 echo
 echo "Finished in $(( $(date +%s) - start )) s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
