@@ -90,6 +90,8 @@ struct Session {
     TransferEngine engine{settings};
     bool bJson = false;
 
+    // The command line shows no columns: its rows need their captions alone.
+    Session() { engine.SetRowCells(false); }
     ~Session() { engine.Shutdown(false); }
 };
 

@@ -267,9 +267,9 @@ void TransferEngine::ListOutlookRows()
             ContactRow row;
             row.pData = pRecord;
             row.strCaption = pRecord->PR_DISPLAY_NAME;
-            row.subItems.reserve(m_WabColumns.size());
+            row.subItems.reserve(m_bRowCells ? m_WabColumns.size() : 0);
             for (int nIndex : m_WabColumns) {
-                if (nIndex == 1)
+                if (nIndex == 1 || !m_bRowCells)
                     continue;
                 const char* pszText = CxWab::FieldForTag(pRecord, g_ColumnDef[nIndex].ulWabTag);
                 row.subItems.emplace_back(pszText != nullptr ? pszText : "");
@@ -329,8 +329,8 @@ void TransferEngine::ListPalmRows()
             // "%s %s": a contact without a first name gets a leading blank.
             row.strCaption = FieldText(pRecord, CF_FIRST_NAME, kNameBufferSize) + " " +
                              FieldText(pRecord, CF_LAST_NAME, kNameBufferSize);
-            row.subItems.reserve(nShown);
-            for (int nIndex = 2; nIndex <= kColumnCount; ++nIndex) {
+            row.subItems.reserve(m_bRowCells ? nShown : 0);
+            for (int nIndex = 2; nIndex <= kColumnCount && m_bRowCells; ++nIndex) {
                 if (palmIds[nIndex] != 0)
                     row.subItems.push_back(FieldText(pRecord, palmIds[nIndex], kSubItemBufferSize));
             }

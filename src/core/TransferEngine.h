@@ -134,6 +134,10 @@ public:
     TransferEngine& operator=(const TransferEngine&) = delete;
 
     void SetSink(IEngineSink* pSink) { m_pSink = pSink; }
+    // Whether rows carry the texts of their columns (subItems). A front end
+    // that shows no columns (the command line) turns them off: every row
+    // is built again after each load and transfer. Captions stay.
+    void SetRowCells(bool bCells) { m_bRowCells = bCells; }
 
     // ---- Start and stop ------------------------------------------------
 
@@ -362,6 +366,7 @@ private:
 
     SysSettings& m_Settings;
     IEngineSink* m_pSink;
+    bool m_bRowCells = true;
     bool m_bStarted = false;
     bool m_bShutDown = false;
 
