@@ -276,26 +276,22 @@ protected:
     // Releases the notes and stops noting.
     void DropWrittenNotes();
 
-    // The answers of the last ClassifySet, with what they depend on.
-    struct SetPairing {
+    // The answers of one whole-side classification, with what they depend
+    // on: the other side's set and both sets' versions (and, for the records
+    // of the other side, which records they were, in order).
+    struct KeptAnswers {
         const CommAddrMgr* pSet = nullptr;
         uint64_t nSetVersion = 0;
         uint64_t nBookVersion = 0;
         std::vector<const CommAddrRecord*> records;
         std::vector<ClassifyMatch> answers;
     };
-    SetPairing m_LastPairing;
-    // Whether ppRecords, of pOwner, are the records of m_LastPairing, and
-    // neither pOwner nor the book changed since.
-    bool IsLastPairing(const CommAddrRecord* const* ppRecords, int32_t nCount, const CommAddrMgr* pOwner) const;
-    // The answers of the last ClassifyEntries, with what they depend on.
-    struct EntryPairing {
-        const CommAddrMgr* pSet = nullptr;
-        uint64_t nSetVersion = 0;
-        uint64_t nBookVersion = 0;
-        std::vector<ClassifyMatch> answers;
-    };
-    EntryPairing m_LastEntryPairing;
+    // Whether kept still answers for pSet: neither it nor the book changed.
+    bool StillHolds(const KeptAnswers& kept, const CommAddrMgr* pSet) const;
+    // Notes pSet and both versions in kept.
+    void Stamp(KeptAnswers& kept, const CommAddrMgr* pSet) const;
+    KeptAnswers m_SetAnswers;    // of the last ClassifySet
+    KeptAnswers m_EntryAnswers;  // of the last ClassifyEntries
 
     std::vector<std::pair<WabRecord*, IMailUser*>> m_Written;  // noted writes, each object referenced
     bool m_bNoting = false;                                    // BeginStoreBatch ran: writes are noted

@@ -358,44 +358,47 @@ bool CxWab::GetTemplateID(ULONG* pcbEntryID, LPENTRYID* ppEntryID, CxWabFolder* 
     return bOk;
 }
 
+bool CxWab::StillHolds(const KeptAnswers& kept, const CommAddrMgr* pSet) const
+{
+    return pSet != nullptr && m_pAddrMgr != nullptr && pSet == kept.pSet && pSet->Version() == kept.nSetVersion &&
+           m_pAddrMgr->Version() == kept.nBookVersion;
+}
+
+void CxWab::Stamp(KeptAnswers& kept, const CommAddrMgr* pSet) const
+{
+    kept.pSet = pSet;
+    kept.nSetVersion = pSet->Version();
+    kept.nBookVersion = m_pAddrMgr->Version();
+}
+
 bool CxWab::ClassifySet(CommAddrMgr* pOtherSet)
 {
     if (pOtherSet == nullptr || m_pAddrMgr == nullptr)
         return false;
-    FollowMapping();
     // The whole other side at once, so each entry answers for one contact.
-    SetPairing pairing;
+    KeptAnswers kept;
     try {
-        pairing.records.reserve(static_cast<size_t>(pOtherSet->GetCount()));
+        kept.records.reserve(static_cast<size_t>(pOtherSet->GetCount()));
         for (CommAddrRecord* pRecord = pOtherSet->GetFirstRecord(); pRecord != nullptr;
              pRecord = pOtherSet->GetNextRecord())
-            pairing.records.push_back(pRecord);
-        pairing.answers.resize(pairing.records.size());
+            kept.records.push_back(pRecord);
+        kept.answers.resize(kept.records.size());
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const int32_t nCount = static_cast<int32_t>(pairing.records.size());
-    if (IsLastPairing(pairing.records.data(), nCount, pOtherSet)) {
-        // Neither side changed since: the states are those of then.
-        pairing.answers = m_LastPairing.answers;
-        for (int32_t i = 0; i < nCount; ++i)
-            const_cast<CommAddrRecord*>(pairing.records[static_cast<size_t>(i)])->nStatus =
-                ClassifyToState(pairing.answers[static_cast<size_t>(i)].nResult);
-        return true;
-    }
-    m_LastPairing = SetPairing{};
-    if (!m_pAddrMgr->ClassifySide(pairing.records.data(), nCount, pairing.answers.data()))
+    const int32_t nCount = static_cast<int32_t>(kept.records.size());
+    if (!ClassifyRecords(kept.records.data(), nCount, kept.answers.data(), pOtherSet)) {
+        m_SetAnswers = KeptAnswers{};
         return false;
+    }
     for (int32_t i = 0; i < nCount; ++i) {
         // The records are the other set's own, handed out writable above.
-        const_cast<CommAddrRecord*>(pairing.records[static_cast<size_t>(i)])->nStatus =
-            ClassifyToState(pairing.answers[static_cast<size_t>(i)].nResult);
+        const_cast<CommAddrRecord*>(kept.records[static_cast<size_t>(i)])->nStatus =
+            ClassifyToState(kept.answers[static_cast<size_t>(i)].nResult);
     }
     // Writing the states changed no field that matching reads.
-    pairing.pSet = pOtherSet;
-    pairing.nSetVersion = pOtherSet->Version();
-    pairing.nBookVersion = m_pAddrMgr->Version();
-    m_LastPairing = std::move(pairing);
+    Stamp(kept, pOtherSet);
+    m_SetAnswers = std::move(kept);
     return true;
 }
 
@@ -405,20 +408,14 @@ bool CxWab::ClassifyRecords(const CommAddrRecord* const* ppRecords, int32_t nCou
     if (m_pAddrMgr == nullptr)
         return false;
     FollowMapping();
-    if (pAnswers != nullptr && IsLastPairing(ppRecords, nCount, pOwner)) {
-        std::copy(m_LastPairing.answers.begin(), m_LastPairing.answers.end(), pAnswers);
+    const KeptAnswers& kept = m_SetAnswers;
+    if (pAnswers != nullptr && nCount >= 0 && StillHolds(kept, pOwner) &&
+        static_cast<size_t>(nCount) == kept.records.size() &&
+        (nCount == 0 || std::equal(ppRecords, ppRecords + nCount, kept.records.begin()))) {
+        std::copy(kept.answers.begin(), kept.answers.end(), pAnswers);
         return true;
     }
     return m_pAddrMgr->ClassifySide(ppRecords, nCount, pAnswers);
-}
-
-bool CxWab::IsLastPairing(const CommAddrRecord* const* ppRecords, int32_t nCount, const CommAddrMgr* pOwner) const
-{
-    const SetPairing& last = m_LastPairing;
-    return pOwner != nullptr && nCount >= 0 && m_pAddrMgr != nullptr && pOwner == last.pSet &&
-           pOwner->Version() == last.nSetVersion && m_pAddrMgr->Version() == last.nBookVersion &&
-           static_cast<size_t>(nCount) == last.records.size() &&
-           (nCount == 0 || std::equal(ppRecords, ppRecords + nCount, last.records.begin()));
 }
 
 bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
@@ -429,27 +426,23 @@ bool CxWab::ClassifyEntries(CommAddrMgr* pOtherSet)
         return true;
     FollowMapping();
     // The folder hands its entries over one at a time, converted as the
-    // neutral set reads them: the book is never converted whole.
-    EntryPairing& last = m_LastEntryPairing;
-    const bool bKnown = pOtherSet == last.pSet && pOtherSet->Version() == last.nSetVersion &&
-                        m_pAddrMgr->Version() == last.nBookVersion && last.answers.size() == m_pRootFolder->GetCount();
-    if (!bKnown) {
-        // Unless neither side changed since the last time.
-        last = EntryPairing{};
+    // neutral set reads them: the book is never converted whole. Unless
+    // neither side changed since the last time.
+    KeptAnswers& kept = m_EntryAnswers;
+    if (!StillHolds(kept, pOtherSet) || kept.answers.size() != m_pRootFolder->GetCount()) {
+        kept = KeptAnswers{};
         try {
-            last.answers.resize(m_pRootFolder->GetCount());
+            kept.answers.resize(m_pRootFolder->GetCount());
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (!pOtherSet->ClassifySide(*m_pRootFolder, last.answers.data())) {
-            last = EntryPairing{};
+        if (!pOtherSet->ClassifySide(*m_pRootFolder, kept.answers.data())) {
+            kept = KeptAnswers{};
             return false;
         }
-        last.pSet = pOtherSet;
-        last.nSetVersion = pOtherSet->Version();
-        last.nBookVersion = m_pAddrMgr->Version();
+        Stamp(kept, pOtherSet);
     }
-    for (uint32_t nPos = 0; nPos < last.answers.size(); ++nPos)
-        m_pRootFolder->GetRecordAt(nPos)->nState = ClassifyToState(last.answers[nPos].nResult);
+    for (uint32_t nPos = 0; nPos < kept.answers.size(); ++nPos)
+        m_pRootFolder->GetRecordAt(nPos)->nState = ClassifyToState(kept.answers[nPos].nResult);
     return true;
 }

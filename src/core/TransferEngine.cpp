@@ -1,6 +1,5 @@
 #include "src/core/TransferEngine.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,14 +88,6 @@ std::string FieldText(const CommAddrRecord* pRecord, int32_t nId, uint32_t nSize
     CommField field;
     if (nSize == 0 || nSize > kSubItemBufferSize || !LookupField(nId, &field))
         return std::string();
-    if (field.type == CFT_TEXT) {
-        // The text as FieldToText gives it, without the buffer: most cells
-        // are empty or short. A buffer narrower than the field gets nothing.
-        const char* pszText = GetTextField(pRecord, nId);
-        if (pszText == nullptr || nSize < static_cast<uint32_t>(field.size) || pszText[0] == '\0')
-            return std::string();
-        return std::string(pszText, std::min<size_t>(strnlen(pszText, static_cast<size_t>(field.size)), nSize - 1));
-    }
     char szBuffer[kSubItemBufferSize];  // called for every cell of the list: no heap
     szBuffer[0] = '\0';
     if (!FieldToText(pRecord, &field, szBuffer, nSize))
